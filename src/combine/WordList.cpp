@@ -1,0 +1,1 @@
+#include "WordList.h"

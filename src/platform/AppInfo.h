@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+namespace zandrel {
+
+// Facts about the running program: its folder, executable name, title, description and version.
+struct AppInfo
+{
+    QString folder;
+    QString executableName;
+    QString title = QStringLiteral("Zandrel");
+    QString description = QStringLiteral("zandrel50");
+    int major = 5;
+    int minor = 0;
+    int revision = 0;
+
+    // Taken from the running executable.
+    static AppInfo current();
+
+    // "Version 5.0.0"
+    QString versionLine() const;
+    // The folder, "/" and the executable's name without extension.
+    QString location() const;
+};
+
+} // namespace zandrel

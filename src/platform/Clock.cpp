@@ -1,0 +1,10 @@
+#include "Clock.h"
+
+namespace zandrel {
+
+QDateTime SystemClock::now() const
+{
+    return QDateTime::currentDateTime();
+}
+
+} // namespace zandrel

@@ -1,0 +1,67 @@
+#include "SettingsStore.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace zandrel {
+
+namespace {
+QString keyPath(const QString &section, const QString &key)
+{
+    return section + QLatin1Char('/') + key;
+}
+} // namespace
+
+SettingsStore::SettingsStore(const QString &folder)
+    : m_folder(folder.isEmpty() ? defaultFolder() : folder)
+{
+}
+
+SettingsStore::~SettingsStore() = default;
+
+QString SettingsStore::defaultFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+}
+
+QString SettingsStore::fileName(const QString &application) const
+{
+    return QDir(m_folder).filePath(application + QStringLiteral(".ini"));
+}
+
+QSettings &SettingsStore::file(const QString &application) const
+{
+    auto &settings = m_files[application];
+    if (!settings)
+        settings = std::make_shared<QSettings>(fileName(application), QSettings::IniFormat);
+    return *settings;
+}
+
+QString SettingsStore::value(const QString &application, const QString &section, const QString &key,
+                             const QString &defaultValue) const
+{
+    const QVariant stored = file(application).value(keyPath(section, key));
+    if (!stored.isValid())
+        return defaultValue;
+    // A hand-edited value with unquoted commas reads back as a list; keep it as the text it was.
+    if (stored.typeId() == QMetaType::QStringList)
+        return stored.toStringList().join(QLatin1Char(','));
+    return stored.toString();
+}
+
+void SettingsStore::setValue(const QString &application, const QString &section, const QString &key,
+                             const QString &value)
+{
+    QSettings &settings = file(application);
+    QDir().mkpath(m_folder);
+    settings.setValue(keyPath(section, key), value);
+    settings.sync();
+}
+
+bool SettingsStore::contains(const QString &application, const QString &section, const QString &key) const
+{
+    return file(application).contains(keyPath(section, key));
+}
+
+} // namespace zandrel

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace zandrel {
+
+class EventYield;
+class UniqueList;
+
+// What the report is made from, read at the moment of writing.
+struct ReportInput
+{
+    const UniqueList *links = nullptr; // existing domains, read live (the caption counts them)
+    QStringList available;
+    QStringList prefixes;
+    QStringList suffixes;
+    bool comSuffix = true;
+};
+
+struct ReportResult
+{
+    bool ok = false;
+    QString textPath;
+    QString htmlPath;
+    QString folder;        // where the files went
+    bool usedFallback = false; // the program's folder could not be written
+    QString error;         // why the write failed, when it did
+};
+
+// The registrar's home page, linked from every available domain.
+inline constexpr char16_t RegistrarHomePage[] = u"http://www.networksolutions.com/";
+
+// The report's base name: the date and time in the locale's short date and its time with
+// seconds, "/" made "-", ":" made "_" and " " made "_".
+QString reportStamp(const QDateTime &when, const QLocale &locale);
+
+// The ".txt" file: every existing-domain address, each followed by CR LF.
+QString composeLinkText(const QStringList &links);
+
+// Escaping for text that comes from a WHOIS server or the user.
+QString escapeHtml(const QString &text);
+QString encodeQueryTerm(const QString &term);
+
+// Writes the ".txt" and ".htm" report files. Each file is written whole or not at all.
+class ReportWriter
+{
+public:
+    ReportWriter(EventYield &yield, std::function<void(const QString &)> setCaption);
+
+    // Writes into `folder`; where that cannot be written, into `fallbackFolder`.
+    ReportResult SaveResults(const QString &baseName, const ReportInput &input, const QString &folder,
+                             const QString &fallbackFolder);
+
+private:
+    EventYield &m_yield;
+    std::function<void(const QString &)> m_setCaption;
+};
+
+} // namespace zandrel

@@ -1,0 +1,85 @@
+#include "ScriptedWhoisServer.h"
+
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace zandrel::test {
+
+ScriptedWhoisServer::ScriptedWhoisServer(QObject *parent)
+    : QObject(parent)
+{
+    m_script = [](const QByteArray &) { return Reply{}; };
+    m_server.listen(QHostAddress::LocalHost, 0);
+    connect(&m_server, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket *socket = m_server.nextPendingConnection())
+            serve(socket);
+    });
+}
+
+ScriptedWhoisServer::~ScriptedWhoisServer() = default;
+
+QString ScriptedWhoisServer::address() const
+{
+    return QStringLiteral("127.0.0.1:%1").arg(port());
+}
+
+void ScriptedWhoisServer::setReply(const Reply &reply)
+{
+    m_script = [reply](const QByteArray &) { return reply; };
+}
+
+void ScriptedWhoisServer::setReplyFor(std::function<Reply(const QByteArray &)> script)
+{
+    m_script = std::move(script);
+}
+
+void ScriptedWhoisServer::stopListening()
+{
+    m_server.close();
+}
+
+void ScriptedWhoisServer::serve(QTcpSocket *socket)
+{
+    socket->setParent(this);
+    auto buffer = std::make_shared<QByteArray>();
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer] {
+        *buffer += socket->readAll();
+        const qsizetype end = buffer->indexOf("\r\n");
+        if (end < 0 || socket->property("answered").toBool())
+            return;
+        socket->setProperty("answered", true);
+        const QByteArray query = buffer->left(end + 2);
+        m_queries.append(query);
+        emit queryReceived(query);
+        const Reply reply = m_script(query);
+        if (reply.silent)
+            return;
+        if (reply.drip) {
+            auto *timer = new QTimer(socket);
+            connect(timer, &QTimer::timeout, socket, [socket] { socket->write("x"); });
+            timer->start(reply.chunkDelayMs);
+            return;
+        }
+        sendChunk(socket, reply.text, reply);
+    });
+}
+
+void ScriptedWhoisServer::sendChunk(QPointer<QTcpSocket> socket, QByteArray rest, Reply reply)
+{
+    if (!socket || socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    const qsizetype size = reply.chunkSize > 0 ? reply.chunkSize : rest.size();
+    socket->write(rest.left(size));
+    socket->flush();
+    rest.remove(0, size);
+    if (!rest.isEmpty()) {
+        QTimer::singleShot(reply.chunkDelayMs, this, [this, socket, rest, reply] { sendChunk(socket, rest, reply); });
+        return;
+    }
+    if (!reply.keepOpen) {
+        socket->disconnectFromHost();
+    }
+    emit replyFinished();
+}
+
+} // namespace zandrel::test
