@@ -1,4 +1,43 @@
-int main()
+#include "app/SystemClipboard.h"
+#include "app/Who.h"
+#include "app/WhoController.h"
+#include "platform/AppInfo.h"
+#include "platform/Clock.h"
+#include "platform/EventYield.h"
+#include "platform/Launcher.h"
+#include "platform/SettingsStore.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+
+int main(int argc, char *argv[])
 {
-    return 0;
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Zandrel"));
+    QApplication::setApplicationVersion(QStringLiteral("5.0.0"));
+
+    QCommandLineParser options;
+    options.setApplicationDescription(QStringLiteral("Finds Internet domain names that are still free."));
+    options.addHelpOption();
+    options.addVersionOption();
+    const QCommandLineOption server(QStringLiteral("server"),
+                                    QStringLiteral("The WHOIS server to ask, as HOST or HOST:PORT."),
+                                    QStringLiteral("HOST[:PORT]"));
+    options.addOption(server);
+    options.process(application);
+
+    zandrel::SettingsStore settings;
+    zandrel::ProcessLauncher launcher;
+    zandrel::SystemClipboard clipboard;
+    zandrel::SystemClock clock;
+    zandrel::EventYield yield;
+    const zandrel::Services services{settings, launcher, clipboard, clock, yield, zandrel::AppInfo::current(),
+                                     options.value(server)};
+
+    zandrel::WhoController who(services);
+    zandrel::Who window(who);
+    who.Form_Load();
+    window.placeAtStart();
+    window.show();
+    return QApplication::exec();
 }

@@ -1,0 +1,419 @@
+#include "Who.h"
+
+#include "Layout.h"
+#include "WhoController.h"
+#include "platform/EventYield.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialog>
+#include <QFontDatabase>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTextEdit>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace zandrel {
+
+namespace {
+
+// The named family where it is installed, else the platform's default, at the given size.
+QFont designFont(const QString &family, double points)
+{
+    QFont font = QApplication::font();
+    if (QFontDatabase::families().contains(family))
+        font.setFamily(family);
+    font.setPointSizeF(points);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+QFont controlFont()
+{
+    return designFont(QStringLiteral("MS Sans Serif"), 8.25);
+}
+
+QFont listFont()
+{
+    return designFont(QStringLiteral("Small Fonts"), 6.75);
+}
+
+// The response and removal-text boxes keep CR LF pairs; the text widgets show plain line feeds.
+QString forDisplay(QString text)
+{
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+QString fromDisplay(const QString &shown)
+{
+    QString text = shown;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text.replace(u'\n', QStringLiteral("\r\n"));
+}
+
+void follow(QLineEdit *edit, TextBox &box, QObject *context)
+{
+    edit->setText(box.text());
+    QObject::connect(edit, &QLineEdit::textEdited, context, [&box](const QString &text) { box.setText(text); });
+    QObject::connect(&box, &TextBox::changed, edit, [edit](const QString &text) {
+        if (edit->text() != text)
+            edit->setText(text);
+    });
+}
+
+} // namespace
+
+void PressLabel::mousePressEvent(QMouseEvent *event)
+{
+    emit pressed(event->button());
+    QLabel::mousePressEvent(event);
+}
+
+Who::Who(WhoController &who, QWidget *parent)
+    : QMainWindow(parent)
+    , m_who(who)
+{
+    setObjectName(QStringLiteral("Who"));
+    setWindowTitle(m_who.state().caption.text());
+    buildControls();
+    buildMenus();
+    bindTexts();
+    connect(&m_who.state().caption, &TextBox::changed, this, &QWidget::setWindowTitle);
+    connect(&m_who, &WhoController::notice, this, [this](const QString &text) { statusBar()->showMessage(text, 15000); });
+    connect(&m_who, &WhoController::exitRequested, this, &QWidget::close);
+}
+
+double Who::twipsPerPixelX() const
+{
+    const QScreen *s = screen();
+    const double dpi = s ? s->logicalDotsPerInchX() : 96.0;
+    return 1440.0 / (dpi > 0 ? dpi : 96.0);
+}
+
+double Who::twipsPerPixelY() const
+{
+    const QScreen *s = screen();
+    const double dpi = s ? s->logicalDotsPerInchY() : 96.0;
+    return 1440.0 / (dpi > 0 ? dpi : 96.0);
+}
+
+QRect Who::pixels(int left, int top, int width, int height) const
+{
+    const double x = twipsPerPixelX();
+    const double y = twipsPerPixelY();
+    return QRect(int(std::lround(left / x)), int(std::lround(top / y)), int(std::lround(width / x)),
+                 int(std::lround(height / y)));
+}
+
+void Who::buildControls()
+{
+    WhoState &state = m_who.state();
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+
+    auto place = [this, client](QWidget *widget, const char *name, TwipRect r, const QFont &font) {
+        widget->setParent(client);
+        widget->setObjectName(QString::fromLatin1(name));
+        widget->setGeometry(pixels(r.left, r.top, r.width, r.height));
+        widget->setFont(font);
+        return widget;
+    };
+    auto label = [&](const char *name, const QString &caption, TwipRect r) {
+        auto *l = new QLabel(caption);
+        place(l, name, r, controlFont());
+        return l;
+    };
+
+    label("Label3", QStringLiteral("Domain:"), {75, 75, 540, 255});
+    SearchTerm = new QLineEdit;
+    place(SearchTerm, "SearchTerm", {675, 45, 1875, 315}, controlFont());
+
+    auto *bLookUp = new QPushButton(QStringLiteral("&Search"));
+    place(bLookUp, "bLookUp", {2580, 45, 840, 315}, controlFont());
+    connect(bLookUp, &QPushButton::clicked, &m_who, &WhoController::bLookUp_Click);
+    auto *combinations = new QPushButton(QStringLiteral("Search &Combinations"));
+    place(combinations, "SearchCombinations", {675, 360, 1890, 315}, controlFont());
+    connect(combinations, &QPushButton::clicked, &m_who, &WhoController::SearchCombinations_Click);
+    auto *stop = new QPushButton(QStringLiteral("S&top"));
+    place(stop, "cbStopRunning", {2580, 360, 840, 300}, controlFont());
+    connect(stop, &QPushButton::clicked, &m_who, &WhoController::cbStopRunning_Click);
+
+    auto *label1 = new PressLabel(QStringLiteral("Prefix:"));
+    place(label1, "Label1", {3645, 90, 540, 255}, controlFont());
+    connect(label1, &PressLabel::pressed, &m_who, &WhoController::Label1_MouseDown);
+    Prefix = new QComboBox;
+    place(Prefix, "Prefix", {4110, 30, 1935, 315}, controlFont());
+    PrefixPath = new QLineEdit;
+    place(PrefixPath, "PrefixPath", {6090, 30, 3015, 315}, controlFont());
+
+    auto *label2 = new PressLabel(QStringLiteral("Suffix:"));
+    place(label2, "Label2", {3645, 420, 480, 255}, controlFont());
+    connect(label2, &PressLabel::pressed, &m_who, &WhoController::Label2_MouseDown);
+    Suffix = new QComboBox;
+    place(Suffix, "Suffix", {4110, 360, 1935, 315}, controlFont());
+    SuffixPath = new QLineEdit;
+    place(SuffixPath, "SuffixPath", {6075, 360, 3030, 315}, controlFont());
+
+    auto *domainSearch = new QRadioButton(QStringLiteral("Domain Search"));
+    place(domainSearch, "SearchType0", {660, 720, 1455, 255}, controlFont());
+    auto *whois = new QRadioButton(QStringLiteral("Whois"));
+    place(whois, "SearchType1", {2220, 720, 1515, 255}, controlFont());
+    auto *searchType = new QButtonGroup(this);
+    searchType->addButton(domainSearch, 0);
+    searchType->addButton(whois, 1);
+    (state.QueryType == 0 ? domainSearch : whois)->setChecked(true);
+    connect(searchType, &QButtonGroup::idClicked, &m_who, &WhoController::SearchType_Click);
+
+    auto *comSuffix = new QCheckBox(QStringLiteral("&Always Suffix '.com'"));
+    place(comSuffix, "ComSuffix", {4140, 720, 1995, 240}, controlFont());
+    comSuffix->setChecked(state.ComSuffix);
+    connect(comSuffix, &QCheckBox::toggled, this, [&state](bool on) { state.ComSuffix = on; });
+
+    label("Label4", QStringLiteral("Internic Delay:"), {6750, 750, 1020, 255});
+    Delay = new QLineEdit;
+    place(Delay, "Delay", {7785, 705, 600, 285}, controlFont());
+
+    label("Label5", QStringLiteral("Available Domains:"), {60, 1020, 1620, 255});
+    Available = new QListView;
+    place(Available, "Available", design::Available, listFont());
+    Available->setModel(&state.Available);
+    Available->setUniformItemSizes(true);
+    connect(Available->selectionModel(), &QItemSelectionModel::currentChanged, &m_who,
+            [this](const QModelIndex &current) {
+                if (current.isValid())
+                    m_who.Available_Click(current.row());
+            });
+
+    label("Label6", QStringLiteral("Existing Domains:"), {2520, 1020, 1620, 255});
+    LinkList = new QListView;
+    place(LinkList, "LinkList", design::LinkList, listFont());
+    LinkList->setModel(&state.LinkList);
+    LinkList->setUniformItemSizes(true);
+    connect(LinkList->selectionModel(), &QItemSelectionModel::currentChanged, &m_who,
+            [this](const QModelIndex &current) {
+                if (current.isValid())
+                    m_who.LinkList_Click(current.row());
+            });
+
+    label("Label7", QStringLiteral("Text To Remove From Results:"), {4620, 1020, 2400, 255});
+    Nag = new QTextEdit;
+    place(Nag, "Nag", design::Nag, listFont());
+    Nag->setAcceptRichText(false);
+
+    label("Label8", QStringLiteral("Search Results:"), {4680, 2640, 1620, 255});
+    tResponse = new QTextEdit;
+    place(tResponse, "tResponse", design::tResponse, listFont());
+    tResponse->setReadOnly(true);
+    tResponse->setUndoRedoEnabled(false);
+    tResponse->setLineWrapMode(QTextEdit::NoWrap);
+
+    auto *clearEach = new QCheckBox(QStringLiteral("&Clear Before Search"));
+    place(clearEach, "ClearEachSearch", {6600, 2640, 1755, 240}, controlFont());
+    clearEach->setChecked(state.ClearEachSearch);
+    connect(clearEach, &QCheckBox::toggled, this, [&state](bool on) { state.ClearEachSearch = on; });
+
+    bindCombo(Prefix, state.Prefix);
+    bindCombo(Suffix, state.Suffix);
+}
+
+void Who::bindCombo(QComboBox *combo, WordCombo &words)
+{
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->setModel(&words.model());
+    auto show = [combo, &words] {
+        const QSignalBlocker blocker(combo);
+        if (combo->currentIndex() != -1 && combo->currentText() != words.editText())
+            combo->setCurrentIndex(-1);
+        if (combo->currentText() != words.editText())
+            combo->setEditText(words.editText());
+    };
+    show();
+    // The combo box picks an entry of its own when its list fills; the edit text stays the state's.
+    connect(&words.model(), &QAbstractItemModel::modelReset, combo, show);
+    connect(&words.model(), &QAbstractItemModel::rowsInserted, combo, show);
+    connect(&words, &WordCombo::editChanged, combo, show);
+    connect(&words, &WordCombo::editReset, combo, show);
+    connect(combo->lineEdit(), &QLineEdit::textEdited, &words, &WordCombo::setEditText);
+    connect(combo, &QComboBox::activated, &words, [combo, &words](int index) { words.pick(combo->itemText(index)); });
+}
+
+void Who::bindTexts()
+{
+    WhoState &state = m_who.state();
+    follow(SearchTerm, state.SearchTerm, this);
+    follow(PrefixPath, state.PrefixPath, this);
+    follow(SuffixPath, state.SuffixPath, this);
+    follow(Delay, state.Delay, this);
+    connect(&m_who, &WhoController::delayValidityChanged, Delay, [this](bool invalid) {
+        Delay->setStyleSheet(invalid ? QStringLiteral("background: #ffb0b0;") : QString());
+        Delay->setToolTip(invalid ? QStringLiteral("Whole seconds from 1 to 65") : QString());
+        if (invalid)
+            statusBar()->showMessage(QStringLiteral("Internic Delay: enter whole seconds from 1 to 65."), 15000);
+    });
+
+    Nag->setPlainText(forDisplay(state.Nag.text()));
+    connect(Nag, &QTextEdit::textChanged, this, [this, &state] {
+        if (!m_syncingNag)
+            state.Nag.setText(fromDisplay(Nag->toPlainText()));
+    });
+    connect(&state.Nag, &TextBox::changed, this, [this](const QString &text) {
+        const QString shown = forDisplay(text);
+        if (Nag->toPlainText() == shown)
+            return;
+        m_syncingNag = true;
+        Nag->setPlainText(shown);
+        m_syncingNag = false;
+    });
+
+    tResponse->setPlainText(forDisplay(state.tResponse.text()));
+    connect(&state.tResponse, &ResponseBox::textReset, tResponse,
+            [this](const QString &text) { tResponse->setPlainText(forDisplay(text)); });
+    connect(&state.tResponse, &ResponseBox::appended, tResponse, [this](const QString &piece) {
+        QTextCursor cursor(tResponse->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(forDisplay(piece));
+    });
+    connect(&state.tResponse, &ResponseBox::scrolledToStart, tResponse,
+            [this] { tResponse->moveCursor(QTextCursor::Start); });
+}
+
+void Who::buildMenus()
+{
+    auto item = [this](QMenu *menu, const char *name, const QString &caption, const QKeySequence &key,
+                       auto slot) {
+        QAction *action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    auto menu = [this](const char *name, const QString &caption) {
+        QMenu *m = menuBar()->addMenu(caption);
+        m->setObjectName(QString::fromLatin1(name));
+        return m;
+    };
+    WhoController *who = &m_who;
+
+    QMenu *file = menu("mFile", QStringLiteral("&File"));
+    item(file, "mDirectory", QStringLiteral("Explore &Directory"), Qt::Key_F6, [who] { who->mDirectory_Click(); });
+    file->addSeparator()->setObjectName(QStringLiteral("mdash1123"));
+    item(file, "mClearall", QStringLiteral("Clear &All"), Qt::Key_F12, [who] { who->mClearall_Click(); });
+    file->addSeparator()->setObjectName(QStringLiteral("mdash127371"));
+    item(file, "mExit", QStringLiteral("E&xit"), QKeySequence(), [who] { who->mExit_Click(); });
+
+    QMenu *view = menu("mView", QStringLiteral("&View"));
+    item(view, "mRefresh", QStringLiteral("&Refresh"), Qt::Key_F5, [who] { who->mRefresh_Click(); });
+
+    QMenu *results = menu("mResponse", QStringLiteral("&Results"));
+    item(results, "mClearResponse", QStringLiteral("&Clear"), QKeySequence(Qt::CTRL | Qt::Key_K),
+         [who] { who->mClearResponse_Click(); });
+    item(results, "mAvailable", QStringLiteral("Create Available List"), QKeySequence(Qt::CTRL | Qt::Key_W),
+         [who] { who->mAvailable_Click(); })
+        ->setEnabled(false);
+
+    QMenu *existing = menu("mLinkList", QStringLiteral("&Existing"));
+    item(existing, "mClearLinkList", QStringLiteral("&Clear"), QKeySequence(Qt::CTRL | Qt::Key_L),
+         [who] { who->mClearLinkList_Click(); });
+
+    QMenu *prefix = menu("mPrefix", QStringLiteral("&Prefix"));
+    item(prefix, "mOpenPrefixList", QStringLiteral("Open Prefix List"), QKeySequence(Qt::CTRL | Qt::Key_P),
+         [who] { who->OpenPrefix(); });
+    item(prefix, "mEditPrefixList", QStringLiteral("Edit Prefix List"), Qt::Key_F3, [who] { who->EditPrefix(); });
+
+    QMenu *suffix = menu("mSuffix", QStringLiteral("&Suffix"));
+    item(suffix, "mOpenSuffixList", QStringLiteral("Open Suffix List"), QKeySequence(Qt::CTRL | Qt::Key_S),
+         [who] { who->Opensuffix(); });
+    item(suffix, "mEditSuffixList", QStringLiteral("Edit Suffix List"), Qt::Key_F2, [who] { who->EditSuffix(); });
+
+    QMenu *help = menu("mHelp", QStringLiteral("&Help"));
+    item(help, "mAbout", QStringLiteral("About"), Qt::Key_F1, [this] { mAbout_Click(); });
+    item(help, "mGoKeltrow", QStringLiteral("Go To Keltrow"), QKeySequence(Qt::CTRL | Qt::Key_E),
+         [who] { who->mGoKeltrow_Click(); });
+}
+
+void Who::mAbout_Click()
+{
+    if (!m_about) {
+        auto *about = new QDialog(this);
+        about->setObjectName(QStringLiteral("About"));
+        about->setAttribute(Qt::WA_DeleteOnClose);
+        about->setWindowTitle(QStringLiteral("About ") + m_who.services().app.title);
+        auto *layout = new QVBoxLayout(about);
+        layout->addWidget(new QLabel(m_who.services().app.title));
+        layout->addWidget(new QLabel(m_who.services().app.versionLine()));
+        about->setModal(false);
+        m_about = about;
+    }
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
+}
+
+void Who::placeAtStart()
+{
+    // Outer size: the frame is known only once the window is shown, so correct for it then.
+    resize(620, 460);
+    move(10, 10);
+    QTimer::singleShot(0, this, [this] {
+        const QSize frame = frameGeometry().size() - geometry().size();
+        resize(620 - frame.width(), 460 - frame.height());
+        move(10, 10);
+    });
+}
+
+void Who::Form_Resize()
+{
+    const QWidget *client = centralWidget();
+    const double x = twipsPerPixelX();
+    const double y = twipsPerPixelY();
+    const QRect outer = frameGeometry();
+    const std::optional<FollowingSizes> sizes
+        = zandrel::Form_Resize(outer.width() * x, outer.height() * y, client->height() * y, isMinimized());
+    if (!sizes)
+        return;
+    tResponse->resize(int(std::lround(sizes->tResponseWidth / x)), int(std::lround(sizes->tResponseHeight / y)));
+    Nag->resize(int(std::lround(sizes->NagWidth / x)), Nag->height());
+    LinkList->resize(LinkList->width(), int(std::lround(sizes->LinkListHeight / y)));
+    Available->resize(Available->width(), int(std::lround(sizes->AvailableHeight / y)));
+}
+
+void Who::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void Who::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();
+}
+
+void Who::closeEvent(QCloseEvent *event)
+{
+    // Every setting is on disk already; waits give up so a running search unwinds at once.
+    m_who.services().yield.requestClose();
+    if (m_about)
+        m_about->close();
+    event->accept();
+    QCoreApplication::quit();
+}
+
+} // namespace zandrel

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QPointer>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QListView;
+class QPushButton;
+class QRadioButton;
+class QTextEdit;
+
+namespace zandrel {
+
+class WhoController;
+class WordCombo;
+
+// A caption label that reports which mouse button was pressed on it.
+class PressLabel : public QLabel
+{
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+
+signals:
+    void pressed(Qt::MouseButton button);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+};
+
+// The main window: owns the controls and forwards their events to the procedures. Controls carry
+// their names as object names.
+class Who : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit Who(WhoController &who, QWidget *parent = nullptr);
+
+    // Twips per pixel of this screen, horizontally and vertically (15 at 96 dpi).
+    double twipsPerPixelX() const;
+    double twipsPerPixelY() const;
+
+    // Sizes the window to its start-up place: 10, 10 pixels, outer size 620 by 460.
+    void placeAtStart();
+
+    QWidget *aboutWindow() const { return m_about; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void bindTexts();
+    void bindCombo(QComboBox *combo, WordCombo &state);
+    void Form_Resize();
+    void mAbout_Click();
+    QRect pixels(int left, int top, int width, int height) const;
+
+    WhoController &m_who;
+    QLineEdit *SearchTerm = nullptr;
+    QLineEdit *PrefixPath = nullptr;
+    QLineEdit *SuffixPath = nullptr;
+    QLineEdit *Delay = nullptr;
+    QComboBox *Prefix = nullptr;
+    QComboBox *Suffix = nullptr;
+    QListView *Available = nullptr;
+    QListView *LinkList = nullptr;
+    QTextEdit *Nag = nullptr;
+    QTextEdit *tResponse = nullptr;
+    QPointer<QWidget> m_about;
+    bool m_syncingNag = false;
+};
+
+} // namespace zandrel

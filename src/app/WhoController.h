@@ -1,0 +1,140 @@
+#pragma once
+
+#include "WhoState.h"
+#include "platform/AppInfo.h"
+#include "platform/TcpClient.h"
+#include "whois/WhoisLookup.h"
+
+#include <QObject>
+#include <QTimer>
+
+namespace zandrel {
+
+class Clipboard;
+class Clock;
+class EventYield;
+class Launcher;
+class SettingsStore;
+
+// What the procedures need of the desktop; tests put stand-ins in.
+struct Services
+{
+    SettingsStore &settings;
+    Launcher &launcher;
+    Clipboard &clipboard;
+    Clock &clock;
+    EventYield &yield;
+    AppInfo app;
+    // The --server option; when empty, the "WhoisServer" setting, else the registry's server.
+    QString serverOverride;
+};
+
+// The window's procedures, named as the program's users and maintainers know them. The window
+// forwards its control events here; nothing in here needs a widget.
+class WhoController : public QObject
+{
+    Q_OBJECT
+public:
+    explicit WhoController(const Services &services, QObject *parent = nullptr);
+    ~WhoController() override;
+
+    WhoState &state() { return m_state; }
+    const Services &services() const { return m_services; }
+    WhoisLookup &lookup() { return m_lookup; }
+    QTimer &delayTimer() { return m_delayTimer; }
+    bool delayInvalid() const { return m_delayInvalid; }
+    bool searchRunning() const { return m_searchRunning; }
+
+    // Start-up: settings, word lists and editor command, in that order.
+    void Form_Load();
+
+    // Single lookup and the pause timer.
+    void bLookUp_Click();
+    bool SearchCurrent();
+    void SearchType_Click(int index);
+    void cbStopRunning_Click();
+    void DelayTimer_Timer();
+
+    // Harvesting at the end of every lookup.
+    void createavailablelist();
+    void createweblist();
+
+    // Word lists.
+    void OpenPrefix();
+    void Opensuffix();
+    void EditPrefix();
+    void EditSuffix();
+
+    // The combination search and its report.
+    void SearchCombinations_Click();
+    void SaveResults(const QString &baseName);
+
+    // Browsing results.
+    void LinkList_Click(int row);
+    void Available_Click(int row);
+
+    // Menus and label presses.
+    void mDirectory_Click();
+    void mClearall_Click();
+    void mExit_Click();
+    void mRefresh_Click();
+    void mClearResponse_Click();
+    void mAvailable_Click();
+    void mClearLinkList_Click();
+    void mGoKeltrow_Click();
+    void Label1_MouseDown(Qt::MouseButton button);
+    void Label2_MouseDown(Qt::MouseButton button);
+
+    // Where the report goes when the program's folder cannot be written.
+    QString reportFallbackFolder() const;
+
+    void setSearchRunning(bool running) { m_searchRunning = running; }
+
+signals:
+    // A short word for the user about something that did not go as asked.
+    void notice(const QString &text);
+    void exitRequested();
+    void delayValidityChanged(bool invalid);
+
+private:
+    void SearchTerm_Change();
+    void PrefixPath_Change();
+    void SuffixPath_Change();
+    void Nag_Change();
+    void Prefix_Change();
+    void Delay_Change();
+    void IPPort1_Ended();
+    void loadList(WordCombo &combo, const QString &path);
+    void editList(const QString &path);
+    void openTarget(const QString &target);
+
+    Services m_services;
+    WhoState m_state;
+    TcpClient m_IPPort1;
+    WhoisLookup m_lookup;
+    QTimer m_delayTimer;
+    bool m_delayInvalid = false;
+    bool m_searchRunning = false;
+};
+
+// Settings addresses.
+namespace keys {
+inline const QString Keltrow = QStringLiteral("Keltrow");
+inline const QString Application = QStringLiteral("Application");
+inline const QString Settings = QStringLiteral("Settings");
+inline const QString Location = QStringLiteral("Zandrel");
+inline const QString KelEdit = QStringLiteral("KelEdit");
+inline const QString PrefixPath = QStringLiteral("PrefixPath");
+inline const QString SuffixPath = QStringLiteral("SuffixPath");
+inline const QString Nag = QStringLiteral("Nag");
+inline const QString SearchTerm = QStringLiteral("SearchTerm");
+inline const QString WhoisServer = QStringLiteral("WhoisServer");
+} // namespace keys
+
+// The maker's home page, opened by "Go To Keltrow".
+inline const QString KeltrowHomePage = QStringLiteral("http://www.keltrow.com/");
+
+// The editor started on a word list when "KelEdit" is not set.
+QString defaultEditorCommand();
+
+} // namespace zandrel

@@ -1,0 +1,136 @@
+#pragma once
+
+#include "harvest/UniqueList.h"
+
+#include <QObject>
+#include <QStringListModel>
+
+namespace zandrel {
+
+// A text of the window. Setting it from code raises its change like a typed change, and only
+// when the text really changes, so the change procedures run the same way whoever made it.
+class TextBox : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TextBox(const QString &text = {}, QObject *parent = nullptr)
+        : QObject(parent)
+        , m_text(text)
+    {
+    }
+    const QString &text() const { return m_text; }
+    void setText(const QString &text)
+    {
+        if (text == m_text)
+            return;
+        m_text = text;
+        emit changed(m_text);
+    }
+
+signals:
+    void changed(const QString &text);
+
+private:
+    QString m_text;
+};
+
+// A combo box: a word list with an edit text. Only a change of the edit text (typed, or set by
+// the program) raises `editChanged`; emptying the box or picking from the list does not.
+class WordCombo : public QObject
+{
+    Q_OBJECT
+public:
+    explicit WordCombo(QObject *parent = nullptr);
+
+    QStringListModel &model() { return m_entries; }
+    int count() const { return int(m_entries.rowCount()); }
+    // The entry at `row`, or an empty text past either end.
+    QString at(int row) const;
+    QStringList entries() const { return m_entries.stringList(); }
+    void setEntries(const QStringList &entries);
+    void append(const QString &entry);
+
+    const QString &editText() const { return m_edit; }
+    void setEditText(const QString &text);
+    // A pick from the drop-down list: the edit text follows without a change event.
+    void pick(const QString &text);
+    // Removes every entry and the edit text, without a change event.
+    void clear();
+
+signals:
+    void editChanged(const QString &text);
+    // The edit text was replaced without a change event; the view follows.
+    void editReset(const QString &text);
+
+private:
+    QStringListModel m_entries;
+    QString m_edit;
+};
+
+// A rich text box that shows a growing text. Line breaks are kept as CR LF pairs.
+class ResponseBox : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    const QString &text() const { return m_text; }
+    void setText(const QString &text);
+    void append(const QString &piece);
+    void scrollToStart() { emit scrolledToStart(); }
+
+signals:
+    void textReset(const QString &text);
+    void appended(const QString &piece);
+    void scrolledToStart();
+
+private:
+    QString m_text;
+};
+
+// Everything the window shows and the procedures share, as plain objects: the window binds its
+// widgets to these and tests drive them directly.
+class WhoState : public QObject
+{
+    Q_OBJECT
+public:
+    explicit WhoState(QObject *parent = nullptr);
+
+    TextBox SearchTerm;
+    TextBox PrefixPath{QStringLiteral("c:\\prefix.txt")};
+    TextBox SuffixPath{QStringLiteral("c:\\suffix.txt")};
+    TextBox Nag;
+    TextBox Delay{QStringLiteral("1")};
+    TextBox caption{QStringLiteral("Zandrel")};
+
+    WordCombo Prefix;
+    WordCombo Suffix;
+
+    ResponseBox tResponse;
+    UniqueList Available{UniqueList::Key::Exact};
+    UniqueList LinkList{UniqueList::Key::WithoutQuotes};
+
+    // Check boxes. Summary, KeepWebList and KeepSearchResults are never shown and stay checked.
+    bool ComSuffix = true;
+    bool ClearEachSearch = true;
+    bool Summary = true;
+    bool KeepWebList = true;
+    bool KeepSearchResults = true;
+
+    int QueryType = 0;
+    QString EditorCommand;
+
+    // Shared flags of the lookup and the combination search.
+    bool LookupPending = false;
+    bool StopRequested = false;
+    bool DelayPending = false;
+
+    // Samples of the boilerplate the registry sends; kept with the window, read by nothing.
+    QString Nag2;
+    QString Nag3;
+    QString Nag4;
+    QString Nag5;
+    QString Nag6;
+    QString Nag7;
+};
+
+} // namespace zandrel

@@ -1,0 +1,80 @@
+#include "QueryLine.h"
+
+#include <QLocale>
+
+#include <cmath>
+
+namespace zandrel {
+
+QString buildQueryLine(int queryType, const QString &term, bool comSuffix)
+{
+    QString cleanTerm = term;
+    cleanTerm.remove(u'\r');
+    cleanTerm.remove(u'\n');
+    QString line;
+    if (queryType == DomainSearch)
+        line += QStringLiteral("DO ");
+    line += cleanTerm;
+    if (comSuffix)
+        line += QStringLiteral(".com");
+    line += QStringLiteral("\r\n");
+    return line;
+}
+
+std::optional<int> parseDelayMs(const QString &text)
+{
+    bool ok = false;
+    double seconds = QLocale::c().toDouble(text.trimmed(), &ok);
+    if (!ok)
+        seconds = QLocale::system().toDouble(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(seconds))
+        return std::nullopt;
+    const double whole = std::floor(seconds);
+    if (whole < 1 || whole > 65)
+        return std::nullopt;
+    return int(whole) * 1000;
+}
+
+ServerAddress defaultWhoisServer()
+{
+    return {QStringLiteral("whois.verisign-grs.com"), 43};
+}
+
+std::optional<ServerAddress> parseServerAddress(const QString &text)
+{
+    const QString spec = text.trimmed();
+    if (spec.isEmpty())
+        return std::nullopt;
+    ServerAddress address;
+    QString host = spec;
+    QString port;
+    if (spec.startsWith(u'[')) {
+        const qsizetype close = spec.indexOf(u']');
+        if (close < 0)
+            return std::nullopt;
+        host = spec.mid(1, close - 1);
+        const QString rest = spec.mid(close + 1);
+        if (!rest.isEmpty()) {
+            if (!rest.startsWith(u':'))
+                return std::nullopt;
+            port = rest.mid(1);
+        }
+    } else if (spec.count(u':') == 1) {
+        const qsizetype colon = spec.indexOf(u':');
+        host = spec.left(colon);
+        port = spec.mid(colon + 1);
+    }
+    if (host.isEmpty())
+        return std::nullopt;
+    address.host = host;
+    if (!port.isNull()) {
+        bool ok = false;
+        const uint value = port.toUInt(&ok);
+        if (!ok || value == 0 || value > 65535)
+            return std::nullopt;
+        address.port = quint16(value);
+    }
+    return address;
+}
+
+} // namespace zandrel

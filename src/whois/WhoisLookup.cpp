@@ -1,0 +1,114 @@
+#include "WhoisLookup.h"
+
+#include "platform/EventYield.h"
+#include "platform/TcpClient.h"
+
+namespace zandrel {
+
+WhoisLookup::WhoisLookup(TcpClient &client, EventYield &yield, QObject *parent)
+    : QObject(parent)
+    , m_client(client)
+    , m_yield(yield)
+{
+    m_idle.setSingleShot(true);
+    m_total.setSingleShot(true);
+    connect(&m_idle, &QTimer::timeout, this, [this] {
+        giveUp(QStringLiteral("Connection closed: no data from the server for %1 seconds.")
+                   .arg(m_limits.idleMs / 1000.0));
+    });
+    connect(&m_total, &QTimer::timeout, this, [this] {
+        giveUp(QStringLiteral("Connection closed: the response took longer than %1 seconds.")
+                   .arg(m_limits.totalMs / 1000.0));
+    });
+    connect(&m_client, &TcpClient::connectionEvent, this, &WhoisLookup::onConnection);
+    connect(&m_client, &TcpClient::dataEvent, this, &WhoisLookup::onData);
+    connect(&m_client, &TcpClient::bytesArrived, this, &WhoisLookup::onBytes);
+    connect(&m_client, &TcpClient::disconnectionEvent, this, &WhoisLookup::onDisconnection);
+}
+
+bool WhoisLookup::SearchCurrent(const QString &queryLine)
+{
+    // A connection still open from an earlier lookup is closed first.
+    m_client.close();
+    m_idle.stop();
+    m_total.stop();
+    m_active = true;
+    m_attemptDone = false;
+    const quint64 serial = ++m_serial;
+    m_client.setRemoteHost(m_server.host);
+    m_client.setRemotePort(m_server.port);
+    m_client.connectToRemote();
+    m_yield.waitUntil([this] { return m_client.isConnected() || m_attemptDone; }, m_limits.connectWaitMs);
+
+    if (m_client.isConnected()) {
+        m_client.send(queryLine);
+        m_idle.start(m_limits.idleMs);
+        m_total.start(m_limits.totalMs);
+        return true;
+    }
+    m_client.close();
+    QMetaObject::invokeMethod(
+        this,
+        [this, serial] {
+            if (serial == m_serial)
+                end();
+        },
+        Qt::QueuedConnection);
+    return false;
+}
+
+void WhoisLookup::abandon()
+{
+    if (!m_active)
+        return;
+    m_client.close();
+    end();
+}
+
+void WhoisLookup::onConnection(int status, const QString &description)
+{
+    m_attemptDone = true;
+    if (status == 0)
+        emit responseText(QStringLiteral("Connected.  Waiting for data...\r\n\r\n"));
+    else
+        emit responseText(QStringLiteral("Connection failed: ") + description + QStringLiteral("\r\n\r\n"));
+}
+
+void WhoisLookup::onData(const QString &text)
+{
+    emit responseText(text + QStringLiteral("\r\n"));
+}
+
+void WhoisLookup::onBytes(qint64 total)
+{
+    if (m_active)
+        m_idle.start(m_limits.idleMs);
+    if (total > m_limits.maxBytes)
+        giveUp(QStringLiteral("Connection closed: the response is larger than %1 bytes.").arg(m_limits.maxBytes));
+}
+
+void WhoisLookup::onDisconnection()
+{
+    end();
+}
+
+void WhoisLookup::giveUp(const QString &why)
+{
+    if (!m_active)
+        return;
+    m_client.close();
+    emit responseText(QStringLiteral("\r\n") + why + QStringLiteral("\r\n"));
+    end();
+}
+
+void WhoisLookup::end()
+{
+    if (!m_active)
+        return;
+    m_active = false;
+    m_idle.stop();
+    m_total.stop();
+    emit lookupEnded();
+}
+
+} // namespace zandrel

@@ -1,0 +1,187 @@
+// The real window on the offscreen platform: controls by name, typing, a lookup against a local
+// server, menus, label presses, the About window and the resize rule.
+#include "WhoRig.h"
+#include "app/Layout.h"
+#include "app/Who.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextEdit>
+
+using namespace zandrel;
+using namespace zandrel::test;
+
+class tst_Window : public QObject
+{
+    Q_OBJECT
+
+    template<typename T>
+    static T *control(Who &window, const char *name)
+    {
+        return window.findChild<T *>(QString::fromLatin1(name));
+    }
+
+private slots:
+    void layoutRule_data()
+    {
+        QTest::addColumn<double>("w");
+        QTest::addColumn<double>("h");
+        QTest::addColumn<double>("c");
+        QTest::addColumn<QList<int>>("sizes"); // tResponse w, h, Nag w, LinkList h, Available h
+        QTest::newRow("start-up 620x460") << 9300.0 << 6900.0 << 6000.0 << QList<int>{4540, 3280, 4540, 4740, 4740};
+        QTest::newRow("wider") << 10300.0 << 6900.0 << 6000.0 << QList<int>{5540, 3280, 5540, 4740, 4740};
+        QTest::newRow("taller") << 9300.0 << 7900.0 << 7000.0 << QList<int>{4540, 4280, 4540, 5740, 5740};
+        QTest::newRow("too small") << 3000.0 << 2000.0 << 1000.0 << QList<int>{0, 0, 0, 0, 0};
+    }
+    void layoutRule()
+    {
+        QFETCH(double, w);
+        QFETCH(double, h);
+        QFETCH(double, c);
+        QFETCH(QList<int>, sizes);
+        const std::optional<FollowingSizes> s = Form_Resize(w, h, c, false);
+        QVERIFY(s);
+        QCOMPARE((QList<int>{s->tResponseWidth, s->tResponseHeight, s->NagWidth, s->LinkListHeight, s->AvailableHeight}),
+                 sizes);
+        QVERIFY(!Form_Resize(w, h, c, true)); // minimised: nothing changes
+    }
+
+    void controlsAsDesigned()
+    {
+        WhoRig rig;
+        Who window(*rig.who);
+        rig.who->Form_Load();
+        window.placeAtStart();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.windowTitle(), QStringLiteral("Zandrel"));
+        QCOMPARE(control<QPushButton>(window, "bLookUp")->text(), QStringLiteral("&Search"));
+        QCOMPARE(control<QPushButton>(window, "SearchCombinations")->text(), QStringLiteral("Search &Combinations"));
+        QCOMPARE(control<QLineEdit>(window, "Delay")->text(), QStringLiteral("1"));
+        QCOMPARE(control<QLineEdit>(window, "PrefixPath")->text(), rig.programDir.path() + QStringLiteral("/prefix.txt"));
+        QVERIFY(!control<QAction>(window, "mAvailable")->isEnabled());
+        QCOMPARE(control<QAction>(window, "mClearResponse")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_K));
+        QCOMPARE(control<QAction>(window, "mEditSuffixList")->shortcut(), QKeySequence(Qt::Key_F2));
+        if (qFuzzyCompare(window.twipsPerPixelX(), 15.0)) {
+            QCOMPARE(control<QWidget>(window, "SearchTerm")->geometry(), QRect(45, 3, 125, 21));
+            QCOMPARE(window.frameGeometry().size(), QSize(620, 460));
+            QCOMPARE(control<QWidget>(window, "Available")->width(), 160);
+        }
+        // The four following controls obey the resize rule in twips.
+        window.resize(window.width() + 100, window.height() + 60);
+        QTRY_COMPARE(control<QWidget>(window, "tResponse")->width(),
+                     int(std::lround((window.frameGeometry().width() * window.twipsPerPixelX() - 4620 - 140)
+                                     / window.twipsPerPixelX())));
+        QCOMPARE(control<QWidget>(window, "LinkList")->geometry().bottom() + 1, window.centralWidget()->height());
+    }
+
+    void typingAndSearchingThroughTheWindow()
+    {
+        WhoRig rig;
+        Who window(*rig.who);
+        rig.who->Form_Load();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        rig.server.setReply({"Domain Name: EXAMPLE.COM\r\nRegistrar: R\r\n", 3, 1});
+
+        QTest::keyClicks(control<QLineEdit>(window, "SearchTerm"), QStringLiteral("example"));
+        QCOMPARE(rig.settings.value(QStringLiteral("Zandrel"), QStringLiteral("Settings"), QStringLiteral("SearchTerm")),
+                 QStringLiteral("example"));
+        rig.state().LookupPending = true;
+        QTest::mouseClick(control<QPushButton>(window, "bLookUp"), Qt::LeftButton);
+        QVERIFY(rig.yield.waitUntil([&rig] { return !rig.state().LookupPending; }, 20000));
+        QCOMPARE(control<QTextEdit>(window, "tResponse")->toPlainText(),
+                 QStringLiteral("Connected.  Waiting for data...\n\nDomain Name: EXAMPLE.COM\n"
+                                "Registrar: R\n"));
+        QCOMPARE(control<QTextEdit>(window, "tResponse")->textCursor().position(), 0);
+
+        // Clicking an existing domain opens it and copies it.
+        auto *links = control<QListView>(window, "LinkList");
+        QCOMPARE(links->model()->rowCount(), 1);
+        links->setCurrentIndex(links->model()->index(0, 0));
+        QCOMPARE(rig.launcher.opened, QStringList{QStringLiteral("http://www.example.com")});
+        QCOMPARE(rig.clipboard.texts, QStringList{QStringLiteral("http://www.example.com")});
+
+        // The removal text typed in the window keeps CR LF line ends.
+        auto *nag = control<QTextEdit>(window, "Nag");
+        nag->setFocus();
+        QTest::keyClicks(nag, QStringLiteral("ab"));
+        QTest::keyClick(nag, Qt::Key_Return);
+        QTest::keyClicks(nag, QStringLiteral("c"));
+        QCOMPARE(rig.settings.value(QStringLiteral("Zandrel"), QStringLiteral("Settings"), QStringLiteral("Nag")),
+                 QStringLiteral("ab\r\nc"));
+
+        // Typing in the suffix box composes the term one keystroke at a time.
+        rig.state().Prefix.setEditText(QStringLiteral("my"));
+        auto *suffix = control<QComboBox>(window, "Suffix");
+        QTest::keyClicks(suffix->lineEdit(), QStringLiteral("net"));
+        QCOMPARE(control<QLineEdit>(window, "SearchTerm")->text(), QStringLiteral("mynet"));
+    }
+
+    void menusLabelsAndAbout()
+    {
+        WhoRig rig;
+        rig.writeFile(QStringLiteral("prefix.txt"), "a\r\nb\r\n");
+        Who window(*rig.who);
+        rig.who->Form_Load();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *prefix = control<QComboBox>(window, "Prefix");
+        QCOMPARE(prefix->count(), 2);
+        QCOMPARE(prefix->currentText(), QString()); // nothing selected after loading
+
+        QTest::mousePress(control<QLabel>(window, "Label1"), Qt::LeftButton);
+        QCOMPARE(rig.launcher.started.size(), 1);
+        control<QAction>(window, "mClearall")->trigger();
+        QCOMPARE(prefix->count(), 0);
+        QTest::mousePress(control<QLabel>(window, "Label1"), Qt::RightButton);
+        QCOMPARE(prefix->count(), 2);
+        QCOMPARE(prefix->currentText(), QString());
+
+        control<QAction>(window, "mAbout")->trigger();
+        QWidget *about = window.aboutWindow();
+        QVERIFY(about);
+        QVERIFY(about->isVisible());
+        QVERIFY(!about->isModal());
+        const QStringList texts = [about] {
+            QStringList t;
+            for (auto *label : about->findChildren<QLabel *>())
+                t << label->text();
+            return t;
+        }();
+        QCOMPARE(texts, (QStringList{QStringLiteral("Zandrel"), QStringLiteral("Version 5.0.0")}));
+        control<QAction>(window, "mAbout")->trigger();
+        QCOMPARE(window.aboutWindow(), about);
+        QCOMPARE(window.findChildren<QDialog *>().size(), 1);
+
+        // Invalid delay shows on the window.
+        auto *delay = control<QLineEdit>(window, "Delay");
+        delay->selectAll();
+        QTest::keyClicks(delay, QStringLiteral("0"));
+        QVERIFY(!delay->styleSheet().isEmpty());
+        QTest::keyClicks(delay, QStringLiteral("5"));
+        QVERIFY(delay->styleSheet().isEmpty());
+        QCOMPARE(rig.who->delayTimer().interval(), 5000);
+    }
+
+    void exitClosesTheWindow()
+    {
+        WhoRig rig;
+        Who window(*rig.who);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        control<QAction>(window, "mExit")->trigger();
+        QTRY_VERIFY(!window.isVisible());
+        QVERIFY(rig.yield.closing());
+    }
+};
+
+QTEST_MAIN(tst_Window)
+#include "tst_window.moc"

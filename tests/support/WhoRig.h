@@ -1,0 +1,78 @@
+#pragma once
+
+#include "Recorders.h"
+#include "ScriptedWhoisServer.h"
+#include "app/WhoController.h"
+#include "platform/EventYield.h"
+#include "platform/SettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace zandrel::test {
+
+// The procedures wired to stand-ins: settings in a temporary folder, the program "installed" in
+// another, a recording launcher and clipboard, a fixed clock, and a scripted WHOIS server.
+struct WhoRig
+{
+    QTemporaryDir configDir;
+    QTemporaryDir programDir;
+    ScriptedWhoisServer server;
+    SettingsStore settings{configDir.path()};
+    RecordingLauncher launcher;
+    RecordingClipboard clipboard;
+    FixedClock clock{QDateTime(QDate(2000, 12, 31), QTime(22, 15, 0))};
+    EventYield yield;
+    std::unique_ptr<WhoController> who;
+    QStringList captions;
+
+    WhoRig() { start(); }
+
+    AppInfo app() const
+    {
+        AppInfo info;
+        info.folder = programDir.path();
+        info.executableName = QStringLiteral("zandrel");
+        return info;
+    }
+
+    // Starts the program (again), as a user would after closing it.
+    void start()
+    {
+        who.reset();
+        captions.clear();
+        who = std::make_unique<WhoController>(
+            Services{settings, launcher, clipboard, clock, yield, app(), server.address()});
+        LookupLimits limits;
+        limits.idleMs = 2000;
+        limits.totalMs = 5000;
+        limits.stopGraceMs = 2000;
+        who->lookup().setLimits(limits);
+        QObject::connect(&who->state().caption, &TextBox::changed, who.get(),
+                         [this](const QString &caption) { captions << caption; });
+    }
+
+    WhoState &state() { return who->state(); }
+
+    QString writeFile(const QString &name, const QByteArray &content) const
+    {
+        const QString path = QDir(programDir.path()).filePath(name);
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(content);
+        return path;
+    }
+
+    // Clicks "&Search" and waits until the response is harvested.
+    bool lookUp()
+    {
+        state().LookupPending = true;
+        who->bLookUp_Click();
+        return yield.waitUntil([this] { return !state().LookupPending; }, 20000);
+    }
+};
+
+} // namespace zandrel::test
