@@ -1,1 +1,312 @@
 #include "Report.h"
+
+#include "harvest/UniqueList.h"
+#include "platform/EventYield.h"
+#include "whois/Replaceit.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QUrl>
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace zandrel {
+
+namespace {
+
+constexpr QStringView CrLf = u"\r\n";
+
+struct SearchEngine
+{
+    QStringView label;
+    QStringView addressBeforeTerm; // "http://", host, path and query
+    QStringView textAfterTerm;
+};
+
+constexpr std::array<SearchEngine, 8> SearchEngines {{
+    {u"AltaVista", u"http://www.altavista.com/cgi-bin/query?pg=q&sc=on&hl=on&q=", u"&kl=XX&stype=stext="},
+    {u"Lycos", u"http://www.lycos.com/srch/?lpv=1&loc=searchhp&query=", u""},
+    {u"Excite", u"http://search.excite.com/search.gw?search=", u""},
+    {u"Hotbot", u"http://www.hotbot.com/?MT=", u"&SM=MC&DV=0&LG=any&DC=10&DE=2"},
+    {u"Infoseek", u"http://infoseek.go.com/Titles?col=WW&qt=", u"&svx=home_searchbox&sv=IS&lk=ip-noframes"},
+    {u"AOLNetfind", u"http://search.aol.com/dirsearch.adp?query=", u""},
+    {u"WebCrawler", u"http://www.webcrawler.com/cgi-bin/WebQuery?searchText=", u""},
+    {u"CNET", u"http://search.cnet.com/search?cat=103&timeout=3&partner=techsearch&q=",
+     u"&tag=st.cn.1.srch.sr"},
+}};
+
+// Rough sizes of one table row, so the buffer is reserved once instead of regrown.
+constexpr qsizetype TermRowSize = 1200;
+constexpr qsizetype DomainRowSize = 120;
+
+constexpr QStringView AnchorStart = u"<a target=\"_blank\" href='";
+constexpr QStringView AnchorMiddle = u"'>";
+
+void appendHeading(QString &out, QStringView title)
+{
+    out += u"<p align='center'><b>";
+    out += title;
+    out += u"</b></p>";
+}
+
+void appendTableStart(QString &out, QStringView title, QStringView colour)
+{
+    appendHeading(out, title);
+    out += u"<p align='center'><table bordercolor='";
+    out += colour;
+    out += u"' bgcolor='";
+    out += colour;
+    out += u"'>";
+    out += CrLf;
+}
+
+void appendTableEnd(QString &out)
+{
+    out += u"</table>";
+    out += CrLf;
+}
+
+void appendTermTable(QString &out, QStringView title, const QStringList &terms)
+{
+    appendTableStart(out, title, u"66FF33");
+    out += u"<tr>";
+    out += CrLf;
+    for (const SearchEngine &engine : SearchEngines) {
+        out += u"<td>";
+        out += engine.label;
+        out += CrLf;
+        out += u"</td>";
+    }
+    out += u"</tr>";
+    out += CrLf;
+    for (const QString &term : terms) {
+        // Percent-encoding leaves no character that HTML would read as markup.
+        const QString query = encodeQueryTerm(term);
+        const QString link = escapeHtml(term);
+        out += u"<tr>";
+        out += CrLf;
+        for (const SearchEngine &engine : SearchEngines) {
+            out += u"<td>";
+            out += AnchorStart;
+            out += engine.addressBeforeTerm;
+            out += query;
+            out += engine.textAfterTerm;
+            out += AnchorMiddle;
+            out += link;
+            out += CrLf;
+            out += u"</td>";
+        }
+        out += u"</tr>";
+        out += CrLf;
+    }
+    appendTableEnd(out);
+}
+
+struct WriteOutcome
+{
+    bool ok = false;
+    QString error;
+};
+
+WriteOutcome writeWhole(const QString &path, const QString &text)
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        const QByteArray bytes = text.toUtf8();
+        if (file.write(bytes) == bytes.size() && file.commit())
+            return {true, {}};
+    }
+    const QString reason = file.errorString();
+    file.cancelWriting();
+    return {false, QStringLiteral("Could not write %1: %2").arg(QDir::toNativeSeparators(path), reason)};
+}
+
+} // namespace
+
+QString reportStamp(const QDateTime &when, const QLocale &locale)
+{
+    QString timeFormat = locale.timeFormat(QLocale::ShortFormat);
+    // Two reports in the same minute must not share a name.
+    if (!timeFormat.contains(u's')) {
+        const qsizetype minutes = timeFormat.indexOf(u"mm");
+        if (minutes >= 0)
+            timeFormat.insert(minutes + 2, u":ss");
+    }
+    const QString text = locale.toString(when.date(), QLocale::ShortFormat) + u' '
+        + locale.toString(when.time(), timeFormat);
+    QString stamp = replaceit(text, QStringLiteral("/"), QStringLiteral("-"));
+    stamp = replaceit(stamp, QStringLiteral(":"), QStringLiteral("_"));
+    return replaceit(stamp, QStringLiteral(" "), QStringLiteral("_"));
+}
+
+QString composeLinkText(const QStringList &links)
+{
+    qsizetype size = 0;
+    for (const QString &link : links)
+        size += link.size() + CrLf.size();
+    QString text;
+    text.reserve(size);
+    for (const QString &link : links) {
+        text += link;
+        text += CrLf;
+    }
+    return text;
+}
+
+QString escapeHtml(const QString &text)
+{
+    const auto special = [](QChar c) {
+        return c == u'&' || c == u'<' || c == u'>' || c == u'"' || c == u'\'';
+    };
+    if (std::none_of(text.cbegin(), text.cend(), special))
+        return text;
+    QString escaped;
+    escaped.reserve(text.size() + 16);
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'&':
+            escaped += u"&amp;";
+            break;
+        case u'<':
+            escaped += u"&lt;";
+            break;
+        case u'>':
+            escaped += u"&gt;";
+            break;
+        case u'"':
+            escaped += u"&quot;";
+            break;
+        case u'\'':
+            escaped += u"&#39;";
+            break;
+        default:
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+QString encodeQueryTerm(const QString &term)
+{
+    return QString::fromLatin1(QUrl::toPercentEncoding(term));
+}
+
+ReportWriter::ReportWriter(EventYield &yield, std::function<void(const QString &)> setCaption)
+    : m_yield(yield)
+    , m_setCaption(std::move(setCaption))
+{ }
+
+ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInput &input,
+                                       const QString &folder, const QString &fallbackFolder)
+{
+    ReportResult result;
+    const auto pathIn = [&baseName](const QString &dir, QLatin1String extension) {
+        return dir + u'/' + baseName + extension;
+    };
+
+    const QString linkText = composeLinkText(input.links ? input.links->entries() : QStringList());
+    result.folder = folder;
+    result.textPath = pathIn(folder, QLatin1String(".txt"));
+    WriteOutcome written = writeWhole(result.textPath, linkText);
+    const auto switchToFallback = [&]() {
+        const QString firstError = written.error;
+        result.usedFallback = true;
+        result.folder = fallbackFolder;
+        result.textPath = pathIn(fallbackFolder, QLatin1String(".txt"));
+        if (fallbackFolder.isEmpty() || !QDir().mkpath(fallbackFolder)) {
+            written = {false,
+                       QStringLiteral("Could not create %1").arg(QDir::toNativeSeparators(fallbackFolder))};
+        } else {
+            written = writeWhole(result.textPath, linkText);
+        }
+        if (!written.ok)
+            written.error = firstError + QStringLiteral("; ") + written.error;
+    };
+    if (!written.ok)
+        switchToFallback();
+    if (!written.ok) {
+        result.textPath.clear();
+        result.error = written.error;
+        return result;
+    }
+    m_yield.yieldOnce();
+
+    const int termCount = int(input.prefixes.size() + input.suffixes.size());
+    const int domainCount = int(input.available.size()) + (input.links ? input.links->count() : 0);
+    QString html;
+    html.reserve(4096 + termCount * TermRowSize + domainCount * DomainRowSize);
+    html += u"<html><head><title>Zandrel Domain Search Results</title></head><body>";
+    html += CrLf;
+    appendTermTable(html, u"Prefix Search Terms", input.prefixes);
+    appendTermTable(html, u"Suffix Search Terms", input.suffixes);
+
+    appendTableStart(html, u"Available Domains", u"#FFFF00");
+    for (const QString &domain : input.available) {
+        html += u"<tr><td>";
+        html += CrLf;
+        html += AnchorStart;
+        html += RegistrarHomePage;
+        html += AnchorMiddle;
+        html += u"http://www.";
+        html += escapeHtml(domain);
+        if (!input.comSuffix)
+            html += u".com";
+        html += CrLf;
+        html += u"</td></tr>";
+        html += CrLf;
+    }
+    appendTableEnd(html);
+
+    appendTableStart(html, u"Existing Domains", u"00FFFF");
+    // The list is read live: rows added or removed while the report yields show up here.
+    const int existingRows = input.links ? input.links->count() : 0;
+    for (int i = 0; i < existingRows; ++i) {
+        const QString host = escapeHtml(input.links->at(i));
+        html += u"<tr><td>";
+        html += CrLf;
+        html += AnchorStart;
+        html += u"http://";
+        html += host;
+        html += AnchorMiddle;
+        html += u"http://";
+        html += host;
+        html += CrLf;
+        html += u"</td></tr>";
+        html += CrLf;
+        if (m_setCaption)
+            m_setCaption(QStringLiteral("Building HTML for existing domain %1 of %2")
+                             .arg(i)
+                             .arg(input.links->count() - 1));
+        m_yield.yieldOnce();
+    }
+    appendTableEnd(html);
+    appendHeading(html, u"Search Details");
+    html += u"</body></html>";
+    html += CrLf;
+
+    result.htmlPath = pathIn(result.folder, QLatin1String(".htm"));
+    written = writeWhole(result.htmlPath, html);
+    if (!written.ok && !result.usedFallback) {
+        // Both files belong together, so the text file moves with the report.
+        const QString firstTextPath = result.textPath;
+        switchToFallback();
+        if (written.ok) {
+            QFile::remove(firstTextPath);
+            result.htmlPath = pathIn(result.folder, QLatin1String(".htm"));
+            written = writeWhole(result.htmlPath, html);
+        }
+    }
+    if (!written.ok) {
+        result.htmlPath.clear();
+        result.error = written.error;
+        return result;
+    }
+    m_yield.yieldOnce();
+    result.ok = true;
+    return result;
+}
+
+} // namespace zandrel

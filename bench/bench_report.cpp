@@ -1,0 +1,57 @@
+#include "harvest/UniqueList.h"
+#include "platform/EventYield.h"
+#include "report/Report.h"
+
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+using namespace zandrel;
+
+namespace {
+
+// Measures the report itself, not the event handling its yields would allow.
+class NoYield : public EventYield
+{
+public:
+    void yieldOnce() override { }
+};
+
+void BM_SaveResults(benchmark::State &state)
+{
+    const int existing = int(state.range(0));
+    const int available = int(state.range(1));
+    UniqueList links;
+    for (int i = 0; i < existing; ++i)
+        links.addUnique(QStringLiteral("www.existing-domain-%1.com").arg(i));
+    ReportInput input;
+    input.links = &links;
+    for (int i = 0; i < available; ++i)
+        input.available << QStringLiteral("free-domain-%1.com").arg(i);
+    for (int i = 0; i < 20; ++i) {
+        input.prefixes << QStringLiteral("prefix%1").arg(i);
+        input.suffixes << QStringLiteral("suffix%1").arg(i);
+    }
+
+    QTemporaryDir dir;
+    NoYield yield;
+    ReportWriter writer(yield, [](const QString &caption) { benchmark::DoNotOptimize(caption.size()); });
+    for (auto _ : state) {
+        const ReportResult result = writer.SaveResults(QStringLiteral("bench"), input, dir.path(), QString());
+        if (!result.ok) {
+            state.SkipWithError(result.error.toUtf8().constData());
+            break;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * (existing + available));
+}
+
+} // namespace
+
+BENCHMARK(BM_SaveResults)
+    ->Args({1000, 100})
+    ->Args({10000, 1000})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+BENCHMARK_MAIN();
