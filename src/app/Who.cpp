@@ -30,12 +30,19 @@ namespace zandrel {
 
 namespace {
 
-// The named family where it is installed, else the platform's default, at the given size.
+// The named family where it is installed, else a face of the same width class (the captions are
+// sized for it), else the platform's default, at the given size.
 QFont designFont(const QString &family, double points)
 {
     QFont font = QApplication::font();
-    if (QFontDatabase::families().contains(family))
-        font.setFamily(family);
+    const QStringList installed = QFontDatabase::families();
+    for (const QString &candidate : {family, QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                                     QStringLiteral("Liberation Sans")}) {
+        if (installed.contains(candidate)) {
+            font.setFamily(candidate);
+            break;
+        }
+    }
     font.setPointSizeF(points);
     font.setWeight(QFont::Normal);
     return font;
@@ -67,7 +74,8 @@ QString fromDisplay(const QString &shown)
 void follow(QLineEdit *edit, TextBox &box, QObject *context)
 {
     edit->setText(box.text());
-    QObject::connect(edit, &QLineEdit::textEdited, context, [&box](const QString &text) { box.setText(text); });
+    QObject::connect(edit, &QLineEdit::textEdited, context,
+                     [&box](const QString &text) { box.setText(text); });
     QObject::connect(&box, &TextBox::changed, edit, [edit](const QString &text) {
         if (edit->text() != text)
             edit->setText(text);
@@ -92,7 +100,8 @@ Who::Who(WhoController &who, QWidget *parent)
     buildMenus();
     bindTexts();
     connect(&m_who.state().caption, &TextBox::changed, this, &QWidget::setWindowTitle);
-    connect(&m_who, &WhoController::notice, this, [this](const QString &text) { statusBar()->showMessage(text, 15000); });
+    connect(&m_who, &WhoController::notice, this,
+            [this](const QString &text) { statusBar()->showMessage(text, 15000); });
     connect(&m_who, &WhoController::exitRequested, this, &QWidget::close);
 }
 
@@ -130,6 +139,12 @@ void Who::buildControls()
         widget->setObjectName(QString::fromLatin1(name));
         widget->setGeometry(pixels(r.left, r.top, r.width, r.height));
         widget->setFont(font);
+        // A caption never gets cut where the face runs wider than the one the design was drawn in.
+        if (qobject_cast<QLabel *>(widget) || qobject_cast<QCheckBox *>(widget)
+            || qobject_cast<QRadioButton *>(widget)) {
+            if (widget->sizeHint().width() > widget->width())
+                widget->resize(widget->sizeHint().width(), widget->height());
+        }
         return widget;
     };
     auto label = [&](const char *name, const QString &caption, TwipRect r) {
@@ -249,7 +264,8 @@ void Who::bindCombo(QComboBox *combo, WordCombo &words)
     connect(&words, &WordCombo::editChanged, combo, show);
     connect(&words, &WordCombo::editReset, combo, show);
     connect(combo->lineEdit(), &QLineEdit::textEdited, &words, &WordCombo::setEditText);
-    connect(combo, &QComboBox::activated, &words, [combo, &words](int index) { words.pick(combo->itemText(index)); });
+    connect(combo, &QComboBox::activated, &words,
+            [combo, &words](int index) { words.pick(combo->itemText(index)); });
 }
 
 void Who::bindTexts()
@@ -263,7 +279,8 @@ void Who::bindTexts()
         Delay->setStyleSheet(invalid ? QStringLiteral("background: #ffb0b0;") : QString());
         Delay->setToolTip(invalid ? QStringLiteral("Whole seconds from 1 to 65") : QString());
         if (invalid)
-            statusBar()->showMessage(QStringLiteral("Internic Delay: enter whole seconds from 1 to 65."), 15000);
+            statusBar()->showMessage(QStringLiteral("Internic Delay: enter whole seconds from 1 to 65."),
+                                     15000);
     });
 
     Nag->setPlainText(forDisplay(state.Nag.text()));
@@ -294,15 +311,15 @@ void Who::bindTexts()
 
 void Who::buildMenus()
 {
-    auto item = [this](QMenu *menu, const char *name, const QString &caption, const QKeySequence &key,
-                       auto slot) {
-        QAction *action = menu->addAction(caption);
-        action->setObjectName(QString::fromLatin1(name));
-        action->setShortcut(key);
-        action->setShortcutContext(Qt::WindowShortcut);
-        connect(action, &QAction::triggered, this, slot);
-        return action;
-    };
+    auto item
+        = [this](QMenu *menu, const char *name, const QString &caption, const QKeySequence &key, auto slot) {
+              QAction *action = menu->addAction(caption);
+              action->setObjectName(QString::fromLatin1(name));
+              action->setShortcut(key);
+              action->setShortcutContext(Qt::WindowShortcut);
+              connect(action, &QAction::triggered, this, slot);
+              return action;
+          };
     auto menu = [this](const char *name, const QString &caption) {
         QMenu *m = menuBar()->addMenu(caption);
         m->setObjectName(QString::fromLatin1(name));
@@ -311,7 +328,8 @@ void Who::buildMenus()
     WhoController *who = &m_who;
 
     QMenu *file = menu("mFile", QStringLiteral("&File"));
-    item(file, "mDirectory", QStringLiteral("Explore &Directory"), Qt::Key_F6, [who] { who->mDirectory_Click(); });
+    item(file, "mDirectory", QStringLiteral("Explore &Directory"), Qt::Key_F6,
+         [who] { who->mDirectory_Click(); });
     file->addSeparator()->setObjectName(QStringLiteral("mdash1123"));
     item(file, "mClearall", QStringLiteral("Clear &All"), Qt::Key_F12, [who] { who->mClearall_Click(); });
     file->addSeparator()->setObjectName(QStringLiteral("mdash127371"));
@@ -334,12 +352,14 @@ void Who::buildMenus()
     QMenu *prefix = menu("mPrefix", QStringLiteral("&Prefix"));
     item(prefix, "mOpenPrefixList", QStringLiteral("Open Prefix List"), QKeySequence(Qt::CTRL | Qt::Key_P),
          [who] { who->OpenPrefix(); });
-    item(prefix, "mEditPrefixList", QStringLiteral("Edit Prefix List"), Qt::Key_F3, [who] { who->EditPrefix(); });
+    item(prefix, "mEditPrefixList", QStringLiteral("Edit Prefix List"), Qt::Key_F3,
+         [who] { who->EditPrefix(); });
 
     QMenu *suffix = menu("mSuffix", QStringLiteral("&Suffix"));
     item(suffix, "mOpenSuffixList", QStringLiteral("Open Suffix List"), QKeySequence(Qt::CTRL | Qt::Key_S),
          [who] { who->Opensuffix(); });
-    item(suffix, "mEditSuffixList", QStringLiteral("Edit Suffix List"), Qt::Key_F2, [who] { who->EditSuffix(); });
+    item(suffix, "mEditSuffixList", QStringLiteral("Edit Suffix List"), Qt::Key_F2,
+         [who] { who->EditSuffix(); });
 
     QMenu *help = menu("mHelp", QStringLiteral("&Help"));
     item(help, "mAbout", QStringLiteral("About"), Qt::Key_F1, [this] { mAbout_Click(); });
@@ -387,7 +407,8 @@ void Who::Form_Resize()
         = zandrel::Form_Resize(outer.width() * x, outer.height() * y, client->height() * y, isMinimized());
     if (!sizes)
         return;
-    tResponse->resize(int(std::lround(sizes->tResponseWidth / x)), int(std::lround(sizes->tResponseHeight / y)));
+    tResponse->resize(int(std::lround(sizes->tResponseWidth / x)),
+                      int(std::lround(sizes->tResponseHeight / y)));
     Nag->resize(int(std::lround(sizes->NagWidth / x)), Nag->height());
     LinkList->resize(LinkList->width(), int(std::lround(sizes->LinkListHeight / y)));
     Available->resize(Available->width(), int(std::lround(sizes->AvailableHeight / y)));

@@ -1,0 +1,111 @@
+// The combination search against an in-process WHOIS server that answers at once.
+//   bench_driver [combinations]        cost per combination at the start and at the end of a run
+//   bench_driver --idle                CPU used while the run waits for slow answers and long pauses
+#include "WhoRig.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+
+using namespace zandrel;
+using namespace zandrel::test;
+
+namespace {
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Prefixes w0..w(n-1) and suffixes a, b: every other term is reported free, the rest exist.
+void prepare(WhoRig &rig, int prefixes)
+{
+    QByteArray words;
+    for (int i = 0; i < prefixes; ++i)
+        words += "w" + QByteArray::number(i) + "\r\n";
+    rig.settings.setValue(QStringLiteral("zandrel50"), QStringLiteral("Settings"), QStringLiteral("PrefixPath"),
+                          rig.writeFile(QStringLiteral("prefix.txt"), words));
+    rig.settings.setValue(QStringLiteral("zandrel50"), QStringLiteral("Settings"), QStringLiteral("SuffixPath"),
+                          rig.writeFile(QStringLiteral("suffix.txt"), "a\r\nb\r\n"));
+    rig.who->Form_Load();
+    rig.state().Summary = false;
+    rig.state().Nag.setText(QStringLiteral("NOTICE: The expiration date displayed in this record is the date the\r\n"));
+}
+
+ScriptedWhoisServer::Reply answer(const QByteArray &query)
+{
+    const QByteArray name = query.mid(3, query.size() - 5).toUpper();
+    if (name.contains("A.COM"))
+        return {"No match for \"" + name + "\".\r\n>>> Last update of whois database <<<\r\n"};
+    return {"   Domain Name: " + name + "\r\n   Registrar: Example Registrar, Inc.\r\n   Name Server: NS1." + name
+            + "\r\nNOTICE: The expiration date displayed in this record is the date the\r\n"};
+}
+
+void perCombination(int total)
+{
+    WhoRig rig;
+    prepare(rig, total / 2);
+    rig.who->delayTimer().setInterval(0); // the pause ends at the next turn of the event loop
+    rig.server.setReplyFor(answer);
+
+    QList<qint64> stamps;
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(&rig.state().caption, &TextBox::changed, rig.who.get(),
+                     [&stamps, &clock](const QString &) { stamps << clock.nsecsElapsed(); });
+    const double cpuBefore = cpuSeconds();
+    rig.who->SearchCombinations_Click();
+    const double cpu = cpuSeconds() - cpuBefore;
+
+    const int window = qMax(1, total / 10);
+    auto meanMs = [&stamps](int from, int count) {
+        return double(stamps.at(from + count) - stamps.at(from)) / count / 1e6;
+    };
+    std::printf("combinations searched            %d (Available %d, Existing %d)\n", int(stamps.size() - 1),
+                rig.state().Available.count(), rig.state().LinkList.count());
+    std::printf("first %5d combinations        %.3f ms each\n", window, meanMs(0, window));
+    std::printf("last  %5d combinations        %.3f ms each\n", window, meanMs(int(stamps.size()) - 1 - window, window));
+    std::printf("whole run                        %.2f s wall, %.2f s CPU\n", double(clock.nsecsElapsed()) / 1e9, cpu);
+}
+
+void idle()
+{
+    WhoRig rig;
+    prepare(rig, 2);
+    rig.who->delayTimer().setInterval(1000);
+    rig.server.setReplyFor([](const QByteArray &query) {
+        ScriptedWhoisServer::Reply reply = answer(query);
+        reply.chunkSize = 16;
+        reply.chunkDelayMs = 100; // a slow server: an answer takes about a second
+        return reply;
+    });
+    QElapsedTimer clock;
+    clock.start();
+    const double cpuBefore = cpuSeconds();
+    rig.who->SearchCombinations_Click();
+    const double cpu = cpuSeconds() - cpuBefore;
+    const double wall = double(clock.elapsed()) / 1000;
+    std::printf("4 combinations, slow answers, 1 s pauses: %.2f s wall, %.3f s CPU (%.1f%%)\n", wall, cpu,
+                100 * cpu / wall);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    const QStringList args = application.arguments();
+    if (args.contains(QStringLiteral("--idle"))) {
+        idle();
+        return 0;
+    }
+    perCombination(args.size() > 1 ? qMax(20, args.at(1).toInt()) : 10000);
+    return 0;
+}
