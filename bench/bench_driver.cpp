@@ -18,7 +18,7 @@ namespace {
 
 double cpuSeconds()
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
         + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
@@ -30,13 +30,15 @@ void prepare(WhoRig &rig, int prefixes)
     QByteArray words;
     for (int i = 0; i < prefixes; ++i)
         words += "w" + QByteArray::number(i) + "\r\n";
-    rig.settings.setValue(QStringLiteral("zandrel50"), QStringLiteral("Settings"), QStringLiteral("PrefixPath"),
-                          rig.writeFile(QStringLiteral("prefix.txt"), words));
-    rig.settings.setValue(QStringLiteral("zandrel50"), QStringLiteral("Settings"), QStringLiteral("SuffixPath"),
+    rig.settings.setValue(QStringLiteral("zandrel50"), QStringLiteral("Settings"),
+                          QStringLiteral("PrefixPath"), rig.writeFile(QStringLiteral("prefix.txt"), words));
+    rig.settings.setValue(QStringLiteral("zandrel50"), QStringLiteral("Settings"),
+                          QStringLiteral("SuffixPath"),
                           rig.writeFile(QStringLiteral("suffix.txt"), "a\r\nb\r\n"));
     rig.who->Form_Load();
     rig.state().Summary = false;
-    rig.state().Nag.setText(QStringLiteral("NOTICE: The expiration date displayed in this record is the date the\r\n"));
+    rig.state().Nag.setText(
+        QStringLiteral("NOTICE: The expiration date displayed in this record is the date the\r\n"));
 }
 
 ScriptedWhoisServer::Reply answer(const QByteArray &query)
@@ -44,8 +46,8 @@ ScriptedWhoisServer::Reply answer(const QByteArray &query)
     const QByteArray name = query.mid(3, query.size() - 5).toUpper();
     if (name.contains("A.COM"))
         return {"No match for \"" + name + "\".\r\n>>> Last update of whois database <<<\r\n"};
-    return {"   Domain Name: " + name + "\r\n   Registrar: Example Registrar, Inc.\r\n   Name Server: NS1." + name
-            + "\r\nNOTICE: The expiration date displayed in this record is the date the\r\n"};
+    return {"   Domain Name: " + name + "\r\n   Registrar: Example Registrar, Inc.\r\n   Name Server: NS1."
+            + name + "\r\nNOTICE: The expiration date displayed in this record is the date the\r\n"};
 }
 
 void perCombination(int total)
@@ -71,8 +73,10 @@ void perCombination(int total)
     std::printf("combinations searched            %d (Available %d, Existing %d)\n", int(stamps.size() - 1),
                 rig.state().Available.count(), rig.state().LinkList.count());
     std::printf("first %5d combinations        %.3f ms each\n", window, meanMs(0, window));
-    std::printf("last  %5d combinations        %.3f ms each\n", window, meanMs(int(stamps.size()) - 1 - window, window));
-    std::printf("whole run                        %.2f s wall, %.2f s CPU\n", double(clock.nsecsElapsed()) / 1e9, cpu);
+    std::printf("last  %5d combinations        %.3f ms each\n", window,
+                meanMs(int(stamps.size()) - 1 - window, window));
+    std::printf("whole run                        %.2f s wall, %.2f s CPU\n",
+                double(clock.nsecsElapsed()) / 1e9, cpu);
 }
 
 void idle()

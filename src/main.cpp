@@ -31,8 +31,8 @@ int main(int argc, char *argv[])
     zandrel::SystemClipboard clipboard;
     zandrel::SystemClock clock;
     zandrel::EventYield yield;
-    const zandrel::Services services{settings, launcher, clipboard, clock, yield, zandrel::AppInfo::current(),
-                                     options.value(server)};
+    const zandrel::Services services {
+        settings, launcher, clipboard, clock, yield, zandrel::AppInfo::current(), options.value(server)};
 
     zandrel::WhoController who(services);
     zandrel::Who window(who);

@@ -22,7 +22,7 @@ std::optional<FollowingSizes> Form_Resize(double outerWidth, double outerHeight,
     const auto w = float(outerWidth);
     const auto h = float(outerHeight);
     const auto c = float(clientHeight);
-    FollowingSizes sizes{};
+    FollowingSizes sizes {};
     sizes.tResponseWidth = size(w - float(design::tResponse.left) - RightMargin);
     sizes.tResponseHeight = size(h - float(design::tResponse.top) - BottomMargin);
     sizes.NagWidth = size(w - float(design::Nag.left) - RightMargin);

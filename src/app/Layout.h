@@ -24,10 +24,10 @@ struct FollowingSizes
 };
 
 namespace design {
-inline constexpr TwipRect Available{0, 1260, 2400, 6000};
-inline constexpr TwipRect LinkList{2460, 1260, 2100, 6000};
-inline constexpr TwipRect Nag{4620, 1260, 3735, 1215};
-inline constexpr TwipRect tResponse{4620, 2880, 3735, 4635};
+inline constexpr TwipRect Available {0, 1260, 2400, 6000};
+inline constexpr TwipRect LinkList {2460, 1260, 2100, 6000};
+inline constexpr TwipRect Nag {4620, 1260, 3735, 1215};
+inline constexpr TwipRect tResponse {4620, 2880, 3735, 4635};
 } // namespace design
 
 // The resize rule: the response box follows the window's width and height, the removal-text box

@@ -67,12 +67,14 @@ void WhoController::Form_Load()
     m_state.SearchTerm.setText(settings.value(app.title, keys::Settings, keys::SearchTerm));
     OpenPrefix();
     Opensuffix();
-    m_state.EditorCommand = settings.value(keys::Keltrow, keys::Application, keys::KelEdit, defaultEditorCommand());
+    m_state.EditorCommand
+        = settings.value(keys::Keltrow, keys::Application, keys::KelEdit, defaultEditorCommand());
 }
 
 void WhoController::SearchTerm_Change()
 {
-    m_services.settings.setValue(m_services.app.title, keys::Settings, keys::SearchTerm, m_state.SearchTerm.text());
+    m_services.settings.setValue(m_services.app.title, keys::Settings, keys::SearchTerm,
+                                 m_state.SearchTerm.text());
 }
 
 void WhoController::PrefixPath_Change()
@@ -124,7 +126,8 @@ bool WhoController::SearchCurrent()
 {
     if (!m_state.KeepWebList)
         m_state.LinkList.clear();
-    return m_lookup.SearchCurrent(buildQueryLine(m_state.QueryType, m_state.SearchTerm.text(), m_state.ComSuffix));
+    return m_lookup.SearchCurrent(
+        buildQueryLine(m_state.QueryType, m_state.SearchTerm.text(), m_state.ComSuffix));
 }
 
 void WhoController::SearchType_Click(int index)
@@ -227,13 +230,15 @@ void WhoController::SaveResults(const QString &baseName)
     input.prefixes = m_state.Prefix.entries();
     input.suffixes = m_state.Suffix.entries();
     input.comSuffix = m_state.ComSuffix;
-    const ReportResult result = writer.SaveResults(baseName, input, m_services.app.folder, reportFallbackFolder());
+    const ReportResult result
+        = writer.SaveResults(baseName, input, m_services.app.folder, reportFallbackFolder());
     if (!result.ok) {
         emit notice(QStringLiteral("The report was not written: ") + result.error);
         return;
     }
     if (result.usedFallback)
-        emit notice(QStringLiteral("The program's folder cannot be written; the report is in ") + result.folder);
+        emit notice(QStringLiteral("The program's folder cannot be written; the report is in ")
+                    + result.folder);
     openTarget(result.htmlPath);
 }
 

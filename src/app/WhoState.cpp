@@ -4,8 +4,7 @@ namespace zandrel {
 
 WordCombo::WordCombo(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 QString WordCombo::at(int row) const
 {
@@ -71,8 +70,8 @@ WhoState::WhoState(QObject *parent)
         + QStringLiteral("persons in determining the contents of a domain name registration") + CrLf
         + QStringLiteral("record in the Network Solutions registry database. ") + CrLf
         + QStringLiteral("By submitting this query, you agree to abide by this policy.") + CrLf;
-    Nag6 = QStringLiteral("Compilation, repackaging, dissemination, or other use of the WHOIS database") + CrLf
-        + QStringLiteral("in its entirety, or of a substantial portion thereof, is not allowed") + CrLf
+    Nag6 = QStringLiteral("Compilation, repackaging, dissemination, or other use of the WHOIS database")
+        + CrLf + QStringLiteral("in its entirety, or of a substantial portion thereof, is not allowed") + CrLf
         + QStringLiteral("without Network Solutions' prior written permission.") + CrLf
         + QStringLiteral("All rights reserved.") + CrLf;
     Nag7 = Nag5 + Nag6;

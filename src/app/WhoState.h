@@ -16,8 +16,7 @@ public:
     explicit TextBox(const QString &text = {}, QObject *parent = nullptr)
         : QObject(parent)
         , m_text(text)
-    {
-    }
+    { }
     const QString &text() const { return m_text; }
     void setText(const QString &text)
     {
@@ -96,18 +95,18 @@ public:
     explicit WhoState(QObject *parent = nullptr);
 
     TextBox SearchTerm;
-    TextBox PrefixPath{QStringLiteral("c:\\prefix.txt")};
-    TextBox SuffixPath{QStringLiteral("c:\\suffix.txt")};
+    TextBox PrefixPath {QStringLiteral("c:\\prefix.txt")};
+    TextBox SuffixPath {QStringLiteral("c:\\suffix.txt")};
     TextBox Nag;
-    TextBox Delay{QStringLiteral("1")};
-    TextBox caption{QStringLiteral("Zandrel")};
+    TextBox Delay {QStringLiteral("1")};
+    TextBox caption {QStringLiteral("Zandrel")};
 
     WordCombo Prefix;
     WordCombo Suffix;
 
     ResponseBox tResponse;
-    UniqueList Available{UniqueList::Key::Exact};
-    UniqueList LinkList{UniqueList::Key::WithoutQuotes};
+    UniqueList Available {UniqueList::Key::Exact};
+    UniqueList LinkList {UniqueList::Key::WithoutQuotes};
 
     // Check boxes. Summary, KeepWebList and KeepSearchResults are never shown and stay checked.
     bool ComSuffix = true;

@@ -40,8 +40,7 @@ QString combinationBanner(const QString &term)
 
 CombinationDriver::CombinationDriver(WhoController &who)
     : m_who(who)
-{
-}
+{ }
 
 qint64 CombinationDriver::total() const
 {
@@ -57,7 +56,7 @@ void CombinationDriver::run()
     {
         WhoController &who;
         ~Running() { who.setSearchRunning(false); }
-    } running{m_who};
+    } running {m_who};
 
     if (state.Prefix.count() == 0)
         state.Prefix.append(state.Prefix.editText());

@@ -5,8 +5,7 @@ namespace zandrel {
 UniqueList::UniqueList(Key key, QObject *parent)
     : QAbstractListModel(parent)
     , m_key(key)
-{
-}
+{ }
 
 int UniqueList::rowCount(const QModelIndex &parent) const
 {

@@ -13,7 +13,7 @@ class UniqueList : public QAbstractListModel
     Q_OBJECT
 public:
     enum class Key {
-        Exact,        // entries compare exactly, case-sensitively
+        Exact, // entries compare exactly, case-sensitively
         WithoutQuotes // entries compare with their double quotes removed
     };
 

@@ -15,8 +15,7 @@ QString keyPath(const QString &section, const QString &key)
 
 SettingsStore::SettingsStore(const QString &folder)
     : m_folder(folder.isEmpty() ? defaultFolder() : folder)
-{
-}
+{ }
 
 SettingsStore::~SettingsStore() = default;
 

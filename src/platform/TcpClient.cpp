@@ -13,8 +13,7 @@ QString decodeReceived(const QByteArray &bytes)
 
 TcpClient::TcpClient(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 TcpClient::~TcpClient()
 {

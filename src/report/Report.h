@@ -27,9 +27,9 @@ struct ReportResult
     bool ok = false;
     QString textPath;
     QString htmlPath;
-    QString folder;        // where the files went
+    QString folder; // where the files went
     bool usedFallback = false; // the program's folder could not be written
-    QString error;         // why the write failed, when it did
+    QString error; // why the write failed, when it did
 };
 
 // The registrar's home page, linked from every available domain.

@@ -84,7 +84,8 @@ void WhoisLookup::onBytes(qint64 total)
     if (m_active)
         m_idle.start(m_limits.idleMs);
     if (total > m_limits.maxBytes)
-        giveUp(QStringLiteral("Connection closed: the response is larger than %1 bytes.").arg(m_limits.maxBytes));
+        giveUp(QStringLiteral("Connection closed: the response is larger than %1 bytes.")
+                   .arg(m_limits.maxBytes));
 }
 
 void WhoisLookup::onDisconnection()

@@ -29,9 +29,12 @@ private slots:
         QCOMPARE(rig.state().Nag.text(), QString());
         QCOMPARE(rig.state().SearchTerm.text(), QString());
         QCOMPARE(rig.state().EditorCommand, QStringLiteral("xdg-open"));
-        QCOMPARE(rig.settings.value(Keltrow, Application, QStringLiteral("Zandrel")), folder + QStringLiteral("/zandrel"));
-        QCOMPARE(rig.settings.value(Zandrel50, Settings, QStringLiteral("PrefixPath")), folder + QStringLiteral("/prefix.txt"));
-        QCOMPARE(rig.settings.value(Zandrel50, Settings, QStringLiteral("SuffixPath")), folder + QStringLiteral("/suffix.txt"));
+        QCOMPARE(rig.settings.value(Keltrow, Application, QStringLiteral("Zandrel")),
+                 folder + QStringLiteral("/zandrel"));
+        QCOMPARE(rig.settings.value(Zandrel50, Settings, QStringLiteral("PrefixPath")),
+                 folder + QStringLiteral("/prefix.txt"));
+        QCOMPARE(rig.settings.value(Zandrel50, Settings, QStringLiteral("SuffixPath")),
+                 folder + QStringLiteral("/suffix.txt"));
         QVERIFY(!rig.settings.contains(Zandrel, Settings, QStringLiteral("Nag")));
         QVERIFY(!rig.settings.contains(Zandrel, Settings, QStringLiteral("SearchTerm")));
         QVERIFY(!rig.settings.contains(Keltrow, Application, QStringLiteral("KelEdit")));
@@ -66,7 +69,7 @@ private slots:
         rig.who->Form_Load();
         // Loading after the term was restored leaves the term alone, and selects nothing.
         QCOMPARE(rig.state().SearchTerm.text(), QStringLiteral("kept"));
-        QCOMPARE(rig.state().Prefix.entries(), (QStringList{QStringLiteral("my"), QStringLiteral("your")}));
+        QCOMPARE(rig.state().Prefix.entries(), (QStringList {QStringLiteral("my"), QStringLiteral("your")}));
         QCOMPARE(rig.state().Prefix.editText(), QString());
         rig.who->OpenPrefix();
         QCOMPARE(rig.state().Prefix.count(), 2); // not doubled
@@ -76,9 +79,11 @@ private slots:
         rig.state().Prefix.setEditText(QStringLiteral("my"));
         for (const QString &typed : {QStringLiteral("n"), QStringLiteral("ne"), QStringLiteral("net")})
             rig.state().Suffix.setEditText(typed);
-        QCOMPARE(terms, (QStringList{QStringLiteral("my"), QStringLiteral("myn"), QStringLiteral("myne"),
-                                     QStringLiteral("mynet")}));
-        QCOMPARE(rig.settings.value(Zandrel, Settings, QStringLiteral("SearchTerm")), QStringLiteral("mynet"));
+        QCOMPARE(terms,
+                 (QStringList {QStringLiteral("my"), QStringLiteral("myn"), QStringLiteral("myne"),
+                               QStringLiteral("mynet")}));
+        QCOMPARE(rig.settings.value(Zandrel, Settings, QStringLiteral("SearchTerm")),
+                 QStringLiteral("mynet"));
 
         // A pick from the drop-down list alone composes nothing.
         rig.state().Prefix.pick(QStringLiteral("your"));
@@ -96,11 +101,11 @@ private slots:
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("program");
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("default") << QString() << QStringLiteral("xdg-open") << QStringList{};
+        QTest::newRow("default") << QString() << QStringLiteral("xdg-open") << QStringList {};
         QTest::newRow("with options") << QStringLiteral("gedit --new-window") << QStringLiteral("gedit")
-                                      << QStringList{QStringLiteral("--new-window")};
-        QTest::newRow("quoted program") << QStringLiteral("\"/opt/my editor\"") << QStringLiteral("/opt/my editor")
-                                        << QStringList{};
+                                      << QStringList {QStringLiteral("--new-window")};
+        QTest::newRow("quoted program")
+            << QStringLiteral("\"/opt/my editor\"") << QStringLiteral("/opt/my editor") << QStringList {};
     }
     void editorCommandGetsThePathWhole()
     {
@@ -116,7 +121,7 @@ private slots:
         rig.who->Label1_MouseDown(Qt::LeftButton);
         QCOMPARE(rig.launcher.started.size(), 1);
         QCOMPARE(rig.launcher.started.first().first, program);
-        QCOMPARE(rig.launcher.started.first().second, arguments + QStringList{path});
+        QCOMPARE(rig.launcher.started.first().second, arguments + QStringList {path});
 
         // An editor that cannot start is reported and changes nothing.
         rig.launcher.succeed = false;
@@ -153,13 +158,13 @@ private slots:
                              7, 1});
         QSignalSpy scrolled(&rig.state().tResponse, &ResponseBox::scrolledToStart);
         QVERIFY(rig.lookUp());
-        QCOMPARE(rig.server.queries(), QList<QByteArray>{"DO example.com\r\n"});
+        QCOMPARE(rig.server.queries(), QList<QByteArray> {"DO example.com\r\n"});
         QCOMPARE(rig.state().tResponse.text(),
                  QStringLiteral("Connected.  Waiting for data...\r\n\r\n   Domain Name: EXAMPLE.COM\r\n"
                                 "   Name Server: A.IANA-SERVERS.NET\r\nNo match for \"FREE-ONE.COM\".\r\n"));
-        QCOMPARE(rig.state().Available.entries(), QStringList{QStringLiteral("free-one.com")});
+        QCOMPARE(rig.state().Available.entries(), QStringList {QStringLiteral("free-one.com")});
         // A no-match answer further on keeps the ".com" names out of the existing domains.
-        QCOMPARE(rig.state().LinkList.entries(), QStringList{QStringLiteral("www.a.iana-servers.net")});
+        QCOMPARE(rig.state().LinkList.entries(), QStringList {QStringLiteral("www.a.iana-servers.net")});
         QCOMPARE(scrolled.size(), 1);
 
         // "Whois" without ".com", and the box kept: the second answer follows the first.
@@ -189,7 +194,8 @@ private slots:
         rig.state().Delay.setText(QStringLiteral("2.9"));
         QCOMPARE(rig.who->delayTimer().interval(), 2000);
         QVERIFY(!rig.who->delayInvalid());
-        for (const QString &bad : {QStringLiteral("0"), QStringLiteral("66"), QString(), QStringLiteral("x")}) {
+        for (const QString &bad :
+             {QStringLiteral("0"), QStringLiteral("66"), QString(), QStringLiteral("x")}) {
             rig.state().Delay.setText(bad);
             QCOMPARE(rig.who->delayTimer().interval(), 2000);
             QVERIFY(rig.who->delayInvalid());
@@ -241,8 +247,9 @@ private slots:
         rig.state().Available.addUnique(QStringLiteral("free.com"));
         rig.who->LinkList_Click(0);
         rig.who->LinkList_Click(1);
-        QCOMPARE(rig.launcher.opened,
-                 (QStringList{QStringLiteral("http://www.example.com"), QStringLiteral("http://www.\"odd.org")}));
+        QCOMPARE(
+            rig.launcher.opened,
+            (QStringList {QStringLiteral("http://www.example.com"), QStringLiteral("http://www.\"odd.org")}));
         QCOMPARE(rig.clipboard.texts, rig.launcher.opened);
         rig.who->Available_Click(0);
         QCOMPARE(rig.launcher.opened.last(), QStringLiteral("http://www.networksolutions.com/"));

@@ -35,10 +35,11 @@ private slots:
         QTest::addColumn<double>("h");
         QTest::addColumn<double>("c");
         QTest::addColumn<QList<int>>("sizes"); // tResponse w, h, Nag w, LinkList h, Available h
-        QTest::newRow("start-up 620x460") << 9300.0 << 6900.0 << 6000.0 << QList<int>{4540, 3280, 4540, 4740, 4740};
-        QTest::newRow("wider") << 10300.0 << 6900.0 << 6000.0 << QList<int>{5540, 3280, 5540, 4740, 4740};
-        QTest::newRow("taller") << 9300.0 << 7900.0 << 7000.0 << QList<int>{4540, 4280, 4540, 5740, 5740};
-        QTest::newRow("too small") << 3000.0 << 2000.0 << 1000.0 << QList<int>{0, 0, 0, 0, 0};
+        QTest::newRow("start-up 620x460")
+            << 9300.0 << 6900.0 << 6000.0 << QList<int> {4540, 3280, 4540, 4740, 4740};
+        QTest::newRow("wider") << 10300.0 << 6900.0 << 6000.0 << QList<int> {5540, 3280, 5540, 4740, 4740};
+        QTest::newRow("taller") << 9300.0 << 7900.0 << 7000.0 << QList<int> {4540, 4280, 4540, 5740, 5740};
+        QTest::newRow("too small") << 3000.0 << 2000.0 << 1000.0 << QList<int> {0, 0, 0, 0, 0};
     }
     void layoutRule()
     {
@@ -48,7 +49,8 @@ private slots:
         QFETCH(QList<int>, sizes);
         const std::optional<FollowingSizes> s = Form_Resize(w, h, c, false);
         QVERIFY(s);
-        QCOMPARE((QList<int>{s->tResponseWidth, s->tResponseHeight, s->NagWidth, s->LinkListHeight, s->AvailableHeight}),
+        QCOMPARE((QList<int> {s->tResponseWidth, s->tResponseHeight, s->NagWidth, s->LinkListHeight,
+                              s->AvailableHeight}),
                  sizes);
         QVERIFY(!Form_Resize(w, h, c, true)); // minimised: nothing changes
     }
@@ -63,9 +65,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.windowTitle(), QStringLiteral("Zandrel"));
         QCOMPARE(control<QPushButton>(window, "bLookUp")->text(), QStringLiteral("&Search"));
-        QCOMPARE(control<QPushButton>(window, "SearchCombinations")->text(), QStringLiteral("Search &Combinations"));
+        QCOMPARE(control<QPushButton>(window, "SearchCombinations")->text(),
+                 QStringLiteral("Search &Combinations"));
         QCOMPARE(control<QLineEdit>(window, "Delay")->text(), QStringLiteral("1"));
-        QCOMPARE(control<QLineEdit>(window, "PrefixPath")->text(), rig.programDir.path() + QStringLiteral("/prefix.txt"));
+        QCOMPARE(control<QLineEdit>(window, "PrefixPath")->text(),
+                 rig.programDir.path() + QStringLiteral("/prefix.txt"));
         QVERIFY(!control<QAction>(window, "mAvailable")->isEnabled());
         QCOMPARE(control<QAction>(window, "mClearResponse")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_K));
         QCOMPARE(control<QAction>(window, "mEditSuffixList")->shortcut(), QKeySequence(Qt::Key_F2));
@@ -79,7 +83,8 @@ private slots:
         QTRY_COMPARE(control<QWidget>(window, "tResponse")->width(),
                      int(std::lround((window.frameGeometry().width() * window.twipsPerPixelX() - 4620 - 140)
                                      / window.twipsPerPixelX())));
-        QCOMPARE(control<QWidget>(window, "LinkList")->geometry().bottom() + 1, window.centralWidget()->height());
+        QCOMPARE(control<QWidget>(window, "LinkList")->geometry().bottom() + 1,
+                 window.centralWidget()->height());
     }
 
     void typingAndSearchingThroughTheWindow()
@@ -92,7 +97,8 @@ private slots:
         rig.server.setReply({"Domain Name: EXAMPLE.COM\r\nRegistrar: R\r\n", 3, 1});
 
         QTest::keyClicks(control<QLineEdit>(window, "SearchTerm"), QStringLiteral("example"));
-        QCOMPARE(rig.settings.value(QStringLiteral("Zandrel"), QStringLiteral("Settings"), QStringLiteral("SearchTerm")),
+        QCOMPARE(rig.settings.value(QStringLiteral("Zandrel"), QStringLiteral("Settings"),
+                                    QStringLiteral("SearchTerm")),
                  QStringLiteral("example"));
         rig.state().LookupPending = true;
         QTest::mouseClick(control<QPushButton>(window, "bLookUp"), Qt::LeftButton);
@@ -106,8 +112,8 @@ private slots:
         auto *links = control<QListView>(window, "LinkList");
         QCOMPARE(links->model()->rowCount(), 1);
         links->setCurrentIndex(links->model()->index(0, 0));
-        QCOMPARE(rig.launcher.opened, QStringList{QStringLiteral("http://www.example.com")});
-        QCOMPARE(rig.clipboard.texts, QStringList{QStringLiteral("http://www.example.com")});
+        QCOMPARE(rig.launcher.opened, QStringList {QStringLiteral("http://www.example.com")});
+        QCOMPARE(rig.clipboard.texts, QStringList {QStringLiteral("http://www.example.com")});
 
         // The removal text typed in the window keeps CR LF line ends.
         auto *nag = control<QTextEdit>(window, "Nag");
@@ -115,8 +121,9 @@ private slots:
         QTest::keyClicks(nag, QStringLiteral("ab"));
         QTest::keyClick(nag, Qt::Key_Return);
         QTest::keyClicks(nag, QStringLiteral("c"));
-        QCOMPARE(rig.settings.value(QStringLiteral("Zandrel"), QStringLiteral("Settings"), QStringLiteral("Nag")),
-                 QStringLiteral("ab\r\nc"));
+        QCOMPARE(
+            rig.settings.value(QStringLiteral("Zandrel"), QStringLiteral("Settings"), QStringLiteral("Nag")),
+            QStringLiteral("ab\r\nc"));
 
         // Typing in the suffix box composes the term one keystroke at a time.
         rig.state().Prefix.setEditText(QStringLiteral("my"));
@@ -156,7 +163,7 @@ private slots:
                 t << label->text();
             return t;
         }();
-        QCOMPARE(texts, (QStringList{QStringLiteral("Zandrel"), QStringLiteral("Version 5.0.0")}));
+        QCOMPARE(texts, (QStringList {QStringLiteral("Zandrel"), QStringLiteral("Version 5.0.0")}));
         control<QAction>(window, "mAbout")->trigger();
         QCOMPARE(window.aboutWindow(), about);
         QCOMPARE(window.findChildren<QDialog *>().size(), 1);

@@ -23,9 +23,11 @@ class tst_Driver : public QObject
     // Fast pauses, word lists from files.
     static void prepare(WhoRig &rig, const QByteArray &prefixes, const QByteArray &suffixes)
     {
-        rig.settings.setValue(QStringLiteral("zandrel50"), QStringLiteral("Settings"), QStringLiteral("PrefixPath"),
+        rig.settings.setValue(QStringLiteral("zandrel50"), QStringLiteral("Settings"),
+                              QStringLiteral("PrefixPath"),
                               rig.writeFile(QStringLiteral("prefix.txt"), prefixes));
-        rig.settings.setValue(QStringLiteral("zandrel50"), QStringLiteral("Settings"), QStringLiteral("SuffixPath"),
+        rig.settings.setValue(QStringLiteral("zandrel50"), QStringLiteral("Settings"),
+                              QStringLiteral("SuffixPath"),
                               rig.writeFile(QStringLiteral("suffix.txt"), suffixes));
         rig.who->Form_Load();
         rig.who->delayTimer().setInterval(5);
@@ -39,24 +41,25 @@ private slots:
         rig.server.setReplyFor([](const QByteArray &query) {
             const QByteArray name = query.mid(3, query.size() - 5).toUpper();
             if (name.startsWith("YOUR"))
-                return ScriptedWhoisServer::Reply{"No match for \"" + name + "\".\r\n"};
-            return ScriptedWhoisServer::Reply{"   Domain Name: " + name + "\r\n   Registrar WHOIS Server: whois.r.com\r\n"};
+                return ScriptedWhoisServer::Reply {"No match for \"" + name + "\".\r\n"};
+            return ScriptedWhoisServer::Reply {"   Domain Name: " + name
+                                               + "\r\n   Registrar WHOIS Server: whois.r.com\r\n"};
         });
         rig.who->SearchCombinations_Click();
 
         QCOMPARE(rig.server.queries(),
-                 (QList<QByteArray>{"DO myshop.com\r\n", "DO mystore.com\r\n", "DO yourshop.com\r\n",
-                                    "DO yourstore.com\r\n"}));
+                 (QList<QByteArray> {"DO myshop.com\r\n", "DO mystore.com\r\n", "DO yourshop.com\r\n",
+                                     "DO yourstore.com\r\n"}));
         QCOMPARE(rig.captions.mid(0, 5),
-                 (QStringList{QStringLiteral("Searching 1 of 4"), QStringLiteral("Searching 2 of 4"),
-                              QStringLiteral("Searching 3 of 4"), QStringLiteral("Searching 4 of 4"),
-                              QStringLiteral("Zandrel - 4 Domains Searched")}));
+                 (QStringList {QStringLiteral("Searching 1 of 4"), QStringLiteral("Searching 2 of 4"),
+                               QStringLiteral("Searching 3 of 4"), QStringLiteral("Searching 4 of 4"),
+                               QStringLiteral("Zandrel - 4 Domains Searched")}));
         // The report writer's progress stays in the caption afterwards.
         QCOMPARE(rig.captions.last(), QStringLiteral("Building HTML for existing domain 1 of 1"));
         QCOMPARE(rig.state().LinkList.entries(),
-                 (QStringList{QStringLiteral("www.myshop.com"), QStringLiteral("www.mystore.com")}));
+                 (QStringList {QStringLiteral("www.myshop.com"), QStringLiteral("www.mystore.com")}));
         QCOMPARE(rig.state().Available.entries(),
-                 (QStringList{QStringLiteral("yourshop.com"), QStringLiteral("yourstore.com")}));
+                 (QStringList {QStringLiteral("yourshop.com"), QStringLiteral("yourstore.com")}));
         QCOMPARE(rig.state().tResponse.text(), QString()); // cleared after each combination
         QCOMPARE(rig.state().Prefix.editText(), QStringLiteral("your"));
         QCOMPARE(rig.state().Suffix.editText(), QStringLiteral("store"));
@@ -71,9 +74,10 @@ private slots:
         QCOMPARE(reports.size(), 1);
         QVERIFY(!reports.first().contains(u'/') && !reports.first().contains(u':'));
         QVERIFY(reports.first().contains(QStringLiteral("22_15_00")));
-        QCOMPARE(rig.launcher.opened, QStringList{QDir(rig.programDir.path()).filePath(reports.first())});
-        QFile text(QDir(rig.programDir.path()).filePath(QString(reports.first()).replace(QStringLiteral(".htm"),
-                                                                                        QStringLiteral(".txt"))));
+        QCOMPARE(rig.launcher.opened, QStringList {QDir(rig.programDir.path()).filePath(reports.first())});
+        QFile text(
+            QDir(rig.programDir.path())
+                .filePath(QString(reports.first()).replace(QStringLiteral(".htm"), QStringLiteral(".txt"))));
         QVERIFY(text.open(QIODevice::ReadOnly));
         QCOMPARE(text.readAll(), QByteArray("www.myshop.com\r\nwww.mystore.com\r\n"));
     }
@@ -85,8 +89,8 @@ private slots:
         rig.state().Prefix.setEditText(QStringLiteral("best"));
         rig.server.setReply({"nothing\r\n"});
         rig.who->SearchCombinations_Click();
-        QCOMPARE(rig.server.queries(), (QList<QByteArray>{"DO bestshop.com\r\n", "DO beststore.com\r\n"}));
-        QCOMPARE(rig.state().Prefix.entries(), QStringList{QStringLiteral("best")});
+        QCOMPARE(rig.server.queries(), (QList<QByteArray> {"DO bestshop.com\r\n", "DO beststore.com\r\n"}));
+        QCOMPARE(rig.state().Prefix.entries(), QStringList {QStringLiteral("best")});
     }
 
     void bothListsEmptyMakeOneEmptyLookup()
@@ -96,7 +100,7 @@ private slots:
         rig.state().ComSuffix = false;
         rig.server.setReply({"nothing\r\n"});
         rig.who->SearchCombinations_Click();
-        QCOMPARE(rig.server.queries(), QList<QByteArray>{"DO \r\n"});
+        QCOMPARE(rig.server.queries(), QList<QByteArray> {"DO \r\n"});
         QCOMPARE(rig.captions.first(), QStringLiteral("Searching 1 of 1"));
     }
 
@@ -107,8 +111,8 @@ private slots:
         rig.server.setReplyFor([&rig](const QByteArray &) {
             if (rig.server.queries().size() == 2)
                 rig.who->cbStopRunning_Click();
-            return ScriptedWhoisServer::Reply{"Domain Name: SEEN" + QByteArray::number(rig.server.queries().size())
-                                              + ".COM\r\n"};
+            return ScriptedWhoisServer::Reply {
+                "Domain Name: SEEN" + QByteArray::number(rig.server.queries().size()) + ".COM\r\n"};
         });
         rig.who->SearchCombinations_Click();
         QCOMPARE(rig.server.queries().size(), 2);
@@ -126,7 +130,7 @@ private slots:
         prepare(rig, "a\r\n", "x\r\ny\r\n");
         rig.server.setReplyFor([&rig](const QByteArray &) {
             rig.who->cbStopRunning_Click();
-            return ScriptedWhoisServer::Reply{{}, 0, 0, false, true};
+            return ScriptedWhoisServer::Reply {{}, 0, 0, false, true};
         });
         rig.who->SearchCombinations_Click();
         QCOMPARE(rig.server.queries().size(), 1);
@@ -161,11 +165,12 @@ private slots:
         rig.state().Nag.setText(QStringLiteral("NOTICE: Use of this data\r\nis limited.\r\n"));
         rig.server.setReply({"Result line\r\nnotice: use of THIS data\r\nis limited.\r\n"});
         rig.who->SearchCombinations_Click();
-        const QString expected = clearEach ? QString()
-                                           : QStringLiteral("\r\n\r\nax   ************************\r\n"
-                                                            "Connected.  Waiting for data...\r\n\r\nResult line\r\n"
-                                                            "\r\n\r\nbx   ************************\r\n"
-                                                            "Connected.  Waiting for data...\r\n\r\nResult line\r\n");
+        const QString expected = clearEach
+            ? QString()
+            : QStringLiteral("\r\n\r\nax   ************************\r\n"
+                             "Connected.  Waiting for data...\r\n\r\nResult line\r\n"
+                             "\r\n\r\nbx   ************************\r\n"
+                             "Connected.  Waiting for data...\r\n\r\nResult line\r\n");
         QCOMPARE(rig.state().tResponse.text(), expected);
     }
 
@@ -177,7 +182,7 @@ private slots:
         rig.server.setReplyFor([&rig](const QByteArray &) {
             rig.who->SearchCombinations_Click();
             rig.who->bLookUp_Click();
-            return ScriptedWhoisServer::Reply{"ok\r\n"};
+            return ScriptedWhoisServer::Reply {"ok\r\n"};
         });
         rig.who->SearchCombinations_Click();
         QCOMPARE(rig.server.queries().size(), 1);
@@ -194,7 +199,7 @@ private slots:
         prepare(rig, words, words);
         rig.server.setReplyFor([&rig](const QByteArray &) {
             rig.who->cbStopRunning_Click();
-            return ScriptedWhoisServer::Reply{"ok\r\n"};
+            return ScriptedWhoisServer::Reply {"ok\r\n"};
         });
         rig.who->SearchCombinations_Click();
         QCOMPARE(rig.captions.first(), QStringLiteral("Searching 1 of 40000"));
@@ -206,7 +211,7 @@ private slots:
         prepare(rig, "a\r\nb\r\n", "x\r\n");
         rig.server.setReplyFor([&rig](const QByteArray &) {
             rig.yield.requestClose();
-            return ScriptedWhoisServer::Reply{{}, 0, 0, false, true};
+            return ScriptedWhoisServer::Reply {{}, 0, 0, false, true};
         });
         rig.who->SearchCombinations_Click();
         QCOMPARE(rig.server.queries().size(), 1);
@@ -218,7 +223,8 @@ private slots:
     {
         QCOMPARE(combinationBanner(QStringLiteral("myshop")),
                  QStringLiteral("\r\n\r\nmyshop   ************************\r\n"));
-        QCOMPARE(searchedCaption(QStringLiteral("Zandrel"), 12), QStringLiteral("Zandrel - 12 Domains Searched"));
+        QCOMPARE(searchedCaption(QStringLiteral("Zandrel"), 12),
+                 QStringLiteral("Zandrel - 12 Domains Searched"));
     }
 };
 

@@ -19,22 +19,25 @@ private slots:
             SettingsStore store(dir.path());
             store.setValue(QStringLiteral("Zandrel"), QStringLiteral("Settings"), QStringLiteral("Nag"),
                            QStringLiteral("line one\r\nline two, with a comma"));
-            store.setValue(QStringLiteral("zandrel50"), QStringLiteral("Settings"), QStringLiteral("PrefixPath"),
-                           QStringLiteral("/tmp/my words/prefix.txt"));
+            store.setValue(QStringLiteral("zandrel50"), QStringLiteral("Settings"),
+                           QStringLiteral("PrefixPath"), QStringLiteral("/tmp/my words/prefix.txt"));
             // Another reader sees it before this store goes away.
             SettingsStore other(dir.path());
-            QCOMPARE(other.value(QStringLiteral("Zandrel"), QStringLiteral("Settings"), QStringLiteral("Nag")),
-                     QStringLiteral("line one\r\nline two, with a comma"));
+            QCOMPARE(
+                other.value(QStringLiteral("Zandrel"), QStringLiteral("Settings"), QStringLiteral("Nag")),
+                QStringLiteral("line one\r\nline two, with a comma"));
         }
         QVERIFY(QFile::exists(dir.filePath(QStringLiteral("Zandrel.ini"))));
         QVERIFY(QFile::exists(dir.filePath(QStringLiteral("zandrel50.ini"))));
         SettingsStore reopened(dir.path());
-        QCOMPARE(reopened.value(QStringLiteral("zandrel50"), QStringLiteral("Settings"), QStringLiteral("PrefixPath")),
+        QCOMPARE(reopened.value(QStringLiteral("zandrel50"), QStringLiteral("Settings"),
+                                QStringLiteral("PrefixPath")),
                  QStringLiteral("/tmp/my words/prefix.txt"));
         // The two "Settings" sections are distinct.
-        QVERIFY(!reopened.contains(QStringLiteral("Zandrel"), QStringLiteral("Settings"), QStringLiteral("PrefixPath")));
-        QCOMPARE(reopened.value(QStringLiteral("Keltrow"), QStringLiteral("Application"), QStringLiteral("KelEdit"),
-                                QStringLiteral("default")),
+        QVERIFY(!reopened.contains(QStringLiteral("Zandrel"), QStringLiteral("Settings"),
+                                   QStringLiteral("PrefixPath")));
+        QCOMPARE(reopened.value(QStringLiteral("Keltrow"), QStringLiteral("Application"),
+                                QStringLiteral("KelEdit"), QStringLiteral("default")),
                  QStringLiteral("default"));
     }
 
@@ -54,12 +57,13 @@ private slots:
         file.write(content);
         file.close();
         SettingsStore store(dir.path());
-        const QString nag = store.value(QStringLiteral("Zandrel"), QStringLiteral("Settings"), QStringLiteral("Nag"),
-                                        QStringLiteral("fallback"));
+        const QString nag = store.value(QStringLiteral("Zandrel"), QStringLiteral("Settings"),
+                                        QStringLiteral("Nag"), QStringLiteral("fallback"));
         QVERIFY(!nag.isNull());
-        store.setValue(QStringLiteral("Zandrel"), QStringLiteral("Settings"), QStringLiteral("Nag"), QStringLiteral("x"));
-        QCOMPARE(SettingsStore(dir.path()).value(QStringLiteral("Zandrel"), QStringLiteral("Settings"),
-                                                 QStringLiteral("Nag")),
+        store.setValue(QStringLiteral("Zandrel"), QStringLiteral("Settings"), QStringLiteral("Nag"),
+                       QStringLiteral("x"));
+        QCOMPARE(SettingsStore(dir.path())
+                     .value(QStringLiteral("Zandrel"), QStringLiteral("Settings"), QStringLiteral("Nag")),
                  QStringLiteral("x"));
     }
 
@@ -67,20 +71,22 @@ private slots:
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QStringList>("words");
-        QTest::newRow("plain") << QStringLiteral("xdg-open") << QStringList{QStringLiteral("xdg-open")};
+        QTest::newRow("plain") << QStringLiteral("xdg-open") << QStringList {QStringLiteral("xdg-open")};
         QTest::newRow("arguments") << QStringLiteral("  gedit  --new-window ")
-                                   << QStringList{QStringLiteral("gedit"), QStringLiteral("--new-window")};
-        QTest::newRow("double quotes") << QStringLiteral("\"/opt/my editor/run\" -x")
-                                       << QStringList{QStringLiteral("/opt/my editor/run"), QStringLiteral("-x")};
-        QTest::newRow("single quotes") << QStringLiteral("'a \"b\"' c")
-                                       << QStringList{QStringLiteral("a \"b\""), QStringLiteral("c")};
+                                   << QStringList {QStringLiteral("gedit"), QStringLiteral("--new-window")};
+        QTest::newRow("double quotes")
+            << QStringLiteral("\"/opt/my editor/run\" -x")
+            << QStringList {QStringLiteral("/opt/my editor/run"), QStringLiteral("-x")};
+        QTest::newRow("single quotes")
+            << QStringLiteral("'a \"b\"' c") << QStringList {QStringLiteral("a \"b\""), QStringLiteral("c")};
         QTest::newRow("backslash") << QStringLiteral("my\\ editor \"q\\\"uote\"")
-                                   << QStringList{QStringLiteral("my editor"), QStringLiteral("q\"uote")};
-        QTest::newRow("no shell meaning") << QStringLiteral("vi;rm -rf $HOME")
-                                          << QStringList{QStringLiteral("vi;rm"), QStringLiteral("-rf"),
-                                                         QStringLiteral("$HOME")};
-        QTest::newRow("empty quotes") << QStringLiteral("ed ''") << QStringList{QStringLiteral("ed"), QString()};
-        QTest::newRow("empty") << QString() << QStringList{};
+                                   << QStringList {QStringLiteral("my editor"), QStringLiteral("q\"uote")};
+        QTest::newRow("no shell meaning")
+            << QStringLiteral("vi;rm -rf $HOME")
+            << QStringList {QStringLiteral("vi;rm"), QStringLiteral("-rf"), QStringLiteral("$HOME")};
+        QTest::newRow("empty quotes")
+            << QStringLiteral("ed ''") << QStringList {QStringLiteral("ed"), QString()};
+        QTest::newRow("empty") << QString() << QStringList {};
     }
     void commandLineSplitsLikeAShell()
     {

@@ -40,8 +40,7 @@ class FixedClock : public Clock
 public:
     explicit FixedClock(const QDateTime &when)
         : moment(when)
-    {
-    }
+    { }
     QDateTime now() const override { return moment; }
     QDateTime moment;
 };

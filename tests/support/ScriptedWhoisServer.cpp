@@ -8,7 +8,9 @@ namespace zandrel::test {
 ScriptedWhoisServer::ScriptedWhoisServer(QObject *parent)
     : QObject(parent)
 {
-    m_script = [](const QByteArray &) { return Reply{}; };
+    m_script = [](const QByteArray &) {
+        return Reply {};
+    };
     m_server.listen(QHostAddress::LocalHost, 0);
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *socket = m_server.nextPendingConnection())
@@ -25,7 +27,9 @@ QString ScriptedWhoisServer::address() const
 
 void ScriptedWhoisServer::setReply(const Reply &reply)
 {
-    m_script = [reply](const QByteArray &) { return reply; };
+    m_script = [reply](const QByteArray &) {
+        return reply;
+    };
 }
 
 void ScriptedWhoisServer::setReplyFor(std::function<Reply(const QByteArray &)> script)
@@ -73,7 +77,8 @@ void ScriptedWhoisServer::sendChunk(QPointer<QTcpSocket> socket, QByteArray rest
     socket->flush();
     rest.remove(0, size);
     if (!rest.isEmpty()) {
-        QTimer::singleShot(reply.chunkDelayMs, this, [this, socket, rest, reply] { sendChunk(socket, rest, reply); });
+        QTimer::singleShot(reply.chunkDelayMs, this,
+                           [this, socket, rest, reply] { sendChunk(socket, rest, reply); });
         return;
     }
     if (!reply.keepOpen) {

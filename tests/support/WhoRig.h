@@ -21,10 +21,10 @@ struct WhoRig
     QTemporaryDir configDir;
     QTemporaryDir programDir;
     ScriptedWhoisServer server;
-    SettingsStore settings{configDir.path()};
+    SettingsStore settings {configDir.path()};
     RecordingLauncher launcher;
     RecordingClipboard clipboard;
-    FixedClock clock{QDateTime(QDate(2000, 12, 31), QTime(22, 15, 0))};
+    FixedClock clock {QDateTime(QDate(2000, 12, 31), QTime(22, 15, 0))};
     EventYield yield;
     std::unique_ptr<WhoController> who;
     QStringList captions;
@@ -45,7 +45,7 @@ struct WhoRig
         who.reset();
         captions.clear();
         who = std::make_unique<WhoController>(
-            Services{settings, launcher, clipboard, clock, yield, app(), server.address()});
+            Services {settings, launcher, clipboard, clock, yield, app(), server.address()});
         LookupLimits limits;
         limits.idleMs = 2000;
         limits.totalMs = 5000;

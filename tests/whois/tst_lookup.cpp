@@ -21,7 +21,7 @@ class tst_Lookup : public QObject
         ScriptedWhoisServer server;
         EventYield yield;
         TcpClient client;
-        WhoisLookup lookup{client, yield};
+        WhoisLookup lookup {client, yield};
         QString response;
         int ended = 0;
 
@@ -51,19 +51,23 @@ private slots:
     {
         QFETCH(int, chunkSize);
         Rig rig;
-        rig.server.setReply({"Domain Name: EXAMPLE.COM\r\nRegistrar: X\nlast line without end", chunkSize, 1});
+        rig.server.setReply(
+            {"Domain Name: EXAMPLE.COM\r\nRegistrar: X\nlast line without end", chunkSize, 1});
         QVERIFY(rig.run());
-        QCOMPARE(rig.server.queries(), QList<QByteArray>{"DO example.com\r\n"});
-        QCOMPARE(rig.response, QStringLiteral("Connected.  Waiting for data...\r\n\r\n"
-                                              "Domain Name: EXAMPLE.COM\r\nRegistrar: X\r\n"
-                                              "last line without end\r\n"));
+        QCOMPARE(rig.server.queries(), QList<QByteArray> {"DO example.com\r\n"});
+        QCOMPARE(rig.response,
+                 QStringLiteral("Connected.  Waiting for data...\r\n\r\n"
+                                "Domain Name: EXAMPLE.COM\r\nRegistrar: X\r\n"
+                                "last line without end\r\n"));
         QCOMPARE(rig.ended, 1);
     }
 
     void oddBytesNeitherCrashNorCutTheText()
     {
         Rig rig;
-        rig.server.setReply({QByteArray("a\0b\xff\xfe" "c\r\n\xc3\xa9t\xc3\xa9\r\n", 15)});
+        rig.server.setReply({QByteArray("a\0b\xff\xfe"
+                                        "c\r\n\xc3\xa9t\xc3\xa9\r\n",
+                                        15)});
         QVERIFY(rig.run());
         QCOMPARE(rig.response.mid(35), QStringLiteral("a\uFFFDb\uFFFD\uFFFDc\r\n\u00e9t\u00e9\r\n"));
     }
@@ -84,11 +88,11 @@ private slots:
     {
         QTest::addColumn<ScriptedWhoisServer::Reply>("reply");
         QTest::addColumn<QString>("lastLine");
-        QTest::newRow("never answers") << ScriptedWhoisServer::Reply{{}, 0, 0, false, true}
+        QTest::newRow("never answers") << ScriptedWhoisServer::Reply {{}, 0, 0, false, true}
                                        << QStringLiteral("no data from the server");
-        QTest::newRow("never closes") << ScriptedWhoisServer::Reply{"hello\r\n", 0, 0, true}
+        QTest::newRow("never closes") << ScriptedWhoisServer::Reply {"hello\r\n", 0, 0, true}
                                       << QStringLiteral("no data from the server");
-        QTest::newRow("drips forever") << ScriptedWhoisServer::Reply{{}, 0, 20, false, false, true}
+        QTest::newRow("drips forever") << ScriptedWhoisServer::Reply {{}, 0, 20, false, false, true}
                                        << QStringLiteral("took longer than");
     }
     void misbehavingServersEnd()

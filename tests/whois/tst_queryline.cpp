@@ -15,17 +15,18 @@ private slots:
         QTest::addColumn<QString>("term");
         QTest::addColumn<bool>("comSuffix");
         QTest::addColumn<QString>("line");
-        QTest::newRow("domain search, .com") << 0 << QStringLiteral("example") << true
-                                             << QStringLiteral("DO example.com\r\n");
-        QTest::newRow("whois, no suffix") << 1 << QStringLiteral("example") << false << QStringLiteral("example\r\n");
-        QTest::newRow("suffix added to .net") << 0 << QStringLiteral("example.net") << true
-                                              << QStringLiteral("DO example.net.com\r\n");
+        QTest::newRow("domain search, .com")
+            << 0 << QStringLiteral("example") << true << QStringLiteral("DO example.com\r\n");
+        QTest::newRow("whois, no suffix")
+            << 1 << QStringLiteral("example") << false << QStringLiteral("example\r\n");
+        QTest::newRow("suffix added to .net")
+            << 0 << QStringLiteral("example.net") << true << QStringLiteral("DO example.net.com\r\n");
         QTest::newRow("empty term") << 0 << QString() << false << QStringLiteral("DO \r\n");
         QTest::newRow("empty term, whois") << 1 << QString() << false << QStringLiteral("\r\n");
-        QTest::newRow("term kept as typed") << 1 << QStringLiteral(" My Name ") << false
-                                            << QStringLiteral(" My Name \r\n");
-        QTest::newRow("no smuggled second query") << 0 << QStringLiteral("a\r\nDO b\nc\r") << true
-                                                  << QStringLiteral("DO aDO bc.com\r\n");
+        QTest::newRow("term kept as typed")
+            << 1 << QStringLiteral(" My Name ") << false << QStringLiteral(" My Name \r\n");
+        QTest::newRow("no smuggled second query")
+            << 0 << QStringLiteral("a\r\nDO b\nc\r") << true << QStringLiteral("DO aDO bc.com\r\n");
     }
     void queryLine()
     {
@@ -66,7 +67,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("host"); // empty: rejected
         QTest::addColumn<int>("port");
-        QTest::newRow("host") << QStringLiteral("whois.example.net") << QStringLiteral("whois.example.net") << 43;
+        QTest::newRow("host") << QStringLiteral("whois.example.net") << QStringLiteral("whois.example.net")
+                              << 43;
         QTest::newRow("host:port") << QStringLiteral("127.0.0.1:4343") << QStringLiteral("127.0.0.1") << 4343;
         QTest::newRow("ipv6") << QStringLiteral("[::1]:99") << QStringLiteral("::1") << 99;
         QTest::newRow("bad port") << QStringLiteral("h:99999") << QString() << 0;
