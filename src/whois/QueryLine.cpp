@@ -42,27 +42,27 @@ ServerAddress defaultWhoisServer()
 
 std::optional<ServerAddress> parseServerAddress(const QString &text)
 {
-    const QString spec = text.trimmed();
-    if (spec.isEmpty())
+    const QString given = text.trimmed();
+    if (given.isEmpty())
         return std::nullopt;
     ServerAddress address;
-    QString host = spec;
+    QString host = given;
     QString port;
-    if (spec.startsWith(u'[')) {
-        const qsizetype close = spec.indexOf(u']');
+    if (given.startsWith(u'[')) {
+        const qsizetype close = given.indexOf(u']');
         if (close < 0)
             return std::nullopt;
-        host = spec.mid(1, close - 1);
-        const QString rest = spec.mid(close + 1);
+        host = given.mid(1, close - 1);
+        const QString rest = given.mid(close + 1);
         if (!rest.isEmpty()) {
             if (!rest.startsWith(u':'))
                 return std::nullopt;
             port = rest.mid(1);
         }
-    } else if (spec.count(u':') == 1) {
-        const qsizetype colon = spec.indexOf(u':');
-        host = spec.left(colon);
-        port = spec.mid(colon + 1);
+    } else if (given.count(u':') == 1) {
+        const qsizetype colon = given.indexOf(u':');
+        host = given.left(colon);
+        port = given.mid(colon + 1);
     }
     if (host.isEmpty())
         return std::nullopt;

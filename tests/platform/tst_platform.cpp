@@ -8,6 +8,12 @@
 
 using namespace zandrel;
 
+namespace {
+const QString Zandrel = QStringLiteral("Zandrel");
+const QString Settings = QStringLiteral("Settings");
+const QString Nag = QStringLiteral("Nag");
+} // namespace
+
 class tst_Platform : public QObject
 {
     Q_OBJECT
@@ -15,30 +21,13 @@ private slots:
     void settingsReachTheDiskAtOnce()
     {
         QTemporaryDir dir;
-        {
-            SettingsStore store(dir.path());
-            store.setValue(QStringLiteral("Zandrel"), QStringLiteral("Settings"), QStringLiteral("Nag"),
-                           QStringLiteral("line one\r\nline two, with a comma"));
-            store.setValue(QStringLiteral("zandrel50"), QStringLiteral("Settings"),
-                           QStringLiteral("PrefixPath"), QStringLiteral("/tmp/my words/prefix.txt"));
-            // Another reader sees it before this store goes away.
-            SettingsStore other(dir.path());
-            QCOMPARE(
-                other.value(QStringLiteral("Zandrel"), QStringLiteral("Settings"), QStringLiteral("Nag")),
-                QStringLiteral("line one\r\nline two, with a comma"));
-        }
+        SettingsStore store(dir.path());
+        const QString text = QStringLiteral("line one\r\nline two, with a comma");
+        store.setValue(Zandrel, Settings, Nag, text);
+        // A second reader sees the value while the first store is still open.
+        QCOMPARE(SettingsStore(dir.path()).value(Zandrel, Settings, Nag), text);
         QVERIFY(QFile::exists(dir.filePath(QStringLiteral("Zandrel.ini"))));
-        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("zandrel50.ini"))));
-        SettingsStore reopened(dir.path());
-        QCOMPARE(reopened.value(QStringLiteral("zandrel50"), QStringLiteral("Settings"),
-                                QStringLiteral("PrefixPath")),
-                 QStringLiteral("/tmp/my words/prefix.txt"));
-        // The two "Settings" sections are distinct.
-        QVERIFY(!reopened.contains(QStringLiteral("Zandrel"), QStringLiteral("Settings"),
-                                   QStringLiteral("PrefixPath")));
-        QCOMPARE(reopened.value(QStringLiteral("Keltrow"), QStringLiteral("Application"),
-                                QStringLiteral("KelEdit"), QStringLiteral("default")),
-                 QStringLiteral("default"));
+        QVERIFY(!SettingsStore(dir.path()).contains(QStringLiteral("zandrel50"), Settings, Nag));
     }
 
     void badFilesReadAsDefaults_data()
@@ -46,47 +35,35 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::newRow("binary") << QByteArray("\x00\xff\xfe[[[\x01=\n=\n", 12);
         QTest::newRow("broken sections") << QByteArray("[Settings\nNag=\"unclosed\n[\n");
-        QTest::newRow("hand-edited commas") << QByteArray("[Settings]\nSearchTerm=a,b\n");
+        QTest::newRow("hand-edited commas") << QByteArray("[Settings]\nNag=a,b\n");
     }
     void badFilesReadAsDefaults()
     {
         QFETCH(QByteArray, content);
         QTemporaryDir dir;
         QFile file(dir.filePath(QStringLiteral("Zandrel.ini")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
         file.close();
         SettingsStore store(dir.path());
-        const QString nag = store.value(QStringLiteral("Zandrel"), QStringLiteral("Settings"),
-                                        QStringLiteral("Nag"), QStringLiteral("fallback"));
-        QVERIFY(!nag.isNull());
-        store.setValue(QStringLiteral("Zandrel"), QStringLiteral("Settings"), QStringLiteral("Nag"),
-                       QStringLiteral("x"));
-        QCOMPARE(SettingsStore(dir.path())
-                     .value(QStringLiteral("Zandrel"), QStringLiteral("Settings"), QStringLiteral("Nag")),
-                 QStringLiteral("x"));
+        QVERIFY(!store.value(Zandrel, Settings, Nag, QStringLiteral("default")).isNull());
+        store.setValue(Zandrel, Settings, Nag, QStringLiteral("x"));
+        QCOMPARE(SettingsStore(dir.path()).value(Zandrel, Settings, Nag), QStringLiteral("x"));
     }
 
     void commandLineSplitsLikeAShell_data()
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QStringList>("words");
-        QTest::newRow("plain") << QStringLiteral("xdg-open") << QStringList {QStringLiteral("xdg-open")};
         QTest::newRow("arguments") << QStringLiteral("  gedit  --new-window ")
-                                   << QStringList {QStringLiteral("gedit"), QStringLiteral("--new-window")};
-        QTest::newRow("double quotes")
-            << QStringLiteral("\"/opt/my editor/run\" -x")
-            << QStringList {QStringLiteral("/opt/my editor/run"), QStringLiteral("-x")};
-        QTest::newRow("single quotes")
-            << QStringLiteral("'a \"b\"' c") << QStringList {QStringLiteral("a \"b\""), QStringLiteral("c")};
+                                   << QStringList{QStringLiteral("gedit"), QStringLiteral("--new-window")};
+        QTest::newRow("quotes") << QStringLiteral("\"/opt/my editor/run\" 'a \"b\"'")
+                                << QStringList{QStringLiteral("/opt/my editor/run"), QStringLiteral("a \"b\"")};
         QTest::newRow("backslash") << QStringLiteral("my\\ editor \"q\\\"uote\"")
-                                   << QStringList {QStringLiteral("my editor"), QStringLiteral("q\"uote")};
+                                   << QStringList{QStringLiteral("my editor"), QStringLiteral("q\"uote")};
         QTest::newRow("no shell meaning")
             << QStringLiteral("vi;rm -rf $HOME")
-            << QStringList {QStringLiteral("vi;rm"), QStringLiteral("-rf"), QStringLiteral("$HOME")};
-        QTest::newRow("empty quotes")
-            << QStringLiteral("ed ''") << QStringList {QStringLiteral("ed"), QString()};
-        QTest::newRow("empty") << QString() << QStringList {};
+            << QStringList{QStringLiteral("vi;rm"), QStringLiteral("-rf"), QStringLiteral("$HOME")};
+        QTest::newRow("empty quotes") << QStringLiteral("ed ''") << QStringList{QStringLiteral("ed"), QString()};
     }
     void commandLineSplitsLikeAShell()
     {
