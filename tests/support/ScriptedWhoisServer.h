@@ -59,3 +59,5 @@ private:
 };
 
 } // namespace zandrel::test
+
+Q_DECLARE_METATYPE(zandrel::test::ScriptedWhoisServer::Reply)

@@ -131,7 +131,5 @@ private slots:
     }
 };
 
-Q_DECLARE_METATYPE(zandrel::test::ScriptedWhoisServer::Reply)
-
 QTEST_GUILESS_MAIN(tst_Lookup)
 #include "tst_lookup.moc"
