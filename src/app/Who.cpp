@@ -202,27 +202,23 @@ void Who::buildControls()
     Delay = new QLineEdit;
     place(Delay, "Delay", {7785, 705, 600, 285}, controlFont());
 
+    // Selecting an entry, by mouse or keyboard, is the list's click.
+    auto list = [&](const char *name, UniqueList &model, TwipRect r, void (WhoController::*click)(int)) {
+        auto *view = new QListView;
+        place(view, name, r, listFont());
+        view->setModel(&model);
+        view->setUniformItemSizes(true);
+        connect(view->selectionModel(), &QItemSelectionModel::currentChanged, &m_who,
+                [this, click](const QModelIndex &current) {
+                    if (current.isValid())
+                        (m_who.*click)(current.row());
+                });
+        return view;
+    };
     label("Label5", QStringLiteral("Available Domains:"), {60, 1020, 1620, 255});
-    Available = new QListView;
-    place(Available, "Available", design::Available, listFont());
-    Available->setModel(&state.Available);
-    Available->setUniformItemSizes(true);
-    connect(Available->selectionModel(), &QItemSelectionModel::currentChanged, &m_who,
-            [this](const QModelIndex &current) {
-                if (current.isValid())
-                    m_who.Available_Click(current.row());
-            });
-
+    Available = list("Available", state.Available, design::Available, &WhoController::Available_Click);
     label("Label6", QStringLiteral("Existing Domains:"), {2520, 1020, 1620, 255});
-    LinkList = new QListView;
-    place(LinkList, "LinkList", design::LinkList, listFont());
-    LinkList->setModel(&state.LinkList);
-    LinkList->setUniformItemSizes(true);
-    connect(LinkList->selectionModel(), &QItemSelectionModel::currentChanged, &m_who,
-            [this](const QModelIndex &current) {
-                if (current.isValid())
-                    m_who.LinkList_Click(current.row());
-            });
+    LinkList = list("LinkList", state.LinkList, design::LinkList, &WhoController::LinkList_Click);
 
     label("Label7", QStringLiteral("Text To Remove From Results:"), {4620, 1020, 2400, 255});
     Nag = new QTextEdit;

@@ -158,35 +158,8 @@ QString composeLinkText(const QStringList &links)
 
 QString escapeHtml(const QString &text)
 {
-    const auto special = [](QChar c) {
-        return c == u'&' || c == u'<' || c == u'>' || c == u'"' || c == u'\'';
-    };
-    if (std::none_of(text.cbegin(), text.cend(), special))
-        return text;
-    QString escaped;
-    escaped.reserve(text.size() + 16);
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case u'&':
-            escaped += u"&amp;";
-            break;
-        case u'<':
-            escaped += u"&lt;";
-            break;
-        case u'>':
-            escaped += u"&gt;";
-            break;
-        case u'"':
-            escaped += u"&quot;";
-            break;
-        case u'\'':
-            escaped += u"&#39;";
-            break;
-        default:
-            escaped += c;
-        }
-    }
-    return escaped;
+    // Qt escapes & < > and the double quote; attribute values here are in apostrophes as well.
+    return text.toHtmlEscaped().replace(u'\'', QStringLiteral("&#39;"));
 }
 
 QString encodeQueryTerm(const QString &term)
