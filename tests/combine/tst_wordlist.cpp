@@ -5,6 +5,7 @@
 #include <QTest>
 
 using namespace zandrel;
+using namespace Qt::StringLiterals;
 
 static QStringList words(const char *joined)
 {
@@ -50,16 +51,16 @@ void TestWordList::parse()
 void TestWordList::load()
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("words.txt"));
+    const QString path = dir.filePath(u"words.txt"_s);
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write("my\r\nyour\r\n") > 0);
     file.close();
-    QStringList entries {QStringLiteral("kept")};
+    QStringList entries {u"kept"_s};
     QVERIFY(loadWordList(path, entries));
     QCOMPARE(entries, words("kept|my|your"));
 
     // A file that cannot be read appends nothing.
-    for (const QString &bad : {dir.filePath(QStringLiteral("missing.txt")), dir.path(), QString()}) {
+    for (const QString &bad : {dir.filePath(u"missing.txt"_s), dir.path(), QString()}) {
         QVERIFY2(!loadWordList(bad, entries), qPrintable(bad));
         QCOMPARE(entries, words("kept|my|your"));
     }

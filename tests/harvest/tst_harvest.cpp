@@ -4,6 +4,7 @@
 #include <QTest>
 
 using namespace zandrel;
+using namespace Qt::StringLiterals;
 
 class TestHarvest : public QObject
 {
@@ -68,12 +69,12 @@ void TestHarvest::links_data()
     QTest::newRow("cut after the suffix")
         << crlf("x\tshop.community.org\n") << list("www.shop.com|www.shop.community.org");
     QTest::newRow("lone suffix") << crlf("names in the .com and .net zones\n") << QStringList();
-    QTest::newRow("host at the very start") << QStringLiteral("start.com and more") << QStringList();
+    QTest::newRow("host at the very start") << u"start.com and more"_s << QStringList();
     QTest::newRow("suffix twice in one word")
         << crlf("start.comb.com x c.comd.com\n") << list("www.c.com|www.c.comd.com");
     QTest::newRow("line start stops the scan")
         << crlf("first\nsecond.net\nthird.edu\n") << list("www.second.net|www.third.edu");
-    QTest::newRow("lone line feed does not stop") << QStringLiteral("x a\nb.gov") << list("www.a\nb.gov");
+    QTest::newRow("lone line feed does not stop") << u"x a\nb.gov"_s << list("www.a\nb.gov");
     QTest::newRow("filters") << crlf("at whois.nic.org host@mail.net internic.net a..b.com ok.edu\n")
                              << list("www.ok.edu");
     QTest::newRow("passes in suffix order") << crlf("x a.gov b.edu c.net d.org e.com\n")

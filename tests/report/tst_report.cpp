@@ -9,6 +9,7 @@
 #include <QTest>
 
 using namespace zandrel;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -17,7 +18,7 @@ QStringList events; // the yields and captions of the last report, in order
 class RecordingYield : public EventYield
 {
 public:
-    void yieldOnce() override { events << QStringLiteral("yield"); }
+    void yieldOnce() override { events << u"yield"_s; }
 };
 
 QByteArray readAll(const QString &path)
@@ -46,7 +47,7 @@ ReportResult save(const QString &hosts, ReportInput input, const QString &folder
     events.clear();
     RecordingYield yield;
     ReportWriter writer(yield, [](const QString &caption) { events << caption; });
-    return writer.SaveResults(QStringLiteral("r"), input, folder, fallback);
+    return writer.SaveResults(u"r"_s, input, folder, fallback);
 }
 
 } // namespace
@@ -72,14 +73,14 @@ void TestReport::writesExpectedFiles_data()
     QTest::addColumn<QByteArray>("html");
 
     const QString data = QStringLiteral(ZANDREL_TEST_DATA "/report/");
-    const QString step = QStringLiteral("yield|Building HTML for existing domain %1 of 2|");
-    QTest::newRow("small")
-        << "www.alpha.com|www.beta-2.org|www.gamma.net"
-        << ReportInput {nullptr, split("myshop.com|yourshop.com"), split("my|your"), split("shop")}
-        << (step.arg(0) + step.arg(1) + step.arg(2) + QStringLiteral("yield|yield")).split(u'|')
-        << readAll(data + QStringLiteral("small.txt")) << readAll(data + QStringLiteral("small.htm"));
+    const QString step = u"yield|Building HTML for existing domain %1 of 2|"_s;
+    QTest::newRow("small") << "www.alpha.com|www.beta-2.org|www.gamma.net"
+                           << ReportInput {nullptr, split("myshop.com|yourshop.com"), split("my|your"),
+                                           split("shop")}
+                           << (step.arg(0) + step.arg(1) + step.arg(2) + u"yield|yield"_s).split(u'|')
+                           << readAll(data + u"small.txt"_s) << readAll(data + u"small.htm"_s);
     QTest::newRow("empty lists") << "" << ReportInput() << split("yield|yield") << QByteArray()
-                                 << readAll(data + QStringLiteral("empty.htm"));
+                                 << readAll(data + u"empty.htm"_s);
 }
 
 void TestReport::writesExpectedFiles()
@@ -87,9 +88,9 @@ void TestReport::writesExpectedFiles()
     QFETCH(QString, links);
     QFETCH(ReportInput, input);
     QTemporaryDir dir;
-    QFile old(dir.filePath(QStringLiteral("r.htm"))); // replaced, not appended to
+    QFile old(dir.filePath(u"r.htm"_s)); // replaced, not appended to
     QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(100000, 'x')) > 0 && old.flush());
-    const ReportResult result = save(links, input, dir.path(), dir.filePath(QStringLiteral("fb")));
+    const ReportResult result = save(links, input, dir.path(), dir.filePath(u"fb"_s));
     QVERIFY2(result.ok && !result.usedFallback, qPrintable(result.error));
     QTEST(events, "events");
     QTEST(readAll(result.textPath), "text");
@@ -99,7 +100,7 @@ void TestReport::writesExpectedFiles()
 void TestReport::escapesLinks()
 {
     // Markup in a term, an available name and an existing host; ".com" is added to available names.
-    const QString existing = QStringLiteral("www.e.com'><script>");
+    const QString existing = u"www.e.com'><script>"_s;
     QTemporaryDir dir;
     const ReportResult result = save(
         existing, {nullptr, split("x'y<&"), split("a<b&c'd|big caf\u00e9"), {}, false}, dir.path(), {});
@@ -110,7 +111,7 @@ void TestReport::escapesLinks()
                                       "networksolutions.com/'>http://www.x&#39;y&lt;&amp;.com\r\n|"
                                       "href='http://www.e.com&#39;&gt;&lt;script&gt;'>"))
         QVERIFY2(html.contains(piece), qPrintable(piece));
-    QVERIFY(!html.contains(QStringLiteral("<script")));
+    QVERIFY(!html.contains(u"<script"_s));
     QCOMPARE(readAll(result.textPath), existing.toUtf8() + "\r\n");
 }
 
@@ -136,20 +137,20 @@ void TestReport::fallsBack()
         QFile file(dir.filePath(path));
         QVERIFY(path.endsWith(u'/') ? QDir(dir.path()).mkpath(path) : file.open(QIODevice::WriteOnly));
     }
-    const QString folder = dir.filePath(QStringLiteral("p"));
-    const QString fallback = dir.filePath(QStringLiteral("fb"));
-    const ReportResult result = save(QStringLiteral("www.a.com"), {}, folder, fallback);
+    const QString folder = dir.filePath(u"p"_s);
+    const QString fallback = dir.filePath(u"fb"_s);
+    const ReportResult result = save(u"www.a.com"_s, {}, folder, fallback);
     QTEST(result.ok, "ok");
     QVERIFY(result.usedFallback);
     QVERIFY(result.ok ? result.folder == fallback : !result.error.isEmpty() && result.htmlPath.isEmpty());
-    QTEST(entriesOf(folder) + QStringLiteral(" / ") + entriesOf(fallback), "entries");
+    QTEST(entriesOf(folder) + u" / "_s + entriesOf(fallback), "entries");
 }
 
 void TestReport::stamp()
 {
     const QDateTime when(QDate(2000, 12, 31), QTime(22, 15, 7));
-    QCOMPARE(reportStamp(when, QLocale(QStringLiteral("en_US"))), QStringLiteral("12-31-00_10_15_07_PM"));
-    QCOMPARE(reportStamp(when, QLocale(QStringLiteral("de_DE"))), QStringLiteral("31.12.00_22_15_07"));
+    QCOMPARE(reportStamp(when, QLocale(u"en_US"_s)), u"12-31-00_10_15_07_PM"_s);
+    QCOMPARE(reportStamp(when, QLocale(u"de_DE"_s)), u"31.12.00_22_15_07"_s);
 }
 
 QTEST_GUILESS_MAIN(TestReport)

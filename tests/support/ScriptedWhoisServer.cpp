@@ -56,14 +56,6 @@ void ScriptedWhoisServer::serve(QTcpSocket *socket)
         m_queries.append(query);
         emit queryReceived(query);
         const Reply reply = m_script(query);
-        if (reply.silent)
-            return;
-        if (reply.drip) {
-            auto *timer = new QTimer(socket);
-            connect(timer, &QTimer::timeout, socket, [socket] { socket->write("x"); });
-            timer->start(reply.chunkDelayMs);
-            return;
-        }
         sendChunk(socket, reply.text, reply);
     });
 }
@@ -81,10 +73,8 @@ void ScriptedWhoisServer::sendChunk(QPointer<QTcpSocket> socket, QByteArray rest
                            [this, socket, rest, reply] { sendChunk(socket, rest, reply); });
         return;
     }
-    if (!reply.keepOpen) {
+    if (!reply.keepOpen)
         socket->disconnectFromHost();
-    }
-    emit replyFinished();
 }
 
 } // namespace zandrel::test

@@ -14,8 +14,8 @@ namespace zandrel::test {
 
 // A WHOIS server on 127.0.0.1 that answers by script: each query line it receives is recorded,
 // then the reply for it is sent in chunks of `chunkSize` bytes (0: all at once), `chunkDelayMs`
-// apart, and the connection is closed unless `keepOpen` is set. `drip` keeps sending one byte
-// every `chunkDelayMs` forever.
+// apart, and the connection is closed unless `keepOpen` is set. An empty reply kept open is a
+// server that never answers.
 class ScriptedWhoisServer : public QObject
 {
     Q_OBJECT
@@ -26,8 +26,6 @@ public:
         int chunkSize = 0;
         int chunkDelayMs = 0;
         bool keepOpen = false;
-        bool silent = false; // never answer, never close
-        bool drip = false;
     };
 
     explicit ScriptedWhoisServer(QObject *parent = nullptr);
@@ -47,7 +45,6 @@ public:
 
 signals:
     void queryReceived(const QByteArray &query);
-    void replyFinished();
 
 private:
     void serve(QTcpSocket *socket);

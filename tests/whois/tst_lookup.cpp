@@ -10,6 +10,7 @@
 #include <QTest>
 
 using namespace zandrel;
+using namespace Qt::StringLiterals;
 using zandrel::test::ScriptedWhoisServer;
 
 class tst_Lookup : public QObject
@@ -27,12 +28,12 @@ class tst_Lookup : public QObject
 
         Rig()
         {
-            lookup.setServer({QStringLiteral("127.0.0.1"), server.port()});
+            lookup.setServer({u"127.0.0.1"_s, server.port()});
             QObject::connect(&lookup, &WhoisLookup::responseText, &lookup,
                              [this](const QString &text) { response += text; });
             QObject::connect(&lookup, &WhoisLookup::lookupEnded, &lookup, [this] { ++ended; });
         }
-        bool run(const QString &query = QStringLiteral("DO example.com\r\n"))
+        bool run(const QString &query = u"DO example.com\r\n"_s)
         {
             const bool sent = lookup.SearchCurrent(query);
             return yield.waitUntil([this] { return ended > 0; }, 20000) && sent;
@@ -69,31 +70,31 @@ private slots:
                                         "c\r\n\xc3\xa9t\xc3\xa9\r\n",
                                         15)});
         QVERIFY(rig.run());
-        QCOMPARE(rig.response.mid(35), QStringLiteral("a\uFFFDb\uFFFD\uFFFDc\r\n\u00e9t\u00e9\r\n"));
+        QCOMPARE(rig.response.mid(35), u"a\uFFFDb\uFFFD\uFFFDc\r\n\u00e9t\u00e9\r\n"_s);
     }
 
     void refusedConnectionEndsWithTheFailureLine()
     {
         Rig rig;
         rig.server.stopListening();
-        QVERIFY(!rig.lookup.SearchCurrent(QStringLiteral("x\r\n")));
+        QVERIFY(!rig.lookup.SearchCurrent(u"x\r\n"_s));
         // The end is posted, so a caller raising a flag after the call still sees it come.
         QCOMPARE(rig.ended, 0);
         QVERIFY(rig.yield.waitUntil([&] { return rig.ended == 1; }, 5000));
-        QVERIFY(rig.response.startsWith(QStringLiteral("Connection failed: ")));
-        QVERIFY(rig.response.endsWith(QStringLiteral("\r\n\r\n")));
+        QVERIFY(rig.response.startsWith(u"Connection failed: "_s));
+        QVERIFY(rig.response.endsWith(u"\r\n\r\n"_s));
     }
 
     void misbehavingServersEnd_data()
     {
         QTest::addColumn<ScriptedWhoisServer::Reply>("reply");
         QTest::addColumn<QString>("lastLine");
-        QTest::newRow("never answers") << ScriptedWhoisServer::Reply {{}, 0, 0, false, true}
-                                       << QStringLiteral("no data from the server");
-        QTest::newRow("never closes") << ScriptedWhoisServer::Reply {"hello\r\n", 0, 0, true}
-                                      << QStringLiteral("no data from the server");
-        QTest::newRow("drips forever") << ScriptedWhoisServer::Reply {{}, 0, 20, false, false, true}
-                                       << QStringLiteral("took longer than");
+        QTest::newRow("never answers")
+            << ScriptedWhoisServer::Reply {{}, 0, 0, true} << u"no data from the server"_s;
+        QTest::newRow("never closes")
+            << ScriptedWhoisServer::Reply {"hello\r\n", 0, 0, true} << u"no data from the server"_s;
+        QTest::newRow("drips forever")
+            << ScriptedWhoisServer::Reply {QByteArray(10000, 'x'), 1, 20} << u"took longer than"_s;
     }
     void misbehavingServersEnd()
     {
@@ -114,20 +115,8 @@ private slots:
         rig.lookup.setLimits({10000, 5000, 10000, 4096});
         rig.server.setReply({QByteArray(64 * 1024, 'a'), 1024, 0, true});
         QVERIFY(rig.run());
-        QVERIFY(rig.response.contains(QStringLiteral("larger than 4096 bytes")));
+        QVERIFY(rig.response.contains(u"larger than 4096 bytes"_s));
         QVERIFY(rig.response.size() < 64 * 1024);
-    }
-
-    void newLookupClosesTheOpenOne()
-    {
-        Rig rig;
-        rig.server.setReply({"first\r\n", 0, 0, true});
-        QVERIFY(rig.lookup.SearchCurrent(QStringLiteral("one\r\n")));
-        QVERIFY(rig.yield.waitUntil([&] { return rig.response.contains(QStringLiteral("first")); }, 5000));
-        rig.server.setReply({"second\r\n"});
-        QVERIFY(rig.run(QStringLiteral("two\r\n")));
-        QCOMPARE(rig.ended, 1);
-        QCOMPARE(rig.server.queries().size(), 2);
     }
 };
 

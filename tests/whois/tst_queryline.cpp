@@ -1,9 +1,10 @@
-// The query line in its forms, the pause interval typed in "Internic Delay:", and server addresses.
+// The query line in its forms and the pause interval typed in "Internic Delay:".
 #include "whois/QueryLine.h"
 
 #include <QTest>
 
 using namespace zandrel;
+using namespace Qt::StringLiterals;
 
 class tst_QueryLine : public QObject
 {
@@ -15,17 +16,13 @@ private slots:
         QTest::addColumn<QString>("term");
         QTest::addColumn<bool>("comSuffix");
         QTest::addColumn<QString>("line");
-        QTest::newRow("domain search, .com")
-            << 0 << QStringLiteral("example") << true << QStringLiteral("DO example.com\r\n");
-        QTest::newRow("whois, no suffix")
-            << 1 << QStringLiteral("example") << false << QStringLiteral("example\r\n");
-        QTest::newRow("suffix added to .net")
-            << 0 << QStringLiteral("example.net") << true << QStringLiteral("DO example.net.com\r\n");
-        QTest::newRow("empty term") << 0 << QString() << false << QStringLiteral("DO \r\n");
-        QTest::newRow("term kept as typed")
-            << 1 << QStringLiteral(" My Name ") << false << QStringLiteral(" My Name \r\n");
+        QTest::newRow("domain search, .com") << 0 << u"example"_s << true << u"DO example.com\r\n"_s;
+        QTest::newRow("whois, no suffix") << 1 << u"example"_s << false << u"example\r\n"_s;
+        QTest::newRow("suffix added to .net") << 0 << u"example.net"_s << true << u"DO example.net.com\r\n"_s;
+        QTest::newRow("empty term") << 0 << QString() << false << u"DO \r\n"_s;
+        QTest::newRow("term kept as typed") << 1 << u" My Name "_s << false << u" My Name \r\n"_s;
         QTest::newRow("no smuggled second query")
-            << 0 << QStringLiteral("a\r\nDO b\nc\r") << true << QStringLiteral("DO aDO bc.com\r\n");
+            << 0 << u"a\r\nDO b\nc\r"_s << true << u"DO aDO bc.com\r\n"_s;
     }
     void queryLine()
     {
@@ -40,14 +37,14 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("ms"); // -1: invalid, the interval stays
-        QTest::newRow("1") << QStringLiteral("1") << 1000;
-        QTest::newRow("fraction") << QStringLiteral("2.9") << 2000;
-        QTest::newRow("largest") << QStringLiteral("65.99") << 65000;
-        QTest::newRow("zero would stop the timer") << QStringLiteral("0") << -1;
-        QTest::newRow("past the timer's range") << QStringLiteral("66") << -1;
+        QTest::newRow("1") << u"1"_s << 1000;
+        QTest::newRow("fraction") << u"2.9"_s << 2000;
+        QTest::newRow("largest") << u"65.99"_s << 65000;
+        QTest::newRow("zero would stop the timer") << u"0"_s << -1;
+        QTest::newRow("past the timer's range") << u"66"_s << -1;
         QTest::newRow("empty") << QString() << -1;
-        QTest::newRow("words") << QStringLiteral("two") << -1;
-        QTest::newRow("huge") << QStringLiteral("1e300") << -1;
+        QTest::newRow("words") << u"two"_s << -1;
+        QTest::newRow("huge") << u"1e300"_s << -1;
     }
     void delay()
     {
@@ -55,31 +52,6 @@ private slots:
         QFETCH(int, ms);
         const std::optional<int> parsed = parseDelayMs(text);
         QCOMPARE(parsed.value_or(-1), ms);
-    }
-
-    void serverAddress_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("host"); // empty: rejected
-        QTest::addColumn<int>("port");
-        QTest::newRow("host") << QStringLiteral("whois.example.net") << QStringLiteral("whois.example.net")
-                              << 43;
-        QTest::newRow("host:port") << QStringLiteral("127.0.0.1:4343") << QStringLiteral("127.0.0.1") << 4343;
-        QTest::newRow("ipv6") << QStringLiteral("[::1]:99") << QStringLiteral("::1") << 99;
-        QTest::newRow("bad port") << QStringLiteral("h:99999") << QString() << 0;
-        QTest::newRow("empty") << QString() << QString() << 0;
-    }
-    void serverAddress()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, host);
-        QFETCH(int, port);
-        const std::optional<ServerAddress> address = parseServerAddress(text);
-        QCOMPARE(address.has_value(), !host.isEmpty());
-        if (address) {
-            QCOMPARE(address->host, host);
-            QCOMPARE(int(address->port), port);
-        }
     }
 };
 
