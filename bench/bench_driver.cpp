@@ -30,11 +30,7 @@ void prepare(WhoRig &rig, int prefixes)
     QByteArray words;
     for (int i = 0; i < prefixes; ++i)
         words += "w" + QByteArray::number(i) + "\r\n";
-    rig.settings.setValue(QStringLiteral("zandrel50"), QStringLiteral("Settings"),
-                          QStringLiteral("PrefixPath"), rig.writeFile(QStringLiteral("prefix.txt"), words));
-    rig.settings.setValue(QStringLiteral("zandrel50"), QStringLiteral("Settings"),
-                          QStringLiteral("SuffixPath"),
-                          rig.writeFile(QStringLiteral("suffix.txt"), "a\r\nb\r\n"));
+    rig.useWordLists(words, "a\r\nb\r\n");
     rig.who->Form_Load();
     rig.state().Summary = false;
     rig.state().Nag.setText(

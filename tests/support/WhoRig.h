@@ -66,6 +66,17 @@ struct WhoRig
         return path;
     }
 
+    // Word-list files for the next start-up to load.
+    void useWordLists(const QByteArray &prefixes, const QByteArray &suffixes)
+    {
+        const QString description = app().description;
+        const QString section = QStringLiteral("Settings");
+        settings.setValue(description, section, QStringLiteral("PrefixPath"),
+                          writeFile(QStringLiteral("p.txt"), prefixes));
+        settings.setValue(description, section, QStringLiteral("SuffixPath"),
+                          writeFile(QStringLiteral("s.txt"), suffixes));
+    }
+
     // Clicks "&Search" and waits until the response is harvested.
     bool lookUp()
     {
