@@ -203,18 +203,20 @@ void Who::buildControls()
     place(Delay, "Delay", {7785, 705, 600, 285}, controlFont());
 
     // Selecting an entry, by mouse or keyboard, is the list's click.
-    auto list = [&](const char *name, UniqueList &model, TwipRect r, void (WhoController::*click)(int)) {
-        auto *view = new QListView;
-        place(view, name, r, listFont());
-        view->setModel(&model);
-        view->setUniformItemSizes(true);
-        connect(view->selectionModel(), &QItemSelectionModel::currentChanged, &m_who,
-                [this, click](const QModelIndex &current) {
-                    if (current.isValid())
-                        (m_who.*click)(current.row());
-                });
-        return view;
-    };
+    auto list
+        = [this, &place](const char *name, UniqueList &model, TwipRect r, void (WhoController::*click)(int)) {
+              auto *view = new QListView;
+              place(view, name, r, listFont());
+              view->setModel(&model);
+              view->setUniformItemSizes(true);
+              WhoController *who = &m_who;
+              connect(view->selectionModel(), &QItemSelectionModel::currentChanged, who,
+                      [who, click](const QModelIndex &current) {
+                          if (current.isValid())
+                              (who->*click)(current.row());
+                      });
+              return view;
+          };
     label("Label5", QStringLiteral("Available Domains:"), {60, 1020, 1620, 255});
     Available = list("Available", state.Available, design::Available, &WhoController::Available_Click);
     label("Label6", QStringLiteral("Existing Domains:"), {2520, 1020, 1620, 255});
