@@ -101,7 +101,7 @@ private slots:
         QFETCH(ScriptedWhoisServer::Reply, reply);
         QFETCH(QString, lastLine);
         Rig rig;
-        rig.lookup.setLimits({10000, 300, 1000, 1 << 20});
+        rig.lookup.setLimits({10000, 1000, 2500, 1 << 20});
         rig.server.setReply(reply);
         QVERIFY(rig.run());
         QCOMPARE(rig.ended, 1);
