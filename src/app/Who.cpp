@@ -157,15 +157,16 @@ void Who::buildControls()
     SearchTerm = new QLineEdit;
     place(SearchTerm, "SearchTerm", {675, 45, 1875, 315}, controlFont());
 
-    auto *bLookUp = new QPushButton(QStringLiteral("&Search"));
-    place(bLookUp, "bLookUp", {2580, 45, 840, 315}, controlFont());
-    connect(bLookUp, &QPushButton::clicked, &m_who, &WhoController::bLookUp_Click);
-    auto *combinations = new QPushButton(QStringLiteral("Search &Combinations"));
-    place(combinations, "SearchCombinations", {675, 360, 1890, 315}, controlFont());
-    connect(combinations, &QPushButton::clicked, &m_who, &WhoController::SearchCombinations_Click);
-    auto *stop = new QPushButton(QStringLiteral("S&top"));
-    place(stop, "cbStopRunning", {2580, 360, 840, 300}, controlFont());
-    connect(stop, &QPushButton::clicked, &m_who, &WhoController::cbStopRunning_Click);
+    auto button = [&](const char *name, const QString &caption, TwipRect r, void (WhoController::*click)()) {
+        auto *b = new QPushButton(caption);
+        place(b, name, r, controlFont());
+        connect(b, &QPushButton::clicked, &m_who, click);
+    };
+    button("bLookUp", QStringLiteral("&Search"), {2580, 45, 840, 315}, &WhoController::bLookUp_Click);
+    button("SearchCombinations", QStringLiteral("Search &Combinations"), {675, 360, 1890, 315},
+           &WhoController::SearchCombinations_Click);
+    button("cbStopRunning", QStringLiteral("S&top"), {2580, 360, 840, 300},
+           &WhoController::cbStopRunning_Click);
 
     auto *label1 = new PressLabel(QStringLiteral("Prefix:"));
     place(label1, "Label1", {3645, 90, 540, 255}, controlFont());

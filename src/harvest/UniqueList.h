@@ -32,9 +32,9 @@ public:
     bool addUnique(const QString &entry);
     void clear();
 
+private:
     QString keyOf(const QString &entry) const;
 
-private:
     Key m_key;
     QStringList m_entries;
     QSet<QString> m_keys;

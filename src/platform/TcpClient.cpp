@@ -89,17 +89,12 @@ void TcpClient::readAvailable()
             --end;
         const QByteArray line = m_pending.mid(start, end - start);
         start = lf + 1;
-        emitLine(line);
+        emit dataEvent(decodeReceived(line));
         if (!m_socket) // a handler closed the connection
             return;
     }
     m_pending.remove(0, start);
     emit bytesArrived(m_received);
-}
-
-void TcpClient::emitLine(const QByteArray &line)
-{
-    emit dataEvent(decodeReceived(line));
 }
 
 void TcpClient::finish(int status, const QString &description)
@@ -112,7 +107,7 @@ void TcpClient::finish(int status, const QString &description)
     if (!m_pending.isEmpty()) {
         const QByteArray rest = m_pending;
         m_pending.clear();
-        emitLine(rest);
+        emit dataEvent(decodeReceived(rest));
         if (!m_socket)
             return;
     }

@@ -19,9 +19,7 @@ public:
     ~TcpClient() override;
 
     void setRemoteHost(const QString &host) { m_host = host; }
-    QString remoteHost() const { return m_host; }
     void setRemotePort(quint16 port) { m_port = port; }
-    quint16 remotePort() const { return m_port; }
 
     bool isConnected() const;
     // Starts connecting to the remote host and port; the connection event tells how it went.
@@ -30,9 +28,6 @@ public:
     void close();
     // Sends text on the open connection.
     void send(const QString &text);
-
-    // Bytes received since the connection was opened.
-    qint64 bytesReceived() const { return m_received; }
 
 signals:
     // status 0: connected; anything else: the attempt failed and `description` says why.
@@ -44,7 +39,6 @@ signals:
 
 private:
     void readAvailable();
-    void emitLine(const QByteArray &line);
     void finish(int status, const QString &description);
     void dropSocket();
 

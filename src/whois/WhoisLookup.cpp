@@ -28,8 +28,6 @@ WhoisLookup::WhoisLookup(TcpClient &client, EventYield &yield, QObject *parent)
 
 bool WhoisLookup::SearchCurrent(const QString &queryLine)
 {
-    // A connection still open from an earlier lookup is closed first.
-    m_client.close();
     m_idle.stop();
     m_total.stop();
     m_active = true;
@@ -37,6 +35,7 @@ bool WhoisLookup::SearchCurrent(const QString &queryLine)
     const quint64 serial = ++m_serial;
     m_client.setRemoteHost(m_server.host);
     m_client.setRemotePort(m_server.port);
+    // Connecting closes a connection still open from an earlier lookup first.
     m_client.connectToRemote();
     m_yield.waitUntil([this] { return m_client.isConnected() || m_attemptDone; }, m_limits.connectWaitMs);
 

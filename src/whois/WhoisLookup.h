@@ -32,7 +32,6 @@ public:
     WhoisLookup(TcpClient &client, EventYield &yield, QObject *parent = nullptr);
 
     void setServer(const ServerAddress &server) { m_server = server; }
-    ServerAddress server() const { return m_server; }
     void setLimits(const LookupLimits &limits) { m_limits = limits; }
     const LookupLimits &limits() const { return m_limits; }
 

@@ -120,23 +120,6 @@ private slots:
         QVERIFY(rig.state().tResponse.text().startsWith(u"Connection failed: "_s));
     }
 
-    void delayFollowsValidTextsOnly()
-    {
-        WhoRig rig;
-        QCOMPARE(rig.who->delayTimer().interval(), 3000); // until "Internic Delay:" is edited
-        rig.state().Delay.setText(u"2.9"_s);
-        QCOMPARE(rig.who->delayTimer().interval(), 2000);
-        for (const QString &bad : {u"0"_s, u"66"_s, QString(), u"x"_s}) {
-            rig.state().Delay.setText(bad);
-            QCOMPARE(rig.who->delayTimer().interval(), 2000);
-            QVERIFY(rig.who->delayInvalid());
-            QVERIFY(rig.who->delayTimer().isActive());
-        }
-        rig.state().Delay.setText(u"7"_s);
-        QCOMPARE(rig.who->delayTimer().interval(), 7000);
-        QVERIFY(!rig.who->delayInvalid());
-    }
-
     void clearCommandsDiffer()
     {
         WhoRig rig;

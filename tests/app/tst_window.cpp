@@ -158,13 +158,17 @@ private slots:
         QCOMPARE(window.aboutWindow(), about);
         QCOMPARE(window.findChildren<QDialog *>().size(), 1);
 
-        // Invalid delay shows on the window.
+        // The pause stays at 3000 ms until the delay is edited; a bad delay keeps it, shown on the window.
         auto *delay = control<QLineEdit>(window, "Delay");
+        QCOMPARE(rig.who->delayTimer().interval(), 3000);
         delay->selectAll();
         QTest::keyClicks(delay, u"0"_s);
         QVERIFY(!delay->styleSheet().isEmpty());
+        QCOMPARE(rig.who->delayTimer().interval(), 3000);
+        QVERIFY(rig.who->delayTimer().isActive());
         QTest::keyClicks(delay, u"5"_s);
         QVERIFY(delay->styleSheet().isEmpty());
+        QCOMPARE(rig.who->delayTimer().interval(), 5000);
 
         control<QAction>(window, "mExit")->trigger();
         QTRY_VERIFY(!window.isVisible());
