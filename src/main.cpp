@@ -1,6 +1,8 @@
 #include "app/SystemClipboard.h"
 #include "app/Who.h"
 #include "app/WhoController.h"
+#include "cli/Cli.h"
+#include "cli/CliOptions.h"
 #include "platform/AppInfo.h"
 #include "platform/Clock.h"
 #include "platform/EventYield.h"
@@ -9,17 +11,47 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
+
+#include <cstdio>
+
+#include <unistd.h>
+
+namespace {
+
+// --check, --batch, --help and --version: no window, no GUI platform plugin, no display needed.
+int runWithoutWindow(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Zandrel"));
+    QFile in;
+    QFile out;
+    QFile err;
+    in.open(stdin, QIODevice::ReadOnly);
+    out.open(stdout, QIODevice::WriteOnly);
+    err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    const zandrel::CliStreams streams {in, out, err, isatty(STDERR_FILENO) == 1, isatty(STDOUT_FILENO) == 1};
+    const int status = zandrel::runCli(QCoreApplication::arguments(), streams);
+    out.flush();
+    return status;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (zandrel::isCommandLineRun(arguments))
+        return runWithoutWindow(argc, argv);
+
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zandrel"));
     QApplication::setApplicationVersion(QStringLiteral("5.0.0"));
 
     QCommandLineParser options;
     options.setApplicationDescription(QStringLiteral("Finds Internet domain names that are still free."));
-    options.addHelpOption();
-    options.addVersionOption();
     const QCommandLineOption server(QStringLiteral("server"),
                                     QStringLiteral("The WHOIS server to ask, as HOST or HOST:PORT."),
                                     QStringLiteral("HOST[:PORT]"));

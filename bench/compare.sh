@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# Times N WHOIS lookups against one scripted server on 127.0.0.1, three ways: a raw socket client
+# (the floor), a shell loop of the distribution's `whois`, and `zandrel --check --delay 0`. Then the
+# cost per lookup of the first and the last 50 of a longer zandrel run.
+#   bench/compare.sh [N] [LONG_N]        (defaults 500 and 5000)
+#   ZANDREL=path/to/zandrel bench/compare.sh   (default: build/release, else build/dev)
+set -euo pipefail
+
+n=${1:-500}
+long_n=${2:-5000}
+root=$(cd "$(dirname "$0")/.." && pwd)
+zandrel=${ZANDREL:-}
+if [ -z "$zandrel" ]; then
+  for candidate in "$root/build/release/src/zandrel" "$root/build/dev/src/zandrel"; do
+    if [ -x "$candidate" ]; then zandrel=$candidate; break; fi
+  done
+fi
+if [ -z "$zandrel" ] || [ ! -x "$zandrel" ]; then
+  echo "No zandrel executable: build it (cmake --preset release && cmake --build --preset release)" >&2
+  echo "or name it with ZANDREL=path." >&2
+  exit 1
+fi
+command -v python3 >/dev/null || { echo "python3 is needed (apt-get install python3)" >&2; exit 1; }
+
+work=$(mktemp -d)
+server_pid=
+cleanup() {
+  if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The server: one connection at a time, as the clients ask one at a time. It answers each query
+# line ("DO name", "domain name" or the bare name) the way the .com registry does, about 2 KB for
+# a registered name; names whose number is even are registered. It prints its port, then serves.
+cat >"$work/server.py" <<'PY'
+import socket, sys
+notice = (b"\r\n>>> Last update of whois database: 2026-12-06T22:00:00Z <<<\r\n\r\n"
+          + b"NOTICE: The expiration date displayed in this record is the date the\r\n" * 8
+          + b"TERMS OF USE: You are not authorized to access or query our Whois\r\n" * 12)
+listener = socket.socket()
+listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+listener.bind(("127.0.0.1", 0))
+listener.listen(128)
+print(listener.getsockname()[1], flush=True)
+while True:
+    conn, _ = listener.accept()
+    data = b""
+    while b"\n" not in data and len(data) < 4096:
+        piece = conn.recv(4096)
+        if not piece:
+            break
+        data += piece
+    query = data.split(b"\n")[0].strip()
+    for keyword in (b"DO ", b"domain "):
+        if query.startswith(keyword):
+            query = query[len(keyword):]
+    name = query.upper()
+    digits = b"".join(c for c in (bytes([b]) for b in name) if c.isdigit())
+    if digits and int(digits) % 2 == 0:
+        reply = (b"   Domain Name: " + name + b"\r\n   Registry Domain ID: 1234_DOMAIN_COM-VRSN\r\n"
+                 b"   Registrar: Example Registrar, Inc.\r\n   Name Server: NS1.EXAMPLE.TEST\r\n" + notice)
+    else:
+        reply = b'No match for "' + name + b'".' + notice
+    try:
+        conn.sendall(reply)
+    except OSError:
+        pass
+    conn.close()
+PY
+
+# The floor: the same language as the server, a bare socket per lookup, reading to the close.
+cat >"$work/floor.py" <<'PY'
+import socket, sys, time
+port, n = int(sys.argv[1]), int(sys.argv[2])
+start = time.perf_counter()
+for i in range(n):
+    s = socket.create_connection(("127.0.0.1", port))
+    s.sendall(b"DO w%d.com\r\n" % i)
+    while s.recv(65536):
+        pass
+    s.close()
+print("%.6f" % (time.perf_counter() - start))
+PY
+
+# A long zandrel run, its result lines stamped as they arrive.
+cat >"$work/long.py" <<'PY'
+import subprocess, sys, time
+zandrel, port, n = sys.argv[1], sys.argv[2], int(sys.argv[3])
+names = "".join("w%d.com\n" % i for i in range(n))
+proc = subprocess.Popen([zandrel, "--check", "-", "--delay", "0", "--server", "127.0.0.1:" + port],
+                        stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+proc.stdin.write(names)
+proc.stdin.close()
+stamps = []
+for line in proc.stdout:
+    stamps.append(time.perf_counter())
+proc.wait()
+if len(stamps) < 101:
+    sys.exit("only %d result lines" % len(stamps))
+first = (stamps[50] - stamps[0]) / 50 * 1000
+last = (stamps[-1] - stamps[-51]) / 50 * 1000
+print("%.3f %.3f %d" % (first, last, len(stamps)))
+PY
+
+exec 3< <(exec python3 -u "$work/server.py")
+server_pid=$!
+read -r port <&3
+
+now() { date +%s.%N; }
+per_second() { python3 -c "import sys; print('%.0f' % (int(sys.argv[1]) / float(sys.argv[2])))" "$1" "$2"; }
+ms_each() { python3 -c "import sys; print('%.3f' % (float(sys.argv[2]) * 1000 / int(sys.argv[1])))" "$1" "$2"; }
+
+for i in $(seq 0 $((n - 1))); do echo "w$i.com"; done >"$work/names"
+
+python3 "$work/floor.py" "$port" 20 >/dev/null # warm up
+floor=$(python3 "$work/floor.py" "$port" "$n")
+
+whois_time=
+if command -v whois >/dev/null; then
+  start=$(now)
+  while read -r name; do whois -h 127.0.0.1 -p "$port" "$name" >/dev/null; done <"$work/names"
+  whois_time=$(python3 -c "import sys; print(float(sys.argv[2]) - float(sys.argv[1]))" "$start" "$(now)")
+fi
+
+start=$(now)
+status=0
+"$zandrel" --check - --delay 0 --server "127.0.0.1:$port" <"$work/names" >"$work/check.out" || status=$?
+zandrel_time=$(python3 -c "import sys; print(float(sys.argv[2]) - float(sys.argv[1]))" "$start" "$(now)")
+lines=$(wc -l <"$work/check.out")
+if [ "$lines" -ne "$n" ]; then
+  echo "zandrel printed $lines lines for $n names (exit status $status)" >&2
+  exit 1
+fi
+
+echo "$n lookups of one scripted server on 127.0.0.1 ($(nproc) cores)"
+printf '  %-34s %8s lookups/s  %7s ms each\n' "floor (python socket client)" "$(per_second "$n" "$floor")" \
+  "$(ms_each "$n" "$floor")"
+if [ -n "$whois_time" ]; then
+  printf '  %-34s %8s lookups/s  %7s ms each\n' "whois -h 127.0.0.1 -p PORT (loop)" \
+    "$(per_second "$n" "$whois_time")" "$(ms_each "$n" "$whois_time")"
+else
+  echo "  whois loop: skipped, the distribution's whois client is missing (apt-get install whois)"
+fi
+printf '  %-34s %8s lookups/s  %7s ms each\n' "zandrel --check --delay 0" "$(per_second "$n" "$zandrel_time")" \
+  "$(ms_each "$n" "$zandrel_time")"
+ratio() { python3 -c "import sys; print('%.2f' % (float(sys.argv[1]) / float(sys.argv[2])))" "$1" "$2"; }
+echo "  zandrel / floor time per lookup:  $(ratio "$zandrel_time" "$floor")x (goal: at most 1.5x)"
+if [ -n "$whois_time" ]; then
+  echo "  whois loop / zandrel:             $(ratio "$whois_time" "$zandrel_time")x"
+fi
+
+read -r first last count < <(python3 "$work/long.py" "$zandrel" "$port" "$long_n")
+echo "zandrel --check, $count names: first 50 $first ms each, last 50 $last ms each"

@@ -1,0 +1,140 @@
+#include "CliOptions.h"
+
+#include "whois/QueryLine.h"
+
+#include <QCommandLineParser>
+
+#include <cmath>
+
+namespace zandrel {
+
+namespace {
+
+const QStringList RunFlags {QStringLiteral("--check"), QStringLiteral("--batch"),   QStringLiteral("--help"),
+                            QStringLiteral("-h"),      QStringLiteral("--version"), QStringLiteral("-v")};
+
+QCommandLineOption flag(const QStringList &names)
+{
+    return QCommandLineOption(names);
+}
+
+QCommandLineOption valued(const QString &name, const QString &valueName)
+{
+    return QCommandLineOption(QStringList {name}, QString(), valueName);
+}
+
+UsageError problem(const QString &text)
+{
+    return UsageError {text};
+}
+
+} // namespace
+
+bool isCommandLineRun(const QStringList &arguments)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument == QStringLiteral("--"))
+            return false;
+        for (const QString &run : RunFlags) {
+            if (argument == run || argument.startsWith(run + u'='))
+                return true;
+        }
+    }
+    return false;
+}
+
+std::variant<CliOptions, UsageError> parseCliArguments(const QStringList &arguments)
+{
+    const QCommandLineOption help = flag({QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version = flag({QStringLiteral("v"), QStringLiteral("version")});
+    const QCommandLineOption check = flag({QStringLiteral("check")});
+    const QCommandLineOption batch = flag({QStringLiteral("batch")});
+    const QCommandLineOption json = flag({QStringLiteral("json")});
+    const QCommandLineOption com = flag({QStringLiteral("com")});
+    const QCommandLineOption noCom = flag({QStringLiteral("no-com")});
+    const QCommandLineOption prefix = valued(QStringLiteral("prefix"), QStringLiteral("FILE"));
+    const QCommandLineOption suffix = valued(QStringLiteral("suffix"), QStringLiteral("FILE"));
+    const QCommandLineOption out = valued(QStringLiteral("out"), QStringLiteral("DIR"));
+    const QCommandLineOption server = valued(QStringLiteral("server"), QStringLiteral("HOST[:PORT]"));
+    const QCommandLineOption delay = valued(QStringLiteral("delay"), QStringLiteral("SECONDS"));
+    const QList<QCommandLineOption> valuedOptions {prefix, suffix, out, server, delay};
+    const QList<QCommandLineOption> batchOnly {prefix, suffix, out, com, noCom};
+
+    QCommandLineParser parser;
+    parser.addOptions({help, version, check, batch, json, com, noCom, prefix, suffix, out, server, delay});
+    if (!parser.parse(arguments))
+        return problem(parser.errorText());
+
+    CliOptions options;
+    if (parser.isSet(help))
+        return options;
+    if (parser.isSet(version)) {
+        options.mode = CliMode::Version;
+        return options;
+    }
+    if (parser.isSet(check) && parser.isSet(batch))
+        return problem(QStringLiteral("--check and --batch cannot be used together"));
+    if (!parser.isSet(check) && !parser.isSet(batch))
+        return problem(QStringLiteral("nothing to do: give --check, --batch, --help or --version"));
+    options.mode = parser.isSet(check) ? CliMode::Check : CliMode::Batch;
+
+    for (const QCommandLineOption &option : valuedOptions) {
+        const QString name = option.names().constFirst();
+        const QStringList values = parser.values(option);
+        if (values.size() > 1)
+            return problem(QStringLiteral("--%1 is given more than once").arg(name));
+        if (values.size() == 1 && values.constFirst().trimmed().isEmpty())
+            return problem(QStringLiteral("--%1 needs a value").arg(name));
+    }
+
+    if (parser.isSet(server)) {
+        options.server = parser.value(server).trimmed();
+        if (!parseServerAddress(options.server))
+            return problem(QStringLiteral("--server: '%1' is not HOST or HOST:PORT").arg(options.server));
+    }
+    if (parser.isSet(delay)) {
+        bool ok = false;
+        const double seconds = parser.value(delay).toDouble(&ok);
+        if (!ok || !std::isfinite(seconds) || seconds < 0 || seconds > MaxDelaySeconds) {
+            return problem(QStringLiteral("--delay: '%1' is not a number of seconds from 0 to %2")
+                               .arg(parser.value(delay))
+                               .arg(MaxDelaySeconds));
+        }
+        options.delayMs = int(std::lround(seconds * 1000));
+    }
+    if (parser.isSet(json))
+        options.format = OutputFormat::Json;
+
+    const QStringList positional = parser.positionalArguments();
+    if (options.mode == CliMode::Check) {
+        for (const QCommandLineOption &option : batchOnly) {
+            if (parser.isSet(option))
+                return problem(QStringLiteral("--%1 is only for --batch").arg(option.names().constFirst()));
+        }
+        options.namesFromInput = positional.contains(QStringLiteral("-"));
+        if (options.namesFromInput && positional.size() > 1)
+            return problem(QStringLiteral("--check: give the names as arguments or '-' alone, not both"));
+        if (positional.isEmpty())
+            return problem(QStringLiteral("--check: no names given"));
+        if (!options.namesFromInput)
+            options.names = positional;
+        return options;
+    }
+
+    if (!positional.isEmpty())
+        return problem(QStringLiteral("--batch takes no names: '%1'").arg(positional.constFirst()));
+    if (!parser.isSet(prefix))
+        return problem(QStringLiteral("--batch needs --prefix FILE"));
+    if (!parser.isSet(suffix))
+        return problem(QStringLiteral("--batch needs --suffix FILE"));
+    if (parser.isSet(com) && parser.isSet(noCom))
+        return problem(QStringLiteral("--com and --no-com cannot be used together"));
+    options.prefixPath = parser.value(prefix);
+    options.suffixPath = parser.value(suffix);
+    options.comSuffix = !parser.isSet(noCom);
+    options.outDir = parser.value(out);
+    return options;
+}
+
+} // namespace zandrel
