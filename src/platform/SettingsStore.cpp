@@ -40,6 +40,9 @@ QSettings &SettingsStore::file(const QString &application) const
 QString SettingsStore::value(const QString &application, const QString &section, const QString &key,
                              const QString &defaultValue) const
 {
+    const auto unsaved = m_unsaved.constFind(application + QLatin1Char('/') + keyPath(section, key));
+    if (unsaved != m_unsaved.cend())
+        return *unsaved;
     const QVariant stored = file(application).value(keyPath(section, key));
     if (!stored.isValid())
         return defaultValue;
@@ -52,6 +55,10 @@ QString SettingsStore::value(const QString &application, const QString &section,
 void SettingsStore::setValue(const QString &application, const QString &section, const QString &key,
                              const QString &value)
 {
+    if (m_inMemory) {
+        m_unsaved.insert(application + QLatin1Char('/') + keyPath(section, key), value);
+        return;
+    }
     QSettings &settings = file(application);
     QDir().mkpath(m_folder);
     settings.setValue(keyPath(section, key), value);
@@ -60,7 +67,8 @@ void SettingsStore::setValue(const QString &application, const QString &section,
 
 bool SettingsStore::contains(const QString &application, const QString &section, const QString &key) const
 {
-    return file(application).contains(keyPath(section, key));
+    return m_unsaved.contains(application + QLatin1Char('/') + keyPath(section, key))
+        || file(application).contains(keyPath(section, key));
 }
 
 } // namespace zandrel

@@ -25,6 +25,10 @@ public:
                   const QString &value);
     bool contains(const QString &application, const QString &section, const QString &key) const;
 
+    // From now on values set are kept for this run only and the files stay as they are: a run
+    // without the window reads the user's settings but must not change what the window shows.
+    void keepChangesInMemory() { m_inMemory = true; }
+
     QString folder() const { return m_folder; }
     QString fileName(const QString &application) const;
 
@@ -34,6 +38,8 @@ private:
     QSettings &file(const QString &application) const;
 
     QString m_folder;
+    bool m_inMemory = false;
+    QHash<QString, QString> m_unsaved; // "application/section/key" -> value
     mutable QHash<QString, std::shared_ptr<QSettings>> m_files;
 };
 
