@@ -47,9 +47,6 @@ ServerTable ServerTable::parse(const QString &text)
         rules.rateLimited = phrases(columns[4]);
         rules.record = phrases(columns[5]);
         rules.source = columns[6].trimmed();
-        // A row that can never say free nor taken would turn every answer into a guess.
-        if (rules.notFound.isEmpty() || rules.record.isEmpty())
-            continue;
         table.m_rows.insert(rules.tld, rules);
     }
     return table;
