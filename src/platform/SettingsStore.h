@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -24,6 +25,8 @@ public:
     void setValue(const QString &application, const QString &section, const QString &key,
                   const QString &value);
     bool contains(const QString &application, const QString &section, const QString &key) const;
+    // The keys set in a section.
+    QStringList keys(const QString &application, const QString &section) const;
 
     // From now on values set are kept for this run only and the files stay as they are: a run
     // without the window reads the user's settings but must not change what the window shows.
