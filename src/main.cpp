@@ -31,7 +31,10 @@ int runWithoutWindow(int argc, char *argv[])
     out.open(stdout, QIODevice::WriteOnly);
     err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
     const zandrel::CliStreams streams {in, out, err, isatty(STDERR_FILENO) == 1, isatty(STDOUT_FILENO) == 1};
-    const int status = zandrel::runCli(QCoreApplication::arguments(), streams);
+    zandrel::SettingsStore settings;
+    zandrel::SystemClock clock;
+    zandrel::EventYield yield;
+    const int status = zandrel::runCli(QCoreApplication::arguments(), streams, {settings, clock, yield, {}});
     out.flush();
     return status;
 }

@@ -156,11 +156,17 @@ bool WhoController::searchTerm(bool asIs)
     asked.ace = ascii.value_or(asked.name);
     if (asked.judged)
         asked.unregistrable = unregistrableReason(asked.name);
+    asked.availableBefore = m_state.Available.count();
+    asked.linksBefore = m_state.LinkList.count();
+    if (asked.unregistrable && !m_sendUnregistrable) {
+        asked.noServer = true;
+        m_asked = asked;
+        QMetaObject::invokeMethod(this, &WhoController::IPPort1_Ended, Qt::QueuedConnection);
+        return false;
+    }
     const bool routable = asked.judged && ascii;
     const Route route = routeFor(routable ? asked.ace : QStringLiteral("com"));
     asked.rules = ServerTable::builtIn().judgingRules(route.tld);
-    asked.availableBefore = m_state.Available.count();
-    asked.linksBefore = m_state.LinkList.count();
 
     if (route.kind != Route::Kind::Server) {
         asked.noServer = true;
@@ -321,6 +327,12 @@ void WhoController::SearchCombinations_Click()
     runDriver([](CombinationDriver &driver) { driver.run(); });
 }
 
+void WhoController::searchNames(const QStringList &names)
+{
+    m_tally.clear();
+    runDriver([&names](CombinationDriver &driver) { driver.runNames(names); });
+}
+
 void WhoController::mSearchUnanswered_Click()
 {
     const QStringList names = m_tally.unknownNames();
@@ -345,6 +357,7 @@ void WhoController::runDriver(const std::function<void(CombinationDriver &)> &bo
     } running {m_searchRunning};
     emit countsChanged(m_tally.countsText());
     CombinationDriver driver(m_state, *this, m_services.yield, m_services.clock, m_services.app.title);
+    driver.setFixedPauseMs(m_fixedPauseMs);
     driver.setRecorder([this](const LookupRecord &done) { record(done); });
     driver.setReporter([this](const QString &stamp) { SaveResults(stamp); });
     body(driver);
@@ -356,6 +369,7 @@ void WhoController::record(const LookupRecord &done)
         return;
     m_tally.record(done.name, done.verdict);
     emit countsChanged(m_tally.countsText());
+    emit recorded(done);
 }
 
 QString WhoController::reportFallbackFolder() const
@@ -376,6 +390,7 @@ void WhoController::SaveResults(const QString &baseName)
         input.notAnswered.append({row.name, row.verdict.reason});
     const ReportResult result
         = writer.SaveResults(baseName, input, m_services.app.folder, reportFallbackFolder());
+    m_lastReportWritten = result.ok;
     if (!result.ok) {
         emit notice(QStringLiteral("The report was not written: ") + result.error);
         return;

@@ -70,6 +70,16 @@ public:
     int stopGraceMs() const override { return m_lookup.limits().stopGraceMs; }
     LookupRecord lastRecord() const override { return m_record; }
 
+    // Looks the names up as they are, one after another with the pause, as a new run; writes no
+    // report.
+    void searchNames(const QStringList &names);
+    // A fixed wait between lookups instead of the pause timer (runs without the window).
+    void setFixedPauseMs(std::optional<int> ms) { m_fixedPauseMs = ms; }
+    // Whether a name nobody can register is still sent (the window shows its answer).
+    void setSendUnregistrable(bool send) { m_sendUnregistrable = send; }
+    // Whether the last report asked for was written.
+    bool lastReportWritten() const { return m_lastReportWritten; }
+
     // The verdicts of the last combination search (and of its names asked again).
     const RunTally &tally() const { return m_tally; }
     QString countsText() const { return m_tally.countsText(); }
@@ -115,6 +125,8 @@ signals:
     void delayValidityChanged(bool invalid);
     // "free N · taken N · not answered N" for the status bar.
     void countsChanged(const QString &text);
+    // Every finished lookup of a run whose name got a verdict, in order.
+    void recorded(const LookupRecord &record);
 
 private:
     void SearchTerm_Change();
@@ -160,6 +172,9 @@ private:
     RunTally m_tally;
     BackOff m_backOff;
     QHash<QString, QString> m_freeNames; // ACE name in lower case -> the entry it made
+    std::optional<int> m_fixedPauseMs;
+    bool m_sendUnregistrable = true;
+    bool m_lastReportWritten = false;
     bool m_delayInvalid = false;
     bool m_searchRunning = false;
 };

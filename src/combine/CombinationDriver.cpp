@@ -126,9 +126,12 @@ bool CombinationDriver::searchOne(bool asIs)
         m_recorder(record);
     }
 
-    state.DelayPending = true;
+    state.DelayPending = !m_fixedPauseMs;
     state.tResponse.setText(replaceit(state.tResponse.text(), state.Nag.text(), QString()));
-    m_yield.waitUntil([&state] { return !state.DelayPending; });
+    if (m_fixedPauseMs)
+        m_yield.waitUntil([] { return false; }, *m_fixedPauseMs);
+    else
+        m_yield.waitUntil([&state] { return !state.DelayPending; });
     if (m_yield.closing())
         return false;
 

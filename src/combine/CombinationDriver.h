@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 namespace zandrel {
 
@@ -34,6 +35,10 @@ public:
     // Called with the report's base name at the end of a complete run (when the report is asked for).
     void setReporter(std::function<void(const QString &)> reporter) { m_reporter = std::move(reporter); }
 
+    // A fixed wait from the end of each lookup to the start of the next, in place of the pause
+    // timer's next tick (0: none at all).
+    void setFixedPauseMs(std::optional<int> ms) { m_fixedPauseMs = ms; }
+
     // Runs one whole search over the state's lists, from the combination numbered `startIndex`
     // (1 is the first); returns when it is done, stopped, or the program is closing.
     void run(qint64 startIndex = 1);
@@ -54,6 +59,7 @@ private:
     QString m_product;
     std::function<void(const LookupRecord &)> m_recorder;
     std::function<void(const QString &)> m_reporter;
+    std::optional<int> m_fixedPauseMs;
     qint64 m_count = 0;
 };
 

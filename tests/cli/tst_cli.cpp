@@ -1,4 +1,5 @@
-// The command line's options, usage errors and output lines.
+// The command line: options, usage errors, output lines, and runs against a scripted registry.
+#include "WhoRig.h"
 #include "cli/Cli.h"
 #include "cli/CliOptions.h"
 #include "cli/CliOutput.h"
@@ -27,6 +28,59 @@ QString summary(const CliOptions &o)
         .arg(o.outDir, o.server)
         .arg(o.delayMs);
 }
+// A registry whose answer depends on the name's first label.
+test::ScriptedWhoisServer::Reply registry(const QByteArray &query)
+{
+    const QByteArray name = query.trimmed().mid(3).toUpper(); // after "DO "
+    if (name.startsWith("TAKEN") || name.startsWith("YOUR"))
+        return {"   Domain Name: " + name + "\r\n   Registrar: Example Registrar, Inc.\r\n"};
+    if (name.startsWith("ODD"))
+        return {"Try again later, maybe.\r\n"};
+    if (name.startsWith("SILENT"))
+        return {""};
+    return {"No match for \"" + name + "\".\r\n>>> Last update of whois database <<<\r\n"};
+}
+
+// runCli in this process against the rig's server, settings and clock; {SERVER} and {DIR} (an
+// empty folder) in the arguments and the output are filled in.
+struct CliRun
+{
+    explicit CliRun(test::WhoRig &r)
+        : rig(r)
+    { }
+    test::WhoRig &rig;
+    QTemporaryDir outDir;
+    SettingsStore settings {rig.configDir.path()};
+    QByteArray out;
+    QByteArray err;
+
+    QString fill(QString text) const
+    {
+        if (text.contains(u"{LIST}"_s))
+            text.replace(u"{LIST}"_s, rig.writeFile(u"list.txt"_s, "a\r\n"));
+        return text.replace(u"{SERVER}"_s, rig.server.address()).replace(u"{DIR}"_s, outDir.path());
+    }
+    int operator()(const QString &arguments, const QByteArray &input = {})
+    {
+        QBuffer in, output, errors;
+        in.setData(input);
+        in.open(QIODevice::ReadOnly);
+        output.open(QIODevice::WriteOnly);
+        errors.open(QIODevice::WriteOnly);
+        const int status
+            = runCli(args(fill(arguments)), {in, output, errors}, {settings, rig.clock, rig.yield, {}});
+        out = output.data();
+        err = errors.data();
+        return status;
+    }
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 } // namespace
 
 class tst_Cli : public QObject
@@ -104,28 +158,98 @@ private slots:
     void run_data()
     {
         QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QByteArray>("input");
         QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("out"); // its start
+        QTest::addColumn<QString>("out"); // for help: its start
         QTest::addColumn<QString>("err");
-        QTest::newRow("help") << u"--help"_s << 0 << u"Usage: zandrel"_s << QString();
-        QTest::newRow("version") << u"--version"_s << 0 << u"zandrel 5.0.0\n"_s << QString();
+        QTest::addColumn<int>("queries");
+        const QString check = u"--check --delay 0 --server {SERVER} "_s;
+        QTest::newRow("help") << u"--help"_s << QByteArray() << 0 << u"Usage: zandrel"_s << QString() << 0;
+        QTest::newRow("version") << u"--version"_s << QByteArray() << 0 << u"zandrel 5.0.0\n"_s << QString()
+                                 << 0;
+        QTest::newRow("free and taken")
+            << check + u"free.com TAKEN.com"_s << QByteArray() << 0
+            << u"free.com\tfree\t{SERVER}\t\nTAKEN.com\ttaken\t{SERVER}\t\n"_s << QString() << 2;
+        QTest::newRow("unknown: status 3")
+            << check + u"odd.com silent.com free.com"_s << QByteArray() << 3
+            << u"odd.com\tunknown\t{SERVER}\tunrecognised\nsilent.com\tunknown\t{SERVER}\tno answer\n"
+               u"free.com\tfree\t{SERVER}\t\n"_s
+            << QString() << 3;
+        QTest::newRow("not registrable: never sent")
+            << check + u"free.net.com x-.com"_s << QByteArray() << 0
+            << u"free.net.com\tnot-registrable\t\tnot under a public suffix\n"
+               u"x-.com\tnot-registrable\t\tlabel starts or ends with a hyphen\n"_s
+            << QString() << 0;
+        QTest::newRow("standard input, JSON")
+            << check + u"--json -"_s << QByteArray("free.com\n\n  taken.com \r\n") << 0
+            << u"{\"name\":\"free.com\",\"verdict\":\"free\",\"server\":\"{SERVER}\",\"reason\":\"\"}\n"
+               u"{\"name\":\"taken.com\",\"verdict\":\"taken\",\"server\":\"{SERVER}\",\"reason\":\"\"}\n"_s
+            << QString() << 2;
+        QTest::newRow("nothing on standard input")
+            << check + u"-"_s << QByteArray("\n") << 2 << QString()
+            << u"zandrel: --check -: no names on standard input\n"_s << 0;
         QTest::newRow("usage error: one line, nothing else")
-            << u"--check"_s << 2 << QString() << u"zandrel: --check: no names given\n"_s;
+            << u"--check"_s << QByteArray() << 2 << QString() << u"zandrel: --check: no names given\n"_s << 0;
+        QTest::newRow("unreadable word list")
+            << u"--batch --prefix {DIR}/none.txt --suffix {DIR}/none.txt --out {DIR}"_s << QByteArray() << 2
+            << QString() << u"zandrel: --prefix: cannot read '{DIR}/none.txt'\n"_s << 0;
+        QTest::newRow("empty word list")
+            << u"--batch --prefix /dev/null --suffix {LIST} --out {DIR}"_s << QByteArray() << 2 << QString()
+            << u"zandrel: --prefix: '/dev/null' holds no words\n"_s << 0;
+        QTest::newRow("out is no folder")
+            << u"--batch --prefix {LIST} --suffix {LIST} --out {DIR}/none"_s << QByteArray() << 2 << QString()
+            << u"zandrel: --out: '{DIR}/none' is not a folder that can be written\n"_s << 0;
     }
     void run()
     {
         QFETCH(QString, arguments);
+        QFETCH(QByteArray, input);
         QFETCH(int, status);
         QFETCH(QString, out);
         QFETCH(QString, err);
-        QBuffer in, output, errors;
-        in.open(QIODevice::ReadOnly);
-        output.open(QIODevice::WriteOnly);
-        errors.open(QIODevice::WriteOnly);
-        QCOMPARE(runCli(args(arguments), {in, output, errors}), status);
-        QVERIFY(QString::fromUtf8(output.data()).startsWith(out)
-                && (out.isEmpty() == output.data().isEmpty()));
-        QCOMPARE(QString::fromUtf8(errors.data()), err);
+        QFETCH(int, queries);
+        test::WhoRig rig;
+        rig.server.setReplyFor(registry);
+        CliRun cli(rig);
+        QCOMPARE(cli(arguments, input), status);
+        if (qstrcmp(QTest::currentDataTag(), "help") == 0)
+            QVERIFY(cli.out.startsWith(out.toUtf8()));
+        else
+            QCOMPARE(QString::fromUtf8(cli.out), cli.fill(out));
+        QCOMPARE(QString::fromUtf8(cli.err), cli.fill(err));
+        QCOMPARE(rig.server.queries().size(), queries);
+        if (status == ExitUsage)
+            QVERIFY(QDir(cli.outDir.path()).isEmpty());
+    }
+
+    // The same lists and answers give the window's report, byte for byte, and the settings stay.
+    void batchWritesTheWindowsReport()
+    {
+        test::WhoRig rig;
+        rig.server.setReplyFor(registry);
+        rig.useWordLists("free\r\nyour\r\nodd\r\n", "shop\r\nx.net\r\n");
+        rig.start();
+        rig.who->Form_Load();
+        rig.who->delayTimer().setInterval(5);
+        rig.who->SearchCombinations_Click();
+        QStringList reports = QDir(rig.programDir.path()).entryList({u"*.txt"_s, u"*.htm"_s}, QDir::Files);
+        reports.removeAll(u"p.txt"_s);
+        reports.removeAll(u"s.txt"_s);
+        QCOMPARE(reports.size(), 2);
+
+        CliRun cli(rig);
+        rig.settings.setValue(u"Zandrel"_s, u"Settings"_s, u"SearchTerm"_s, u"mine"_s);
+        const QByteArray settingsBefore = readAll(rig.settings.fileName(u"Zandrel"_s));
+        const QString lists = u" --prefix %1 --suffix %2"_s.arg(rig.programDir.filePath(u"p.txt"_s),
+                                                                rig.programDir.filePath(u"s.txt"_s));
+        QCOMPARE(cli(u"--batch --delay 0 --out {DIR} --server {SERVER}"_s + lists), int(ExitSomeUnknown));
+        QCOMPARE(QDir(cli.outDir.path()).entryList(QDir::Files), reports);
+        for (const QString &report : reports)
+            QCOMPARE(readAll(cli.outDir.filePath(report)), readAll(rig.programDir.filePath(report)));
+        QCOMPARE(cli.out.count('\n'), 6);
+        QVERIFY(cli.out.contains("yourx.net.com\tnot-registrable\t" + rig.server.address().toUtf8()));
+        QCOMPARE(readAll(rig.settings.fileName(u"Zandrel"_s)), settingsBefore);
+        QVERIFY(rig.launcher.opened.size() == 1); // the window's browser, not the command line's
     }
 
     void helpListsEveryOption()
