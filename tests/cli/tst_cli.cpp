@@ -171,7 +171,7 @@ private slots:
             << check + u"free.com TAKEN.com"_s << QByteArray() << 0
             << u"free.com\tfree\t{SERVER}\t\nTAKEN.com\ttaken\t{SERVER}\t\n"_s << QString() << 2;
         QTest::newRow("unknown: status 3")
-            << check + u"odd.com silent.com free.com"_s << QByteArray() << 3
+            << u"--check --delay 0.02 --server {SERVER} odd.com silent.com free.com"_s << QByteArray() << 3
             << u"odd.com\tunknown\t{SERVER}\tunrecognised\nsilent.com\tunknown\t{SERVER}\tno answer\n"
                u"free.com\tfree\t{SERVER}\t\n"_s
             << QString() << 3;
