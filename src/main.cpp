@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -34,7 +35,14 @@ int runWithoutWindow(int argc, char *argv[])
     zandrel::SettingsStore settings;
     zandrel::SystemClock clock;
     zandrel::EventYield yield;
-    const int status = zandrel::runCli(QCoreApplication::arguments(), streams, {settings, clock, yield, {}});
+    // Run from inside the event loop, as the window's procedures are, so that sockets done with are
+    // deleted as the run goes rather than piling up until it ends.
+    int status = zandrel::ExitFailed;
+    QTimer::singleShot(0, &application, [&] {
+        status = zandrel::runCli(QCoreApplication::arguments(), streams, {settings, clock, yield, {}});
+        QCoreApplication::exit();
+    });
+    QCoreApplication::exec();
     out.flush();
     return status;
 }
