@@ -54,6 +54,18 @@ bool holdsPhrase(const QString &text, const QString &phrase, const QString &aceN
 {
     const QString marker = QStringLiteral("{name}");
     const QStringList pieces = phrase.trimmed().split(marker);
+    // Most phrases are absent from most answers: a word of the phrase that is not in the text
+    // rules it out without compiling an expression.
+    if (pieces.size() > 1 && !aceName.isEmpty() && !text.contains(aceName, Qt::CaseInsensitive))
+        return false;
+    for (const QString &piece : pieces) {
+        for (const QString &word : piece.simplified().split(u' ', Qt::SkipEmptyParts)) {
+            const bool ascii
+                = std::all_of(word.cbegin(), word.cend(), [](QChar c) { return c.unicode() < 0x80; });
+            if (ascii && !text.contains(word, Qt::CaseInsensitive))
+                return false;
+        }
+    }
     QString pattern;
     for (qsizetype i = 0; i < pieces.size(); ++i) {
         if (i > 0) {
