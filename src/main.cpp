@@ -23,6 +23,9 @@ namespace {
 // --check, --batch, --help and --version: no window, no GUI platform plugin, no display needed.
 int runWithoutWindow(int argc, char *argv[])
 {
+    // The answer phrases become expressions used once per lookup; compiling each to machine code
+    // costs more than it saves when lookups follow each other without a pause.
+    qputenv("QT_ENABLE_REGEXP_JIT", "0");
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Zandrel"));
     QFile in;
