@@ -19,7 +19,8 @@ struct ReportInput
     QStringList available;
     QStringList prefixes;
     QStringList suffixes;
-    bool comSuffix = true;
+    // Names the run could not judge, with the reason; their section is left out when empty.
+    QList<QPair<QString, QString>> notAnswered;
 };
 
 struct ReportResult
