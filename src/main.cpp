@@ -10,6 +10,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
@@ -24,7 +26,23 @@ int main(int argc, char *argv[])
                                     QStringLiteral("The WHOIS server to ask, as HOST or HOST:PORT."),
                                     QStringLiteral("HOST[:PORT]"));
     options.addOption(server);
+    const QCommandLineOption protocol(
+        QStringLiteral("protocol"),
+        QStringLiteral("How to ask: whois (port 43), rdap (HTTPS), or auto: WHOIS where a WHOIS server is "
+                       "known, else RDAP."),
+        QStringLiteral("rdap|whois|auto"), QStringLiteral("auto"));
+    options.addOption(protocol);
     options.process(application);
+    const std::optional<zandrel::Protocol> chosen = zandrel::parseProtocol(options.value(protocol));
+    const auto usageError = [](const QString &text) {
+        fputs(qPrintable(text + QStringLiteral("\n")), stderr);
+        return 2;
+    };
+    if (!chosen)
+        return usageError(QStringLiteral("--protocol takes rdap, whois or auto."));
+    if (*chosen == zandrel::Protocol::Rdap && options.isSet(server))
+        return usageError(
+            QStringLiteral("--server names a WHOIS server; it cannot go with --protocol rdap."));
 
     zandrel::SettingsStore settings;
     zandrel::ProcessLauncher launcher;
@@ -32,7 +50,8 @@ int main(int argc, char *argv[])
     zandrel::SystemClock clock;
     zandrel::EventYield yield;
     const zandrel::Services services {
-        settings, launcher, clipboard, clock, yield, zandrel::AppInfo::current(), options.value(server), {}};
+        settings, launcher, clipboard, clock, yield, zandrel::AppInfo::current(), options.value(server),
+        {},       *chosen};
 
     zandrel::WhoController who(services);
     zandrel::Who window(who);

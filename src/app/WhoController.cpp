@@ -9,6 +9,7 @@
 #include "platform/Launcher.h"
 #include "platform/SettingsStore.h"
 #include "report/Report.h"
+#include "verdict/RdapVerdict.h"
 #include "verdict/Registrable.h"
 
 #include <QDir>
@@ -29,14 +30,19 @@ WhoController::WhoController(const Services &services, QObject *parent)
     : QObject(parent)
     , m_services(services)
     , m_lookup(m_IPPort1, services.yield)
+    , m_rdap(m_network, services.yield, services.clock)
+    , m_bootstrap(m_network, services.yield, services.clock, services.cacheFolder)
 {
     const QString &title = m_services.app.title;
     m_overrides.serverOption = m_services.serverOverride;
     m_overrides.whoisServer = m_services.settings.value(title, keys::Settings, keys::WhoisServer);
+    m_overrides.protocol = m_services.protocol;
     for (const QString &tld : m_services.settings.keys(title, keys::Servers)) {
-        if (tld != keys::Iana)
+        if (tld != keys::Iana && tld != keys::RdapBootstrap)
             m_overrides.perTld.insert(tld.toLower(), m_services.settings.value(title, keys::Servers, tld));
     }
+    m_bootstrap.setSourceUrl(m_services.settings.value(title, keys::Servers, keys::RdapBootstrap,
+                                                       RdapBootstrapCache::defaultSourceUrl()));
 
     connect(&m_state.SearchTerm, &TextBox::changed, this, &WhoController::SearchTerm_Change);
     connect(&m_state.PrefixPath, &TextBox::changed, this, &WhoController::PrefixPath_Change);
@@ -48,6 +54,8 @@ WhoController::WhoController(const Services &services, QObject *parent)
 
     connect(&m_lookup, &WhoisLookup::responseText, &m_state.tResponse, &ResponseBox::append);
     connect(&m_lookup, &WhoisLookup::lookupEnded, this, &WhoController::IPPort1_Ended);
+    connect(&m_rdap, &RdapLookup::responseText, &m_state.tResponse, &ResponseBox::append);
+    connect(&m_rdap, &RdapLookup::lookupEnded, this, &WhoController::IPPort1_Ended);
 
     // The pause timer ticks for the whole run, 3000 ms until "Internic Delay:" is edited.
     connect(&m_delayTimer, &QTimer::timeout, this, &WhoController::DelayTimer_Timer);
@@ -137,6 +145,7 @@ void WhoController::lookUpTerm(bool asIs)
 void WhoController::abandon()
 {
     m_lookup.abandon();
+    m_rdap.abandon();
 }
 
 // One lookup of the search box's term: routed by its TLD, asked in the registry's own form.
@@ -162,6 +171,8 @@ bool WhoController::searchTerm(bool asIs)
     asked.availableBefore = m_state.Available.count();
     asked.linksBefore = m_state.LinkList.count();
 
+    if (route.kind == Route::Kind::Rdap)
+        return searchRdap(asked, route);
     if (route.kind != Route::Kind::Server) {
         asked.noServer = true;
         m_asked = asked;
@@ -177,6 +188,36 @@ bool WhoController::searchTerm(bool asIs)
     holdOffFor(asked.server);
     m_lookup.setServer(route.server);
     return m_lookup.SearchCurrent(line);
+}
+
+// One lookup over RDAP, at the route's base URL or the one IANA's bootstrap names.
+bool WhoController::searchRdap(Asked asked, const Route &route)
+{
+    QString base = route.rdapBase;
+    if (base.isEmpty()) {
+        m_bootstrap.refreshIfStale();
+        base = m_bootstrap.bootstrap().baseFor(asked.ace);
+    }
+    if (base.isEmpty()) {
+        asked.noServer = true;
+        m_asked = asked;
+        QString lines;
+        if (m_overrides.protocol == Protocol::Auto)
+            lines = QStringLiteral("No WHOIS server is known for .") + route.tld + QStringLiteral("\r\n");
+        lines += QStringLiteral("No RDAP service is known for .") + route.tld + QStringLiteral("\r\n");
+        if (!m_bootstrap.message().isEmpty())
+            lines += m_bootstrap.message() + QStringLiteral("\r\n");
+        m_state.tResponse.append(lines);
+        QMetaObject::invokeMethod(this, &WhoController::IPPort1_Ended, Qt::QueuedConnection);
+        return false;
+    }
+    asked.rdap = true;
+    asked.server = base;
+    m_asked = asked;
+    holdOffFor(base);
+    m_rdap.setLimits(m_lookup.limits());
+    m_rdap.setBase(base);
+    return m_rdap.SearchCurrent(asked.ace);
 }
 
 Route WhoController::routeFor(const QString &routedName)
@@ -213,7 +254,15 @@ void WhoController::holdOffFor(const QString &server)
 void WhoController::decide()
 {
     Verdict verdict {VerdictKind::Unknown, reason::NoAnswer};
-    if (!m_asked.noServer) {
+    if (m_asked.rdap) {
+        const RdapEnd &end = m_rdap.lastEnd();
+        verdict = rdapVerdict(end, m_asked.ace);
+        // A server's Retry-After holds it off at least that long, on top of the back-off.
+        const bool limited = verdict.reason == reason::RateLimited || end.failed;
+        if (limited || (end.status > 0 && !end.cutOff))
+            m_backOff.ended(m_asked.server, limited, m_services.clock.now(), m_delayTimer.interval(),
+                            end.retryAfterSeconds.value_or(0) * 1000);
+    } else if (!m_asked.noServer) {
         const LookupEnd end = m_lookup.endedHow();
         verdict = decideVerdict(m_lookup.answer(), m_asked.ace, m_asked.rules, end);
         const bool limited = verdict.reason == reason::RateLimited || end == LookupEnd::ConnectionFailed;

@@ -6,10 +6,13 @@
 #include "platform/TcpClient.h"
 #include "verdict/ServerTable.h"
 #include "whois/BackOff.h"
+#include "whois/RdapBootstrap.h"
+#include "whois/RdapLookup.h"
 #include "whois/WhoisLookup.h"
 
 #include <QSet>
 
+#include <QNetworkAccessManager>
 #include <QObject>
 #include <QTimer>
 
@@ -36,6 +39,8 @@ struct Services
     QString serverOverride;
     // Where servers learnt from IANA are kept between runs; empty: the user's cache folder.
     QString cacheFolder;
+    // The --protocol option.
+    Protocol protocol = Protocol::Auto;
 };
 
 // The window's procedures, named as the program's users and maintainers know them. The window
@@ -50,6 +55,7 @@ public:
     WhoState &state() { return m_state; }
     const Services &services() const { return m_services; }
     WhoisLookup &lookup() { return m_lookup; }
+    RdapLookup &rdapLookup() { return m_rdap; }
     QTimer &delayTimer() { return m_delayTimer; }
     bool delayInvalid() const { return m_delayInvalid; }
     bool searchRunning() const { return m_searchRunning; }
@@ -144,14 +150,19 @@ private:
         RegistryRules rules;
         QString server; // "host:port"; empty when none was asked
         bool noServer = false;
+        bool rdap = false; // asked over RDAP; `server` is the base URL
         qsizetype availableBefore = 0;
         qsizetype linksBefore = 0;
     };
+    bool searchRdap(Asked asked, const Route &route);
 
     Services m_services;
     WhoState m_state;
     TcpClient m_IPPort1;
     WhoisLookup m_lookup;
+    QNetworkAccessManager m_network;
+    RdapLookup m_rdap;
+    RdapBootstrapCache m_bootstrap;
     QTimer m_delayTimer;
     ServerOverrides m_overrides;
     QSet<QString> m_malformedReported;
@@ -178,6 +189,7 @@ inline const QString SearchTerm = QStringLiteral("SearchTerm");
 inline const QString WhoisServer = QStringLiteral("WhoisServer");
 inline const QString Servers = QStringLiteral("Servers");
 inline const QString Iana = QStringLiteral("iana");
+inline const QString RdapBootstrap = QStringLiteral("rdap-bootstrap");
 } // namespace keys
 
 // The maker's home page, opened by "Go To Keltrow".

@@ -1,4 +1,5 @@
 // The combination search from click to report, against a scripted WHOIS server.
+#include "ScriptedHttpServer.h"
 #include "WhoRig.h"
 #include "verdict/ServerTable.h"
 
@@ -132,6 +133,81 @@ private slots:
         QCOMPARE(rig.state().Available.entries().mid(2), (QStringList {u"myshop.org"_s, u"yourshop.org"_s}));
         QCOMPARE(counts.last(), u"free 4 \u00b7 taken 0 \u00b7 not answered 2"_s);
         QCOMPARE(filesIn(rig.programDir.path(), u"*.htm"_s).size(), 1);
+    }
+
+    // A [Servers] value sends .info to an RDAP service beside the .com WHOIS server; a 429's
+    // Retry-After holds that service off, and its name servers are listed like a WHOIS answer's.
+    void rdapBesideWhois()
+    {
+        WhoRig rig;
+        ScriptedHttpServer rdap;
+        const QString zandrel = u"Zandrel"_s;
+        rig.settings.setValue(zandrel, u"Servers"_s, u"info"_s, u"rdap:"_s + rdap.baseUrl());
+        rig.settings.setValue(zandrel, u"Servers"_s, u"com"_s, rig.server.address());
+        rig.serverOption.clear();
+        rig.start();
+        prepare(rig, "my\r\nyour\r\nour\r\n", "shop.info\r\nshop.com\r\n");
+        rig.state().ComSuffix = false;
+        rig.server.setReplyFor([](const QByteArray &query) {
+            return ScriptedWhoisServer::Reply {"No match for \"" + query.mid(3).trimmed().toUpper()
+                                               + "\".\r\n"};
+        });
+        rdap.setReplyFor([](const ScriptedHttpServer::Request &request) {
+            if (request.path.endsWith("/myshop.info"))
+                return ScriptedHttpServer::Reply {404, {}, {}};
+            if (request.path.endsWith("/yourshop.info"))
+                return ScriptedHttpServer::Reply {429, {}, {{"Retry-After", "120"}}};
+            return ScriptedHttpServer::Reply {
+                200, "{\"ldhName\":\"OURSHOP.INFO\",\"nameservers\":[{\"ldhName\":\"ns1.host.net\"}]}", {}};
+        });
+        QStringList notices;
+        connect(rig.who.get(), &WhoController::notice, this, [&rig, &notices](const QString &text) {
+            notices << text;
+            rig.clock.moment = rig.clock.moment.addSecs(600);
+        });
+        rig.who->SearchCombinations_Click();
+
+        QList<QByteArray> paths;
+        for (const ScriptedHttpServer::Request &request : rdap.requests())
+            paths << request.path;
+        QCOMPARE(
+            paths,
+            (QList<QByteArray> {"/domain/myshop.info", "/domain/yourshop.info", "/domain/ourshop.info"}));
+        QCOMPARE(rig.server.queries().size(), 3);
+        QCOMPARE(rig.state().Available.entries(),
+                 (QStringList {u"myshop.info"_s, u"myshop.com"_s, u"yourshop.com"_s, u"ourshop.com"_s}));
+        QVERIFY(rig.state().LinkList.contains(u"www.ns1.host.net"_s));
+        QCOMPARE(notices.size(), 1);
+        QVERIFY2(notices.first().contains(u"waiting 120 seconds"_s), qPrintable(notices.first()));
+        QFile report(
+            QDir(rig.programDir.path()).filePath(filesIn(rig.programDir.path(), u"*.htm"_s).value(0)));
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        QVERIFY(report.readAll().contains("<tr><td>yourshop.info</td><td>rate-limited</td></tr>"));
+    }
+
+    // With --protocol rdap every name goes to the service IANA's bootstrap names, fetched first.
+    void rdapForEveryNameThroughTheBootstrap()
+    {
+        WhoRig rig;
+        ScriptedHttpServer http;
+        const QByteArray bootstrap = "{\"publication\":\"2099-01-01T00:00:00Z\",\"services\":[[[\"com\"],[\""
+            + http.baseUrl().toUtf8() + "rdap/\"]]]}";
+        http.setReplyFor([&bootstrap](const ScriptedHttpServer::Request &request) {
+            return request.path == "/dns.json" ? ScriptedHttpServer::Reply {200, bootstrap, {}}
+                                               : ScriptedHttpServer::Reply {404, {}, {}};
+        });
+        rig.settings.setValue(u"Zandrel"_s, u"Servers"_s, u"rdap-bootstrap"_s,
+                              http.baseUrl() + u"dns.json"_s);
+        rig.serverOption.clear();
+        rig.protocol = Protocol::Rdap;
+        rig.start();
+        rig.state().SearchTerm.setText(u"example"_s);
+        QVERIFY(rig.lookUp());
+        QCOMPARE(http.requests().size(), 2);
+        QCOMPARE(http.requests().last().path, QByteArray("/rdap/domain/example.com"));
+        QVERIFY(rig.state().tResponse.text().endsWith(u"Domain not found (HTTP 404).\r\n"_s));
+        QCOMPARE(rig.state().Available.entries(), QStringList {u"example.com"_s});
+        QVERIFY(rig.server.queries().isEmpty());
     }
 
     void emptyListTakesItsEditText()

@@ -24,6 +24,7 @@ struct WhoRig
     ScriptedWhoisServer server;
     // The --server option of the next start; every lookup goes to the scripted server by default.
     QString serverOption = server.address();
+    Protocol protocol = Protocol::Auto; // the --protocol option of the next start
     SettingsStore settings {configDir.path()};
     RecordingLauncher launcher;
     RecordingClipboard clipboard;
@@ -47,8 +48,8 @@ struct WhoRig
     {
         who.reset();
         captions.clear();
-        who = std::make_unique<WhoController>(
-            Services {settings, launcher, clipboard, clock, yield, app(), serverOption, cacheDir.path()});
+        who = std::make_unique<WhoController>(Services {settings, launcher, clipboard, clock, yield, app(),
+                                                        serverOption, cacheDir.path(), protocol});
         LookupLimits limits;
         limits.idleMs = 2000;
         limits.totalMs = 5000;
