@@ -197,6 +197,11 @@ bool WhoController::searchRdap(Asked asked, const Route &route)
     if (base.isEmpty()) {
         m_bootstrap.refreshIfStale();
         base = m_bootstrap.bootstrap().baseFor(asked.ace);
+        const QString problem = m_bootstrap.message();
+        if (!problem.isEmpty() && !m_malformedReported.contains(problem)) {
+            m_malformedReported.insert(problem);
+            emit notice(problem);
+        }
     }
     if (base.isEmpty()) {
         asked.noServer = true;
