@@ -6,8 +6,6 @@
 #include "report/Report.h"
 #include "whois/Replaceit.h"
 
-#include <QLocale>
-
 namespace zandrel {
 
 namespace {
@@ -77,7 +75,7 @@ void CombinationDriver::run()
     state.tResponse.setText(replaceit(state.tResponse.text(), trimSpaces(state.Nag.text()), QString()));
     state.caption.setText(searchedCaption(m_who.services().app.title, total()));
     if (state.Summary) {
-        const QString stamp = reportStamp(m_who.services().clock.now(), QLocale::system());
+        const QString stamp = reportStamp(m_who.services().clock.now());
         m_who.SaveResults(stamp);
     }
 }
