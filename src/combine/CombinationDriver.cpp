@@ -130,7 +130,8 @@ bool CombinationDriver::waitForResponse()
     if (yield.closing())
         return false;
     if (state.LookupPending)
-        m_who.lookup().abandon();
+        m_who.lookup().abandon(
+            QStringLiteral("Lookup abandoned after Stop: %1 was not answered.").arg(state.SearchTerm.text()));
     state.LookupPending = false;
     return true;
 }

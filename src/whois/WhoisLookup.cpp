@@ -56,12 +56,9 @@ bool WhoisLookup::SearchCurrent(const QString &queryLine)
     return false;
 }
 
-void WhoisLookup::abandon()
+void WhoisLookup::abandon(const QString &why)
 {
-    if (!m_active)
-        return;
-    m_client.close();
-    end();
+    giveUp(why);
 }
 
 void WhoisLookup::onConnection(int status, const QString &description)

@@ -168,6 +168,9 @@ private slots:
         QVERIFY(!rig.state().StopRequested);
         QVERIFY(!rig.who->searchRunning());
         QVERIFY(rig.launcher.opened.isEmpty());
+        QCOMPARE(rig.state().tResponse.text().contains(
+                     u"\r\nLookup abandoned after Stop: ax was not answered.\r\n"_s),
+                 !closing);
     }
 };
 
