@@ -262,8 +262,7 @@ void Who::bindCombo(QComboBox *combo, WordCombo &words)
 {
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
-    // The box keeps its design size: measuring every entry would hold a long list's start-up.
-    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    // The whole list is set in one step; its drop-down measures one row, not 50,000.
     combo->setModel(&words.model());
     if (auto *popup = qobject_cast<QListView *>(combo->view()))
         popup->setUniformItemSizes(true);
