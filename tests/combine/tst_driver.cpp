@@ -156,6 +156,9 @@ private slots:
         QFETCH(bool, closing);
         WhoRig rig;
         prepare(rig, "a\r\nb\r\n", "x\r\n");
+        LookupLimits limits = rig.who->lookup().limits();
+        limits.idleMs = limits.totalMs = 60'000; // only Stop's grace gives the lookup up
+        rig.who->lookup().setLimits(limits);
         rig.server.setReplyFor([&rig, closing](const QByteArray &) {
             if (closing)
                 rig.yield.requestClose();
