@@ -9,12 +9,15 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zandrel"));
     QApplication::setApplicationVersion(QStringLiteral("5.0.0"));
+    QApplication::setDesktopFileName(QStringLiteral("zandrel"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/zandrel.svg")));
 
     QCommandLineParser options;
     options.setApplicationDescription(QStringLiteral("Finds Internet domain names that are still free."));

@@ -12,6 +12,7 @@
 #include "verdict/Registrable.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 
 namespace zandrel {
@@ -134,9 +135,9 @@ void WhoController::lookUpTerm(bool asIs)
     searchTerm(asIs);
 }
 
-void WhoController::abandon()
+void WhoController::abandon(const QString &why)
 {
-    m_lookup.abandon();
+    m_lookup.abandon(why);
 }
 
 // One lookup of the search box's term: routed by its TLD, asked in the registry's own form.
@@ -293,14 +294,25 @@ void WhoController::Opensuffix()
 
 void WhoController::editList(const QString &path)
 {
+    if (path.isEmpty()) {
+        emit notice(QStringLiteral("No word-list file is named in the path box."));
+        return;
+    }
+    // A list that does not exist yet is started empty, so the editor has a file to open.
+    QFile file(path);
+    if (!file.exists() && !file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        emit notice(QStringLiteral("Could not create %1: %2")
+                        .arg(QDir::toNativeSeparators(path), file.errorString()));
+        return;
+    }
+    file.close();
     QStringList words = splitCommandLine(m_state.EditorCommand);
     if (words.isEmpty()) {
         emit notice(QStringLiteral("No editor is set."));
         return;
     }
     const QString program = words.takeFirst();
-    if (!path.isEmpty())
-        words << path;
+    words << path;
     if (!m_services.launcher.start(program, words))
         emit notice(QStringLiteral("Could not start the editor \"%1\".").arg(program));
 }

@@ -66,7 +66,7 @@ public:
 
     // The lookup seam of the combination search.
     void lookUpTerm(bool asIs) override;
-    void abandon() override;
+    void abandon(const QString &why) override;
     int stopGraceMs() const override { return m_lookup.limits().stopGraceMs; }
     LookupRecord lastRecord() const override { return m_record; }
 

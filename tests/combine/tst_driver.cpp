@@ -62,7 +62,7 @@ private slots:
         // The report went next to the program, named by the clock, and the browser was asked to open it.
         const QStringList reports = filesIn(rig.programDir.path(), u"*.htm"_s);
         QCOMPARE(reports.size(), 1);
-        QVERIFY(reports.first().contains(u"22_15_00"_s));
+        QCOMPARE(reports.first(), u"12-31-2000_10_15_00_PM.htm"_s);
         QCOMPARE(rig.launcher.opened, QStringList {QDir(rig.programDir.path()).filePath(reports.first())});
     }
 
@@ -225,6 +225,9 @@ private slots:
         QFETCH(bool, closing);
         WhoRig rig;
         prepare(rig, "a\r\nb\r\n", "x\r\n");
+        LookupLimits limits = rig.who->lookup().limits();
+        limits.idleMs = limits.totalMs = 60'000; // only Stop's grace gives the lookup up
+        rig.who->lookup().setLimits(limits);
         rig.server.setReplyFor([&rig, closing](const QByteArray &) {
             if (closing)
                 rig.yield.requestClose();
@@ -237,6 +240,9 @@ private slots:
         QVERIFY(!rig.state().StopRequested);
         QVERIFY(!rig.who->searchRunning());
         QVERIFY(rig.launcher.opened.isEmpty());
+        QCOMPARE(rig.state().tResponse.text().contains(
+                     u"\r\nLookup abandoned after Stop: ax was not answered.\r\n"_s),
+                 !closing);
     }
 };
 
