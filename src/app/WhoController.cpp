@@ -9,6 +9,7 @@
 #include "platform/Launcher.h"
 #include "platform/SettingsStore.h"
 #include "report/Report.h"
+#include "verdict/IanaReferral.h"
 #include "verdict/Registrable.h"
 
 #include <QDir>
@@ -29,6 +30,10 @@ WhoController::WhoController(const Services &services, QObject *parent)
     : QObject(parent)
     , m_services(services)
     , m_lookup(m_IPPort1, services.yield)
+    , m_iana(m_ianaClient, services.yield)
+    , m_referrals(std::make_unique<ReferralCache>(
+          services.clock,
+          services.cacheFolder.isEmpty() ? ReferralCache::defaultFolder() : services.cacheFolder))
 {
     const QString &title = m_services.app.title;
     m_overrides.serverOption = m_services.serverOverride;
@@ -157,7 +162,17 @@ bool WhoController::searchTerm(bool asIs)
     if (asked.judged)
         asked.unregistrable = unregistrableReason(asked.name);
     const bool routable = asked.judged && ascii;
-    const Route route = routeFor(routable ? asked.ace : QStringLiteral("com"));
+    const QString routed = routable ? asked.ace : QStringLiteral("com");
+    Route route = routeFor(routed);
+    if (route.kind == Route::Kind::AskIana) {
+        const std::optional<LookupEnd> failed = askIana(route.tld);
+        route = routeFor(routed);
+        if (failed) {
+            asked.unasked = *failed;
+            m_state.tResponse.append(QStringLiteral("The IANA server did not say which server serves .")
+                                     + route.tld + QStringLiteral("\r\n"));
+        }
+    }
     asked.rules = ServerTable::builtIn().judgingRules(route.tld);
     asked.availableBefore = m_state.Available.count();
     asked.linksBefore = m_state.LinkList.count();
@@ -165,8 +180,9 @@ bool WhoController::searchTerm(bool asIs)
     if (route.kind != Route::Kind::Server) {
         asked.noServer = true;
         m_asked = asked;
-        m_state.tResponse.append(QStringLiteral("No WHOIS server is known for .") + route.tld
-                                 + QStringLiteral("\r\n"));
+        if (route.kind == Route::Kind::NoServer)
+            m_state.tResponse.append(QStringLiteral("No WHOIS server is known for .") + route.tld
+                                     + QStringLiteral("\r\n"));
         QMetaObject::invokeMethod(this, &WhoController::IPPort1_Ended, Qt::QueuedConnection);
         return false;
     }
@@ -181,7 +197,8 @@ bool WhoController::searchTerm(bool asIs)
 
 Route WhoController::routeFor(const QString &routedName)
 {
-    Route route = routeName(routedName, ServerTable::builtIn(), m_overrides);
+    Route route = routeName(routedName, ServerTable::builtIn(), m_overrides,
+                            [this](const QString &tld) { return m_referrals->server(tld); });
     for (const QString &bad : std::as_const(route.malformed)) {
         if (!m_malformedReported.contains(bad)) {
             m_malformedReported.insert(bad);
@@ -190,6 +207,33 @@ Route WhoController::routeFor(const QString &routedName)
         }
     }
     return route;
+}
+
+// Learns from the IANA server which WHOIS server serves `tld` and keeps it for a week; how the
+// exchange failed when it did not answer.
+std::optional<LookupEnd> WhoController::askIana(const QString &tld)
+{
+    const QString setting = m_services.settings.value(m_services.app.title, keys::Servers, keys::Iana,
+                                                      QStringLiteral("whois.iana.org"));
+    const std::optional<ServerAddress> iana = parseServerAddress(setting);
+    if (!iana) {
+        emit notice(
+            QStringLiteral("Ignored the server setting iana=%1: it is not HOST or HOST:PORT.").arg(setting));
+        return LookupEnd::ConnectionFailed;
+    }
+    m_iana.setLimits(m_lookup.limits());
+    m_iana.setServer(*iana);
+    const bool sent = m_iana.SearchCurrent(tld + QStringLiteral("\r\n"));
+    if (sent)
+        m_services.yield.waitUntil([this] { return !m_iana.inProgress(); });
+    if (m_iana.inProgress()) {
+        m_iana.abandon();
+        return sent ? LookupEnd::NoAnswer : LookupEnd::ConnectionFailed;
+    }
+    if (m_iana.endedHow() != LookupEnd::Answered)
+        return m_iana.endedHow();
+    m_referrals->insert(tld, parseIanaWhoisServer(m_iana.answer()).value_or(QString()));
+    return std::nullopt;
 }
 
 // A server that limited or refused the last query is asked again only after its wait.
@@ -212,7 +256,8 @@ void WhoController::holdOffFor(const QString &server)
 // The verdict of the lookup that just ended, from its own answer and the rules of its TLD.
 void WhoController::decide()
 {
-    Verdict verdict {VerdictKind::Unknown, reason::NoAnswer};
+    const LookupEnd unasked = m_asked.unasked;
+    Verdict verdict = decideVerdict({}, m_asked.ace, m_asked.rules, unasked);
     if (!m_asked.noServer) {
         const LookupEnd end = m_lookup.endedHow();
         verdict = decideVerdict(m_lookup.answer(), m_asked.ace, m_asked.rules, end);
