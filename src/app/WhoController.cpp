@@ -177,7 +177,12 @@ bool WhoController::searchTerm(bool asIs)
     asked.availableBefore = m_state.Available.count();
     asked.linksBefore = m_state.LinkList.count();
 
-    if (route.kind != Route::Kind::Server) {
+    // A limited server is not asked again before its wait is over; Stop or closing skips the lookup.
+    const QString server = route.kind == Route::Kind::Server
+        ? QStringLiteral("%1:%2").arg(route.server.host).arg(route.server.port)
+        : QString();
+    const bool held = !server.isEmpty() && !holdOffFor(server);
+    if (route.kind != Route::Kind::Server || held) {
         asked.noServer = true;
         m_asked = asked;
         if (route.kind == Route::Kind::NoServer)
@@ -186,11 +191,10 @@ bool WhoController::searchTerm(bool asIs)
         QMetaObject::invokeMethod(this, &WhoController::IPPort1_Ended, Qt::QueuedConnection);
         return false;
     }
-    asked.server = QStringLiteral("%1:%2").arg(route.server.host).arg(route.server.port);
+    asked.server = server;
     m_asked = asked;
     const QString line = routable ? queryFromTemplate(route.queryTemplate, m_state.QueryType, asked.ace)
                                   : buildQueryLine(m_state.QueryType, term, appendCom);
-    holdOffFor(asked.server);
     m_lookup.setServer(route.server);
     return m_lookup.SearchCurrent(line);
 }
@@ -236,13 +240,14 @@ std::optional<LookupEnd> WhoController::askIana(const QString &tld)
     return std::nullopt;
 }
 
-// A server that limited or refused the last query is asked again only after its wait.
-void WhoController::holdOffFor(const QString &server)
+// Waits until a server that limited or refused the last query may be asked again; false when
+// Stop or closing ended the wait first.
+bool WhoController::holdOffFor(const QString &server)
 {
     const QDateTime due = m_backOff.dueAt(server);
     Clock &clock = m_services.clock;
     if (!due.isValid() || clock.now() >= due)
-        return;
+        return true;
     emit notice(
         QStringLiteral("%1 limited or refused the last query: waiting %2 seconds before asking it again.")
             .arg(server)
@@ -251,6 +256,7 @@ void WhoController::holdOffFor(const QString &server)
     while (!yield.closing() && !m_state.StopRequested && clock.now() < due)
         yield.waitUntil([&clock, &due] { return clock.now() >= due; },
                         int(std::clamp<qint64>(clock.now().msecsTo(due), 1, 250)));
+    return clock.now() >= due;
 }
 
 // The verdict of the lookup that just ended, from its own answer and the rules of its TLD.

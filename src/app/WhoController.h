@@ -133,7 +133,7 @@ private:
     bool searchTerm(bool asIs);
     Route routeFor(const QString &routedName);
     std::optional<LookupEnd> askIana(const QString &tld);
-    void holdOffFor(const QString &server);
+    bool holdOffFor(const QString &server);
     void decide();
     void record(const LookupRecord &record);
     void runDriver(const std::function<void(CombinationDriver &)> &body);
