@@ -368,8 +368,11 @@ void WhoController::EditSuffix()
 
 void WhoController::SearchCombinations_Click()
 {
-    m_tally.clear();
-    runDriver([](CombinationDriver &driver) { driver.run(); });
+    runDriver([this](CombinationDriver &driver) {
+        m_tally.clear();
+        emit countsChanged(m_tally.countsText());
+        driver.run();
+    });
 }
 
 void WhoController::mSearchUnanswered_Click()
@@ -394,7 +397,6 @@ void WhoController::runDriver(const std::function<void(CombinationDriver &)> &bo
         bool &running;
         ~Running() { running = false; }
     } running {m_searchRunning};
-    emit countsChanged(m_tally.countsText());
     CombinationDriver driver(m_state, *this, m_services.yield, m_services.clock, m_services.app.title);
     driver.setRecorder([this](const LookupRecord &done) { record(done); });
     driver.setReporter([this](const QString &stamp) { SaveResults(stamp); });
