@@ -10,6 +10,8 @@
 
 #include <QSet>
 
+#include <memory>
+
 #include <QObject>
 #include <QTimer>
 
@@ -20,6 +22,7 @@ class CombinationDriver;
 class Clock;
 class EventYield;
 class Launcher;
+class ReferralCache;
 class SettingsStore;
 
 // What the procedures need of the desktop; tests put stand-ins in.
@@ -129,7 +132,8 @@ private:
     void openTarget(const QString &target);
     bool searchTerm(bool asIs);
     Route routeFor(const QString &routedName);
-    void holdOffFor(const QString &server);
+    std::optional<LookupEnd> askIana(const QString &tld);
+    bool holdOffFor(const QString &server);
     void decide();
     void record(const LookupRecord &record);
     void runDriver(const std::function<void(CombinationDriver &)> &body);
@@ -144,6 +148,7 @@ private:
         RegistryRules rules;
         QString server; // "host:port"; empty when none was asked
         bool noServer = false;
+        LookupEnd unasked = LookupEnd::NoAnswer; // why, when no server was asked
         qsizetype availableBefore = 0;
         qsizetype linksBefore = 0;
     };
@@ -152,6 +157,10 @@ private:
     WhoState m_state;
     TcpClient m_IPPort1;
     WhoisLookup m_lookup;
+    // Asks the IANA server which server serves a TLD; its answers never reach the response box.
+    TcpClient m_ianaClient;
+    WhoisLookup m_iana;
+    std::unique_ptr<ReferralCache> m_referrals;
     QTimer m_delayTimer;
     ServerOverrides m_overrides;
     QSet<QString> m_malformedReported;

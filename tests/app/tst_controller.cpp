@@ -131,6 +131,36 @@ private slots:
         QVERIFY(rig.state().tResponse.text().startsWith(u"Connection failed: "_s));
     }
 
+    // A TLD without a row: the IANA server names its server once, and a later start remembers it.
+    void referralFromIana()
+    {
+        WhoRig rig;
+        ScriptedWhoisServer iana;
+        iana.setReplyFor([](const QByteArray &query) {
+            if (query == "zz\r\n")
+                return ScriptedWhoisServer::Reply {"domain:       ZZ\r\nwhois:        localhost\r\n"};
+            return ScriptedWhoisServer::Reply {"domain:       YY\r\nwhois:\r\n"};
+        });
+        rig.settings.setValue(Zandrel, u"Servers"_s, u"iana"_s, iana.address());
+        rig.serverOption.clear();
+        rig.start();
+        rig.state().ComSuffix = false;
+        rig.state().SearchTerm.setText(u"myshop.zz"_s);
+        QVERIFY(rig.lookUp());
+        QCOMPARE(rig.who->lastRecord().server, u"localhost:43"_s);
+        rig.state().SearchTerm.setText(u"myshop.yy"_s);
+        QVERIFY(rig.lookUp());
+        QCOMPARE(rig.state().tResponse.text(), u"No WHOIS server is known for .yy\r\n"_s);
+        QCOMPARE(rig.who->lastRecord().verdict, (Verdict {VerdictKind::Unknown, reason::NoAnswer}));
+
+        rig.start();
+        rig.state().ComSuffix = false;
+        rig.state().SearchTerm.setText(u"again.yy"_s);
+        QVERIFY(rig.lookUp());
+        QCOMPARE(rig.state().tResponse.text(), u"No WHOIS server is known for .yy\r\n"_s);
+        QCOMPARE(iana.queries(), (QList<QByteArray> {"zz\r\n", "yy\r\n"}));
+    }
+
     void clearCommandsDiffer()
     {
         WhoRig rig;

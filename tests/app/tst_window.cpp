@@ -11,6 +11,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -76,6 +77,14 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.windowTitle(), u"Zandrel"_s);
         QVERIFY(!control<QAction>(window, "mAvailable")->isEnabled());
+        const QList<QAction *> results = control<QMenu>(window, "mResponse")->actions();
+        QCOMPARE(results.indexOf(control<QAction>(window, "mSearchUnanswered")),
+                 results.indexOf(control<QAction>(window, "mAvailable")) + 1);
+        // The counts stay in sight while a notice shows.
+        auto *counts = control<QLabel>(window, "Counts");
+        emit rig.who->notice(u"a notice"_s);
+        QCOMPARE(counts->text(), u"free 0 \u00b7 taken 0 \u00b7 not answered 0"_s);
+        QVERIFY(counts->isVisible());
         if (qFuzzyCompare(window.twipsPerPixelX(), 15.0)) {
             QCOMPARE(control<QWidget>(window, "SearchTerm")->geometry(), QRect(45, 3, 125, 21));
             QCOMPARE(window.frameGeometry().size(), QSize(620, 460));

@@ -1,5 +1,6 @@
 // The combination search from click to report, against a scripted WHOIS server.
 #include "WhoRig.h"
+#include "combine/CombinationDriver.h"
 #include "verdict/ServerTable.h"
 
 #include <QSignalSpy>
@@ -132,6 +133,21 @@ private slots:
         QCOMPARE(rig.state().Available.entries().mid(2), (QStringList {u"myshop.org"_s, u"yourshop.org"_s}));
         QCOMPARE(counts.last(), u"free 4 \u00b7 taken 0 \u00b7 not answered 2"_s);
         QCOMPARE(filesIn(rig.programDir.path(), u"*.htm"_s).size(), 1);
+    }
+
+    // A run can start part way, at a combination's number, and reports each lookup it makes.
+    void startsAtAGivenCombination()
+    {
+        WhoRig rig;
+        prepare(rig, "my\r\nyour\r\n", "shop\r\nstore\r\n");
+        rig.server.setReply({"Domain Name: X.COM\r\n"});
+        CombinationDriver driver(rig.state(), *rig.who, rig.yield, rig.clock, u"Zandrel"_s);
+        QList<qint64> indexes;
+        driver.setRecorder([&indexes](const LookupRecord &record) { indexes << record.index; });
+        driver.run(3);
+        QCOMPARE(rig.server.queries(), (QList<QByteArray> {"DO yourshop.com\r\n", "DO yourstore.com\r\n"}));
+        QCOMPARE(indexes, (QList<qint64> {3, 4}));
+        QCOMPARE(rig.captions.first(), u"Searching 3 of 4"_s);
     }
 
     void emptyListTakesItsEditText()
