@@ -232,7 +232,7 @@ std::optional<LookupEnd> WhoController::askIana(const QString &tld)
     if (sent)
         m_services.yield.waitUntil([this] { return !m_iana.inProgress(); });
     if (m_iana.inProgress()) {
-        m_iana.abandon();
+        m_iana.abandon(QString());
         return sent ? LookupEnd::NoAnswer : LookupEnd::ConnectionFailed;
     }
     if (m_iana.endedHow() != LookupEnd::Answered)
