@@ -7,8 +7,6 @@
 #include "report/Report.h"
 #include "whois/Replaceit.h"
 
-#include <QLocale>
-
 namespace zandrel {
 
 namespace {
@@ -84,7 +82,7 @@ void CombinationDriver::run(qint64 startIndex)
     }
     finish(total());
     if (state.Summary && m_reporter)
-        m_reporter(reportStamp(m_clock.now(), QLocale::system()));
+        m_reporter(reportStamp(m_clock.now()));
 }
 
 void CombinationDriver::runNames(const QStringList &names)
@@ -152,7 +150,8 @@ bool CombinationDriver::waitForResponse()
     if (m_yield.closing())
         return false;
     if (state.LookupPending)
-        m_lookup.abandon();
+        m_lookup.abandon(
+            QStringLiteral("Lookup abandoned after Stop: %1 was not answered.").arg(state.SearchTerm.text()));
     state.LookupPending = false;
     return true;
 }

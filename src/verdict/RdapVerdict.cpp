@@ -4,6 +4,9 @@ namespace zandrel {
 
 Verdict rdapVerdict(const RdapEnd &end, const QString &aceName)
 {
+    if (end.abandoned)
+        return {VerdictKind::Unknown,
+                end.status == 0 && end.body.isEmpty() ? reason::NoAnswer : reason::CutOff};
     if (end.cutOff)
         return {VerdictKind::Unknown, reason::CutOff};
     if (end.failed || end.status == 0)

@@ -22,6 +22,7 @@ struct RdapEnd
     bool failed = false; // no HTTP answer: bad base URL, connection or TLS failure
     bool cutOff = false; // a limit closed it
     bool redirectLoop = false; // too many redirects, or one to a less safe address
+    bool abandoned = false; // given up by the user (a stopped search)
 };
 
 // The query URL for `aceName` under the service's `base` URL ("{base}domain/{name}"); an invalid

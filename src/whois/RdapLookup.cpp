@@ -94,11 +94,13 @@ bool RdapLookup::SearchCurrent(const QString &aceName)
     return false;
 }
 
-void RdapLookup::abandon()
+void RdapLookup::abandon(const QString &why)
 {
     if (!m_active)
         return;
     dropReply();
+    m_end.abandoned = true;
+    emit responseText(QStringLiteral("\r\n") + why + QStringLiteral("\r\n"));
     end();
 }
 

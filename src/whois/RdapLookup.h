@@ -38,8 +38,9 @@ public:
     // the lookup is posted to the event queue, as for a WHOIS lookup.
     bool SearchCurrent(const QString &aceName);
 
-    // Gives up the lookup in progress, if any, and ends it now.
-    void abandon();
+    // Gives up the lookup in progress, if any: adds `why` to the response text on a line of its
+    // own and ends the lookup now.
+    void abandon(const QString &why);
 
     bool inProgress() const { return m_active; }
     // How the last lookup ended; complete once lookupEnded() has been emitted.

@@ -171,10 +171,12 @@ private slots:
         Rig rig;
         rig.server.setReply({200, {}, {}, true});
         QVERIFY(rig.lookup.SearchCurrent(u"example.com"_s));
-        rig.lookup.abandon();
-        rig.lookup.abandon();
+        rig.lookup.abandon(u"Stopped."_s);
+        rig.lookup.abandon(u"Stopped."_s);
         rig.yield.yieldOnce();
         QCOMPARE(rig.ended, 1);
+        QVERIFY(rig.response.endsWith(u"\r\nStopped.\r\n"_s));
+        QCOMPARE(rig.verdict(), unknown(reason::NoAnswer));
     }
 };
 
