@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
+#include <QUrl>
 
 namespace zandrel {
 
@@ -211,13 +212,21 @@ bool WhoController::searchTerm(bool asIs)
     return m_lookup.SearchCurrent(line);
 }
 
+// Services under one host share its limits: the back-off holds the host, not the base URL.
+static QString rdapServer(const QString &base)
+{
+    return QUrl(base).adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment).toString();
+}
+
 // One lookup over RDAP, at the route's base URL or the one IANA's bootstrap names.
 bool WhoController::searchRdap(Asked asked, const Route &route)
 {
     QString base = route.rdapBase;
     if (base.isEmpty()) {
-        m_bootstrap.refreshIfStale();
+        m_bootstrap.refreshIfStale([this] { return m_state.StopRequested; });
         base = m_bootstrap.bootstrap().baseFor(asked.ace);
+        if (base.isEmpty()) // a term that is no domain name goes where its routing went
+            base = m_bootstrap.bootstrap().baseFor(route.tld);
         const QString problem = m_bootstrap.message();
         if (!problem.isEmpty() && !m_malformedReported.contains(problem)) {
             m_malformedReported.insert(problem);
@@ -239,7 +248,7 @@ bool WhoController::searchRdap(Asked asked, const Route &route)
         return false;
     }
     // A limited service is not asked again before its wait is over; Stop or closing skips it.
-    if (!holdOffFor(base)) {
+    if (!holdOffFor(rdapServer(base))) {
         asked.noServer = true;
         m_asked = asked;
         QMetaObject::invokeMethod(this, &WhoController::IPPort1_Ended, Qt::QueuedConnection);
@@ -324,8 +333,8 @@ void WhoController::decide()
         // A server's Retry-After holds it off at least that long, on top of the back-off.
         const bool limited = verdict.reason == reason::RateLimited || end.failed;
         if (limited || (end.status > 0 && !end.cutOff))
-            m_backOff.ended(m_asked.server, limited, m_services.clock.now(), m_delayTimer.interval(),
-                            end.retryAfterSeconds.value_or(0) * 1000);
+            m_backOff.ended(rdapServer(m_asked.server), limited, m_services.clock.now(),
+                            m_delayTimer.interval(), end.retryAfterSeconds.value_or(0) * 1000);
     } else if (!m_asked.noServer) {
         const LookupEnd end = m_lookup.endedHow();
         verdict = decideVerdict(m_lookup.answer(), m_asked.ace, m_asked.rules, end);

@@ -150,7 +150,7 @@ void RdapBootstrapCache::load()
         m_bootstrap = *chosen;
 }
 
-void RdapBootstrapCache::refreshIfStale()
+void RdapBootstrapCache::refreshIfStale(const std::function<bool()> &stop)
 {
     if (m_refreshTried)
         return;
@@ -180,7 +180,8 @@ void RdapBootstrapCache::refreshIfStale()
             reply->abort();
         }
     });
-    const bool finished = m_yield.waitUntil([reply] { return reply->isFinished(); }, m_limits.totalMs);
+    m_yield.waitUntil([reply, &stop] { return reply->isFinished() || (stop && stop()); }, m_limits.totalMs);
+    const bool finished = reply->isFinished();
     if (!tooLarge && finished)
         body += reply->read(MaxFileBytes + 1 - body.size());
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
@@ -192,6 +193,8 @@ void RdapBootstrapCache::refreshIfStale()
     QString why;
     if (tooLarge || body.size() > MaxFileBytes)
         why = QStringLiteral("it is larger than %1 bytes").arg(MaxFileBytes);
+    else if (!finished && stop && stop())
+        why = QStringLiteral("stopped");
     else if (!finished)
         why = QStringLiteral("no answer within %1 seconds").arg(m_limits.totalMs / 1000.0);
     else if (status != 200)

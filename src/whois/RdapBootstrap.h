@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QNetworkAccessManager;
@@ -56,8 +57,9 @@ public:
     const RdapBootstrap &bootstrap();
 
     // Fetches a fresh copy when the cached one is missing or older than a week, then uses the newer
-    // of it and the copy compiled in. A copy that does not parse is not kept.
-    void refreshIfStale();
+    // of it and the copy compiled in. A copy that does not parse is not kept. The fetch is given up
+    // when `stop` holds (the user pressed Stop).
+    void refreshIfStale(const std::function<bool()> &stop = {});
 
     // What went wrong last, for the response box or the status bar; empty when all was well.
     const QString &message() const { return m_message; }
