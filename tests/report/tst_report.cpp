@@ -2,6 +2,7 @@
 
 #include "harvest/UniqueList.h"
 #include "platform/EventYield.h"
+#include "report/Csv.h"
 
 #include <QDir>
 #include <QFile>
@@ -62,6 +63,8 @@ private slots:
     void fallsBack_data();
     void fallsBack();
     void stamp();
+    void csv_data();
+    void csv();
 };
 
 void TestReport::writesExpectedFiles_data()
@@ -151,6 +154,39 @@ void TestReport::stamp()
     const QDateTime when(QDate(2000, 12, 31), QTime(22, 15, 7));
     QCOMPARE(reportStamp(when, QLocale(u"en_US"_s)), u"12-31-00_10_15_07_PM"_s);
     QCOMPARE(reportStamp(when, QLocale(u"de_DE"_s)), u"31.12.00_22_15_07"_s);
+}
+
+void TestReport::csv_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("row"); // after the header row
+
+    QTest::newRow("plain")
+        << u"myshop.com"_s << u"whois.verisign-grs.com:43"_s
+        << u"myshop.com,unknown,rate-limited,whois.verisign-grs.com:43,2026-12-06T21:40:05Z"_s;
+    QTest::newRow("comma and quotes") << u"a,\"b\".com"_s << QString()
+                                      << u"\"a,\"\"b\"\".com\",unknown,rate-limited,,2026-12-06T21:40:05Z"_s;
+    QTest::newRow("line break") << u"a\nb"_s << u"x"_s
+                                << u"\"a\nb\",unknown,rate-limited,x,2026-12-06T21:40:05Z"_s;
+    QTest::newRow("non-ASCII") << u"caf\u00e9.de"_s << u"\u00e9"_s
+                               << u"caf\u00e9.de,unknown,rate-limited,\u00e9,2026-12-06T21:40:05Z"_s;
+    QTest::newRow("formula kept as text")
+        << u"=cmd.com"_s << u"@x,y"_s << u"'=cmd.com,unknown,rate-limited,\"'@x,y\",2026-12-06T21:40:05Z"_s;
+}
+
+void TestReport::csv()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, server);
+    LookupRecord record;
+    record.name = name;
+    record.verdict = {VerdictKind::Unknown, reason::RateLimited};
+    record.server = server;
+    // Local time in, UTC out.
+    record.checkedAt = QDateTime(QDate(2026, 12, 6), QTime(22, 40, 5), Qt::OffsetFromUTC, 3600);
+    QFETCH(QString, row);
+    QCOMPARE(composeCsv({record}), u"domain,verdict,reason,server,checked_at\r\n"_s + row + u"\r\n"_s);
 }
 
 QTEST_GUILESS_MAIN(TestReport)
