@@ -98,6 +98,7 @@ void TestReport::writesExpectedFiles()
     QTEST(events, "events");
     QTEST(readAll(result.textPath), "text");
     QTEST(readAll(result.htmlPath), "html");
+    QCOMPARE(readAll(result.csvPath), composeCsv(input.records).toUtf8());
 }
 
 void TestReport::escapesLinks()
@@ -125,11 +126,12 @@ void TestReport::fallsBack_data()
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QString>("entries"); // of the folder, then of the fallback
 
-    QTest::newRow("folder unwritable, fallback made") << "p" << true << " / r.htm|r.txt";
-    QTest::newRow("report refused in folder") << "p/r.htm/" << true << "r.htm / r.htm|r.txt";
+    QTest::newRow("folder unwritable, fallback made") << "p" << true << " / r.csv|r.htm|r.txt";
+    QTest::newRow("report refused in folder") << "p/r.htm/" << true << "r.htm / r.csv|r.htm|r.txt";
+    QTest::newRow("csv refused in folder") << "p/r.csv/" << true << "r.csv / r.csv|r.htm|r.txt";
     QTest::newRow("both unwritable") << "p|fb" << false << " / ";
-    // The text file is whole, the report is not there at all, and no temporary file is left.
-    QTest::newRow("report refused in fallback") << "p|fb/r.htm/" << false << " / r.htm|r.txt";
+    // The lists are whole, the report is not there at all, and no temporary file is left.
+    QTest::newRow("report refused in fallback") << "p|fb/r.htm/" << false << " / r.csv|r.htm|r.txt";
 }
 
 void TestReport::fallsBack()
