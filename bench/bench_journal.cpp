@@ -19,6 +19,7 @@ LookupRecord record(qint64 index)
 {
     return {index,
             QStringLiteral("prefix%1suffix%1.com").arg(index),
+            true,
             {VerdictKind::Taken, {}},
             QStringLiteral("whois.verisign-grs.com:43"),
             QDateTime::currentDateTimeUtc(),

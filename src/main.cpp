@@ -32,7 +32,7 @@ int main(int argc, char *argv[])
     zandrel::SystemClock clock;
     zandrel::EventYield yield;
     const zandrel::Services services {
-        settings, launcher, clipboard, clock, yield, zandrel::AppInfo::current(), options.value(server)};
+        settings, launcher, clipboard, clock, yield, zandrel::AppInfo::current(), options.value(server), {}};
 
     zandrel::WhoController who(services);
     zandrel::Who window(who);

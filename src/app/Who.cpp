@@ -103,6 +103,12 @@ Who::Who(WhoController &who, QWidget *parent)
     connect(&m_who, &WhoController::notice, this,
             [this](const QString &text) { statusBar()->showMessage(text, 15000); });
     connect(&m_who, &WhoController::exitRequested, this, &QWidget::close);
+
+    // A permanent field: notices never hide the counts.
+    auto *counts = new QLabel(m_who.countsText(), this);
+    counts->setObjectName(QStringLiteral("Counts"));
+    statusBar()->addPermanentWidget(counts);
+    connect(&m_who, &WhoController::countsChanged, counts, &QLabel::setText);
 }
 
 double Who::twipsPerPixelX() const
@@ -343,6 +349,8 @@ void Who::buildMenus()
     item(results, "mAvailable", QStringLiteral("Create Available List"), QKeySequence(Qt::CTRL | Qt::Key_W),
          [who] { who->mAvailable_Click(); })
         ->setEnabled(false);
+    item(results, "mSearchUnanswered", QStringLiteral("Search Unanswered Again"), QKeySequence(),
+         [who] { who->mSearchUnanswered_Click(); });
 
     QMenu *existing = menu("mLinkList", QStringLiteral("&Existing"));
     item(existing, "mClearLinkList", QStringLiteral("&Clear"), QKeySequence(Qt::CTRL | Qt::Key_L),

@@ -4,10 +4,12 @@
 #include "combine/WordList.h"
 #include "harvest/Harvest.h"
 #include "platform/Clipboard.h"
+#include "platform/Clock.h"
 #include "platform/EventYield.h"
 #include "platform/Launcher.h"
 #include "platform/SettingsStore.h"
 #include "report/Report.h"
+#include "verdict/Registrable.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -29,12 +31,12 @@ WhoController::WhoController(const Services &services, QObject *parent)
     , m_lookup(m_IPPort1, services.yield)
 {
     const QString &title = m_services.app.title;
-
-    // The server: --server first, then the "WhoisServer" setting, then the registry's own.
-    QString server = m_services.serverOverride;
-    if (server.isEmpty())
-        server = m_services.settings.value(title, keys::Settings, keys::WhoisServer);
-    m_lookup.setServer(parseServerAddress(server).value_or(defaultWhoisServer()));
+    m_overrides.serverOption = m_services.serverOverride;
+    m_overrides.whoisServer = m_services.settings.value(title, keys::Settings, keys::WhoisServer);
+    for (const QString &tld : m_services.settings.keys(title, keys::Servers)) {
+        if (tld != keys::Iana)
+            m_overrides.perTld.insert(tld.toLower(), m_services.settings.value(title, keys::Servers, tld));
+    }
 
     connect(&m_state.SearchTerm, &TextBox::changed, this, &WhoController::SearchTerm_Change);
     connect(&m_state.PrefixPath, &TextBox::changed, this, &WhoController::PrefixPath_Change);
@@ -124,10 +126,112 @@ void WhoController::bLookUp_Click()
 
 bool WhoController::SearchCurrent()
 {
+    return searchTerm(false);
+}
+
+void WhoController::lookUpTerm(bool asIs)
+{
+    searchTerm(asIs);
+}
+
+void WhoController::abandon()
+{
+    m_lookup.abandon();
+}
+
+// One lookup of the search box's term: routed by its TLD, asked in the registry's own form.
+bool WhoController::searchTerm(bool asIs)
+{
     if (!m_state.KeepWebList)
         m_state.LinkList.clear();
-    return m_lookup.SearchCurrent(
-        buildQueryLine(m_state.QueryType, m_state.SearchTerm.text(), m_state.ComSuffix));
+    const QString term = m_state.SearchTerm.text();
+    const bool appendCom = m_state.ComSuffix && !asIs;
+    Asked asked;
+    asked.name = term + (appendCom ? QStringLiteral(".com") : QString());
+    asked.name.remove(u'\r');
+    asked.name.remove(u'\n');
+    // In the "Whois" form a registrar or host query is not a name to judge.
+    asked.judged = m_state.QueryType == DomainSearch || looksLikeDomainName(asked.name);
+    const std::optional<QString> ascii = asciiName(asked.name);
+    asked.ace = ascii.value_or(asked.name);
+    if (asked.judged)
+        asked.unregistrable = unregistrableReason(asked.name);
+    const bool routable = asked.judged && ascii;
+    const Route route = routeFor(routable ? asked.ace : QStringLiteral("com"));
+    asked.rules = ServerTable::builtIn().judgingRules(route.tld);
+    asked.availableBefore = m_state.Available.count();
+    asked.linksBefore = m_state.LinkList.count();
+
+    if (route.kind != Route::Kind::Server) {
+        asked.noServer = true;
+        m_asked = asked;
+        m_state.tResponse.append(QStringLiteral("No WHOIS server is known for .") + route.tld
+                                 + QStringLiteral("\r\n"));
+        QMetaObject::invokeMethod(this, &WhoController::IPPort1_Ended, Qt::QueuedConnection);
+        return false;
+    }
+    asked.server = QStringLiteral("%1:%2").arg(route.server.host).arg(route.server.port);
+    m_asked = asked;
+    const QString line = routable ? queryFromTemplate(route.queryTemplate, m_state.QueryType, asked.ace)
+                                  : buildQueryLine(m_state.QueryType, term, appendCom);
+    holdOffFor(asked.server);
+    m_lookup.setServer(route.server);
+    return m_lookup.SearchCurrent(line);
+}
+
+Route WhoController::routeFor(const QString &routedName)
+{
+    Route route = routeName(routedName, ServerTable::builtIn(), m_overrides);
+    for (const QString &bad : std::as_const(route.malformed)) {
+        if (!m_malformedReported.contains(bad)) {
+            m_malformedReported.insert(bad);
+            emit notice(
+                QStringLiteral("Ignored the server setting %1: it is not HOST or HOST:PORT.").arg(bad));
+        }
+    }
+    return route;
+}
+
+// A server that limited or refused the last query is asked again only after its wait.
+void WhoController::holdOffFor(const QString &server)
+{
+    const QDateTime due = m_backOff.dueAt(server);
+    Clock &clock = m_services.clock;
+    if (!due.isValid() || clock.now() >= due)
+        return;
+    emit notice(
+        QStringLiteral("%1 limited or refused the last query: waiting %2 seconds before asking it again.")
+            .arg(server)
+            .arg(m_backOff.waitMs(server) / 1000));
+    EventYield &yield = m_services.yield;
+    while (!yield.closing() && !m_state.StopRequested && clock.now() < due)
+        yield.waitUntil([&clock, &due] { return clock.now() >= due; },
+                        int(std::clamp<qint64>(clock.now().msecsTo(due), 1, 250)));
+}
+
+// The verdict of the lookup that just ended, from its own answer and the rules of its TLD.
+void WhoController::decide()
+{
+    Verdict verdict {VerdictKind::Unknown, reason::NoAnswer};
+    if (!m_asked.noServer) {
+        const LookupEnd end = m_lookup.endedHow();
+        verdict = decideVerdict(m_lookup.answer(), m_asked.ace, m_asked.rules, end);
+        const bool limited = verdict.reason == reason::RateLimited || end == LookupEnd::ConnectionFailed;
+        if (limited || end == LookupEnd::Answered)
+            m_backOff.ended(m_asked.server, limited, m_services.clock.now(), m_delayTimer.interval());
+    }
+    if (m_asked.unregistrable)
+        verdict = {VerdictKind::NotRegistrable, *m_asked.unregistrable};
+    if (m_asked.judged && verdict.kind == VerdictKind::Free) {
+        const QString entry = m_asked.name.toLower();
+        m_freeNames.insert(m_asked.ace.toLower(), entry);
+        AddAvailableToList(entry, m_state.Available);
+    }
+    m_record = {};
+    m_record.name = m_asked.name;
+    m_record.judged = m_asked.judged;
+    m_record.verdict = m_asked.judged ? verdict : Verdict {VerdictKind::Unknown, {}};
+    m_record.server = m_asked.server;
 }
 
 void WhoController::SearchType_Click(int index)
@@ -148,14 +252,19 @@ void WhoController::DelayTimer_Timer()
 
 void WhoController::IPPort1_Ended()
 {
+    decide();
     createavailablelist();
     createweblist();
+    m_record.addedAvailable = m_state.Available.entries().mid(m_asked.availableBefore);
+    m_record.addedLinks = m_state.LinkList.entries().mid(m_asked.linksBefore);
     m_state.tResponse.scrollToStart();
 }
 
+// Only a name whose own lookup found it free is listed, whatever else the text holds.
 void WhoController::createavailablelist()
 {
-    zandrel::createavailablelist(m_state.tResponse.text(), m_state.Available);
+    zandrel::createavailablelist(m_state.tResponse.text(), m_state.Available,
+                                 [this](const QString &found) { return m_freeNames.value(found); });
 }
 
 void WhoController::createweblist()
@@ -208,11 +317,45 @@ void WhoController::EditSuffix()
 
 void WhoController::SearchCombinations_Click()
 {
+    m_tally.clear();
+    runDriver([](CombinationDriver &driver) { driver.run(); });
+}
+
+void WhoController::mSearchUnanswered_Click()
+{
+    const QStringList names = m_tally.unknownNames();
+    if (names.isEmpty()) {
+        emit notice(QStringLiteral("Every name of the last search was answered."));
+        return;
+    }
+    runDriver([&names](CombinationDriver &driver) { driver.runNames(names); });
+}
+
+void WhoController::runDriver(const std::function<void(CombinationDriver &)> &body)
+{
     if (m_searchRunning) {
         emit notice(QStringLiteral("A combination search is running already."));
         return;
     }
-    CombinationDriver(*this).run();
+    m_searchRunning = true;
+    struct Running
+    {
+        bool &running;
+        ~Running() { running = false; }
+    } running {m_searchRunning};
+    emit countsChanged(m_tally.countsText());
+    CombinationDriver driver(m_state, *this, m_services.yield, m_services.clock, m_services.app.title);
+    driver.setRecorder([this](const LookupRecord &done) { record(done); });
+    driver.setReporter([this](const QString &stamp) { SaveResults(stamp); });
+    body(driver);
+}
+
+void WhoController::record(const LookupRecord &done)
+{
+    if (!done.judged)
+        return;
+    m_tally.record(done.name, done.verdict);
+    emit countsChanged(m_tally.countsText());
 }
 
 QString WhoController::reportFallbackFolder() const
@@ -229,7 +372,8 @@ void WhoController::SaveResults(const QString &baseName)
     input.available = m_state.Available.entries();
     input.prefixes = m_state.Prefix.entries();
     input.suffixes = m_state.Suffix.entries();
-    input.comSuffix = m_state.ComSuffix;
+    for (const RunTally::Row &row : m_tally.notAnsweredRows())
+        input.notAnswered.append({row.name, row.verdict.reason});
     const ReportResult result
         = writer.SaveResults(baseName, input, m_services.app.folder, reportFallbackFolder());
     if (!result.ok) {

@@ -1,9 +1,14 @@
 #pragma once
 
 #include "WhoState.h"
+#include "combine/TermLookup.h"
 #include "platform/AppInfo.h"
 #include "platform/TcpClient.h"
+#include "verdict/ServerTable.h"
+#include "whois/BackOff.h"
 #include "whois/WhoisLookup.h"
+
+#include <QSet>
 
 #include <QObject>
 #include <QTimer>
@@ -11,6 +16,7 @@
 namespace zandrel {
 
 class Clipboard;
+class CombinationDriver;
 class Clock;
 class EventYield;
 class Launcher;
@@ -25,13 +31,16 @@ struct Services
     Clock &clock;
     EventYield &yield;
     AppInfo app;
-    // The --server option; when empty, the "WhoisServer" setting, else the registry's server.
+    // The --server option: every lookup goes there. When empty, the [Servers] section, the
+    // "WhoisServer" setting, then the registry's own server for the name's TLD.
     QString serverOverride;
+    // Where servers learnt from IANA are kept between runs; empty: the user's cache folder.
+    QString cacheFolder;
 };
 
 // The window's procedures, named as the program's users and maintainers know them. The window
 // forwards its control events here; nothing in here needs a widget.
-class WhoController : public QObject
+class WhoController : public QObject, public TermLookup
 {
     Q_OBJECT
 public:
@@ -54,6 +63,16 @@ public:
     void SearchType_Click(int index);
     void cbStopRunning_Click();
     void DelayTimer_Timer();
+
+    // The lookup seam of the combination search.
+    void lookUpTerm(bool asIs) override;
+    void abandon() override;
+    int stopGraceMs() const override { return m_lookup.limits().stopGraceMs; }
+    LookupRecord lastRecord() const override { return m_record; }
+
+    // The verdicts of the last combination search (and of its names asked again).
+    const RunTally &tally() const { return m_tally; }
+    QString countsText() const { return m_tally.countsText(); }
 
     // Harvesting at the end of every lookup.
     void createavailablelist();
@@ -80,6 +99,7 @@ public:
     void mRefresh_Click();
     void mClearResponse_Click();
     void mAvailable_Click();
+    void mSearchUnanswered_Click();
     void mClearLinkList_Click();
     void mGoKeltrow_Click();
     void Label1_MouseDown(Qt::MouseButton button);
@@ -88,13 +108,13 @@ public:
     // Where the report goes when the program's folder cannot be written.
     QString reportFallbackFolder() const;
 
-    void setSearchRunning(bool running) { m_searchRunning = running; }
-
 signals:
     // A short word for the user about something that did not go as asked.
     void notice(const QString &text);
     void exitRequested();
     void delayValidityChanged(bool invalid);
+    // "free N · taken N · not answered N" for the status bar.
+    void countsChanged(const QString &text);
 
 private:
     void SearchTerm_Change();
@@ -107,12 +127,39 @@ private:
     void loadList(WordCombo &combo, const QString &path);
     void editList(const QString &path);
     void openTarget(const QString &target);
+    bool searchTerm(bool asIs);
+    Route routeFor(const QString &routedName);
+    void holdOffFor(const QString &server);
+    void decide();
+    void record(const LookupRecord &record);
+    void runDriver(const std::function<void(CombinationDriver &)> &body);
+
+    // The lookup in progress (or the last one).
+    struct Asked
+    {
+        QString name; // as typed, ".com" appended when asked
+        QString ace; // as sent
+        bool judged = false; // a domain name: it gets a verdict
+        std::optional<QString> unregistrable;
+        RegistryRules rules;
+        QString server; // "host:port"; empty when none was asked
+        bool noServer = false;
+        qsizetype availableBefore = 0;
+        qsizetype linksBefore = 0;
+    };
 
     Services m_services;
     WhoState m_state;
     TcpClient m_IPPort1;
     WhoisLookup m_lookup;
     QTimer m_delayTimer;
+    ServerOverrides m_overrides;
+    QSet<QString> m_malformedReported;
+    Asked m_asked;
+    LookupRecord m_record;
+    RunTally m_tally;
+    BackOff m_backOff;
+    QHash<QString, QString> m_freeNames; // ACE name in lower case -> the entry it made
     bool m_delayInvalid = false;
     bool m_searchRunning = false;
 };
@@ -129,6 +176,8 @@ inline const QString SuffixPath = QStringLiteral("SuffixPath");
 inline const QString Nag = QStringLiteral("Nag");
 inline const QString SearchTerm = QStringLiteral("SearchTerm");
 inline const QString WhoisServer = QStringLiteral("WhoisServer");
+inline const QString Servers = QStringLiteral("Servers");
+inline const QString Iana = QStringLiteral("iana");
 } // namespace keys
 
 // The maker's home page, opened by "Go To Keltrow".

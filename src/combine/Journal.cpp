@@ -103,6 +103,7 @@ std::optional<LookupRecord> recordOf(const QJsonObject &line, qint64 expectedInd
     LookupRecord record;
     record.index = expectedIndex;
     record.name = line[u"name"].toString();
+    record.judged = line[u"judged"].toBool(true);
     record.verdict = {*kind, line[u"reason"].toString()};
     record.server = line[u"server"].toString();
     record.checkedAt = utcFrom(line[u"time"]);
@@ -267,6 +268,7 @@ bool JournalWriter::append(const LookupRecord &record)
     return writeLine(lineOf({{TypeKey, LookupType},
                              {u"index"_s, record.index},
                              {u"name"_s, record.name},
+                             {u"judged"_s, record.judged},
                              {u"verdict"_s, verdictName(record.verdict.kind)},
                              {u"reason"_s, record.verdict.reason},
                              {u"server"_s, record.server},

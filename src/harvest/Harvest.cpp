@@ -67,7 +67,8 @@ void AddAvailableToList(const QString &curaddress, UniqueList &available)
     available.addUnique(curaddress);
 }
 
-void createavailablelist(const QString &response, UniqueList &available)
+void createavailablelist(const QString &response, UniqueList &available,
+                         const std::function<QString(const QString &)> &admit)
 {
     const QString text = foldCase(response);
     if (text.isEmpty())
@@ -87,8 +88,10 @@ void createavailablelist(const QString &response, UniqueList &available)
 
         const qsizetype start = at[which] + markers[which].size();
         const qsizetype close = text.indexOf(u'"', start);
-        if (close >= 0)
-            AddAvailableToList(text.mid(start, close - start), available);
+        if (close >= 0) {
+            const QString name = text.mid(start, close - start);
+            AddAvailableToList(admit ? admit(name) : name, available);
+        }
         at[which] = text.indexOf(markers[which], at[which] + 1);
     }
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace zandrel {
 
 class UniqueList;
@@ -14,8 +16,10 @@ class UniqueList;
 void AddAvailableToList(const QString &curaddress, UniqueList &available);
 
 // Offers every domain the server reports unregistered ("no match for domain \"NAME\"", and the
-// registry's present form "No match for \"NAME\"") to AddAvailableToList, in text order.
-void createavailablelist(const QString &response, UniqueList &available);
+// registry's present form "No match for \"NAME\"") to AddAvailableToList, in text order. With
+// `admit`, each name found is offered as `admit` maps it, and not at all when that is empty.
+void createavailablelist(const QString &response, UniqueList &available,
+                         const std::function<QString(const QString &)> &admit = {});
 
 // Adds `curaddress` to `links` unless a filter drops it or its key (double quotes removed) is
 // listed already.

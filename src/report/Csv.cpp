@@ -21,9 +21,10 @@ QString composeCsv(const QList<LookupRecord> &records)
     for (const LookupRecord &record : records) {
         const QString time
             = record.checkedAt.isValid() ? record.checkedAt.toUTC().toString(Qt::ISODate) : QString();
-        csv += csvField(record.name) + u',' + csvField(verdictName(record.verdict.kind)) + u','
-            + csvField(record.verdict.reason) + u',' + csvField(record.server) + u',' + time
-            + QStringLiteral("\r\n");
+        // A registrar or host query gets no verdict.
+        const QString verdict = record.judged ? verdictName(record.verdict.kind) : QString();
+        csv += csvField(record.name) + u',' + verdict + u',' + csvField(record.verdict.reason) + u','
+            + csvField(record.server) + u',' + time + QStringLiteral("\r\n");
     }
     return csv;
 }

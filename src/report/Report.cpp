@@ -237,14 +237,26 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
         html += RegistrarHomePage;
         html += AnchorMiddle;
         html += u"http://www.";
+        // Every entry carries its own TLD.
         html += escapeHtml(domain);
-        if (!input.comSuffix)
-            html += u".com";
         html += CrLf;
         html += u"</td></tr>";
         html += CrLf;
     }
     appendTableEnd(html);
+
+    if (!input.notAnswered.isEmpty()) {
+        appendTableStart(html, u"Not Answered", u"#FF9966");
+        for (const auto &[name, why] : input.notAnswered) {
+            html += u"<tr><td>";
+            html += escapeHtml(name);
+            html += u"</td><td>";
+            html += escapeHtml(why);
+            html += u"</td></tr>";
+            html += CrLf;
+        }
+        appendTableEnd(html);
+    }
 
     appendTableStart(html, u"Existing Domains", u"00FFFF");
     // The list is read live: rows added or removed while the report yields show up here.

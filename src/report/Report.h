@@ -21,7 +21,8 @@ struct ReportInput
     QStringList available;
     QStringList prefixes;
     QStringList suffixes;
-    bool comSuffix = true;
+    // Names the run could not judge, with the reason; their section is left out when empty.
+    QList<QPair<QString, QString>> notAnswered;
     QList<LookupRecord> records {}; // every name looked up in the run, for the ".csv"
 };
 

@@ -1,5 +1,6 @@
 // The combination search from click to report, against a scripted WHOIS server.
 #include "WhoRig.h"
+#include "verdict/ServerTable.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -63,6 +64,74 @@ private slots:
         QCOMPARE(reports.size(), 1);
         QVERIFY(reports.first().contains(u"22_15_00"_s));
         QCOMPARE(rig.launcher.opened, QStringList {QDir(rig.programDir.path()).filePath(reports.first())});
+    }
+
+    // Names under several TLDs, each asked of its own registry and judged by its rules.
+    void eachNameJudgedByItsOwnRegistry()
+    {
+        WhoRig rig;
+        ScriptedWhoisServer org;
+        const RegistryRules orgRules = *ServerTable::builtIn().row(u"org"_s);
+        const auto orgPhrase = [](QString phrase, const QByteArray &name) {
+            return phrase.replace(u"{name}"_s, QString::fromLatin1(name)).toUtf8() + "\r\n";
+        };
+        const QString zandrel = u"Zandrel"_s;
+        rig.settings.setValue(zandrel, u"Servers"_s, u"com"_s, rig.server.address());
+        rig.settings.setValue(zandrel, u"Servers"_s, u"org"_s, org.address());
+        rig.serverOption.clear();
+        rig.start();
+        prepare(rig, "my\r\nyour\r\n", "shop.com\r\nshop.org\r\nshop.net.com\r\n");
+        rig.state().ComSuffix = false;
+        // The .com registry says "No match" for anything it does not hold.
+        rig.server.setReplyFor([](const QByteArray &query) {
+            return ScriptedWhoisServer::Reply {"No match for \"" + query.mid(3).trimmed().toUpper()
+                                               + "\".\r\n"};
+        });
+        org.setReplyFor([&](const QByteArray &query) {
+            const QByteArray name = query.trimmed();
+            if (org.queries().size() == 1)
+                return ScriptedWhoisServer::Reply {orgPhrase(orgRules.rateLimited.first(), name)};
+            if (org.queries().size() == 2)
+                return ScriptedWhoisServer::Reply {"No match for \"" + name.toUpper() + "\".\r\n"};
+            return ScriptedWhoisServer::Reply {orgPhrase(orgRules.notFound.first(), name)};
+        });
+        // The limited server is asked again only after its wait, which the clock lets pass at once.
+        QStringList notices;
+        connect(rig.who.get(), &WhoController::notice, this, [&rig, &notices](const QString &text) {
+            notices << text;
+            rig.clock.moment = rig.clock.moment.addSecs(600);
+        });
+        QStringList counts;
+        connect(rig.who.get(), &WhoController::countsChanged, this,
+                [&counts](const QString &text) { counts << text; });
+        rig.who->SearchCombinations_Click();
+
+        QCOMPARE(rig.server.queries(),
+                 (QList<QByteArray> {"DO myshop.com\r\n", "DO myshop.net.com\r\n", "DO yourshop.com\r\n",
+                                     "DO yourshop.net.com\r\n"}));
+        QCOMPARE(org.queries(), (QList<QByteArray> {"myshop.org\r\n", "yourshop.org\r\n"}));
+        QCOMPARE(notices.size(), 1);
+        QCOMPARE(rig.state().Available.entries(), (QStringList {u"myshop.com"_s, u"yourshop.com"_s}));
+        QCOMPARE(counts.last(), u"free 2 \u00b7 taken 0 \u00b7 not answered 4"_s);
+        const QStringList reports = filesIn(rig.programDir.path(), u"*.htm"_s);
+        QCOMPARE(reports.size(), 1);
+        QFile report(QDir(rig.programDir.path()).filePath(reports.first()));
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        const QString html = QString::fromUtf8(report.readAll());
+        for (const QString &piece :
+             {u"'>http://www.myshop.com\r\n"_s, u"<b>Not Answered</b>"_s,
+              u"<tr><td>myshop.org</td><td>rate-limited</td></tr>\r\n"_s
+                  + u"<tr><td>myshop.net.com</td><td>not under a public suffix</td></tr>\r\n"_s
+                  + u"<tr><td>yourshop.org</td><td>unrecognised</td></tr>\r\n"_s})
+            QVERIFY2(html.contains(piece), qPrintable(piece));
+
+        // Asked again as they are, whatever the check box says; no report.
+        rig.state().ComSuffix = true;
+        rig.who->mSearchUnanswered_Click();
+        QCOMPARE(org.queries().mid(2), (QList<QByteArray> {"myshop.org\r\n", "yourshop.org\r\n"}));
+        QCOMPARE(rig.state().Available.entries().mid(2), (QStringList {u"myshop.org"_s, u"yourshop.org"_s}));
+        QCOMPARE(counts.last(), u"free 4 \u00b7 taken 0 \u00b7 not answered 2"_s);
+        QCOMPARE(filesIn(rig.programDir.path(), u"*.htm"_s).size(), 1);
     }
 
     void emptyListTakesItsEditText()

@@ -27,6 +27,7 @@ LookupRecord sampleRecord(qint64 index)
     return {
         index,
         u"name%1.com"_s.arg(index),
+        index != 3,
         {index == 2 ? VerdictKind::Unknown : VerdictKind::Free, index == 2 ? reason::RateLimited : QString()},
         u"whois.example:43"_s,
         Start.addSecs(index),
@@ -82,6 +83,7 @@ void tst_Journal::roundTrip()
         const LookupRecord want = sampleRecord(i + 1);
         QCOMPARE(got.index, want.index);
         QCOMPARE(got.name, want.name);
+        QCOMPARE(got.judged, want.judged);
         QCOMPARE(got.verdict, want.verdict);
         QCOMPARE(got.server, want.server);
         QCOMPARE(got.checkedAt, want.checkedAt);

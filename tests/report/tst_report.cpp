@@ -77,11 +77,11 @@ void TestReport::writesExpectedFiles_data()
 
     const QString data = QStringLiteral(ZANDREL_TEST_DATA "/report/");
     const QString step = u"yield|Building HTML for existing domain %1 of 2|"_s;
-    QTest::newRow("small") << "www.alpha.com|www.beta-2.org|www.gamma.net"
-                           << ReportInput {nullptr, split("myshop.com|yourshop.com"), split("my|your"),
-                                           split("shop")}
-                           << (step.arg(0) + step.arg(1) + step.arg(2) + u"yield|yield"_s).split(u'|')
-                           << readAll(data + u"small.txt"_s) << readAll(data + u"small.htm"_s);
+    QTest::newRow("small")
+        << "www.alpha.com|www.beta-2.org|www.gamma.net"
+        << ReportInput {nullptr, split("myshop.com|yourshop.com"), split("my|your"), split("shop"), {}}
+        << (step.arg(0) + step.arg(1) + step.arg(2) + u"yield|yield"_s).split(u'|')
+        << readAll(data + u"small.txt"_s) << readAll(data + u"small.htm"_s);
     QTest::newRow("empty lists") << "" << ReportInput() << split("yield|yield") << QByteArray()
                                  << readAll(data + u"empty.htm"_s);
 }
@@ -103,16 +103,24 @@ void TestReport::writesExpectedFiles()
 
 void TestReport::escapesLinks()
 {
-    // Markup in a term, an available name and an existing host; ".com" is added to available names.
+    // Markup in a term, an available name, an unanswered name and an existing host. An available
+    // name carries its own TLD; the unanswered get their own section.
     const QString existing = u"www.e.com'><script>"_s;
     QTemporaryDir dir;
-    const ReportResult result = save(
-        existing, {nullptr, split("x'y<&"), split("a<b&c'd|big caf\u00e9"), {}, false}, dir.path(), {});
+    const ReportResult result = save(existing,
+                                     {nullptr,
+                                      split("x'y<&.org"),
+                                      split("a<b&c'd|big caf\u00e9"),
+                                      {},
+                                      {{u"b<i>.org"_s, u"rate-limited"_s}}},
+                                     dir.path(), {});
     const QString html = QString::fromUtf8(readAll(result.htmlPath));
     for (const QString &piece : split("q=a%3Cb%26c%27d&kl=XX&stype=stext='>a&lt;b&amp;c&#39;d\r\n|"
                                       "query=a%3Cb%26c%27d'>a&lt;b&amp;c&#39;d\r\n|"
                                       "?MT=big%20caf%C3%A9&SM=MC&DV=0&LG=any&DC=10&DE=2'>big caf\u00e9\r\n|"
-                                      "networksolutions.com/'>http://www.x&#39;y&lt;&amp;.com\r\n|"
+                                      "networksolutions.com/'>http://www.x&#39;y&lt;&amp;.org\r\n|"
+                                      "</table>\r\n<p align='center'><b>Not Answered</b></p>|"
+                                      "<tr><td>b&lt;i&gt;.org</td><td>rate-limited</td></tr>\r\n</table>|"
                                       "href='http://www.e.com&#39;&gt;&lt;script&gt;'>"))
         QVERIFY2(html.contains(piece), qPrintable(piece));
     QVERIFY(!html.contains(u"<script"_s));

@@ -20,7 +20,10 @@ struct WhoRig
 {
     QTemporaryDir configDir;
     QTemporaryDir programDir;
+    QTemporaryDir cacheDir;
     ScriptedWhoisServer server;
+    // The --server option of the next start; every lookup goes to the scripted server by default.
+    QString serverOption = server.address();
     SettingsStore settings {configDir.path()};
     RecordingLauncher launcher;
     RecordingClipboard clipboard;
@@ -45,7 +48,7 @@ struct WhoRig
         who.reset();
         captions.clear();
         who = std::make_unique<WhoController>(
-            Services {settings, launcher, clipboard, clock, yield, app(), server.address()});
+            Services {settings, launcher, clipboard, clock, yield, app(), serverOption, cacheDir.path()});
         LookupLimits limits;
         limits.idleMs = 2000;
         limits.totalMs = 5000;
