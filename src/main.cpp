@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QTimer>
 
 int main(int argc, char *argv[])
 {
@@ -24,6 +25,9 @@ int main(int argc, char *argv[])
                                     QStringLiteral("The WHOIS server to ask, as HOST or HOST:PORT."),
                                     QStringLiteral("HOST[:PORT]"));
     options.addOption(server);
+    const QCommandLineOption resume(QStringLiteral("resume"),
+                                    QStringLiteral("Continue the last combination search that was cut off."));
+    options.addOption(resume);
     options.process(application);
 
     zandrel::SettingsStore settings;
@@ -32,12 +36,15 @@ int main(int argc, char *argv[])
     zandrel::SystemClock clock;
     zandrel::EventYield yield;
     const zandrel::Services services {
-        settings, launcher, clipboard, clock, yield, zandrel::AppInfo::current(), options.value(server), {}};
+        settings, launcher, clipboard, clock, yield, zandrel::AppInfo::current(), options.value(server),
+        {},       {}};
 
     zandrel::WhoController who(services);
     zandrel::Who window(who);
     who.Form_Load();
     window.placeAtStart();
     window.show();
+    if (options.isSet(resume))
+        QTimer::singleShot(0, &who, &zandrel::WhoController::mResumeSearch_Click);
     return QApplication::exec();
 }

@@ -19,4 +19,16 @@ QString timeLeftText(qint64 done, qint64 total, qint64 elapsedMs)
     return QStringLiteral("about %1 h %2 min left").arg(minutes / 60).arg(minutes % 60);
 }
 
+void RunPace::start(qint64 first, qint64 total)
+{
+    m_first = first;
+    m_total = total;
+    m_timer.start();
+}
+
+QString RunPace::timeLeft(qint64 last) const
+{
+    return timeLeftText(last - m_first + 1, m_total - m_first + 1, m_timer.isValid() ? m_timer.elapsed() : 0);
+}
+
 } // namespace zandrel

@@ -1,7 +1,5 @@
 #include "RunLog.h"
 
-#include "Progress.h"
-
 namespace zandrel {
 
 RunLog::RunLog(const JournalFolder &folder)
@@ -11,8 +9,6 @@ RunLog::RunLog(const JournalFolder &folder)
 bool RunLog::start(const RunInputs &inputs)
 {
     m_records.clear();
-    m_sessionFirst = 1;
-    m_session.start();
     m_error.clear();
     const bool started = check(m_folder.start(m_writer, inputs));
     m_path = started ? m_writer.path() : QString();
@@ -22,8 +18,6 @@ bool RunLog::start(const RunInputs &inputs)
 bool RunLog::resume(const QString &path, const JournalContents &contents)
 {
     m_records = contents.records;
-    m_sessionFirst = contents.nextIndex();
-    m_session.start();
     m_error.clear();
     m_path = path;
     return check(m_writer.reopen(path, contents.wholeSize));
@@ -46,13 +40,6 @@ bool RunLog::check(bool written)
     if (!written)
         m_error = m_writer.errorString();
     return written;
-}
-
-QString RunLog::timeLeft(qint64 total) const
-{
-    const qint64 done = m_records.isEmpty() ? 0 : m_records.last().index - m_sessionFirst + 1;
-    const qint64 remaining = m_records.isEmpty() ? total : total - m_records.last().index;
-    return timeLeftText(done, done + remaining, m_session.isValid() ? m_session.elapsed() : 0);
 }
 
 } // namespace zandrel

@@ -2,8 +2,6 @@
 
 #include "Journal.h"
 
-#include <QElapsedTimer>
-
 namespace zandrel {
 
 // The record of the combination search under way (or of the last one): every finished lookup,
@@ -29,9 +27,6 @@ public:
     QString journalPath() const { return m_path; }
     const QString &error() const { return m_error; }
 
-    // The time this session still needs for `total` combinations, from its pace so far.
-    QString timeLeft(qint64 total) const;
-
 private:
     bool check(bool written);
 
@@ -40,8 +35,6 @@ private:
     QList<LookupRecord> m_records;
     QString m_path;
     QString m_error;
-    qint64 m_sessionFirst = 1; // the first index looked up in this session
-    QElapsedTimer m_session;
 };
 
 } // namespace zandrel

@@ -21,6 +21,7 @@ struct WhoRig
     QTemporaryDir configDir;
     QTemporaryDir programDir;
     QTemporaryDir cacheDir;
+    QTemporaryDir dataDir; // the run journals
     ScriptedWhoisServer server;
     // The --server option of the next start; every lookup goes to the scripted server by default.
     QString serverOption = server.address();
@@ -47,8 +48,8 @@ struct WhoRig
     {
         who.reset();
         captions.clear();
-        who = std::make_unique<WhoController>(
-            Services {settings, launcher, clipboard, clock, yield, app(), serverOption, cacheDir.path()});
+        who = std::make_unique<WhoController>(Services {settings, launcher, clipboard, clock, yield, app(),
+                                                        serverOption, cacheDir.path(), dataDir.path()});
         LookupLimits limits;
         limits.idleMs = 2000;
         limits.totalMs = 5000;
