@@ -87,15 +87,13 @@ void WhoController::findUnfinishedRun()
         return;
     const JournalContents run = readJournal(last);
     if (!run.ok()) {
-        emit notice(QStringLiteral("The last search cannot be resumed: %1 (%2)")
-                        .arg(run.error, QDir::toNativeSeparators(last)));
+        emit notice(QStringLiteral("Cannot resume the last search: ") + run.error);
         return;
     }
     if (run.finished)
         return;
     m_resumable = last;
-    emit notice(QStringLiteral("The last search stopped after %1 of %2 combinations: File, Resume Search "
-                               "continues it.")
+    emit notice(QStringLiteral("Unfinished search (%1 of %2): File > Resume Search")
                     .arg(run.records.size())
                     .arg(qint64(run.inputs.prefixes.size()) * run.inputs.suffixes.size()));
     emit runStateChanged();
@@ -384,8 +382,7 @@ void WhoController::mResumeSearch_Click()
     const QString path = m_resumable;
     const JournalContents run = readJournal(path);
     if (!run.ok()) {
-        emit notice(QStringLiteral("The last search cannot be resumed: %1 (%2)")
-                        .arg(run.error, QDir::toNativeSeparators(path)));
+        emit notice(QStringLiteral("Cannot resume the last search: ") + run.error);
         m_resumable.clear();
         emit runStateChanged();
         return;

@@ -208,7 +208,7 @@ private slots:
             rig.who->Form_Load();
             rig.who->delayTimer().setInterval(5);
             QCOMPARE(notices.size(), 1);
-            QVERIFY(notices.first().first().toString().contains(u"stopped after %1 of 6"_s.arg(k)));
+            QVERIFY(notices.first().first().toString().contains(u"Unfinished search (%1 of 6)"_s.arg(k)));
         }
         rig.server.setReplyFor(registryReply);
         rig.captions.clear();
@@ -234,7 +234,7 @@ private slots:
         rig.who->Form_Load();
         QCOMPARE(notices.size(), 1);
         QVERIFY(notices.first().first().toString().contains(
-            u"cannot be resumed: The journal was written by a newer"_s));
+            u"Cannot resume the last search: The journal was written by a newer"_s));
         QVERIFY(!rig.who->canResume());
         QVERIFY(journal.exists());
     }
