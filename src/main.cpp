@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QTimer>
 
 int main(int argc, char *argv[])
@@ -16,6 +17,8 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zandrel"));
     QApplication::setApplicationVersion(QStringLiteral("5.0.0"));
+    QApplication::setDesktopFileName(QStringLiteral("zandrel"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/zandrel.svg")));
 
     QCommandLineParser options;
     options.setApplicationDescription(QStringLiteral("Finds Internet domain names that are still free."));

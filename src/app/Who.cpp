@@ -148,11 +148,15 @@ void Who::buildControls()
         widget->setObjectName(QString::fromLatin1(name));
         widget->setGeometry(pixels(r.left, r.top, r.width, r.height));
         widget->setFont(font);
-        // A caption never gets cut where the face runs wider than the one the design was drawn in.
+        // Where the face runs wider than the one the design was drawn in, a caption takes a smaller
+        // size rather than run into the box beside it.
         if (qobject_cast<QLabel *>(widget) || qobject_cast<QCheckBox *>(widget)
             || qobject_cast<QRadioButton *>(widget)) {
-            if (widget->sizeHint().width() > widget->width())
-                widget->resize(widget->sizeHint().width(), widget->height());
+            QFont fitted = font;
+            while (widget->sizeHint().width() > widget->width() && fitted.pointSizeF() > 5.0) {
+                fitted.setPointSizeF(fitted.pointSizeF() - 0.25);
+                widget->setFont(fitted);
+            }
         }
         return widget;
     };
@@ -216,18 +220,20 @@ void Who::buildControls()
     Delay = new QLineEdit;
     place(Delay, "Delay", {7785, 705, 600, 285}, controlFont());
 
-    // Selecting an entry, by mouse or keyboard, is the list's click.
+    // Selecting another entry, by a left click or the arrow keys, is the list's click. Focus alone
+    // only moves the current entry and selects nothing; other buttons are kept from the list.
     auto list
         = [this, &place](const char *name, UniqueList &model, TwipRect r, void (WhoController::*click)(int)) {
               auto *view = new QListView;
               place(view, name, r, listFont());
               view->setModel(&model);
               view->setUniformItemSizes(true);
+              view->viewport()->installEventFilter(this);
               WhoController *who = &m_who;
-              connect(view->selectionModel(), &QItemSelectionModel::currentChanged, who,
-                      [who, click](const QModelIndex &current) {
-                          if (current.isValid())
-                              (who->*click)(current.row());
+              connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, who,
+                      [who, click](const QItemSelection &selected) {
+                          if (!selected.indexes().isEmpty())
+                              (who->*click)(selected.indexes().first().row());
                       });
               return view;
           };
@@ -257,13 +263,24 @@ void Who::buildControls()
 
     bindCombo(Prefix, state.Prefix);
     bindCombo(Suffix, state.Suffix);
+
+    // Enter in the Domain box searches, as in any search box.
+    connect(SearchTerm, &QLineEdit::returnPressed, &m_who, &WhoController::bLookUp_Click);
+    // The lists end at the client area's bottom whatever changes its height (the status bar too).
+    client->installEventFilter(this);
+    // Menu shortcuts reach the menus whichever box has the focus.
+    for (QWidget *child : client->findChildren<QWidget *>())
+        child->installEventFilter(this);
 }
 
 void Who::bindCombo(QComboBox *combo, WordCombo &words)
 {
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
+    // The whole list is set in one step; its drop-down measures one row, not 50,000.
     combo->setModel(&words.model());
+    if (auto *popup = qobject_cast<QListView *>(combo->view()))
+        popup->setUniformItemSizes(true);
     auto show = [combo, &words] {
         const QSignalBlocker blocker(combo);
         if (combo->currentIndex() != -1 && combo->currentText() != words.editText())
@@ -288,6 +305,10 @@ void Who::bindTexts()
     follow(SearchTerm, state.SearchTerm, this);
     follow(PrefixPath, state.PrefixPath, this);
     follow(SuffixPath, state.SuffixPath, this);
+    for (QLineEdit *path : {PrefixPath, SuffixPath}) {
+        path->setToolTip(path->text());
+        connect(path, &QLineEdit::textChanged, path, &QWidget::setToolTip);
+    }
     follow(Delay, state.Delay, this);
     connect(&m_who, &WhoController::delayValidityChanged, Delay, [this](bool invalid) {
         Delay->setStyleSheet(invalid ? QStringLiteral("background: #ffb0b0;") : QString());
@@ -331,6 +352,7 @@ void Who::buildMenus()
               action->setObjectName(QString::fromLatin1(name));
               action->setShortcut(key);
               action->setShortcutContext(Qt::WindowShortcut);
+              m_menuActions << action;
               connect(action, &QAction::triggered, this, slot);
               return action;
           };
@@ -473,6 +495,43 @@ void Who::Form_Resize()
     Nag->resize(int(std::lround(sizes->NagWidth / x)), Nag->height());
     LinkList->resize(LinkList->width(), int(std::lround(sizes->LinkListHeight / y)));
     Available->resize(Available->width(), int(std::lround(sizes->AvailableHeight / y)));
+}
+
+bool Who::isMenuShortcut(const QKeyEvent &key) const
+{
+    const QKeySequence pressed(key.keyCombination());
+    for (const QAction *action : m_menuActions) {
+        if (action->isEnabled() && !action->shortcut().isEmpty() && action->shortcut() == pressed)
+            return true;
+    }
+    return false;
+}
+
+bool Who::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // A box that claims the key for editing (Ctrl+E, Ctrl+K on X11) would keep it from the
+        // menu: refuse the claim, so the shortcut runs.
+        if (isMenuShortcut(*static_cast<QKeyEvent *>(event))) {
+            event->ignore();
+            return true;
+        }
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        if (static_cast<QMouseEvent *>(event)->button() != Qt::LeftButton
+            && (watched == Available->viewport() || watched == LinkList->viewport()))
+            return true;
+        break;
+    case QEvent::Resize:
+        if (watched == centralWidget())
+            Form_Resize();
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void Who::resizeEvent(QResizeEvent *event)

@@ -9,10 +9,11 @@
 #include "platform/Launcher.h"
 #include "platform/SettingsStore.h"
 #include "report/Report.h"
+#include "verdict/IanaReferral.h"
 #include "verdict/Registrable.h"
 
 #include <QDir>
-#include <QLocale>
+#include <QFile>
 #include <QStandardPaths>
 
 namespace zandrel {
@@ -30,6 +31,10 @@ WhoController::WhoController(const Services &services, QObject *parent)
     : QObject(parent)
     , m_services(services)
     , m_lookup(m_IPPort1, services.yield)
+    , m_iana(m_ianaClient, services.yield)
+    , m_referrals(std::make_unique<ReferralCache>(
+          services.clock,
+          services.cacheFolder.isEmpty() ? ReferralCache::defaultFolder() : services.cacheFolder))
     , m_journals(services.journalFolder.isEmpty() ? JournalFolder::standardFolder() : services.journalFolder,
                  services.clock)
     , m_runLog(m_journals)
@@ -160,9 +165,9 @@ void WhoController::lookUpTerm(bool asIs)
     searchTerm(asIs);
 }
 
-void WhoController::abandon()
+void WhoController::abandon(const QString &why)
 {
-    m_lookup.abandon();
+    m_lookup.abandon(why);
 }
 
 // One lookup of the search box's term: routed by its TLD, asked in the registry's own form.
@@ -183,31 +188,47 @@ bool WhoController::searchTerm(bool asIs)
     if (asked.judged)
         asked.unregistrable = unregistrableReason(asked.name);
     const bool routable = asked.judged && ascii;
-    const Route route = routeFor(routable ? asked.ace : QStringLiteral("com"));
+    const QString routed = routable ? asked.ace : QStringLiteral("com");
+    Route route = routeFor(routed);
+    if (route.kind == Route::Kind::AskIana) {
+        const std::optional<LookupEnd> failed = askIana(route.tld);
+        route = routeFor(routed);
+        if (failed) {
+            asked.unasked = *failed;
+            m_state.tResponse.append(QStringLiteral("The IANA server did not say which server serves .")
+                                     + route.tld + QStringLiteral("\r\n"));
+        }
+    }
     asked.rules = ServerTable::builtIn().judgingRules(route.tld);
     asked.availableBefore = m_state.Available.count();
     asked.linksBefore = m_state.LinkList.count();
 
-    if (route.kind != Route::Kind::Server) {
+    // A limited server is not asked again before its wait is over; Stop or closing skips the lookup.
+    const QString server = route.kind == Route::Kind::Server
+        ? QStringLiteral("%1:%2").arg(route.server.host).arg(route.server.port)
+        : QString();
+    const bool held = !server.isEmpty() && !holdOffFor(server);
+    if (route.kind != Route::Kind::Server || held) {
         asked.noServer = true;
         m_asked = asked;
-        m_state.tResponse.append(QStringLiteral("No WHOIS server is known for .") + route.tld
-                                 + QStringLiteral("\r\n"));
+        if (route.kind == Route::Kind::NoServer)
+            m_state.tResponse.append(QStringLiteral("No WHOIS server is known for .") + route.tld
+                                     + QStringLiteral("\r\n"));
         QMetaObject::invokeMethod(this, &WhoController::IPPort1_Ended, Qt::QueuedConnection);
         return false;
     }
-    asked.server = QStringLiteral("%1:%2").arg(route.server.host).arg(route.server.port);
+    asked.server = server;
     m_asked = asked;
     const QString line = routable ? queryFromTemplate(route.queryTemplate, m_state.QueryType, asked.ace)
                                   : buildQueryLine(m_state.QueryType, term, appendCom);
-    holdOffFor(asked.server);
     m_lookup.setServer(route.server);
     return m_lookup.SearchCurrent(line);
 }
 
 Route WhoController::routeFor(const QString &routedName)
 {
-    Route route = routeName(routedName, ServerTable::builtIn(), m_overrides);
+    Route route = routeName(routedName, ServerTable::builtIn(), m_overrides,
+                            [this](const QString &tld) { return m_referrals->server(tld); });
     for (const QString &bad : std::as_const(route.malformed)) {
         if (!m_malformedReported.contains(bad)) {
             m_malformedReported.insert(bad);
@@ -218,13 +239,41 @@ Route WhoController::routeFor(const QString &routedName)
     return route;
 }
 
-// A server that limited or refused the last query is asked again only after its wait.
-void WhoController::holdOffFor(const QString &server)
+// Learns from the IANA server which WHOIS server serves `tld` and keeps it for a week; how the
+// exchange failed when it did not answer.
+std::optional<LookupEnd> WhoController::askIana(const QString &tld)
+{
+    const QString setting = m_services.settings.value(m_services.app.title, keys::Servers, keys::Iana,
+                                                      QStringLiteral("whois.iana.org"));
+    const std::optional<ServerAddress> iana = parseServerAddress(setting);
+    if (!iana) {
+        emit notice(
+            QStringLiteral("Ignored the server setting iana=%1: it is not HOST or HOST:PORT.").arg(setting));
+        return LookupEnd::ConnectionFailed;
+    }
+    m_iana.setLimits(m_lookup.limits());
+    m_iana.setServer(*iana);
+    const bool sent = m_iana.SearchCurrent(tld + QStringLiteral("\r\n"));
+    if (sent)
+        m_services.yield.waitUntil([this] { return !m_iana.inProgress(); });
+    if (m_iana.inProgress()) {
+        m_iana.abandon(QString());
+        return sent ? LookupEnd::NoAnswer : LookupEnd::ConnectionFailed;
+    }
+    if (m_iana.endedHow() != LookupEnd::Answered)
+        return m_iana.endedHow();
+    m_referrals->insert(tld, parseIanaWhoisServer(m_iana.answer()).value_or(QString()));
+    return std::nullopt;
+}
+
+// Waits until a server that limited or refused the last query may be asked again; false when
+// Stop or closing ended the wait first.
+bool WhoController::holdOffFor(const QString &server)
 {
     const QDateTime due = m_backOff.dueAt(server);
     Clock &clock = m_services.clock;
     if (!due.isValid() || clock.now() >= due)
-        return;
+        return true;
     emit notice(
         QStringLiteral("%1 limited or refused the last query: waiting %2 seconds before asking it again.")
             .arg(server)
@@ -233,12 +282,14 @@ void WhoController::holdOffFor(const QString &server)
     while (!yield.closing() && !m_state.StopRequested && clock.now() < due)
         yield.waitUntil([&clock, &due] { return clock.now() >= due; },
                         int(std::clamp<qint64>(clock.now().msecsTo(due), 1, 250)));
+    return clock.now() >= due;
 }
 
 // The verdict of the lookup that just ended, from its own answer and the rules of its TLD.
 void WhoController::decide()
 {
-    Verdict verdict {VerdictKind::Unknown, reason::NoAnswer};
+    const LookupEnd unasked = m_asked.unasked;
+    Verdict verdict = decideVerdict({}, m_asked.ace, m_asked.rules, unasked);
     if (!m_asked.noServer) {
         const LookupEnd end = m_lookup.endedHow();
         verdict = decideVerdict(m_lookup.answer(), m_asked.ace, m_asked.rules, end);
@@ -319,14 +370,25 @@ void WhoController::Opensuffix()
 
 void WhoController::editList(const QString &path)
 {
+    if (path.isEmpty()) {
+        emit notice(QStringLiteral("No word-list file is named in the path box."));
+        return;
+    }
+    // A list that does not exist yet is started empty, so the editor has a file to open.
+    QFile file(path);
+    if (!file.exists() && !file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        emit notice(QStringLiteral("Could not create %1: %2")
+                        .arg(QDir::toNativeSeparators(path), file.errorString()));
+        return;
+    }
+    file.close();
     QStringList words = splitCommandLine(m_state.EditorCommand);
     if (words.isEmpty()) {
         emit notice(QStringLiteral("No editor is set."));
         return;
     }
     const QString program = words.takeFirst();
-    if (!path.isEmpty())
-        words << path;
+    words << path;
     if (!m_services.launcher.start(program, words))
         emit notice(QStringLiteral("Could not start the editor \"%1\".").arg(program));
 }
@@ -343,11 +405,13 @@ void WhoController::EditSuffix()
 
 void WhoController::SearchCombinations_Click()
 {
-    if (!m_searchRunning)
-        m_tally.clear();
     runDriver(
         [this](CombinationDriver &driver) {
-            driver.setStarter([this](qint64 total) { startJournal(total); });
+            driver.setStarter([this](qint64 total) {
+                m_tally.clear();
+                emit countsChanged(m_tally.countsText());
+                startJournal(total);
+            });
             return driver.run();
         },
         true);
@@ -457,7 +521,6 @@ void WhoController::runDriver(const std::function<bool(CombinationDriver &)> &bo
     }
     m_searchRunning = true;
     emit runStateChanged();
-    emit countsChanged(m_tally.countsText());
     CombinationDriver driver(m_state, *this, m_services.yield, m_services.clock, m_services.app.title);
     driver.setRecorder([this, journaled](const LookupRecord &done) {
         if (journaled && !m_runLog.record(done))
@@ -500,7 +563,7 @@ void WhoController::mWriteReport_Click()
     }
     // A running search keeps its caption once the report is written.
     const QString caption = m_state.caption.text();
-    saveReport(reportStamp(m_services.clock.now(), QLocale::system()), !m_searchRunning);
+    saveReport(reportStamp(m_services.clock.now()), !m_searchRunning);
     if (m_searchRunning)
         m_state.caption.setText(caption);
 }

@@ -13,6 +13,8 @@
 
 #include <QSet>
 
+#include <memory>
+
 #include <QObject>
 #include <QTimer>
 
@@ -23,6 +25,7 @@ class CombinationDriver;
 class Clock;
 class EventYield;
 class Launcher;
+class ReferralCache;
 class SettingsStore;
 
 // What the procedures need of the desktop; tests put stand-ins in.
@@ -71,7 +74,7 @@ public:
 
     // The lookup seam of the combination search.
     void lookUpTerm(bool asIs) override;
-    void abandon() override;
+    void abandon(const QString &why) override;
     int stopGraceMs() const override { return m_lookup.limits().stopGraceMs; }
     LookupRecord lastRecord() const override { return m_record; }
 
@@ -147,7 +150,8 @@ private:
     void openTarget(const QString &target);
     bool searchTerm(bool asIs);
     Route routeFor(const QString &routedName);
-    void holdOffFor(const QString &server);
+    std::optional<LookupEnd> askIana(const QString &tld);
+    bool holdOffFor(const QString &server);
     void decide();
     void record(const LookupRecord &record);
     void runDriver(const std::function<bool(CombinationDriver &)> &body, bool journaled);
@@ -166,6 +170,7 @@ private:
         RegistryRules rules;
         QString server; // "host:port"; empty when none was asked
         bool noServer = false;
+        LookupEnd unasked = LookupEnd::NoAnswer; // why, when no server was asked
         qsizetype availableBefore = 0;
         qsizetype linksBefore = 0;
     };
@@ -174,6 +179,10 @@ private:
     WhoState m_state;
     TcpClient m_IPPort1;
     WhoisLookup m_lookup;
+    // Asks the IANA server which server serves a TLD; its answers never reach the response box.
+    TcpClient m_ianaClient;
+    WhoisLookup m_iana;
+    std::unique_ptr<ReferralCache> m_referrals;
     QTimer m_delayTimer;
     ServerOverrides m_overrides;
     QSet<QString> m_malformedReported;

@@ -7,8 +7,6 @@
 #include "report/Report.h"
 #include "whois/Replaceit.h"
 
-#include <QLocale>
-
 namespace zandrel {
 
 namespace {
@@ -86,7 +84,7 @@ bool CombinationDriver::run(qint64 startIndex)
     }
     finish(total());
     if (state.Summary && m_reporter)
-        m_reporter(reportStamp(m_clock.now(), QLocale::system()));
+        m_reporter(reportStamp(m_clock.now()));
     return true;
 }
 
@@ -156,7 +154,8 @@ bool CombinationDriver::waitForResponse()
         return false;
     m_abandoned = state.LookupPending;
     if (m_abandoned)
-        m_lookup.abandon();
+        m_lookup.abandon(
+            QStringLiteral("Lookup abandoned after Stop: %1 was not answered.").arg(state.SearchTerm.text()));
     state.LookupPending = false;
     return true;
 }

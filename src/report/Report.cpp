@@ -3,10 +3,10 @@
 #include "Csv.h"
 #include "harvest/UniqueList.h"
 #include "platform/EventYield.h"
-#include "whois/Replaceit.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QSaveFile>
 #include <QUrl>
 
@@ -127,20 +127,11 @@ WriteOutcome writeWhole(const QString &path, const QString &text)
 
 } // namespace
 
-QString reportStamp(const QDateTime &when, const QLocale &locale)
+QString reportStamp(const QDateTime &when)
 {
-    QString timeFormat = locale.timeFormat(QLocale::ShortFormat);
-    // Two reports in the same minute must not share a name.
-    if (!timeFormat.contains(u's')) {
-        const qsizetype minutes = timeFormat.indexOf(u"mm");
-        if (minutes >= 0)
-            timeFormat.insert(minutes + 2, u":ss");
-    }
-    const QString text = locale.toString(when.date(), QLocale::ShortFormat) + u' '
-        + locale.toString(when.time(), timeFormat);
-    QString stamp = replaceit(text, QStringLiteral("/"), QStringLiteral("-"));
-    stamp = replaceit(stamp, QStringLiteral(":"), QStringLiteral("_"));
-    return replaceit(stamp, QStringLiteral(" "), QStringLiteral("_"));
+    // One form on every locale: ASCII digits, a four-digit year, seconds so that two reports in the
+    // same minute get different names, and nothing a file system could refuse.
+    return QLocale::c().toString(when, QStringLiteral("MM-dd-yyyy_hh_mm_ss_AP"));
 }
 
 QString composeLinkText(const QStringList &links)

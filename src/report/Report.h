@@ -3,7 +3,6 @@
 #include "verdict/Verdict.h"
 
 #include <QDateTime>
-#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -40,9 +39,8 @@ struct ReportResult
 // The registrar's home page, linked from every available domain.
 inline constexpr char16_t RegistrarHomePage[] = u"http://www.networksolutions.com/";
 
-// The report's base name: the date and time in the locale's short date and its time with
-// seconds, "/" made "-", ":" made "_" and " " made "_".
-QString reportStamp(const QDateTime &when, const QLocale &locale);
+// The report's base name, "MM-dd-yyyy_hh_mm_ss_AP" (12-hour, AM or PM) whatever the locale.
+QString reportStamp(const QDateTime &when);
 
 // The ".txt" file: every existing-domain address, each followed by CR LF.
 QString composeLinkText(const QStringList &links);
