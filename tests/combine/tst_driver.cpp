@@ -222,24 +222,23 @@ private slots:
         QCOMPARE(reportOf(rig), expected);
         QCOMPARE(rig.who->countsText(), whole.who->countsText());
         QVERIFY(!rig.who->canResume());
+        const JournalContents journal = readJournal(rig.who->runLog().journalPath());
+        QVERIFY(journal.ok() && journal.finished && journal.records.size() == 6);
     }
 
     // A journal that cannot be resumed is named, kept, and the program starts as usual.
     void unreadableJournalAtStart()
     {
         WhoRig rig;
-        QDir(rig.dataDir.path()).mkpath(u"."_s);
         QFile journal(QDir(rig.dataDir.path()).filePath(u"run-20001231-221500.jsonl"_s));
-        QVERIFY(journal.open(QIODevice::WriteOnly)
-                && journal.write("{\"type\":\"header\",\"version\":9}\n") > 0);
+        QVERIFY(journal.open(QIODevice::WriteOnly) && journal.write("{\"type\":\"header\",\"version\":9}\n"));
         journal.close();
         QSignalSpy notices(rig.who.get(), &WhoController::notice);
         rig.who->Form_Load();
         QCOMPARE(notices.size(), 1);
-        QVERIFY(notices.first().first().toString().contains(
-            u"Cannot resume the last search: The journal was written by a newer"_s));
-        QVERIFY(!rig.who->canResume());
-        QVERIFY(journal.exists());
+        QVERIFY(notices.first().first().toString().startsWith(
+            u"Cannot resume the last search: The journal was"_s));
+        QVERIFY(!rig.who->canResume() && journal.exists());
     }
 
     // A run can start part way, at a combination's number, and reports each lookup it makes.
