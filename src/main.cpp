@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -35,6 +36,9 @@ int main(int argc, char *argv[])
                        "known, else RDAP."),
         QStringLiteral("rdap|whois|auto"), QStringLiteral("auto"));
     options.addOption(protocol);
+    const QCommandLineOption resume(QStringLiteral("resume"),
+                                    QStringLiteral("Continue the last combination search that was cut off."));
+    options.addOption(resume);
     options.process(application);
     const std::optional<zandrel::Protocol> chosen = zandrel::parseProtocol(options.value(protocol));
     const auto usageError = [](const QString &text) {
@@ -54,12 +58,14 @@ int main(int argc, char *argv[])
     zandrel::EventYield yield;
     const zandrel::Services services {
         settings, launcher, clipboard, clock, yield, zandrel::AppInfo::current(), options.value(server),
-        {},       *chosen};
+        {},       *chosen,  {}};
 
     zandrel::WhoController who(services);
     zandrel::Who window(who);
     who.Form_Load();
     window.placeAtStart();
     window.show();
+    if (options.isSet(resume))
+        QTimer::singleShot(0, &who, &zandrel::WhoController::mResumeSearch_Click);
     return QApplication::exec();
 }

@@ -16,6 +16,7 @@
 #include <QListView>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -25,6 +26,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <limits>
 
 namespace zandrel {
 
@@ -109,6 +111,7 @@ Who::Who(WhoController &who, QWidget *parent)
     counts->setObjectName(QStringLiteral("Counts"));
     statusBar()->addPermanentWidget(counts);
     connect(&m_who, &WhoController::countsChanged, counts, &QLabel::setText);
+    buildProgress();
 }
 
 double Who::twipsPerPixelX() const
@@ -208,6 +211,10 @@ void Who::buildControls()
     place(comSuffix, "ComSuffix", {4140, 720, 1995, 240}, controlFont());
     comSuffix->setChecked(state.ComSuffix);
     connect(comSuffix, &QCheckBox::toggled, this, [&state](bool on) { state.ComSuffix = on; });
+    connect(&m_who, &WhoController::optionsRestored, this, [&state, searchType, comSuffix] {
+        searchType->button(state.QueryType)->setChecked(true);
+        comSuffix->setChecked(state.ComSuffix);
+    });
 
     label("Label4", QStringLiteral("Internic Delay:"), {6750, 750, 1020, 255});
     Delay = new QLineEdit;
@@ -251,6 +258,8 @@ void Who::buildControls()
     place(clearEach, "ClearEachSearch", {6600, 2640, 1755, 240}, controlFont());
     clearEach->setChecked(state.ClearEachSearch);
     connect(clearEach, &QCheckBox::toggled, this, [&state](bool on) { state.ClearEachSearch = on; });
+    connect(&m_who, &WhoController::optionsRestored, clearEach,
+            [&state, clearEach] { clearEach->setChecked(state.ClearEachSearch); });
 
     bindCombo(Prefix, state.Prefix);
     bindCombo(Suffix, state.Suffix);
@@ -359,6 +368,22 @@ void Who::buildMenus()
          [who] { who->mDirectory_Click(); });
     file->addSeparator()->setObjectName(QStringLiteral("mdash1123"));
     item(file, "mClearall", QStringLiteral("Clear &All"), Qt::Key_F12, [who] { who->mClearall_Click(); });
+    QAction *resume = item(file, "mResumeSearch", QStringLiteral("Resume Search"), QKeySequence(),
+                           [who] { who->mResumeSearch_Click(); });
+    QAction *writeReport = item(file, "mWriteReport", QStringLiteral("Write Report Now"), QKeySequence(),
+                                [who] { who->mWriteReport_Click(); });
+    const auto refresh = [who, resume, writeReport] {
+        resume->setEnabled(who->canResume());
+        writeReport->setEnabled(who->hasResults());
+    };
+    refresh();
+    connect(who, &WhoController::runStateChanged, this, refresh);
+    connect(who, &WhoController::progressChanged, this, refresh);
+    for (QAbstractItemModel *list : {static_cast<QAbstractItemModel *>(&who->state().Available),
+                                     static_cast<QAbstractItemModel *>(&who->state().LinkList)}) {
+        connect(list, &QAbstractItemModel::rowsInserted, this, refresh);
+        connect(list, &QAbstractItemModel::modelReset, this, refresh);
+    }
     file->addSeparator()->setObjectName(QStringLiteral("mdash127371"));
     item(file, "mExit", QStringLiteral("E&xit"), QKeySequence(), [who] { who->mExit_Click(); });
 
@@ -394,6 +419,35 @@ void Who::buildMenus()
     item(help, "mAbout", QStringLiteral("About"), Qt::Key_F1, [this] { mAbout_Click(); });
     item(help, "mGoKeltrow", QStringLiteral("Go To Keltrow"), QKeySequence(Qt::CTRL | Qt::Key_E),
          [who] { who->mGoKeltrow_Click(); });
+}
+
+// Permanent fields, shown while a search runs: notices never hide them.
+void Who::buildProgress()
+{
+    auto *bar = new QProgressBar(this);
+    bar->setObjectName(QStringLiteral("Progress"));
+    bar->setMaximumWidth(160);
+    bar->setTextVisible(false);
+    auto *timeLeft = new QLabel(this);
+    timeLeft->setObjectName(QStringLiteral("TimeLeft"));
+    statusBar()->addPermanentWidget(bar);
+    statusBar()->addPermanentWidget(timeLeft);
+    bar->hide();
+    timeLeft->hide();
+    connect(&m_who, &WhoController::runStateChanged, this, [this, bar, timeLeft] {
+        bar->setVisible(m_who.searchRunning());
+        timeLeft->setVisible(m_who.searchRunning());
+        if (!m_who.searchRunning())
+            timeLeft->clear();
+    });
+    connect(&m_who, &WhoController::progressChanged, this,
+            [bar, timeLeft](qint64 done, qint64 total, const QString &left) {
+                // The bar counts in ints: a run past their range is shown in thousandths.
+                const bool wide = total > std::numeric_limits<int>::max();
+                bar->setRange(0, wide ? 1000 : int(total));
+                bar->setValue(wide ? int(done * 1000 / total) : int(done));
+                timeLeft->setText(left);
+            });
 }
 
 void Who::mAbout_Click()

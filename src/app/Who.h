@@ -58,6 +58,7 @@ protected:
 private:
     void buildControls();
     void buildMenus();
+    void buildProgress();
     void bindTexts();
     void bindCombo(QComboBox *combo, WordCombo &state);
     void Form_Resize();

@@ -39,6 +39,9 @@ WhoController::WhoController(const Services &services, QObject *parent)
           services.cacheFolder.isEmpty() ? ReferralCache::defaultFolder() : services.cacheFolder))
     , m_rdap(m_network, services.yield, services.clock)
     , m_bootstrap(m_network, services.yield, services.clock, services.cacheFolder)
+    , m_journals(services.journalFolder.isEmpty() ? JournalFolder::standardFolder() : services.journalFolder,
+                 services.clock)
+    , m_runLog(m_journals)
 {
     const QString &title = m_services.app.title;
     m_overrides.serverOption = m_services.serverOverride;
@@ -86,6 +89,28 @@ void WhoController::Form_Load()
     Opensuffix();
     m_state.EditorCommand
         = settings.value(keys::Keltrow, keys::Application, keys::KelEdit, defaultEditorCommand());
+    findUnfinishedRun();
+}
+
+// The last run's journal, when that run was cut off; finished runs' journals go after a month.
+void WhoController::findUnfinishedRun()
+{
+    m_journals.removeFinished();
+    const QString last = m_journals.lastJournal();
+    if (last.isEmpty())
+        return;
+    const JournalContents run = readJournal(last);
+    if (!run.ok()) {
+        emit notice(QStringLiteral("Cannot resume the last search: ") + run.error);
+        return;
+    }
+    if (run.finished)
+        return;
+    m_resumable = last;
+    emit notice(QStringLiteral("Unfinished search (%1 of %2): File > Resume Search")
+                    .arg(run.records.size())
+                    .arg(qint64(run.inputs.prefixes.size()) * run.inputs.suffixes.size()));
+    emit runStateChanged();
 }
 
 void WhoController::SearchTerm_Change()
@@ -450,11 +475,16 @@ void WhoController::EditSuffix()
 
 void WhoController::SearchCombinations_Click()
 {
-    runDriver([this](CombinationDriver &driver) {
-        m_tally.clear();
-        emit countsChanged(m_tally.countsText());
-        driver.run();
-    });
+    runDriver(
+        [this](CombinationDriver &driver) {
+            driver.setStarter([this](qint64 total) {
+                m_tally.clear();
+                emit countsChanged(m_tally.countsText());
+                startJournal(total);
+            });
+            return driver.run();
+        },
+        true);
 }
 
 void WhoController::mSearchUnanswered_Click()
@@ -464,25 +494,122 @@ void WhoController::mSearchUnanswered_Click()
         emit notice(QStringLiteral("Every name of the last search was answered."));
         return;
     }
-    runDriver([&names](CombinationDriver &driver) { driver.runNames(names); });
+    runDriver(
+        [this, &names](CombinationDriver &driver) {
+            m_pace.start(1, names.size());
+            driver.runNames(names);
+            return true;
+        },
+        false);
 }
 
-void WhoController::runDriver(const std::function<void(CombinationDriver &)> &body)
+void WhoController::mResumeSearch_Click()
+{
+    if (m_searchRunning) {
+        emit notice(QStringLiteral("A combination search is running already."));
+        return;
+    }
+    if (m_resumable.isEmpty()) {
+        emit notice(QStringLiteral("There is no unfinished search to resume."));
+        return;
+    }
+    const QString path = m_resumable;
+    const JournalContents run = readJournal(path);
+    if (!run.ok()) {
+        emit notice(QStringLiteral("Cannot resume the last search: ") + run.error);
+        m_resumable.clear();
+        emit runStateChanged();
+        return;
+    }
+    restoreRun(run);
+    // The run's own server choice holds for the rest of it.
+    const QString serverBefore = m_overrides.serverOption;
+    if (!run.inputs.server.isEmpty())
+        m_overrides.serverOption = run.inputs.server;
+    runDriver(
+        [this, &run, &path](CombinationDriver &driver) {
+            driver.setStarter([this, &run, &path](qint64 total) {
+                if (!m_runLog.resume(path, run))
+                    emit notice(QStringLiteral("The search goes on without its journal: ")
+                                + m_runLog.error());
+                m_pace.start(run.nextIndex(), total);
+                emit progressChanged(run.records.size(), total, QString());
+            });
+            return driver.run(run.nextIndex());
+        },
+        true);
+    m_overrides.serverOption = serverBefore;
+}
+
+// Puts back the lists, options and verdicts of a run from its journal. Entries the lists hold
+// already stay where they are.
+void WhoController::restoreRun(const JournalContents &run)
+{
+    const RunInputs &inputs = run.inputs;
+    m_state.Prefix.setEntries(inputs.prefixes);
+    m_state.Suffix.setEntries(inputs.suffixes);
+    m_state.ComSuffix = inputs.comSuffix;
+    m_state.ClearEachSearch = inputs.clearEachSearch;
+    m_state.QueryType = inputs.queryType == PlainWhois ? PlainWhois : DomainSearch;
+    m_state.Nag.setText(inputs.removalText);
+    m_tally.clear();
+    for (const LookupRecord &done : run.records) {
+        for (const QString &entry : done.addedAvailable)
+            m_state.Available.addUnique(entry);
+        for (const QString &entry : done.addedLinks)
+            m_state.LinkList.addUnique(entry);
+        if (done.judged)
+            m_tally.record(done.name, done.verdict);
+    }
+    emit countsChanged(m_tally.countsText());
+    emit optionsRestored();
+}
+
+void WhoController::startJournal(qint64 total)
+{
+    RunInputs inputs;
+    inputs.prefixes = m_state.Prefix.entries();
+    inputs.suffixes = m_state.Suffix.entries();
+    inputs.comSuffix = m_state.ComSuffix;
+    inputs.clearEachSearch = m_state.ClearEachSearch;
+    inputs.queryType = m_state.QueryType;
+    inputs.removalText = m_state.Nag.text();
+    inputs.server = m_overrides.serverOption.isEmpty() ? m_overrides.whoisServer : m_overrides.serverOption;
+    if (!m_runLog.start(inputs))
+        emit notice(QStringLiteral("The search goes on without a journal: ") + m_runLog.error());
+    // This run is the last one now.
+    m_resumable.clear();
+    m_pace.start(1, total);
+    emit progressChanged(0, total, QString());
+}
+
+void WhoController::runDriver(const std::function<bool(CombinationDriver &)> &body, bool journaled)
 {
     if (m_searchRunning) {
         emit notice(QStringLiteral("A combination search is running already."));
         return;
     }
     m_searchRunning = true;
-    struct Running
-    {
-        bool &running;
-        ~Running() { running = false; }
-    } running {m_searchRunning};
+    emit runStateChanged();
     CombinationDriver driver(m_state, *this, m_services.yield, m_services.clock, m_services.app.title);
-    driver.setRecorder([this](const LookupRecord &done) { record(done); });
+    driver.setRecorder([this, journaled](const LookupRecord &done) {
+        if (journaled && !m_runLog.record(done))
+            emit notice(QStringLiteral("The search goes on without its journal: ") + m_runLog.error());
+        record(done);
+        emit progressChanged(done.index, m_pace.total(), m_pace.timeLeft(done.index));
+    });
     driver.setReporter([this](const QString &stamp) { SaveResults(stamp); });
-    body(driver);
+    const bool complete = body(driver);
+    if (journaled) {
+        // The journal is marked finished only once the report is written.
+        if (complete)
+            m_runLog.finish(m_services.clock.now());
+        else
+            m_runLog.interrupt();
+        m_resumable = complete ? QString() : m_runLog.journalPath();
+    }
+    m_searchRunning = false;
+    emit runStateChanged();
 }
 
 void WhoController::record(const LookupRecord &done)
@@ -493,6 +620,24 @@ void WhoController::record(const LookupRecord &done)
     emit countsChanged(m_tally.countsText());
 }
 
+bool WhoController::hasResults() const
+{
+    return m_state.Available.count() > 0 || m_state.LinkList.count() > 0 || !m_runLog.records().isEmpty();
+}
+
+void WhoController::mWriteReport_Click()
+{
+    if (!hasResults()) {
+        emit notice(QStringLiteral("There are no results to write yet."));
+        return;
+    }
+    // A running search keeps its caption once the report is written.
+    const QString caption = m_state.caption.text();
+    saveReport(reportStamp(m_services.clock.now()), !m_searchRunning);
+    if (m_searchRunning)
+        m_state.caption.setText(caption);
+}
+
 QString WhoController::reportFallbackFolder() const
 {
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
@@ -500,6 +645,11 @@ QString WhoController::reportFallbackFolder() const
 }
 
 void WhoController::SaveResults(const QString &baseName)
+{
+    saveReport(baseName, true);
+}
+
+void WhoController::saveReport(const QString &baseName, bool show)
 {
     ReportWriter writer(m_services.yield, [this](const QString &text) { m_state.caption.setText(text); });
     ReportInput input;
@@ -509,6 +659,7 @@ void WhoController::SaveResults(const QString &baseName)
     input.suffixes = m_state.Suffix.entries();
     for (const RunTally::Row &row : m_tally.notAnsweredRows())
         input.notAnswered.append({row.name, row.verdict.reason});
+    input.records = m_runLog.records();
     const ReportResult result
         = writer.SaveResults(baseName, input, m_services.app.folder, reportFallbackFolder());
     if (!result.ok) {
@@ -518,7 +669,8 @@ void WhoController::SaveResults(const QString &baseName)
     if (result.usedFallback)
         emit notice(QStringLiteral("The program's folder cannot be written; the report is in ")
                     + result.folder);
-    openTarget(result.htmlPath);
+    if (show)
+        openTarget(result.htmlPath);
 }
 
 void WhoController::openTarget(const QString &target)

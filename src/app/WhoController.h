@@ -1,6 +1,9 @@
 #pragma once
 
 #include "WhoState.h"
+#include "combine/Journal.h"
+#include "combine/Progress.h"
+#include "combine/RunLog.h"
 #include "combine/TermLookup.h"
 #include "platform/AppInfo.h"
 #include "platform/TcpClient.h"
@@ -43,6 +46,8 @@ struct Services
     QString cacheFolder;
     // The --protocol option.
     Protocol protocol = Protocol::Auto;
+    // Where the journals of combination searches are kept; empty: the user's data folder.
+    QString journalFolder;
 };
 
 // The window's procedures, named as the program's users and maintainers know them. The window
@@ -62,7 +67,7 @@ public:
     bool delayInvalid() const { return m_delayInvalid; }
     bool searchRunning() const { return m_searchRunning; }
 
-    // Start-up: settings, word lists and editor command, in that order.
+    // Start-up: settings, word lists and editor command, in that order; then the last run's journal.
     void Form_Load();
 
     // Single lookup and the pause timer.
@@ -95,6 +100,13 @@ public:
     // The combination search and its report.
     void SearchCombinations_Click();
     void SaveResults(const QString &baseName);
+    // Continues the last run, stopped or cut off, from its journal.
+    void mResumeSearch_Click();
+    // The report of the lists as they are now; the browser opens it unless a search runs.
+    void mWriteReport_Click();
+    bool canResume() const { return !m_searchRunning && !m_resumable.isEmpty(); }
+    bool hasResults() const;
+    const RunLog &runLog() const { return m_runLog; }
 
     // Browsing results.
     void LinkList_Click(int row);
@@ -123,6 +135,12 @@ signals:
     void delayValidityChanged(bool invalid);
     // "free N · taken N · not answered N" for the status bar.
     void countsChanged(const QString &text);
+    // A combination search started or ended; whether the last run can be resumed changed.
+    void runStateChanged();
+    // Combinations done of all, and the time left, during a search.
+    void progressChanged(qint64 done, qint64 total, const QString &timeLeft);
+    // The check boxes and the form were set from a resumed run's journal.
+    void optionsRestored();
 
 private:
     void SearchTerm_Change();
@@ -141,7 +159,11 @@ private:
     bool holdOffFor(const QString &server);
     void decide();
     void record(const LookupRecord &record);
-    void runDriver(const std::function<void(CombinationDriver &)> &body);
+    void runDriver(const std::function<bool(CombinationDriver &)> &body, bool journaled);
+    void startJournal(qint64 total);
+    void restoreRun(const JournalContents &run);
+    void findUnfinishedRun();
+    void saveReport(const QString &baseName, bool show);
 
     // The lookup in progress (or the last one).
     struct Asked
@@ -179,6 +201,10 @@ private:
     RunTally m_tally;
     BackOff m_backOff;
     QHash<QString, QString> m_freeNames; // ACE name in lower case -> the entry it made
+    JournalFolder m_journals;
+    RunLog m_runLog;
+    RunPace m_pace;
+    QString m_resumable; // the journal of the last run while it can be resumed
     bool m_delayInvalid = false;
     bool m_searchRunning = false;
 };

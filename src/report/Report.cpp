@@ -1,5 +1,6 @@
 #include "Report.h"
 
+#include "Csv.h"
 #include "harvest/UniqueList.h"
 #include "platform/EventYield.h"
 
@@ -172,19 +173,30 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
     };
 
     const QString linkText = composeLinkText(input.links ? input.links->entries() : QStringList());
+    const QString csvText = composeCsv(input.records);
+    // The lists go first, the two of them or neither.
+    const auto writeLists = [&](const QString &dir) {
+        result.textPath = pathIn(dir, QLatin1String(".txt"));
+        result.csvPath = pathIn(dir, QLatin1String(".csv"));
+        WriteOutcome outcome = writeWhole(result.textPath, linkText);
+        if (outcome.ok) {
+            outcome = writeWhole(result.csvPath, csvText);
+            if (!outcome.ok)
+                QFile::remove(result.textPath);
+        }
+        return outcome;
+    };
     result.folder = folder;
-    result.textPath = pathIn(folder, QLatin1String(".txt"));
-    WriteOutcome written = writeWhole(result.textPath, linkText);
+    WriteOutcome written = writeLists(folder);
     const auto switchToFallback = [&]() {
         const QString firstError = written.error;
         result.usedFallback = true;
         result.folder = fallbackFolder;
-        result.textPath = pathIn(fallbackFolder, QLatin1String(".txt"));
         if (fallbackFolder.isEmpty() || !QDir().mkpath(fallbackFolder)) {
             written = {false,
                        QStringLiteral("Could not create %1").arg(QDir::toNativeSeparators(fallbackFolder))};
         } else {
-            written = writeWhole(result.textPath, linkText);
+            written = writeLists(fallbackFolder);
         }
         if (!written.ok)
             written.error = firstError + QStringLiteral("; ") + written.error;
@@ -193,6 +205,7 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
         switchToFallback();
     if (!written.ok) {
         result.textPath.clear();
+        result.csvPath.clear();
         result.error = written.error;
         return result;
     }
@@ -266,11 +279,12 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
     result.htmlPath = pathIn(result.folder, QLatin1String(".htm"));
     written = writeWhole(result.htmlPath, html);
     if (!written.ok && !result.usedFallback) {
-        // Both files belong together, so the text file moves with the report.
-        const QString firstTextPath = result.textPath;
+        // The files belong together, so the lists move with the report.
+        const QStringList firstLists {result.textPath, result.csvPath};
         switchToFallback();
         if (written.ok) {
-            QFile::remove(firstTextPath);
+            for (const QString &path : firstLists)
+                QFile::remove(path);
             result.htmlPath = pathIn(result.folder, QLatin1String(".htm"));
             written = writeWhole(result.htmlPath, html);
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "verdict/Verdict.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -20,6 +22,7 @@ struct ReportInput
     QStringList suffixes;
     // Names the run could not judge, with the reason; their section is left out when empty.
     QList<QPair<QString, QString>> notAnswered;
+    QList<LookupRecord> records {}; // every name looked up in the run, for the ".csv"
 };
 
 struct ReportResult
@@ -27,6 +30,7 @@ struct ReportResult
     bool ok = false;
     QString textPath;
     QString htmlPath;
+    QString csvPath;
     QString folder; // where the files went
     bool usedFallback = false; // the program's folder could not be written
     QString error; // why the write failed, when it did
@@ -45,7 +49,8 @@ QString composeLinkText(const QStringList &links);
 QString escapeHtml(const QString &text);
 QString encodeQueryTerm(const QString &term);
 
-// Writes the ".txt" and ".htm" report files. Each file is written whole or not at all.
+// Writes the ".txt", ".csv" and ".htm" report files, all in one folder. Each file is written whole
+// or not at all.
 class ReportWriter
 {
 public:

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -207,6 +208,50 @@ private slots:
         auto *suffix = control<QComboBox>(window, "Suffix");
         QTest::keyClicks(suffix->lineEdit(), u"net"_s);
         QCOMPARE(control<QLineEdit>(window, "SearchTerm")->text(), u"mynet"_s);
+    }
+
+    // The File menu's run items, and the progress fields while a search runs.
+    void resumeItemsAndProgress()
+    {
+        WhoRig rig;
+        rig.useWordLists("a\r\nb\r\n", "x\r\n");
+        Who window(*rig.who);
+        rig.who->Form_Load();
+        rig.who->delayTimer().setInterval(5);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QStringList items;
+        for (QAction *action : control<QMenu>(window, "mFile")->actions())
+            items << (action->isSeparator() ? u"-"_s : action->text());
+        QCOMPARE(items,
+                 (QStringList {u"Explore &Directory"_s, u"-"_s, u"Clear &All"_s, u"Resume Search"_s,
+                               u"Write Report Now"_s, u"-"_s, u"E&xit"_s}));
+        auto *resume = control<QAction>(window, "mResumeSearch");
+        auto *writeReport = control<QAction>(window, "mWriteReport");
+        QVERIFY(!resume->isEnabled() && !writeReport->isEnabled());
+
+        auto *bar = control<QProgressBar>(window, "Progress");
+        QVERIFY(bar->isHidden());
+        QList<QPair<int, int>> seen; // the bar's value and maximum at each query
+        rig.server.setReplyFor([&](const QByteArray &) {
+            seen << qMakePair(bar->isVisible() ? bar->value() : -1, bar->maximum());
+            rig.who->cbStopRunning_Click();
+            return ScriptedWhoisServer::Reply {"Domain Name: AX.COM\r\n"};
+        });
+        QTest::mouseClick(control<QPushButton>(window, "SearchCombinations"), Qt::LeftButton);
+        QCOMPARE(seen, (QList<QPair<int, int>> {{0, 2}}));
+        QVERIFY(bar->isHidden());
+        QVERIFY(resume->isEnabled() && writeReport->isEnabled());
+
+        rig.server.setReplyFor([&](const QByteArray &) {
+            seen << qMakePair(bar->value(), bar->maximum());
+            writeReport->trigger(); // written, not shown, while the search runs
+            return ScriptedWhoisServer::Reply {"Domain Name: BX.COM\r\n"};
+        });
+        resume->trigger();
+        QCOMPARE(seen.last(), qMakePair(1, 2));
+        QVERIFY(!resume->isEnabled());
+        QCOMPARE(rig.launcher.opened.size(), 1); // only the finished run's report was shown
     }
 
     void menusLabelsAndAbout()

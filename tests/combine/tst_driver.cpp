@@ -16,6 +16,35 @@ QStringList filesIn(const QString &folder, const QString &pattern)
 {
     return QDir(folder).entryList({pattern}, QDir::Files);
 }
+
+// Free, taken or unrecognised by the name's first letter.
+ScriptedWhoisServer::Reply registryReply(const QByteArray &query)
+{
+    const QByteArray name = query.mid(3, query.size() - 5).toUpper();
+    if (name.startsWith("Y"))
+        return {"No match for \"" + name + "\".\r\n"};
+    if (name.startsWith("M"))
+        return {"   Domain Name: " + name + "\r\n   Registrar WHOIS Server: whois.r.com\r\n"};
+    return {"busy\r\n"};
+}
+
+// The report files a rig wrote, by extension, its server's address made plain.
+QMap<QString, QByteArray> reportOf(WhoRig &rig)
+{
+    QMap<QString, QByteArray> files;
+    const QString folder = rig.programDir.path();
+    for (const QString &name : filesIn(folder, u"*.*"_s)) {
+        if (name == u"p.txt" || name == u"s.txt") // the word lists
+            continue;
+        QFile file(QDir(folder).filePath(name));
+        QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        files.insert(QFileInfo(name).suffix(), bytes.replace(rig.server.address().toUtf8(), "SERVER"));
+    }
+    return files;
+}
+
+const QByteArray Prefixes = "my\r\nyour\r\nzed\r\n";
+const QByteArray Suffixes = "shop\r\nstore\r\n";
 } // namespace
 
 class tst_Driver : public QObject
@@ -209,6 +238,83 @@ private slots:
         QVERIFY(rig.state().tResponse.text().endsWith(u"Domain not found (HTTP 404).\r\n"_s));
         QCOMPARE(rig.state().Available.entries(), QStringList {u"example.com"_s});
         QVERIFY(rig.server.queries().isEmpty());
+    }
+
+    // A run cut off after k combinations continues at k+1 and ends with the report an
+    // uninterrupted run writes.
+    void resumesWhereItStopped_data()
+    {
+        QTest::addColumn<QString>("cut"); // how the first part ended
+        QTest::addColumn<int>("k");
+        QTest::newRow("stopped") << u"stop"_s << 2;
+        QTest::newRow("killed, program started again") << u"kill"_s << 3;
+        QTest::newRow("killed while writing a line") << u"torn"_s << 1;
+    }
+    void resumesWhereItStopped()
+    {
+        QFETCH(QString, cut);
+        QFETCH(int, k);
+        WhoRig whole;
+        prepare(whole, Prefixes, Suffixes);
+        whole.state().ClearEachSearch = false;
+        whole.server.setReplyFor(registryReply);
+        whole.who->SearchCombinations_Click();
+        const QMap<QString, QByteArray> expected = reportOf(whole);
+        QCOMPARE(expected.keys(), (QStringList {u"csv"_s, u"htm"_s, u"txt"_s}));
+        QVERIFY(expected.value(u"htm"_s).contains("Not Answered"));
+
+        WhoRig rig;
+        prepare(rig, Prefixes, Suffixes);
+        rig.state().ClearEachSearch = false;
+        rig.server.setReplyFor([&rig, k](const QByteArray &query) {
+            if (rig.server.queries().size() == k)
+                rig.who->cbStopRunning_Click();
+            return registryReply(query);
+        });
+        rig.who->SearchCombinations_Click();
+        QVERIFY(reportOf(rig).isEmpty());
+        QVERIFY(rig.who->canResume());
+        if (cut != u"stop") {
+            // The word-list files changed since: the run's own lists come back from its journal.
+            rig.useWordLists("other\r\n", "other\r\n");
+            if (cut == u"torn") {
+                QFile journal(
+                    QDir(rig.dataDir.path()).filePath(filesIn(rig.dataDir.path(), u"*.jsonl"_s).first()));
+                QVERIFY(journal.open(QIODevice::Append) && journal.write("{\"type\":\"lookup\",\"ind") > 0);
+            }
+            rig.start();
+            QSignalSpy notices(rig.who.get(), &WhoController::notice);
+            rig.who->Form_Load();
+            rig.who->delayTimer().setInterval(5);
+            QCOMPARE(notices.size(), 1);
+            QVERIFY(notices.first().first().toString().contains(u"Unfinished search (%1 of 6)"_s.arg(k)));
+        }
+        rig.server.setReplyFor(registryReply);
+        rig.captions.clear();
+        rig.who->mResumeSearch_Click();
+        QCOMPARE(rig.captions.first(), u"Searching %1 of 6"_s.arg(k + 1));
+        QCOMPARE(rig.server.queries(), whole.server.queries());
+        QVERIFY(!rig.state().ClearEachSearch);
+        QCOMPARE(reportOf(rig), expected);
+        QCOMPARE(rig.who->countsText(), whole.who->countsText());
+        QVERIFY(!rig.who->canResume());
+        const JournalContents journal = readJournal(rig.who->runLog().journalPath());
+        QVERIFY(journal.ok() && journal.finished && journal.records.size() == 6);
+    }
+
+    // A journal that cannot be resumed is named, kept, and the program starts as usual.
+    void unreadableJournalAtStart()
+    {
+        WhoRig rig;
+        QFile journal(QDir(rig.dataDir.path()).filePath(u"run-20001231-221500.jsonl"_s));
+        QVERIFY(journal.open(QIODevice::WriteOnly) && journal.write("{\"type\":\"header\",\"version\":9}\n"));
+        journal.close();
+        QSignalSpy notices(rig.who.get(), &WhoController::notice);
+        rig.who->Form_Load();
+        QCOMPARE(notices.size(), 1);
+        QVERIFY(notices.first().first().toString().startsWith(
+            u"Cannot resume the last search: The journal was"_s));
+        QVERIFY(!rig.who->canResume() && journal.exists());
     }
 
     // A run can start part way, at a combination's number, and reports each lookup it makes.

@@ -21,6 +21,7 @@ struct WhoRig
     QTemporaryDir configDir;
     QTemporaryDir programDir;
     QTemporaryDir cacheDir;
+    QTemporaryDir dataDir; // the run journals
     ScriptedWhoisServer server;
     // The --server option of the next start; every lookup goes to the scripted server by default.
     QString serverOption = server.address();
@@ -55,7 +56,7 @@ struct WhoRig
             settings.setValue(title, servers, bootstrap, QStringLiteral("http://127.0.0.1:1/dns.json"));
         captions.clear();
         who = std::make_unique<WhoController>(Services {settings, launcher, clipboard, clock, yield, app(),
-                                                        serverOption, cacheDir.path(), protocol});
+                                                        serverOption, cacheDir.path(), protocol, dataDir.path()});
         LookupLimits limits;
         limits.idleMs = 2000;
         limits.totalMs = 5000;
