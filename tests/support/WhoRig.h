@@ -56,7 +56,8 @@ struct WhoRig
             settings.setValue(title, servers, bootstrap, QStringLiteral("http://127.0.0.1:1/dns.json"));
         captions.clear();
         who = std::make_unique<WhoController>(Services {settings, launcher, clipboard, clock, yield, app(),
-                                                        serverOption, cacheDir.path(), protocol, dataDir.path()});
+                                                        serverOption, cacheDir.path(), protocol,
+                                                        dataDir.path()});
         LookupLimits limits;
         limits.idleMs = 2000;
         limits.totalMs = 5000;
