@@ -97,8 +97,9 @@ int runLookups(const CliOptions &options, const CliStreams &streams, const CliWo
     NoClipboard clipboard;
     AppInfo app = AppInfo::current();
     app.folder = outDir;
-    const Services services {world.settings, launcher, clipboard,      world.clock,
-                             world.yield,    app,      options.server, world.cacheFolder};
+    const Services services {
+        world.settings, launcher,          clipboard,        world.clock,        world.yield, app,
+        options.server, world.cacheFolder, options.protocol, world.journalFolder};
     WhoController who(services);
     WhoState &state = who.state();
     state.QueryType = DomainSearch;
@@ -146,7 +147,7 @@ int runLookups(const CliOptions &options, const CliStreams &streams, const CliWo
 QString cliHelpText()
 {
     return QStringLiteral(
-               "Usage: zandrel [--server HOST[:PORT]]                 start the window\n"
+               "Usage: zandrel [--server HOST[:PORT]] [--protocol P] [--resume]   start the window\n"
                "       zandrel --check [OPTIONS] NAME...              look the names up\n"
                "       zandrel --check [OPTIONS] -                    names one per line on standard input\n"
                "       zandrel --batch --prefix FILE --suffix FILE [--com | --no-com] [--out DIR] [OPTIONS]\n"
@@ -165,9 +166,12 @@ QString cliHelpText()
                "  --no-com              append nothing (--batch)\n"
                "  --out DIR             where the report goes (--batch; default: the current folder)\n"
                "  --json                print one JSON object per line: name, verdict, server, reason\n"
-               "  --server HOST[:PORT]  ask this one server for every name\n"
+               "  --server HOST[:PORT]  ask this one WHOIS server for every name\n"
+               "  --protocol P          how to ask: whois (port 43), rdap (HTTPS), or auto (the default):\n"
+               "                        WHOIS where a WHOIS server is known, else RDAP\n"
                "  --delay SECONDS       wait between one lookup's end and the next one's start\n"
                "                        (default 3; 0 and fractions allowed, at most %1)\n"
+               "  --resume              (window only) continue the last search that was cut off\n"
                "  -h, --help            show this text\n"
                "  -v, --version         show the version\n"
                "\n"

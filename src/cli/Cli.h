@@ -29,6 +29,7 @@ struct CliWorld
     Clock &clock;
     EventYield &yield;
     QString cacheFolder; // where servers learnt from IANA are kept; empty: the user's cache folder
+    QString journalFolder; // where combination searches keep their journals; empty: the user's
 };
 
 // The usage text of --help.

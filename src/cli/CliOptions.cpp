@@ -58,11 +58,13 @@ std::variant<CliOptions, UsageError> parseCliArguments(const QStringList &argume
     const QCommandLineOption out = valued(QStringLiteral("out"), QStringLiteral("DIR"));
     const QCommandLineOption server = valued(QStringLiteral("server"), QStringLiteral("HOST[:PORT]"));
     const QCommandLineOption delay = valued(QStringLiteral("delay"), QStringLiteral("SECONDS"));
-    const QList<QCommandLineOption> valuedOptions {prefix, suffix, out, server, delay};
+    const QCommandLineOption protocol = valued(QStringLiteral("protocol"), QStringLiteral("P"));
+    const QList<QCommandLineOption> valuedOptions {prefix, suffix, out, server, delay, protocol};
     const QList<QCommandLineOption> batchOnly {prefix, suffix, out, com, noCom};
 
     QCommandLineParser parser;
-    parser.addOptions({help, version, check, batch, json, com, noCom, prefix, suffix, out, server, delay});
+    parser.addOptions(
+        {help, version, check, batch, json, com, noCom, prefix, suffix, out, server, delay, protocol});
     if (!parser.parse(arguments))
         return problem(parser.errorText());
 
@@ -102,6 +104,15 @@ std::variant<CliOptions, UsageError> parseCliArguments(const QStringList &argume
                                .arg(MaxDelaySeconds));
         }
         options.delayMs = int(std::lround(seconds * 1000));
+    }
+    if (parser.isSet(protocol)) {
+        const std::optional<Protocol> chosen = parseProtocol(parser.value(protocol));
+        if (!chosen)
+            return problem(QStringLiteral("--protocol takes rdap, whois or auto"));
+        options.protocol = *chosen;
+        if (options.protocol == Protocol::Rdap && !options.server.isEmpty())
+            return problem(
+                QStringLiteral("--server names a WHOIS server; it cannot go with --protocol rdap"));
     }
     if (parser.isSet(json))
         options.format = OutputFormat::Json;

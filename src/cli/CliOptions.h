@@ -1,5 +1,7 @@
 #pragma once
 
+#include "verdict/ServerTable.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -23,6 +25,7 @@ struct CliOptions
     QString outDir; // empty: the current folder
     QString server; // "HOST[:PORT]", already checked; empty: the usual routing
     int delayMs = 3000;
+    Protocol protocol = Protocol::Auto;
 };
 
 struct UsageError

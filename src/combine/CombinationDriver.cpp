@@ -7,8 +7,6 @@
 #include "report/Report.h"
 #include "whois/Replaceit.h"
 
-#include <QLocale>
-
 namespace zandrel {
 
 namespace {
@@ -53,7 +51,7 @@ qint64 CombinationDriver::total() const
     return qint64(m_state.Prefix.count()) * m_state.Suffix.count();
 }
 
-void CombinationDriver::run(qint64 startIndex)
+bool CombinationDriver::run(qint64 startIndex)
 {
     WhoState &state = m_state;
     if (state.Prefix.count() == 0)
@@ -61,6 +59,8 @@ void CombinationDriver::run(qint64 startIndex)
     if (state.Suffix.count() == 0)
         state.Suffix.append(state.Suffix.editText());
     m_count = 0;
+    if (m_starter)
+        m_starter(total());
 
     // The outer bound is fixed here, the inner one at each prefix; entries are read as used.
     const int lastPrefix = state.Prefix.count() - 1;
@@ -79,12 +79,13 @@ void CombinationDriver::run(qint64 startIndex)
                 state.Suffix.setEditText(state.Suffix.at(s));
             state.SearchTerm.setText(state.Prefix.editText() + state.Suffix.editText());
             if (!searchOne(false))
-                return;
+                return false;
         }
     }
     finish(total());
     if (state.Summary && m_reporter)
-        m_reporter(reportStamp(m_clock.now(), QLocale::system()));
+        m_reporter(reportStamp(m_clock.now()));
+    return true;
 }
 
 void CombinationDriver::runNames(const QStringList &names)
@@ -119,7 +120,7 @@ bool CombinationDriver::searchOne(bool asIs)
     state.LookupPending = true;
     if (!waitForResponse())
         return false;
-    if (m_recorder) {
+    if (m_recorder && !m_abandoned) {
         LookupRecord record = m_lookup.lastRecord();
         record.index = m_count;
         record.checkedAt = m_clock.now().toUTC();
@@ -154,8 +155,10 @@ bool CombinationDriver::waitForResponse()
         m_yield.waitUntil([&state] { return !state.LookupPending; }, m_lookup.stopGraceMs());
     if (m_yield.closing())
         return false;
-    if (state.LookupPending)
-        m_lookup.abandon();
+    m_abandoned = state.LookupPending;
+    if (m_abandoned)
+        m_lookup.abandon(
+            QStringLiteral("Lookup abandoned after Stop: %1 was not answered.").arg(state.SearchTerm.text()));
     state.LookupPending = false;
     return true;
 }

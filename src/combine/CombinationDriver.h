@@ -30,7 +30,10 @@ public:
     CombinationDriver(WhoState &state, TermLookup &lookup, EventYield &yield, Clock &clock,
                       const QString &product);
 
-    // Called with every finished lookup, in order.
+    // Called once the lists are settled, before the first lookup, with the number of combinations.
+    void setStarter(std::function<void(qint64)> starter) { m_starter = std::move(starter); }
+    // Called with every finished lookup, in order. A lookup given up when Stop came is not
+    // finished: it is asked again when the run is resumed.
     void setRecorder(std::function<void(const LookupRecord &)> recorder) { m_recorder = std::move(recorder); }
     // Called with the report's base name at the end of a complete run (when the report is asked for).
     void setReporter(std::function<void(const QString &)> reporter) { m_reporter = std::move(reporter); }
@@ -40,8 +43,8 @@ public:
     void setFixedPauseMs(std::optional<int> ms) { m_fixedPauseMs = ms; }
 
     // Runs one whole search over the state's lists, from the combination numbered `startIndex`
-    // (1 is the first); returns when it is done, stopped, or the program is closing.
-    void run(qint64 startIndex = 1);
+    // (1 is the first); returns when it is done (true), stopped, or the program is closing.
+    bool run(qint64 startIndex = 1);
 
     // Looks up the given names as they are, with the same steps and pause; writes no report.
     void runNames(const QStringList &names);
@@ -57,10 +60,12 @@ private:
     EventYield &m_yield;
     Clock &m_clock;
     QString m_product;
+    std::function<void(qint64)> m_starter;
     std::function<void(const LookupRecord &)> m_recorder;
     std::function<void(const QString &)> m_reporter;
     std::optional<int> m_fixedPauseMs;
     qint64 m_count = 0;
+    bool m_abandoned = false;
 };
 
 } // namespace zandrel

@@ -15,8 +15,8 @@ public:
     // Looks up the search box's term in the chosen form; ".com" is appended as the check box
     // says, unless `asIs`. Returns once the query is on its way (or could not be sent).
     virtual void lookUpTerm(bool asIs) = 0;
-    // Gives up the lookup in progress; it ends now, as far as it got.
-    virtual void abandon() = 0;
+    // Gives up the lookup in progress, with `why` as its last line; it ends now, as far as it got.
+    virtual void abandon(const QString &why) = 0;
     // How long a stopped search still waits for a response already on its way.
     virtual int stopGraceMs() const = 0;
     // The last lookup that ended. Its index and time are left for the caller to fill in.

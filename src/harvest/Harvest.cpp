@@ -101,7 +101,8 @@ void AddLinkToList(const QString &curaddress, UniqueList &links)
     if (curaddress.isEmpty() || curaddress.contains(QLatin1String(".."))
         || curaddress.contains(QLatin1String("internic")))
         return;
-    if (curaddress.startsWith(QLatin1String("www.whois")) || curaddress.contains(u'@'))
+    if (curaddress.startsWith(QLatin1String("www.whois")) || curaddress.contains(u'@')
+        || curaddress.contains(u'/'))
         return;
     links.addUnique(curaddress);
 }

@@ -1,11 +1,12 @@
 #include "Report.h"
 
+#include "Csv.h"
 #include "harvest/UniqueList.h"
 #include "platform/EventYield.h"
-#include "whois/Replaceit.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QSaveFile>
 #include <QUrl>
 
@@ -126,20 +127,11 @@ WriteOutcome writeWhole(const QString &path, const QString &text)
 
 } // namespace
 
-QString reportStamp(const QDateTime &when, const QLocale &locale)
+QString reportStamp(const QDateTime &when)
 {
-    QString timeFormat = locale.timeFormat(QLocale::ShortFormat);
-    // Two reports in the same minute must not share a name.
-    if (!timeFormat.contains(u's')) {
-        const qsizetype minutes = timeFormat.indexOf(u"mm");
-        if (minutes >= 0)
-            timeFormat.insert(minutes + 2, u":ss");
-    }
-    const QString text = locale.toString(when.date(), QLocale::ShortFormat) + u' '
-        + locale.toString(when.time(), timeFormat);
-    QString stamp = replaceit(text, QStringLiteral("/"), QStringLiteral("-"));
-    stamp = replaceit(stamp, QStringLiteral(":"), QStringLiteral("_"));
-    return replaceit(stamp, QStringLiteral(" "), QStringLiteral("_"));
+    // One form on every locale: ASCII digits, a four-digit year, seconds so that two reports in the
+    // same minute get different names, and nothing a file system could refuse.
+    return QLocale::c().toString(when, QStringLiteral("MM-dd-yyyy_hh_mm_ss_AP"));
 }
 
 QString composeLinkText(const QStringList &links)
@@ -181,19 +173,30 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
     };
 
     const QString linkText = composeLinkText(input.links ? input.links->entries() : QStringList());
+    const QString csvText = composeCsv(input.records);
+    // The lists go first, the two of them or neither.
+    const auto writeLists = [&](const QString &dir) {
+        result.textPath = pathIn(dir, QLatin1String(".txt"));
+        result.csvPath = pathIn(dir, QLatin1String(".csv"));
+        WriteOutcome outcome = writeWhole(result.textPath, linkText);
+        if (outcome.ok) {
+            outcome = writeWhole(result.csvPath, csvText);
+            if (!outcome.ok)
+                QFile::remove(result.textPath);
+        }
+        return outcome;
+    };
     result.folder = folder;
-    result.textPath = pathIn(folder, QLatin1String(".txt"));
-    WriteOutcome written = writeWhole(result.textPath, linkText);
+    WriteOutcome written = writeLists(folder);
     const auto switchToFallback = [&]() {
         const QString firstError = written.error;
         result.usedFallback = true;
         result.folder = fallbackFolder;
-        result.textPath = pathIn(fallbackFolder, QLatin1String(".txt"));
         if (fallbackFolder.isEmpty() || !QDir().mkpath(fallbackFolder)) {
             written = {false,
                        QStringLiteral("Could not create %1").arg(QDir::toNativeSeparators(fallbackFolder))};
         } else {
-            written = writeWhole(result.textPath, linkText);
+            written = writeLists(fallbackFolder);
         }
         if (!written.ok)
             written.error = firstError + QStringLiteral("; ") + written.error;
@@ -202,6 +205,7 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
         switchToFallback();
     if (!written.ok) {
         result.textPath.clear();
+        result.csvPath.clear();
         result.error = written.error;
         return result;
     }
@@ -275,11 +279,12 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
     result.htmlPath = pathIn(result.folder, QLatin1String(".htm"));
     written = writeWhole(result.htmlPath, html);
     if (!written.ok && !result.usedFallback) {
-        // Both files belong together, so the text file moves with the report.
-        const QString firstTextPath = result.textPath;
+        // The files belong together, so the lists move with the report.
+        const QStringList firstLists {result.textPath, result.csvPath};
         switchToFallback();
         if (written.ok) {
-            QFile::remove(firstTextPath);
+            for (const QString &path : firstLists)
+                QFile::remove(path);
             result.htmlPath = pathIn(result.folder, QLatin1String(".htm"));
             written = writeWhole(result.htmlPath, html);
         }

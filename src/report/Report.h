@@ -1,7 +1,8 @@
 #pragma once
 
+#include "verdict/Verdict.h"
+
 #include <QDateTime>
-#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +22,7 @@ struct ReportInput
     QStringList suffixes;
     // Names the run could not judge, with the reason; their section is left out when empty.
     QList<QPair<QString, QString>> notAnswered;
+    QList<LookupRecord> records {}; // every name looked up in the run, for the ".csv"
 };
 
 struct ReportResult
@@ -28,6 +30,7 @@ struct ReportResult
     bool ok = false;
     QString textPath;
     QString htmlPath;
+    QString csvPath;
     QString folder; // where the files went
     bool usedFallback = false; // the program's folder could not be written
     QString error; // why the write failed, when it did
@@ -36,9 +39,8 @@ struct ReportResult
 // The registrar's home page, linked from every available domain.
 inline constexpr char16_t RegistrarHomePage[] = u"http://www.networksolutions.com/";
 
-// The report's base name: the date and time in the locale's short date and its time with
-// seconds, "/" made "-", ":" made "_" and " " made "_".
-QString reportStamp(const QDateTime &when, const QLocale &locale);
+// The report's base name, "MM-dd-yyyy_hh_mm_ss_AP" (12-hour, AM or PM) whatever the locale.
+QString reportStamp(const QDateTime &when);
 
 // The ".txt" file: every existing-domain address, each followed by CR LF.
 QString composeLinkText(const QStringList &links);
@@ -47,7 +49,8 @@ QString composeLinkText(const QStringList &links);
 QString escapeHtml(const QString &text);
 QString encodeQueryTerm(const QString &term);
 
-// Writes the ".txt" and ".htm" report files. Each file is written whole or not at all.
+// Writes the ".txt", ".csv" and ".htm" report files, all in one folder. Each file is written whole
+// or not at all.
 class ReportWriter
 {
 public:

@@ -1,5 +1,7 @@
 #include "ServerTable.h"
 
+#include "whois/RdapAnswer.h"
+
 #include <QFile>
 
 namespace zandrel {
@@ -34,13 +36,21 @@ ServerTable ServerTable::parse(const QString &text)
         if (line.trimmed().isEmpty() || line.startsWith(u'#'))
             continue;
         const QStringList columns = line.split(u'\t');
-        if (columns.size() != 7)
+        if (columns.size() != 7 && columns.size() != 8)
             continue;
         RegistryRules rules;
         rules.tld = columns[0].trimmed().toLower();
         rules.server = columns[1].trimmed();
         rules.query = columns[2].trimmed();
-        if (rules.tld.isEmpty() || rules.tld.contains(u'.') || !parseServerAddress(rules.server)
+        // An optional eighth column names the registry's RDAP service.
+        rules.rdapBase = columns.value(7).trimmed();
+        if (rules.rdapBase == u"-" || !rdapDomainUrl(rules.rdapBase, QStringLiteral("x")).isValid())
+            rules.rdapBase.clear();
+        if (rules.server == u"-" && !rules.rdapBase.isEmpty())
+            rules.server.clear();
+        else if (!parseServerAddress(rules.server))
+            continue;
+        if (rules.tld.isEmpty() || rules.tld.contains(u'.')
             || !rules.query.contains(QStringLiteral("{name}")))
             continue;
         rules.notFound = phrases(columns[3]);
@@ -106,6 +116,18 @@ QString routingTld(const QString &aceName)
     return aceName.mid(dot + 1).toLower();
 }
 
+std::optional<Protocol> parseProtocol(const QString &text)
+{
+    const QString word = text.trimmed().toLower();
+    if (word == u"auto")
+        return Protocol::Auto;
+    if (word == u"whois")
+        return Protocol::Whois;
+    if (word == u"rdap")
+        return Protocol::Rdap;
+    return std::nullopt;
+}
+
 Route routeName(const QString &aceName, const ServerTable &table, const ServerOverrides &overrides,
                 const std::function<std::optional<QString>(const QString &)> &referral)
 {
@@ -114,6 +136,20 @@ Route routeName(const QString &aceName, const ServerTable &table, const ServerOv
     const RegistryRules *own = table.row(route.tld);
     const RegistryRules judging = table.judgingRules(route.tld);
     route.queryTemplate = judging.query;
+
+    const auto useRdap = [&route](const QString &base) {
+        route.kind = Route::Kind::Rdap;
+        route.rdapBase = base;
+        return route;
+    };
+    // A [Servers] value "rdap:BASEURL" names an RDAP service.
+    const QString perTld = overrides.perTld.value(route.tld).trimmed();
+    const QString rdapPrefix = QStringLiteral("rdap:");
+    const bool perTldIsRdap = perTld.startsWith(rdapPrefix, Qt::CaseInsensitive);
+    const QString perTldBase = perTldIsRdap ? perTld.mid(rdapPrefix.size()).trimmed() : QString();
+    const QString ownRdapBase = own ? own->rdapBase : QString();
+    if (overrides.protocol == Protocol::Rdap)
+        return useRdap(perTldIsRdap ? perTldBase : ownRdapBase);
 
     // An override changes where a lookup goes, never how it is asked or read.
     const auto useOverride = [&route](const QString &given, const QString &label) {
@@ -126,14 +162,23 @@ Route routeName(const QString &aceName, const ServerTable &table, const ServerOv
         route.malformed << label + QStringLiteral("=") + given;
         return false;
     };
+    const bool mayUseRdap = overrides.protocol == Protocol::Auto;
     if (useOverride(overrides.serverOption, QStringLiteral("--server")))
         return route;
-    if (useOverride(overrides.perTld.value(route.tld), QStringLiteral("[Servers] ") + route.tld))
+    if (perTldIsRdap && mayUseRdap)
+        return useRdap(perTldBase);
+    if (!perTldIsRdap && useOverride(perTld, QStringLiteral("[Servers] ") + route.tld))
         return route;
     if (useOverride(overrides.whoisServer, QStringLiteral("WhoisServer")))
         return route;
-    if (own) {
+    if (own && !own->server.isEmpty()) {
         route.server = *parseServerAddress(own->server);
+        return route;
+    }
+    if (own && mayUseRdap)
+        return useRdap(own->rdapBase);
+    if (own) {
+        route.kind = Route::Kind::NoServer;
         return route;
     }
     const std::optional<QString> referred = referral ? referral(route.tld) : std::nullopt;
@@ -143,6 +188,8 @@ Route routeName(const QString &aceName, const ServerTable &table, const ServerOv
     }
     const std::optional<ServerAddress> address = parseServerAddress(*referred);
     if (!address) {
+        if (mayUseRdap)
+            return useRdap({});
         route.kind = Route::Kind::NoServer;
         return route;
     }

@@ -69,6 +69,8 @@ struct LookupRecord
     QDateTime checkedAt; // UTC
     QStringList addedAvailable; // entries this lookup added to the Available list
     QStringList addedLinks; // entries this lookup added to the list of existing domains
+
+    friend bool operator==(const LookupRecord &, const LookupRecord &) = default;
 };
 
 // The verdicts of the last run by name, in the order the names were first asked; a name asked

@@ -14,8 +14,10 @@ class BackOff
 public:
     static constexpr qint64 MaxWaitMs = 5 * 60 * 1000;
 
-    // Notes how a lookup to `server` ended at `when`.
-    void ended(const QString &server, bool limited, const QDateTime &when, qint64 pauseMs);
+    // Notes how a lookup to `server` ended at `when`; a limited one holds it off at least
+    // `atLeastMs` (the server's own Retry-After) whatever the doubling says.
+    void ended(const QString &server, bool limited, const QDateTime &when, qint64 pauseMs,
+               qint64 atLeastMs = 0);
     // When the next lookup to `server` may go; invalid when it need not wait.
     QDateTime dueAt(const QString &server) const;
     qint64 waitMs(const QString &server) const;
@@ -23,6 +25,7 @@ public:
 private:
     struct Hold
     {
+        qint64 doublingMs = 0;
         qint64 waitMs = 0;
         QDateTime due;
     };

@@ -61,13 +61,9 @@ bool WhoisLookup::SearchCurrent(const QString &queryLine)
     return false;
 }
 
-void WhoisLookup::abandon()
+void WhoisLookup::abandon(const QString &why)
 {
-    if (!m_active)
-        return;
-    m_client.close();
-    m_ended = LookupEnd::Abandoned;
-    end();
+    giveUp(why, LookupEnd::Abandoned);
 }
 
 void WhoisLookup::onConnection(int status, const QString &description)

@@ -43,8 +43,9 @@ public:
     // returns always sees the end after it.
     bool SearchCurrent(const QString &queryLine);
 
-    // Gives up the lookup in progress, if any: closes the connection and ends it now.
-    void abandon();
+    // Gives up the lookup in progress, if any: closes the connection, adds `why` to the response
+    // text on a line of its own and ends the lookup now.
+    void abandon(const QString &why);
 
     bool inProgress() const { return m_active; }
 

@@ -1,6 +1,7 @@
 // Start-up, settings, word lists, one lookup and the small commands, without a window.
 #include "WhoRig.h"
 
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -77,18 +78,25 @@ private slots:
         WhoRig rig;
         rig.settings.setValue(Keltrow, Application, u"KelEdit"_s, u"\"/opt/my editor\" --new-window"_s);
         rig.who->Form_Load();
-        const QString path = u"/tmp/a folder/pre fix.txt; rm -rf ~"_s;
+        // A list not there yet is created empty first.
+        const QString path = rig.programDir.filePath(u"pre fix.txt; rm -rf ~"_s);
         rig.state().PrefixPath.setText(path);
         rig.who->EditPrefix();
         QCOMPARE(rig.launcher.started.size(), 1);
         QCOMPARE(rig.launcher.started.first().first, u"/opt/my editor"_s);
         QCOMPARE(rig.launcher.started.first().second, (QStringList {u"--new-window"_s, path}));
+        QCOMPARE(QFileInfo(path).size(), 0);
 
-        // An editor that cannot start is reported and changes nothing.
+        // An editor that cannot start, a list that cannot be created and no list at all are reported.
         rig.launcher.succeed = false;
         QSignalSpy notices(rig.who.get(), &WhoController::notice);
         rig.who->EditSuffix();
-        QCOMPARE(notices.size(), 1);
+        for (const QString &bad : {rig.programDir.filePath(u"no folder/p.txt"_s), QString()}) {
+            rig.state().PrefixPath.setText(bad);
+            rig.who->EditPrefix();
+        }
+        QCOMPARE(notices.size(), 3);
+        QCOMPARE(rig.launcher.started.size(), 2);
     }
 
     // The exact response text is the window test's; here, what the procedures make of answers.
@@ -121,6 +129,39 @@ private slots:
         rig.state().ClearEachSearch = true;
         QVERIFY(rig.lookUp());
         QVERIFY(rig.state().tResponse.text().startsWith(u"Connection failed: "_s));
+    }
+
+    // A TLD without a row: the IANA server names its server once, and a later start remembers it.
+    // A TLD without a WHOIS server goes to RDAP, which knows none for it either.
+    void referralFromIana()
+    {
+        const QString NoServerForYy
+            = u"No WHOIS server is known for .yy\r\nNo RDAP service is known for .yy\r\n"_s;
+        WhoRig rig;
+        ScriptedWhoisServer iana;
+        iana.setReplyFor([](const QByteArray &query) {
+            if (query == "zz\r\n")
+                return ScriptedWhoisServer::Reply {"domain:       ZZ\r\nwhois:        localhost\r\n"};
+            return ScriptedWhoisServer::Reply {"domain:       YY\r\nwhois:\r\n"};
+        });
+        rig.settings.setValue(Zandrel, u"Servers"_s, u"iana"_s, iana.address());
+        rig.serverOption.clear();
+        rig.start();
+        rig.state().ComSuffix = false;
+        rig.state().SearchTerm.setText(u"myshop.zz"_s);
+        QVERIFY(rig.lookUp());
+        QCOMPARE(rig.who->lastRecord().server, u"localhost:43"_s);
+        rig.state().SearchTerm.setText(u"myshop.yy"_s);
+        QVERIFY(rig.lookUp());
+        QCOMPARE(rig.state().tResponse.text(), NoServerForYy);
+        QCOMPARE(rig.who->lastRecord().verdict, (Verdict {VerdictKind::Unknown, reason::NoAnswer}));
+
+        rig.start();
+        rig.state().ComSuffix = false;
+        rig.state().SearchTerm.setText(u"again.yy"_s);
+        QVERIFY(rig.lookUp());
+        QCOMPARE(rig.state().tResponse.text(), NoServerForYy);
+        QCOMPARE(iana.queries(), (QList<QByteArray> {"zz\r\n", "yy\r\n"}));
     }
 
     void clearCommandsDiffer()

@@ -67,8 +67,8 @@ struct CliRun
         in.open(QIODevice::ReadOnly);
         output.open(QIODevice::WriteOnly);
         errors.open(QIODevice::WriteOnly);
-        const int status
-            = runCli(args(fill(arguments)), {in, output, errors}, {settings, rig.clock, rig.yield, {}});
+        const int status = runCli(args(fill(arguments)), {in, output, errors},
+                                  {settings, rig.clock, rig.yield, rig.cacheDir.path(), rig.dataDir.path()});
         out = output.data();
         err = errors.data();
         return status;
@@ -116,6 +116,8 @@ private slots:
         QTest::newRow("delay words") << u"--check x --delay soon"_s << u"error: --delay: 'soon'"_s;
         QTest::newRow("delay inf") << u"--check x --delay inf"_s << u"error: --delay: 'inf'"_s;
         QTest::newRow("delay too long") << u"--check x --delay 3601"_s << u"error: --delay: '3601'"_s;
+        QTest::newRow("rdap with a WHOIS server")
+            << u"--check x --protocol rdap --server h"_s << u"error: --server names a WHOIS server"_s;
         QTest::newRow("twice") << u"--check x --delay 1 --delay 2"_s << u"error: --delay is given more"_s;
         QTest::newRow("batch option on check") << u"--check x --out d"_s << u"error: --out is only for"_s;
         QTest::newRow("batch without suffix")
@@ -232,10 +234,11 @@ private slots:
         rig.who->Form_Load();
         rig.who->delayTimer().setInterval(5);
         rig.who->SearchCombinations_Click();
-        QStringList reports = QDir(rig.programDir.path()).entryList({u"*.txt"_s, u"*.htm"_s}, QDir::Files);
+        QStringList reports
+            = QDir(rig.programDir.path()).entryList({u"*.txt"_s, u"*.htm"_s, u"*.csv"_s}, QDir::Files);
         reports.removeAll(u"p.txt"_s);
         reports.removeAll(u"s.txt"_s);
-        QCOMPARE(reports.size(), 2);
+        QCOMPARE(reports.size(), 3);
 
         CliRun cli(rig);
         rig.settings.setValue(u"Zandrel"_s, u"Settings"_s, u"SearchTerm"_s, u"mine"_s);
@@ -254,9 +257,9 @@ private slots:
 
     void helpListsEveryOption()
     {
-        for (const char *option :
-             {"--check", "--batch", "--prefix FILE", "--suffix FILE", "--com", "--no-com", "--out DIR",
-              "--json", "--server HOST[:PORT]", "--delay SECONDS", "--help", "--version"})
+        for (const char *option : {"--check", "--batch", "--prefix FILE", "--suffix FILE", "--com",
+                                   "--no-com", "--out DIR", "--json", "--server HOST[:PORT]",
+                                   "--delay SECONDS", "--protocol P", "--resume", "--help", "--version"})
             QVERIFY2(cliHelpText().contains(QLatin1String(option)), option);
     }
 

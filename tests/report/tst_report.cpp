@@ -2,6 +2,7 @@
 
 #include "harvest/UniqueList.h"
 #include "platform/EventYield.h"
+#include "report/Csv.h"
 
 #include <QDir>
 #include <QFile>
@@ -61,7 +62,10 @@ private slots:
     void escapesLinks();
     void fallsBack_data();
     void fallsBack();
+    void stamp_data();
     void stamp();
+    void csv_data();
+    void csv();
 };
 
 void TestReport::writesExpectedFiles_data()
@@ -95,6 +99,7 @@ void TestReport::writesExpectedFiles()
     QTEST(events, "events");
     QTEST(readAll(result.textPath), "text");
     QTEST(readAll(result.htmlPath), "html");
+    QCOMPARE(readAll(result.csvPath), composeCsv(input.records).toUtf8());
 }
 
 void TestReport::escapesLinks()
@@ -130,11 +135,12 @@ void TestReport::fallsBack_data()
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QString>("entries"); // of the folder, then of the fallback
 
-    QTest::newRow("folder unwritable, fallback made") << "p" << true << " / r.htm|r.txt";
-    QTest::newRow("report refused in folder") << "p/r.htm/" << true << "r.htm / r.htm|r.txt";
+    QTest::newRow("folder unwritable, fallback made") << "p" << true << " / r.csv|r.htm|r.txt";
+    QTest::newRow("report refused in folder") << "p/r.htm/" << true << "r.htm / r.csv|r.htm|r.txt";
+    QTest::newRow("csv refused in folder") << "p/r.csv/" << true << "r.csv / r.csv|r.htm|r.txt";
     QTest::newRow("both unwritable") << "p|fb" << false << " / ";
-    // The text file is whole, the report is not there at all, and no temporary file is left.
-    QTest::newRow("report refused in fallback") << "p|fb/r.htm/" << false << " / r.htm|r.txt";
+    // The lists are whole, the report is not there at all, and no temporary file is left.
+    QTest::newRow("report refused in fallback") << "p|fb/r.htm/" << false << " / r.csv|r.htm|r.txt";
 }
 
 void TestReport::fallsBack()
@@ -154,11 +160,54 @@ void TestReport::fallsBack()
     QTEST(entriesOf(folder) + u" / "_s + entriesOf(fallback), "entries");
 }
 
+void TestReport::stamp_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QTime>("time");
+    QTest::addColumn<QString>("stamp");
+    QTest::newRow("en_US evening") << u"en_US"_s << QTime(22, 15, 7) << u"12-31-2000_10_15_07_PM"_s;
+    QTest::newRow("C after midnight") << u"C"_s << QTime(0, 5, 9) << u"12-31-2000_12_05_09_AM"_s;
+    QTest::newRow("ar_EG morning") << u"ar_EG"_s << QTime(9, 0, 0) << u"12-31-2000_09_00_00_AM"_s;
+}
+
 void TestReport::stamp()
 {
-    const QDateTime when(QDate(2000, 12, 31), QTime(22, 15, 7));
-    QCOMPARE(reportStamp(when, QLocale(u"en_US"_s)), u"12-31-00_10_15_07_PM"_s);
-    QCOMPARE(reportStamp(when, QLocale(u"de_DE"_s)), u"31.12.00_22_15_07"_s);
+    QFETCH(QString, locale);
+    QFETCH(QTime, time);
+    const QLocale before;
+    QLocale::setDefault(QLocale(locale));
+    const QString stamp = reportStamp(QDateTime(QDate(2000, 12, 31), time));
+    QLocale::setDefault(before);
+    QTEST(stamp, "stamp");
+}
+
+void TestReport::csv_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("row"); // after the header row
+
+    QTest::newRow("comma, quotes, line break")
+        << u"a,\"b\"\n.com"_s << QString()
+        << u"\"a,\"\"b\"\"\n.com\",unknown,rate-limited,,2026-12-06T21:40:05Z"_s;
+    QTest::newRow("non-ASCII") << u"caf\u00e9.de"_s << u"\u00e9"_s
+                               << u"caf\u00e9.de,unknown,rate-limited,\u00e9,2026-12-06T21:40:05Z"_s;
+    QTest::newRow("formula kept as text")
+        << u"=cmd.com"_s << u"@x,y"_s << u"'=cmd.com,unknown,rate-limited,\"'@x,y\",2026-12-06T21:40:05Z"_s;
+}
+
+void TestReport::csv()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, server);
+    LookupRecord record;
+    record.name = name;
+    record.verdict = {VerdictKind::Unknown, reason::RateLimited};
+    record.server = server;
+    // Local time in, UTC out.
+    record.checkedAt = QDateTime(QDate(2026, 12, 6), QTime(22, 40, 5), Qt::OffsetFromUTC, 3600);
+    QFETCH(QString, row);
+    QCOMPARE(composeCsv({record}), u"domain,verdict,reason,server,checked_at\r\n"_s + row + u"\r\n"_s);
 }
 
 QTEST_GUILESS_MAIN(TestReport)

@@ -25,6 +25,21 @@ Q_DECLARE_METATYPE(zandrel::LookupEnd)
 class tst_Verdict : public QObject
 {
     Q_OBJECT
+
+    static QString where(const Route &route)
+    {
+        switch (route.kind) {
+        case Route::Kind::AskIana:
+            return u"ask IANA"_s;
+        case Route::Kind::NoServer:
+            return u"none"_s;
+        case Route::Kind::Rdap:
+            return u"rdap:"_s + route.rdapBase;
+        case Route::Kind::Server:
+            break;
+        }
+        return u"%1:%2"_s.arg(route.server.host).arg(route.server.port);
+    }
 private slots:
     void answers_data()
     {
@@ -124,7 +139,7 @@ private slots:
         QTest::addColumn<QString>("perTld"); // "tld=value"
         QTest::addColumn<QString>("whoisServer");
         QTest::addColumn<QString>("referral"); // "-": not asked yet
-        QTest::addColumn<QString>("expected"); // "host:port", "ask IANA" or "none"
+        QTest::addColumn<QString>("expected"); // "host:port", "ask IANA", "none" or "rdap:BASE"
         QTest::addColumn<int>("malformed");
 
         const QString none = u"-"_s;
@@ -158,7 +173,7 @@ private slots:
                                                  << ""
                                                  << ""
                                                  << ""
-                                                 << "none" << 0;
+                                                 << "rdap:" << 0;
     }
     void routing()
     {
@@ -173,11 +188,42 @@ private slots:
         const Route route = routeName(name, ServerTable::builtIn(), overrides, [&referral](const QString &) {
             return referral == u"-" ? std::nullopt : std::optional<QString>(referral);
         });
-        const QString where = route.kind == Route::Kind::AskIana ? u"ask IANA"_s
-            : route.kind == Route::Kind::NoServer                ? u"none"_s
-                                                  : u"%1:%2"_s.arg(route.server.host).arg(route.server.port);
-        QTEST(where, "expected");
+        QTEST(where(route), "expected");
         QTEST(int(route.malformed.size()), "malformed");
+    }
+
+    // The protocol: auto asks RDAP only where no WHOIS server is known or one is named; whois and
+    // rdap ask every name their way.
+    void protocols_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("protocol");
+        QTest::addColumn<QString>("perTld"); // "tld=value"
+        QTest::addColumn<QString>("expected");
+        const QString orgRdap = u"org=rdap:http://127.0.0.1:9/"_s;
+        QTest::newRow("auto: table") << u"a.com"_s << u"auto"_s << QString()
+                                     << u"whois.verisign-grs.com:43"_s;
+        QTest::newRow("auto: [Servers] rdap")
+            << u"a.org"_s << u"auto"_s << orgRdap << u"rdap:http://127.0.0.1:9/"_s;
+        QTest::newRow("whois: [Servers] rdap left out")
+            << u"a.org"_s << u"whois"_s << orgRdap << u"whois.publicinterestregistry.org:43"_s;
+        QTest::newRow("whois: IANA knows none") << u"a.zz"_s << u"whois"_s << QString() << u"none"_s;
+        QTest::newRow("rdap: bootstrap") << u"a.com"_s << u"RDAP"_s << u"com=10.0.0.1"_s << u"rdap:"_s;
+        QTest::newRow("rdap: [Servers] rdap")
+            << u"a.org"_s << u"rdap"_s << orgRdap << u"rdap:http://127.0.0.1:9/"_s;
+    }
+    void protocols()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, protocol);
+        QFETCH(QString, perTld);
+        ServerOverrides overrides {{}, {}, {}, *parseProtocol(protocol)};
+        if (!perTld.isEmpty())
+            overrides.perTld.insert(perTld.section(u'=', 0, 0), perTld.section(u'=', 1));
+        QTEST(
+            where(routeName(name, ServerTable::builtIn(), overrides, [](const QString &) { return u""_s; })),
+            "expected");
+        QVERIFY(!parseProtocol(u"https"_s));
     }
 
     // Queries in each form, and a table row that does not parse is skipped.
@@ -194,6 +240,10 @@ private slots:
                                  "notemplate\th\tq\tx\t-\ty\tsrc\n"_s);
         QCOMPARE(table.size(), 1);
         QVERIFY(table.row(u"ok"_s) && table.row(u"ok"_s)->rateLimited.isEmpty());
+        // A row may name an RDAP service instead of a WHOIS server.
+        const ServerTable rdapOnly = ServerTable::parse(u"xx\t-\t{name}\tx\t-\ty\tsrc\thttps://rdap.xx/\n"_s);
+        QCOMPARE(where(routeName(u"a.xx"_s, rdapOnly, {})), u"rdap:https://rdap.xx/"_s);
+        QCOMPARE(where(routeName(u"a.xx"_s, rdapOnly, {{}, {}, {}, Protocol::Whois})), u"none"_s);
         QVERIFY(ServerTable::builtIn().size() >= 3);
     }
 
@@ -212,6 +262,9 @@ private slots:
         QCOMPARE(backOff.dueAt(s), t0.addMSecs(BackOff::MaxWaitMs));
         backOff.ended(s, false, t0, 3000);
         QVERIFY(!backOff.dueAt(s).isValid());
+        // A server's own Retry-After holds it off longer than the doubling would.
+        backOff.ended(s, true, t0, 3000, 120000);
+        QCOMPARE(backOff.dueAt(s), t0.addSecs(120));
     }
 };
 
