@@ -127,6 +127,8 @@ int runLookups(const CliOptions &options, const CliStreams &streams, const CliWo
         someUnknown = someUnknown || record.verdict.kind == VerdictKind::Unknown;
         progress.update(++done, total);
     });
+    // A resumed batch run (--batch --resume) would start here with mResumeSearch_Click, its lists
+    // coming from the journal instead of --prefix and --suffix.
     if (batch) {
         state.Prefix.setEntries(prefixes);
         state.Suffix.setEntries(suffixes);
