@@ -110,12 +110,15 @@ void RunTally::clear()
 {
     m_rows.clear();
     m_index.clear();
+    m_counts.fill(0);
 }
 
 void RunTally::record(const QString &name, const Verdict &verdict)
 {
     const auto found = m_index.constFind(name);
+    ++m_counts.at(size_t(verdict.kind));
     if (found != m_index.constEnd()) {
+        --m_counts.at(size_t(m_rows[found.value()].verdict.kind));
         m_rows[found.value()].verdict = verdict;
         return;
     }
@@ -125,8 +128,7 @@ void RunTally::record(const QString &name, const Verdict &verdict)
 
 int RunTally::count(VerdictKind kind) const
 {
-    return int(std::count_if(m_rows.cbegin(), m_rows.cend(),
-                             [kind](const Row &row) { return row.verdict.kind == kind; }));
+    return m_counts.at(size_t(kind));
 }
 
 QList<RunTally::Row> RunTally::notAnsweredRows() const

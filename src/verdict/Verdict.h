@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <optional>
 
 namespace zandrel {
@@ -97,6 +98,7 @@ public:
 private:
     QList<Row> m_rows;
     QHash<QString, qsizetype> m_index;
+    std::array<int, 4> m_counts {}; // rows by verdict kind, kept as rows change: read after every lookup
 };
 
 } // namespace zandrel
