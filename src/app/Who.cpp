@@ -304,6 +304,14 @@ void Who::bindTexts()
         cursor.movePosition(QTextCursor::End);
         cursor.insertText(forDisplay(piece));
     });
+    connect(&state.tResponse, &ResponseBox::tailReplaced, tResponse,
+            [this](const QString &removed, const QString &added) {
+                QTextCursor cursor(tResponse->document());
+                cursor.movePosition(QTextCursor::End);
+                cursor.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor,
+                                    int(forDisplay(removed).size()));
+                cursor.insertText(forDisplay(added));
+            });
     connect(&state.tResponse, &ResponseBox::scrolledToStart, tResponse,
             [this] { tResponse->moveCursor(QTextCursor::Start); });
 }

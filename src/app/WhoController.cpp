@@ -10,6 +10,7 @@
 #include "report/Report.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace zandrel {
@@ -155,12 +156,12 @@ void WhoController::IPPort1_Ended()
 
 void WhoController::createavailablelist()
 {
-    zandrel::createavailablelist(m_state.tResponse.text(), m_state.Available);
+    m_state.tResponse.tail().scanAvailable(m_state.tResponse.text(), m_state.Available);
 }
 
 void WhoController::createweblist()
 {
-    zandrel::createweblist(m_state.tResponse.text(), m_state.LinkList);
+    m_state.tResponse.tail().scanLinks(m_state.tResponse.text(), m_state.LinkList);
     m_state.LookupPending = false;
 }
 
@@ -190,8 +191,9 @@ void WhoController::editList(const QString &path)
         return;
     }
     const QString program = words.takeFirst();
+    // An absolute path never starts with "-", so the editor cannot take it for an option.
     if (!path.isEmpty())
-        words << path;
+        words << QFileInfo(path).absoluteFilePath();
     if (!m_services.launcher.start(program, words))
         emit notice(QStringLiteral("Could not start the editor \"%1\".").arg(program));
 }
@@ -296,7 +298,8 @@ void WhoController::mClearResponse_Click()
 
 void WhoController::mAvailable_Click()
 {
-    createavailablelist();
+    // Asked for by hand, so the whole text is read again.
+    zandrel::createavailablelist(m_state.tResponse.text(), m_state.Available);
 }
 
 void WhoController::mClearLinkList_Click()

@@ -4,7 +4,6 @@
 #include "platform/Clock.h"
 #include "platform/EventYield.h"
 #include "report/Report.h"
-#include "whois/Replaceit.h"
 
 #include <QLocale>
 
@@ -74,7 +73,7 @@ void CombinationDriver::run()
         }
     }
 
-    state.tResponse.setText(replaceit(state.tResponse.text(), trimSpaces(state.Nag.text()), QString()));
+    state.tResponse.removeAll(trimSpaces(state.Nag.text()));
     state.caption.setText(searchedCaption(m_who.services().app.title, total()));
     if (state.Summary) {
         const QString stamp = reportStamp(m_who.services().clock.now(), QLocale::system());
@@ -106,7 +105,7 @@ bool CombinationDriver::searchOne(int prefixIndex, int suffixIndex)
         return false;
 
     state.DelayPending = true;
-    state.tResponse.setText(replaceit(state.tResponse.text(), state.Nag.text(), QString()));
+    state.tResponse.removeAll(state.Nag.text());
     yield.waitUntil([&state] { return !state.DelayPending; });
     if (yield.closing())
         return false;

@@ -23,6 +23,10 @@ WhoisLookup::WhoisLookup(TcpClient &client, EventYield &yield, QObject *parent)
     connect(&m_client, &TcpClient::connectionEvent, this, &WhoisLookup::onConnection);
     connect(&m_client, &TcpClient::dataEvent, this, &WhoisLookup::onData);
     connect(&m_client, &TcpClient::bytesArrived, this, &WhoisLookup::onBytes);
+    connect(&m_client, &TcpClient::limitExceeded, this, [this] {
+        giveUp(QStringLiteral("Connection closed: the response is larger than %1 bytes.")
+                   .arg(m_limits.maxBytes));
+    });
     connect(&m_client, &TcpClient::disconnectionEvent, this, &WhoisLookup::onDisconnection);
 }
 
@@ -35,6 +39,7 @@ bool WhoisLookup::SearchCurrent(const QString &queryLine)
     const quint64 serial = ++m_serial;
     m_client.setRemoteHost(m_server.host);
     m_client.setRemotePort(m_server.port);
+    m_client.setByteLimit(m_limits.maxBytes);
     // Connecting closes a connection still open from an earlier lookup first.
     m_client.connectToRemote();
     m_yield.waitUntil([this] { return m_client.isConnected() || m_attemptDone; }, m_limits.connectWaitMs);
@@ -60,7 +65,10 @@ void WhoisLookup::abandon()
 {
     if (!m_active)
         return;
+    const QString rest = m_client.takeRest();
     m_client.close();
+    if (!rest.isEmpty())
+        emit responseText(rest);
     end();
 }
 
@@ -70,21 +78,19 @@ void WhoisLookup::onConnection(int status, const QString &description)
     if (status == 0)
         emit responseText(QStringLiteral("Connected.  Waiting for data...\r\n\r\n"));
     else
-        emit responseText(QStringLiteral("Connection failed: ") + description + QStringLiteral("\r\n\r\n"));
+        emit responseText(
+            QStringLiteral("Connection failed: %1 (%2)\r\n\r\n").arg(description, hostAndPort(m_server)));
 }
 
 void WhoisLookup::onData(const QString &text)
 {
-    emit responseText(text + QStringLiteral("\r\n"));
+    emit responseText(text);
 }
 
-void WhoisLookup::onBytes(qint64 total)
+void WhoisLookup::onBytes()
 {
     if (m_active)
         m_idle.start(m_limits.idleMs);
-    if (total > m_limits.maxBytes)
-        giveUp(QStringLiteral("Connection closed: the response is larger than %1 bytes.")
-                   .arg(m_limits.maxBytes));
 }
 
 void WhoisLookup::onDisconnection()
@@ -96,8 +102,10 @@ void WhoisLookup::giveUp(const QString &why)
 {
     if (!m_active)
         return;
+    // What arrived before the limit is shown, the last line too.
+    const QString rest = m_client.takeRest();
     m_client.close();
-    emit responseText(QStringLiteral("\r\n") + why + QStringLiteral("\r\n"));
+    emit responseText(rest + QStringLiteral("\r\n") + why + QStringLiteral("\r\n"));
     end();
 }
 

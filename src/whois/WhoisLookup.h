@@ -41,7 +41,8 @@ public:
     // returns always sees the end after it.
     bool SearchCurrent(const QString &queryLine);
 
-    // Gives up the lookup in progress, if any: closes the connection and ends it now.
+    // Gives up the lookup in progress, if any: shows what arrived, closes the connection and ends
+    // it now.
     void abandon();
 
     bool inProgress() const { return m_active; }
@@ -54,7 +55,7 @@ signals:
 private:
     void onConnection(int status, const QString &description);
     void onData(const QString &text);
-    void onBytes(qint64 total);
+    void onBytes();
     void onDisconnection();
     void giveUp(const QString &why);
     void end();
