@@ -1,5 +1,6 @@
 // The combination search against an in-process WHOIS server that answers at once.
-//   bench_driver [combinations]        cost per combination at the start and at the end of a run
+//   bench_driver [combinations] [--keep]  cost per combination at the start and at the end of a run;
+//                                      --keep: "Clear Before Search" unchecked, the text kept
 //   bench_driver --idle                CPU used while the run waits for slow answers and long pauses
 #include "WhoRig.h"
 
@@ -46,10 +47,11 @@ ScriptedWhoisServer::Reply answer(const QByteArray &query)
             + name + "\r\nNOTICE: The expiration date displayed in this record is the date the\r\n"};
 }
 
-void perCombination(int total)
+void perCombination(int total, bool keepText)
 {
     WhoRig rig;
     prepare(rig, total / 2);
+    rig.state().ClearEachSearch = !keepText;
     rig.who->delayTimer().setInterval(0); // the pause ends at the next turn of the event loop
     rig.server.setReplyFor(answer);
 
@@ -73,6 +75,8 @@ void perCombination(int total)
                 meanMs(int(stamps.size()) - 1 - window, window));
     std::printf("whole run                        %.2f s wall, %.2f s CPU\n",
                 double(clock.nsecsElapsed()) / 1e9, cpu);
+    std::printf("response text kept               %.1f MB\n",
+                double(rig.state().tResponse.text().size()) / 1e6);
 }
 
 void idle()
@@ -106,6 +110,7 @@ int main(int argc, char *argv[])
         idle();
         return 0;
     }
-    perCombination(args.size() > 1 ? qMax(20, args.at(1).toInt()) : 10000);
+    const bool keepText = args.contains(QStringLiteral("--keep"));
+    perCombination(args.size() > 1 ? qMax(20, args.at(1).toInt()) : 10000, keepText);
     return 0;
 }
