@@ -10,6 +10,7 @@ class QLineEdit;
 class QListView;
 class QPushButton;
 class QRadioButton;
+class QPlainTextEdit;
 class QTextEdit;
 
 namespace zandrel {
@@ -72,7 +73,7 @@ private:
     QListView *Available = nullptr;
     QListView *LinkList = nullptr;
     QTextEdit *Nag = nullptr;
-    QTextEdit *tResponse = nullptr;
+    QPlainTextEdit *tResponse = nullptr;
     QPointer<QWidget> m_about;
     bool m_syncingNag = false;
 };

@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QListView>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -94,10 +95,10 @@ private slots:
         rig.state().LookupPending = true;
         QTest::mouseClick(control<QPushButton>(window, "bLookUp"), Qt::LeftButton);
         QVERIFY(rig.yield.waitUntil([&rig] { return !rig.state().LookupPending; }, 20000));
-        QCOMPARE(control<QTextEdit>(window, "tResponse")->toPlainText(),
+        QCOMPARE(control<QPlainTextEdit>(window, "tResponse")->toPlainText(),
                  QStringLiteral("Connected.  Waiting for data...\n\nDomain Name: EXAMPLE.COM\n"
                                 "Registrar: R\n"));
-        QCOMPARE(control<QTextEdit>(window, "tResponse")->textCursor().position(), 0);
+        QCOMPARE(control<QPlainTextEdit>(window, "tResponse")->textCursor().position(), 0);
 
         // Clicking an existing domain opens it and copies it.
         auto *links = control<QListView>(window, "LinkList");
@@ -107,7 +108,7 @@ private slots:
         QCOMPARE(rig.clipboard.texts, QStringList {u"http://www.example.com"_s});
 
         // A text copied out of the response box into the removal box is found again in the responses.
-        auto *response = control<QTextEdit>(window, "tResponse");
+        auto *response = control<QPlainTextEdit>(window, "tResponse");
         response->selectAll();
         response->copy();
         control<QTextEdit>(window, "Nag")->paste();
