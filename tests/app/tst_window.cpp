@@ -115,6 +115,9 @@ private slots:
         QVERIFY(rig.state().Nag.text().contains(u"EXAMPLE.COM\r\nRegistrar"_s));
         QVERIFY(rig.state().tResponse.text().contains(rig.state().Nag.text()));
         QCOMPARE(rig.settings.value(u"Zandrel"_s, u"Settings"_s, u"Nag"_s), rig.state().Nag.text());
+        // A removal rewrites only the end of the box, which still shows the text kept.
+        rig.state().tResponse.removeAll(u"example.com\r\nregistrar: r\r"_s);
+        QCOMPARE(response->toPlainText(), u"Connected.  Waiting for data...\n\nDomain Name: \n"_s);
 
         // Typing in the suffix box composes the term one keystroke at a time.
         rig.state().Prefix.setEditText(u"my"_s);
