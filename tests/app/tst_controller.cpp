@@ -84,6 +84,11 @@ private slots:
         QCOMPARE(rig.launcher.started.first().first, u"/opt/my editor"_s);
         QCOMPARE(rig.launcher.started.first().second, (QStringList {u"--new-window"_s, path}));
 
+        // A typed path starting with "-" reaches the editor as an absolute path, never as an option.
+        rig.state().PrefixPath.setText(u"-n x.txt"_s);
+        rig.who->EditPrefix();
+        QCOMPARE(rig.launcher.started.last().second.last(), QDir::current().absoluteFilePath(u"-n x.txt"_s));
+
         // An editor that cannot start is reported and changes nothing.
         rig.launcher.succeed = false;
         QSignalSpy notices(rig.who.get(), &WhoController::notice);
