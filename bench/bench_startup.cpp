@@ -45,7 +45,9 @@ void BM_StartWithLargeNag(benchmark::State &state)
         EventYield yield;
         AppInfo app;
         app.folder = program.path();
-        WhoController who(Services {settings, launcher, clipboard, clock, yield, app, QString()});
+        WhoController who(Services {settings, launcher, clipboard, clock, yield, app, QString(),
+                                    config.filePath(QStringLiteral("cache")), Protocol::Auto,
+                                    config.filePath(QStringLiteral("journal"))});
         Who window(who);
         who.Form_Load();
         window.placeAtStart();

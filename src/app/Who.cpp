@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -26,6 +27,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <limits>
 
 namespace zandrel {
 
@@ -104,6 +106,13 @@ Who::Who(WhoController &who, QWidget *parent)
     connect(&m_who, &WhoController::notice, this,
             [this](const QString &text) { statusBar()->showMessage(text, 15000); });
     connect(&m_who, &WhoController::exitRequested, this, &QWidget::close);
+
+    // A permanent field: notices never hide the counts.
+    auto *counts = new QLabel(m_who.countsText(), this);
+    counts->setObjectName(QStringLiteral("Counts"));
+    statusBar()->addPermanentWidget(counts);
+    connect(&m_who, &WhoController::countsChanged, counts, &QLabel::setText);
+    buildProgress();
 }
 
 double Who::twipsPerPixelX() const
@@ -140,11 +149,15 @@ void Who::buildControls()
         widget->setObjectName(QString::fromLatin1(name));
         widget->setGeometry(pixels(r.left, r.top, r.width, r.height));
         widget->setFont(font);
-        // A caption never gets cut where the face runs wider than the one the design was drawn in.
+        // Where the face runs wider than the one the design was drawn in, a caption takes a smaller
+        // size rather than run into the box beside it.
         if (qobject_cast<QLabel *>(widget) || qobject_cast<QCheckBox *>(widget)
             || qobject_cast<QRadioButton *>(widget)) {
-            if (widget->sizeHint().width() > widget->width())
-                widget->resize(widget->sizeHint().width(), widget->height());
+            QFont fitted = font;
+            while (widget->sizeHint().width() > widget->width() && fitted.pointSizeF() > 5.0) {
+                fitted.setPointSizeF(fitted.pointSizeF() - 0.25);
+                widget->setFont(fitted);
+            }
         }
         return widget;
     };
@@ -199,23 +212,29 @@ void Who::buildControls()
     place(comSuffix, "ComSuffix", {4140, 720, 1995, 240}, controlFont());
     comSuffix->setChecked(state.ComSuffix);
     connect(comSuffix, &QCheckBox::toggled, this, [&state](bool on) { state.ComSuffix = on; });
+    connect(&m_who, &WhoController::optionsRestored, this, [&state, searchType, comSuffix] {
+        searchType->button(state.QueryType)->setChecked(true);
+        comSuffix->setChecked(state.ComSuffix);
+    });
 
     label("Label4", QStringLiteral("Internic Delay:"), {6750, 750, 1020, 255});
     Delay = new QLineEdit;
     place(Delay, "Delay", {7785, 705, 600, 285}, controlFont());
 
-    // Selecting an entry, by mouse or keyboard, is the list's click.
+    // Selecting another entry, by a left click or the arrow keys, is the list's click. Focus alone
+    // only moves the current entry and selects nothing; other buttons are kept from the list.
     auto list
         = [this, &place](const char *name, UniqueList &model, TwipRect r, void (WhoController::*click)(int)) {
               auto *view = new QListView;
               place(view, name, r, listFont());
               view->setModel(&model);
               view->setUniformItemSizes(true);
+              view->viewport()->installEventFilter(this);
               WhoController *who = &m_who;
-              connect(view->selectionModel(), &QItemSelectionModel::currentChanged, who,
-                      [who, click](const QModelIndex &current) {
-                          if (current.isValid())
-                              (who->*click)(current.row());
+              connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, who,
+                      [who, click](const QItemSelection &selected) {
+                          if (!selected.indexes().isEmpty())
+                              (who->*click)(selected.indexes().first().row());
                       });
               return view;
           };
@@ -242,16 +261,29 @@ void Who::buildControls()
     place(clearEach, "ClearEachSearch", {6600, 2640, 1755, 240}, controlFont());
     clearEach->setChecked(state.ClearEachSearch);
     connect(clearEach, &QCheckBox::toggled, this, [&state](bool on) { state.ClearEachSearch = on; });
+    connect(&m_who, &WhoController::optionsRestored, clearEach,
+            [&state, clearEach] { clearEach->setChecked(state.ClearEachSearch); });
 
     bindCombo(Prefix, state.Prefix);
     bindCombo(Suffix, state.Suffix);
+
+    // Enter in the Domain box searches, as in any search box.
+    connect(SearchTerm, &QLineEdit::returnPressed, &m_who, &WhoController::bLookUp_Click);
+    // The lists end at the client area's bottom whatever changes its height (the status bar too).
+    client->installEventFilter(this);
+    // Menu shortcuts reach the menus whichever box has the focus.
+    for (QWidget *child : client->findChildren<QWidget *>())
+        child->installEventFilter(this);
 }
 
 void Who::bindCombo(QComboBox *combo, WordCombo &words)
 {
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
+    // The whole list is set in one step; its drop-down measures one row, not 50,000.
     combo->setModel(&words.model());
+    if (auto *popup = qobject_cast<QListView *>(combo->view()))
+        popup->setUniformItemSizes(true);
     auto show = [combo, &words] {
         const QSignalBlocker blocker(combo);
         if (combo->currentIndex() != -1 && combo->currentText() != words.editText())
@@ -276,6 +308,10 @@ void Who::bindTexts()
     follow(SearchTerm, state.SearchTerm, this);
     follow(PrefixPath, state.PrefixPath, this);
     follow(SuffixPath, state.SuffixPath, this);
+    for (QLineEdit *path : {PrefixPath, SuffixPath}) {
+        path->setToolTip(path->text());
+        connect(path, &QLineEdit::textChanged, path, &QWidget::setToolTip);
+    }
     follow(Delay, state.Delay, this);
     connect(&m_who, &WhoController::delayValidityChanged, Delay, [this](bool invalid) {
         Delay->setStyleSheet(invalid ? QStringLiteral("background: #ffb0b0;") : QString());
@@ -327,6 +363,7 @@ void Who::buildMenus()
               action->setObjectName(QString::fromLatin1(name));
               action->setShortcut(key);
               action->setShortcutContext(Qt::WindowShortcut);
+              m_menuActions << action;
               connect(action, &QAction::triggered, this, slot);
               return action;
           };
@@ -342,6 +379,22 @@ void Who::buildMenus()
          [who] { who->mDirectory_Click(); });
     file->addSeparator()->setObjectName(QStringLiteral("mdash1123"));
     item(file, "mClearall", QStringLiteral("Clear &All"), Qt::Key_F12, [who] { who->mClearall_Click(); });
+    QAction *resume = item(file, "mResumeSearch", QStringLiteral("Resume Search"), QKeySequence(),
+                           [who] { who->mResumeSearch_Click(); });
+    QAction *writeReport = item(file, "mWriteReport", QStringLiteral("Write Report Now"), QKeySequence(),
+                                [who] { who->mWriteReport_Click(); });
+    const auto refresh = [who, resume, writeReport] {
+        resume->setEnabled(who->canResume());
+        writeReport->setEnabled(who->hasResults());
+    };
+    refresh();
+    connect(who, &WhoController::runStateChanged, this, refresh);
+    connect(who, &WhoController::progressChanged, this, refresh);
+    for (QAbstractItemModel *list : {static_cast<QAbstractItemModel *>(&who->state().Available),
+                                     static_cast<QAbstractItemModel *>(&who->state().LinkList)}) {
+        connect(list, &QAbstractItemModel::rowsInserted, this, refresh);
+        connect(list, &QAbstractItemModel::modelReset, this, refresh);
+    }
     file->addSeparator()->setObjectName(QStringLiteral("mdash127371"));
     item(file, "mExit", QStringLiteral("E&xit"), QKeySequence(), [who] { who->mExit_Click(); });
 
@@ -354,6 +407,8 @@ void Who::buildMenus()
     item(results, "mAvailable", QStringLiteral("Create Available List"), QKeySequence(Qt::CTRL | Qt::Key_W),
          [who] { who->mAvailable_Click(); })
         ->setEnabled(false);
+    item(results, "mSearchUnanswered", QStringLiteral("Search Unanswered Again"), QKeySequence(),
+         [who] { who->mSearchUnanswered_Click(); });
 
     QMenu *existing = menu("mLinkList", QStringLiteral("&Existing"));
     item(existing, "mClearLinkList", QStringLiteral("&Clear"), QKeySequence(Qt::CTRL | Qt::Key_L),
@@ -375,6 +430,35 @@ void Who::buildMenus()
     item(help, "mAbout", QStringLiteral("About"), Qt::Key_F1, [this] { mAbout_Click(); });
     item(help, "mGoKeltrow", QStringLiteral("Go To Keltrow"), QKeySequence(Qt::CTRL | Qt::Key_E),
          [who] { who->mGoKeltrow_Click(); });
+}
+
+// Permanent fields, shown while a search runs: notices never hide them.
+void Who::buildProgress()
+{
+    auto *bar = new QProgressBar(this);
+    bar->setObjectName(QStringLiteral("Progress"));
+    bar->setMaximumWidth(160);
+    bar->setTextVisible(false);
+    auto *timeLeft = new QLabel(this);
+    timeLeft->setObjectName(QStringLiteral("TimeLeft"));
+    statusBar()->addPermanentWidget(bar);
+    statusBar()->addPermanentWidget(timeLeft);
+    bar->hide();
+    timeLeft->hide();
+    connect(&m_who, &WhoController::runStateChanged, this, [this, bar, timeLeft] {
+        bar->setVisible(m_who.searchRunning());
+        timeLeft->setVisible(m_who.searchRunning());
+        if (!m_who.searchRunning())
+            timeLeft->clear();
+    });
+    connect(&m_who, &WhoController::progressChanged, this,
+            [bar, timeLeft](qint64 done, qint64 total, const QString &left) {
+                // The bar counts in ints: a run past their range is shown in thousandths.
+                const bool wide = total > std::numeric_limits<int>::max();
+                bar->setRange(0, wide ? 1000 : int(total));
+                bar->setValue(wide ? int(done * 1000 / total) : int(done));
+                timeLeft->setText(left);
+            });
 }
 
 void Who::mAbout_Click()
@@ -422,6 +506,43 @@ void Who::Form_Resize()
     Nag->resize(int(std::lround(sizes->NagWidth / x)), Nag->height());
     LinkList->resize(LinkList->width(), int(std::lround(sizes->LinkListHeight / y)));
     Available->resize(Available->width(), int(std::lround(sizes->AvailableHeight / y)));
+}
+
+bool Who::isMenuShortcut(const QKeyEvent &key) const
+{
+    const QKeySequence pressed(key.keyCombination());
+    for (const QAction *action : m_menuActions) {
+        if (action->isEnabled() && !action->shortcut().isEmpty() && action->shortcut() == pressed)
+            return true;
+    }
+    return false;
+}
+
+bool Who::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // A box that claims the key for editing (Ctrl+E, Ctrl+K on X11) would keep it from the
+        // menu: refuse the claim, so the shortcut runs.
+        if (isMenuShortcut(*static_cast<QKeyEvent *>(event))) {
+            event->ignore();
+            return true;
+        }
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        if (static_cast<QMouseEvent *>(event)->button() != Qt::LeftButton
+            && (watched == Available->viewport() || watched == LinkList->viewport()))
+            return true;
+        break;
+    case QEvent::Resize:
+        if (watched == centralWidget())
+            Form_Resize();
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void Who::resizeEvent(QResizeEvent *event)

@@ -5,6 +5,7 @@
 #include <QPointer>
 
 class QCheckBox;
+class QKeyEvent;
 class QComboBox;
 class QLineEdit;
 class QListView;
@@ -50,6 +51,7 @@ public:
     QWidget *aboutWindow() const { return m_about; }
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -57,9 +59,11 @@ protected:
 private:
     void buildControls();
     void buildMenus();
+    void buildProgress();
     void bindTexts();
     void bindCombo(QComboBox *combo, WordCombo &state);
     void Form_Resize();
+    bool isMenuShortcut(const QKeyEvent &key) const;
     void mAbout_Click();
     QRect pixels(int left, int top, int width, int height) const;
 
@@ -75,6 +79,7 @@ private:
     QTextEdit *Nag = nullptr;
     QPlainTextEdit *tResponse = nullptr;
     QPointer<QWidget> m_about;
+    QList<QAction *> m_menuActions;
     bool m_syncingNag = false;
 };
 

@@ -1,19 +1,33 @@
 #pragma once
 
 #include "WhoState.h"
+#include "combine/Journal.h"
+#include "combine/Progress.h"
+#include "combine/RunLog.h"
+#include "combine/TermLookup.h"
 #include "platform/AppInfo.h"
 #include "platform/TcpClient.h"
+#include "verdict/ServerTable.h"
+#include "whois/BackOff.h"
+#include "whois/RdapBootstrap.h"
+#include "whois/RdapLookup.h"
 #include "whois/WhoisLookup.h"
 
+#include <QNetworkAccessManager>
 #include <QObject>
+#include <QSet>
 #include <QTimer>
+
+#include <memory>
 
 namespace zandrel {
 
 class Clipboard;
+class CombinationDriver;
 class Clock;
 class EventYield;
 class Launcher;
+class ReferralCache;
 class SettingsStore;
 
 // What the procedures need of the desktop; tests put stand-ins in.
@@ -25,13 +39,20 @@ struct Services
     Clock &clock;
     EventYield &yield;
     AppInfo app;
-    // The --server option; when empty, the "WhoisServer" setting, else the registry's server.
+    // The --server option: every lookup goes there. When empty, the [Servers] section, the
+    // "WhoisServer" setting, then the registry's own server for the name's TLD.
     QString serverOverride;
+    // Where servers learnt from IANA are kept between runs; empty: the user's cache folder.
+    QString cacheFolder;
+    // The --protocol option.
+    Protocol protocol = Protocol::Auto;
+    // Where the journals of combination searches are kept; empty: the user's data folder.
+    QString journalFolder;
 };
 
 // The window's procedures, named as the program's users and maintainers know them. The window
 // forwards its control events here; nothing in here needs a widget.
-class WhoController : public QObject
+class WhoController : public QObject, public TermLookup
 {
     Q_OBJECT
 public:
@@ -41,11 +62,12 @@ public:
     WhoState &state() { return m_state; }
     const Services &services() const { return m_services; }
     WhoisLookup &lookup() { return m_lookup; }
+    RdapLookup &rdapLookup() { return m_rdap; }
     QTimer &delayTimer() { return m_delayTimer; }
     bool delayInvalid() const { return m_delayInvalid; }
     bool searchRunning() const { return m_searchRunning; }
 
-    // Start-up: settings, word lists and editor command, in that order.
+    // Start-up: settings, word lists and editor command, in that order; then the last run's journal.
     void Form_Load();
 
     // Single lookup and the pause timer.
@@ -54,6 +76,16 @@ public:
     void SearchType_Click(int index);
     void cbStopRunning_Click();
     void DelayTimer_Timer();
+
+    // The lookup seam of the combination search.
+    void lookUpTerm(bool asIs) override;
+    void abandon(const QString &why) override;
+    int stopGraceMs() const override { return m_lookup.limits().stopGraceMs; }
+    LookupRecord lastRecord() const override { return m_record; }
+
+    // The verdicts of the last combination search (and of its names asked again).
+    const RunTally &tally() const { return m_tally; }
+    QString countsText() const { return m_tally.countsText(); }
 
     // Harvesting at the end of every lookup.
     void createavailablelist();
@@ -68,6 +100,13 @@ public:
     // The combination search and its report.
     void SearchCombinations_Click();
     void SaveResults(const QString &baseName);
+    // Continues the last run, stopped or cut off, from its journal.
+    void mResumeSearch_Click();
+    // The report of the lists as they are now; the browser opens it unless a search runs.
+    void mWriteReport_Click();
+    bool canResume() const { return !m_searchRunning && !m_resumable.isEmpty(); }
+    bool hasResults() const;
+    const RunLog &runLog() const { return m_runLog; }
 
     // Browsing results.
     void LinkList_Click(int row);
@@ -80,6 +119,7 @@ public:
     void mRefresh_Click();
     void mClearResponse_Click();
     void mAvailable_Click();
+    void mSearchUnanswered_Click();
     void mClearLinkList_Click();
     void mGoKeltrow_Click();
     void Label1_MouseDown(Qt::MouseButton button);
@@ -88,13 +128,19 @@ public:
     // Where the report goes when the program's folder cannot be written.
     QString reportFallbackFolder() const;
 
-    void setSearchRunning(bool running) { m_searchRunning = running; }
-
 signals:
     // A short word for the user about something that did not go as asked.
     void notice(const QString &text);
     void exitRequested();
     void delayValidityChanged(bool invalid);
+    // "free N · taken N · not answered N" for the status bar.
+    void countsChanged(const QString &text);
+    // A combination search started or ended; whether the last run can be resumed changed.
+    void runStateChanged();
+    // Combinations done of all, and the time left, during a search.
+    void progressChanged(qint64 done, qint64 total, const QString &timeLeft);
+    // The check boxes and the form were set from a resumed run's journal.
+    void optionsRestored();
 
 private:
     void SearchTerm_Change();
@@ -107,12 +153,58 @@ private:
     void loadList(WordCombo &combo, const QString &path);
     void editList(const QString &path);
     void openTarget(const QString &target);
+    bool searchTerm(bool asIs);
+    Route routeFor(const QString &routedName);
+    std::optional<LookupEnd> askIana(const QString &tld);
+    bool holdOffFor(const QString &server);
+    void decide();
+    void record(const LookupRecord &record);
+    void runDriver(const std::function<bool(CombinationDriver &)> &body, bool journaled);
+    void startJournal(qint64 total);
+    void restoreRun(const JournalContents &run);
+    void findUnfinishedRun();
+    void saveReport(const QString &baseName, bool show);
+
+    // The lookup in progress (or the last one).
+    struct Asked
+    {
+        QString name; // as typed, ".com" appended when asked
+        QString ace; // as sent
+        bool judged = false; // a domain name: it gets a verdict
+        std::optional<QString> unregistrable;
+        RegistryRules rules;
+        QString server; // "host:port"; empty when none was asked
+        bool noServer = false;
+        LookupEnd unasked = LookupEnd::NoAnswer; // why, when no server was asked
+        bool rdap = false; // asked over RDAP; `server` is the base URL
+        qsizetype availableBefore = 0;
+        qsizetype linksBefore = 0;
+    };
+    bool searchRdap(Asked asked, const Route &route);
 
     Services m_services;
     WhoState m_state;
     TcpClient m_IPPort1;
     WhoisLookup m_lookup;
+    // Asks the IANA server which server serves a TLD; its answers never reach the response box.
+    TcpClient m_ianaClient;
+    WhoisLookup m_iana;
+    std::unique_ptr<ReferralCache> m_referrals;
+    QNetworkAccessManager m_network;
+    RdapLookup m_rdap;
+    RdapBootstrapCache m_bootstrap;
     QTimer m_delayTimer;
+    ServerOverrides m_overrides;
+    QSet<QString> m_malformedReported;
+    Asked m_asked;
+    LookupRecord m_record;
+    RunTally m_tally;
+    BackOff m_backOff;
+    QHash<QString, QString> m_freeNames; // ACE name in lower case -> the entry it made
+    JournalFolder m_journals;
+    RunLog m_runLog;
+    RunPace m_pace;
+    QString m_resumable; // the journal of the last run while it can be resumed
     bool m_delayInvalid = false;
     bool m_searchRunning = false;
 };
@@ -129,6 +221,9 @@ inline const QString SuffixPath = QStringLiteral("SuffixPath");
 inline const QString Nag = QStringLiteral("Nag");
 inline const QString SearchTerm = QStringLiteral("SearchTerm");
 inline const QString WhoisServer = QStringLiteral("WhoisServer");
+inline const QString Servers = QStringLiteral("Servers");
+inline const QString Iana = QStringLiteral("iana");
+inline const QString RdapBootstrap = QStringLiteral("rdap-bootstrap");
 } // namespace keys
 
 // The maker's home page, opened by "Go To Keltrow".

@@ -1,6 +1,7 @@
 #include "WordList.h"
 
 #include <QFile>
+#include <QStringDecoder>
 
 namespace zandrel {
 
@@ -13,25 +14,40 @@ bool isLineEnd(QChar c)
 
 } // namespace
 
-QStringList parseWordList(const QByteArray &bytes)
+QString decodeWordList(const QByteArray &bytes)
 {
-    QByteArrayView data(bytes);
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+        return QStringDecoder(QStringDecoder::Utf16).decode(bytes);
     // Editors on Windows like to start UTF-8 files with a byte-order mark.
+    QByteArrayView data(bytes);
     if (data.startsWith("\xEF\xBB\xBF"))
         data = data.sliced(3);
-    const QString text = QString::fromUtf8(data);
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(data);
+    if (!utf8.hasError())
+        return text;
+    // Not UTF-8 as a whole: lists were written in the Windows 8-bit code page.
+    QStringDecoder ansi("windows-1252");
+    if (ansi.isValid())
+        return ansi.decode(data);
+    return QString::fromLatin1(data);
+}
+
+QStringList parseWordList(const QByteArray &bytes)
+{
+    const QString text = decodeWordList(bytes);
     const qsizetype n = text.size();
 
     QStringList fields;
     qsizetype i = 0;
-    // After a comma another field follows, even when the text ends there.
-    bool fieldDue = false;
-    while (i < n || fieldDue) {
-        fieldDue = false;
+    // Fields are read while unread text remains: a comma that ends the file adds nothing, while
+    // "a,b," followed by a line end still has an empty third field.
+    while (i < n) {
         QString field;
         if (i < n && text.at(i) == u'"') {
             ++i;
-            while (i < n) {
+            // A quote left open ends with its line, so one stray quote spoils one field only.
+            while (i < n && !isLineEnd(text.at(i))) {
                 const QChar c = text.at(i);
                 if (c == u'"') {
                     if (i + 1 < n && text.at(i + 1) == u'"') {
@@ -55,7 +71,6 @@ QStringList parseWordList(const QByteArray &bytes)
 
         if (i < n) {
             if (text.at(i) == u',') {
-                fieldDue = true;
                 ++i;
             } else {
                 if (text.at(i) == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')

@@ -6,9 +6,14 @@
 
 namespace zandrel {
 
+// A word-list file's text: UTF-16 after its byte-order mark, UTF-8 (a leading mark skipped) when
+// the whole file is valid UTF-8, else Windows-1252.
+QString decodeWordList(const QByteArray &bytes);
+
 // Reads a word-list file's bytes as comma-separated fields: a field ends at a comma or a line
-// end (CR LF, a lone CR or a lone LF), a field in double quotes may hold commas, a blank line is
-// one empty field. UTF-8; a leading byte-order mark is skipped.
+// end (CR LF, a lone CR or a lone LF), a field in double quotes may hold commas (a quote not
+// closed on its line ends there), a blank line is one empty field, a comma that ends the file
+// adds nothing.
 QStringList parseWordList(const QByteArray &bytes);
 
 // Reads the file at `path` and appends its fields to `entries`. Returns false when the file

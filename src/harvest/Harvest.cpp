@@ -114,7 +114,8 @@ void AddAvailableToList(const QString &curaddress, UniqueList &available)
     available.addUnique(curaddress);
 }
 
-void createavailablelist(const QString &response, UniqueList &available)
+void createavailablelist(const QString &response, UniqueList &available,
+                         const std::function<QString(const QString &)> &admit)
 {
     const QString text = foldCase(response);
     if (text.isEmpty())
@@ -134,8 +135,10 @@ void createavailablelist(const QString &response, UniqueList &available)
 
         const qsizetype start = at[which] + markers[which].size();
         const qsizetype close = scan::availableNameEnd(text, start);
-        if (close >= 0)
-            AddAvailableToList(text.mid(start, close - start), available);
+        if (close >= 0) {
+            const QString name = text.mid(start, close - start);
+            AddAvailableToList(admit ? admit(name) : name, available);
+        }
         at[which] = text.indexOf(markers[which], at[which] + 1);
     }
 }
@@ -145,7 +148,8 @@ void AddLinkToList(const QString &curaddress, UniqueList &links)
     if (curaddress.isEmpty() || curaddress.contains(QLatin1String(".."))
         || curaddress.contains(QLatin1String("internic")))
         return;
-    if (curaddress.startsWith(QLatin1String("www.whois")) || curaddress.contains(u'@'))
+    if (curaddress.startsWith(QLatin1String("www.whois")) || curaddress.contains(u'@')
+        || curaddress.contains(u'/'))
         return;
     links.addUnique(curaddress);
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <span>
 
 namespace zandrel {
@@ -20,8 +21,10 @@ inline constexpr qsizetype MaxEntryLength = 253;
 
 // Offers every domain the server reports unregistered ("no match for domain \"NAME\"", and the
 // registry's present form "No match for \"NAME\"") to AddAvailableToList, in text order. A name
-// longer than MaxEntryLength is dropped.
-void createavailablelist(const QString &response, UniqueList &available);
+// longer than MaxEntryLength is dropped. With `admit`, each name found is offered as `admit` maps
+// it, and not at all when that is empty.
+void createavailablelist(const QString &response, UniqueList &available,
+                         const std::function<QString(const QString &)> &admit = {});
 
 // Adds `curaddress` to `links` unless a filter drops it or its key (double quotes removed) is
 // listed already.

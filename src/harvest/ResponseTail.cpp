@@ -48,7 +48,8 @@ void ResponseTail::changedFrom(qsizetype position)
     m_cleanFrom = std::min(m_cleanFrom, position);
 }
 
-void ResponseTail::scanAvailable(const QString &text, UniqueList &available)
+void ResponseTail::scanAvailable(const QString &text, UniqueList &available,
+                                 const std::function<QString(const QString &)> &admit)
 {
     const std::span<const QLatin1String> markers = scan::availableMarkers();
     const qsizetype newFrom = std::min(m_availableFrom, text.size());
@@ -65,8 +66,10 @@ void ResponseTail::scanAvailable(const QString &text, UniqueList &available)
     std::sort(names.begin(), names.end());
     for (const auto &[at, start] : names) {
         const qsizetype close = scan::availableNameEnd(folded, start);
-        if (close >= 0 && base + close >= newFrom)
-            AddAvailableToList(folded.mid(start, close - start), available);
+        if (close >= 0 && base + close >= newFrom) {
+            const QString name = folded.mid(start, close - start);
+            AddAvailableToList(admit ? admit(name) : name, available);
+        }
     }
 }
 

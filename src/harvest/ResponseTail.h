@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace zandrel {
@@ -22,7 +23,8 @@ public:
     void reset();
 
     // createavailablelist() and createweblist() over `text`, reading only what changed.
-    void scanAvailable(const QString &text, UniqueList &available);
+    void scanAvailable(const QString &text, UniqueList &available,
+                       const std::function<QString(const QString &)> &admit = {});
     void scanLinks(const QString &text, UniqueList &links);
 
     // replaceit(text, stext, QString()): returns the change to make; the caller makes it.

@@ -16,7 +16,8 @@ QVariant UniqueList::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= count())
         return {};
-    if (role == Qt::DisplayRole || role == Qt::EditRole)
+    // The tool tip shows an entry cut short by the list's width whole.
+    if (role == Qt::DisplayRole || role == Qt::EditRole || role == Qt::ToolTipRole)
         return m_entries.at(index.row());
     return {};
 }

@@ -67,4 +67,13 @@ bool SettingsStore::contains(const QString &application, const QString &section,
     return file(application).contains(keyPath(section, key));
 }
 
+QStringList SettingsStore::keys(const QString &application, const QString &section) const
+{
+    QSettings &settings = file(application);
+    settings.beginGroup(section);
+    const QStringList keys = settings.childKeys();
+    settings.endGroup();
+    return keys;
+}
+
 } // namespace zandrel

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -24,6 +25,8 @@ public:
     void setValue(const QString &application, const QString &section, const QString &key,
                   const QString &value);
     bool contains(const QString &application, const QString &section, const QString &key) const;
+    // The keys set in a section.
+    QStringList keys(const QString &application, const QString &section) const;
 
     QString folder() const { return m_folder; }
     QString fileName(const QString &application) const;

@@ -1,12 +1,13 @@
 #include "Report.h"
 
+#include "Csv.h"
 #include "harvest/UniqueList.h"
 #include "platform/EventYield.h"
-#include "whois/Replaceit.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSaveFile>
 #include <QUrl>
 
@@ -130,20 +131,11 @@ WriteOutcome writeWhole(const QString &path, const QString &text, const ReportWr
 
 } // namespace
 
-QString reportStamp(const QDateTime &when, const QLocale &locale)
+QString reportStamp(const QDateTime &when)
 {
-    QString timeFormat = locale.timeFormat(QLocale::ShortFormat);
-    // Two reports in the same minute must not share a name.
-    if (!timeFormat.contains(u's')) {
-        const qsizetype minutes = timeFormat.indexOf(u"mm");
-        if (minutes >= 0)
-            timeFormat.insert(minutes + 2, u":ss");
-    }
-    const QString text = locale.toString(when.date(), QLocale::ShortFormat) + u' '
-        + locale.toString(when.time(), timeFormat);
-    QString stamp = replaceit(text, QStringLiteral("/"), QStringLiteral("-"));
-    stamp = replaceit(stamp, QStringLiteral(":"), QStringLiteral("_"));
-    return replaceit(stamp, QStringLiteral(" "), QStringLiteral("_"));
+    // One form on every locale: ASCII digits, a four-digit year, seconds so that two reports in the
+    // same minute get different names, and nothing a file system could refuse.
+    return QLocale::c().toString(when, QStringLiteral("MM-dd-yyyy_hh_mm_ss_AP"));
 }
 
 QString composeLinkText(const QStringList &links)
@@ -210,12 +202,25 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
     };
     const QLatin1StringView textExtension = ReportExtensions[0];
     const QLatin1StringView htmlExtension = ReportExtensions[1];
+    const QLatin1StringView csvExtension = ReportExtensions[2];
 
     const QString linkText = composeLinkText(input.links ? input.links->entries() : QStringList());
+    const QString csvText = composeCsv(input.records);
+    // The lists go first, the two of them or neither.
+    const auto writeLists = [&](const QString &dir) {
+        result.textPath = pathIn(dir, textExtension);
+        result.csvPath = pathIn(dir, csvExtension);
+        WriteOutcome outcome = writeWhole(result.textPath, linkText, m_write);
+        if (outcome.ok) {
+            outcome = writeWhole(result.csvPath, csvText, m_write);
+            if (!outcome.ok)
+                QFile::remove(result.textPath);
+        }
+        return outcome;
+    };
     result.folder = folder;
     base = freeBaseName(folder, baseName);
-    result.textPath = pathIn(folder, textExtension);
-    WriteOutcome written = writeWhole(result.textPath, linkText, m_write);
+    WriteOutcome written = writeLists(folder);
     const auto switchToFallback = [&]() {
         const QString firstError = written.error;
         result.usedFallback = true;
@@ -225,8 +230,7 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
                        QStringLiteral("Could not create %1").arg(QDir::toNativeSeparators(fallbackFolder))};
         } else {
             base = freeBaseName(fallbackFolder, baseName);
-            result.textPath = pathIn(fallbackFolder, textExtension);
-            written = writeWhole(result.textPath, linkText, m_write);
+            written = writeLists(fallbackFolder);
         }
         if (!written.ok)
             written.error = firstError + QStringLiteral("; ") + written.error;
@@ -235,6 +239,7 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
         switchToFallback();
     if (!written.ok) {
         result.textPath.clear();
+        result.csvPath.clear();
         result.error = written.error;
         return result;
     }
@@ -257,14 +262,26 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
         html += RegistrarHomePage;
         html += AnchorMiddle;
         html += u"http://www.";
+        // Every entry carries its own TLD.
         html += escapeHtml(domain);
-        if (!input.comSuffix)
-            html += u".com";
         html += CrLf;
         html += u"</td></tr>";
         html += CrLf;
     }
     appendTableEnd(html);
+
+    if (!input.notAnswered.isEmpty()) {
+        appendTableStart(html, u"Not Answered", u"#FF9966");
+        for (const auto &[name, why] : input.notAnswered) {
+            html += u"<tr><td>";
+            html += escapeHtml(name);
+            html += u"</td><td>";
+            html += escapeHtml(why);
+            html += u"</td></tr>";
+            html += CrLf;
+        }
+        appendTableEnd(html);
+    }
 
     appendTableStart(html, u"Existing Domains", u"00FFFF");
     // The list is read live: rows added or removed while the report yields show up here.
@@ -296,11 +313,12 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
     result.htmlPath = pathIn(result.folder, htmlExtension);
     written = writeWhole(result.htmlPath, html, m_write);
     if (!written.ok && !result.usedFallback) {
-        // Both files belong together, so the text file moves with the report.
-        const QString firstTextPath = result.textPath;
+        // The files belong together, so the lists move with the report.
+        const QStringList firstLists {result.textPath, result.csvPath};
         switchToFallback();
         if (written.ok) {
-            QFile::remove(firstTextPath);
+            for (const QString &path : firstLists)
+                QFile::remove(path);
             result.htmlPath = pathIn(result.folder, htmlExtension);
             written = writeWhole(result.htmlPath, html, m_write);
         }

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "verdict/Verdict.h"
+
 #include <QDateTime>
-#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -22,7 +23,9 @@ struct ReportInput
     QStringList available;
     QStringList prefixes;
     QStringList suffixes;
-    bool comSuffix = true;
+    // Names the run could not judge, with the reason; their section is left out when empty.
+    QList<QPair<QString, QString>> notAnswered;
+    QList<LookupRecord> records {}; // every name looked up in the run, for the ".csv"
 };
 
 struct ReportResult
@@ -30,6 +33,7 @@ struct ReportResult
     bool ok = false;
     QString textPath;
     QString htmlPath;
+    QString csvPath;
     QString folder; // where the files went
     bool usedFallback = false; // the program's folder could not be written
     QString error; // why the write failed, when it did
@@ -38,9 +42,8 @@ struct ReportResult
 // The registrar's home page, linked from every available domain.
 inline constexpr char16_t RegistrarHomePage[] = u"http://www.networksolutions.com/";
 
-// The report's base name: the date and time in the locale's short date and its time with
-// seconds, "/" made "-", ":" made "_" and " " made "_".
-QString reportStamp(const QDateTime &when, const QLocale &locale);
+// The report's base name, "MM-dd-yyyy_hh_mm_ss_AP" (12-hour, AM or PM) whatever the locale.
+QString reportStamp(const QDateTime &when);
 
 // The ".txt" file: every existing-domain address, each followed by CR LF.
 QString composeLinkText(const QStringList &links);
@@ -51,15 +54,15 @@ QString escapeHtml(const QString &text);
 QString encodeQueryTerm(const QString &term);
 
 // The files of one report, by extension; all share one base name.
-inline constexpr std::array<QLatin1StringView, 2> ReportExtensions {QLatin1StringView(".txt"),
-                                                                    QLatin1StringView(".htm")};
+inline constexpr std::array<QLatin1StringView, 3> ReportExtensions {
+    QLatin1StringView(".txt"), QLatin1StringView(".htm"), QLatin1StringView(".csv")};
 
 // `baseName`, or else `baseName` with "-2", "-3" … after it: the first under which no file of the
 // report is in `folder`, not even a symbolic link (which a save would follow).
 QString freeBaseName(const QString &folder, const QString &baseName);
 
-// Writes the ".txt" and ".htm" report files. Each file is written whole or not at all, and never
-// over an existing file.
+// Writes the ".txt", ".csv" and ".htm" report files, all in one folder. Each file is written whole
+// or not at all, and never over an existing file.
 class ReportWriter
 {
 public:

@@ -1,12 +1,15 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
 
 namespace zandrel {
+
+struct RegistryRules;
 
 // What one lookup says about one name. Free only when the name's own registry said so.
 enum class VerdictKind { Free, Taken, Unknown, NotRegistrable };
@@ -35,17 +38,65 @@ inline const QString RateLimited = QStringLiteral("rate-limited");
 inline const QString Unrecognised = QStringLiteral("unrecognised");
 } // namespace reason
 
+// How a lookup's exchange with its server ended, whatever the transport.
+enum class LookupEnd {
+    Answered, // the server sent its answer and closed
+    ConnectionFailed, // refused, unreachable, or no connection within the wait
+    CutOff, // a time or size limit closed it
+    NoAnswer, // connected, but nothing came
+    Abandoned // given up by the user (a stopped search)
+};
+
+// The verdict for `aceName` from this lookup's own answer text, read by the rules of the name's
+// TLD: free when a not-found phrase (naming this name) is there, taken when the record marker
+// names it, unknown with a reason otherwise. A rate-limit phrase always makes it unknown.
+Verdict decideVerdict(const QString &answer, const QString &aceName, const RegistryRules &rules,
+                      LookupEnd end);
+
+// Whether `text` holds `phrase`, case ignored, "{name}" standing for `aceName` as a whole name and
+// a run of blanks matching any run of blanks, tabs and line breaks.
+bool holdsPhrase(const QString &text, const QString &phrase, const QString &aceName);
+
 // One finished lookup of a combination search (or of a single search), as the driver reports it
 // to whoever records the run.
 struct LookupRecord
 {
     qint64 index = 0; // 1-based position in the run ("Searching 3 of 12" is index 3)
     QString name; // the full name asked (term, plus ".com" when appended), as the user typed it
+    bool judged = true; // false: not a domain name (a registrar or host query), so no verdict
     Verdict verdict;
     QString server; // "host:port" or a base URL; empty when no server was asked
     QDateTime checkedAt; // UTC
     QStringList addedAvailable; // entries this lookup added to the Available list
     QStringList addedLinks; // entries this lookup added to the list of existing domains
+
+    friend bool operator==(const LookupRecord &, const LookupRecord &) = default;
+};
+
+// The verdicts of the last run by name, in the order the names were first asked; a name asked
+// again keeps its place and takes its new verdict.
+class RunTally
+{
+public:
+    struct Row
+    {
+        QString name;
+        Verdict verdict;
+    };
+
+    void clear();
+    void record(const QString &name, const Verdict &verdict);
+    int count(VerdictKind kind) const;
+    // Unknown and not registrable together.
+    int notAnswered() const { return count(VerdictKind::Unknown) + count(VerdictKind::NotRegistrable); }
+    QList<Row> notAnsweredRows() const;
+    QStringList unknownNames() const;
+    // "free N · taken N · not answered N"
+    QString countsText() const;
+
+private:
+    QList<Row> m_rows;
+    QHash<QString, qsizetype> m_index;
 };
 
 } // namespace zandrel

@@ -14,18 +14,21 @@ WhoisLookup::WhoisLookup(TcpClient &client, EventYield &yield, QObject *parent)
     m_total.setSingleShot(true);
     connect(&m_idle, &QTimer::timeout, this, [this] {
         giveUp(QStringLiteral("Connection closed: no data from the server for %1 seconds.")
-                   .arg(m_limits.idleMs / 1000.0));
+                   .arg(m_limits.idleMs / 1000.0),
+               m_answer.isEmpty() ? LookupEnd::NoAnswer : LookupEnd::CutOff);
     });
     connect(&m_total, &QTimer::timeout, this, [this] {
         giveUp(QStringLiteral("Connection closed: the response took longer than %1 seconds.")
-                   .arg(m_limits.totalMs / 1000.0));
+                   .arg(m_limits.totalMs / 1000.0),
+               m_answer.isEmpty() ? LookupEnd::NoAnswer : LookupEnd::CutOff);
     });
     connect(&m_client, &TcpClient::connectionEvent, this, &WhoisLookup::onConnection);
     connect(&m_client, &TcpClient::dataEvent, this, &WhoisLookup::onData);
     connect(&m_client, &TcpClient::bytesArrived, this, &WhoisLookup::onBytes);
     connect(&m_client, &TcpClient::limitExceeded, this, [this] {
-        giveUp(QStringLiteral("Connection closed: the response is larger than %1 bytes.")
-                   .arg(m_limits.maxBytes));
+        giveUp(
+            QStringLiteral("Connection closed: the response is larger than %1 bytes.").arg(m_limits.maxBytes),
+            LookupEnd::CutOff);
     });
     connect(&m_client, &TcpClient::disconnectionEvent, this, &WhoisLookup::onDisconnection);
 }
@@ -36,6 +39,8 @@ bool WhoisLookup::SearchCurrent(const QString &queryLine)
     m_total.stop();
     m_active = true;
     m_attemptDone = false;
+    m_answer.clear();
+    m_ended = LookupEnd::ConnectionFailed;
     const quint64 serial = ++m_serial;
     m_client.setRemoteHost(m_server.host);
     m_client.setRemotePort(m_server.port);
@@ -45,6 +50,7 @@ bool WhoisLookup::SearchCurrent(const QString &queryLine)
     m_yield.waitUntil([this] { return m_client.isConnected() || m_attemptDone; }, m_limits.connectWaitMs);
 
     if (m_client.isConnected()) {
+        m_ended = LookupEnd::NoAnswer;
         m_client.send(queryLine);
         m_idle.start(m_limits.idleMs);
         m_total.start(m_limits.totalMs);
@@ -61,15 +67,9 @@ bool WhoisLookup::SearchCurrent(const QString &queryLine)
     return false;
 }
 
-void WhoisLookup::abandon()
+void WhoisLookup::abandon(const QString &why)
 {
-    if (!m_active)
-        return;
-    const QString rest = m_client.takeRest();
-    m_client.close();
-    if (!rest.isEmpty())
-        emit responseText(rest);
-    end();
+    giveUp(why, LookupEnd::Abandoned);
 }
 
 void WhoisLookup::onConnection(int status, const QString &description)
@@ -84,6 +84,8 @@ void WhoisLookup::onConnection(int status, const QString &description)
 
 void WhoisLookup::onData(const QString &text)
 {
+    if (m_active)
+        m_answer += text;
     emit responseText(text);
 }
 
@@ -95,16 +97,21 @@ void WhoisLookup::onBytes()
 
 void WhoisLookup::onDisconnection()
 {
+    if (m_active)
+        m_ended = LookupEnd::Answered;
     end();
 }
 
-void WhoisLookup::giveUp(const QString &why)
+void WhoisLookup::giveUp(const QString &why, LookupEnd how)
 {
     if (!m_active)
         return;
     // What arrived before the limit is shown, the last line too.
     const QString rest = m_client.takeRest();
     m_client.close();
+    m_ended = how;
+    if (!rest.isEmpty())
+        m_answer += rest;
     emit responseText(rest + QStringLiteral("\r\n") + why + QStringLiteral("\r\n"));
     end();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "QueryLine.h"
+#include "verdict/Verdict.h"
 
 #include <QObject>
 #include <QTimer>
@@ -32,6 +33,7 @@ public:
     WhoisLookup(TcpClient &client, EventYield &yield, QObject *parent = nullptr);
 
     void setServer(const ServerAddress &server) { m_server = server; }
+    const ServerAddress &server() const { return m_server; }
     void setLimits(const LookupLimits &limits) { m_limits = limits; }
     const LookupLimits &limits() const { return m_limits; }
 
@@ -41,11 +43,15 @@ public:
     // returns always sees the end after it.
     bool SearchCurrent(const QString &queryLine);
 
-    // Gives up the lookup in progress, if any: shows what arrived, closes the connection and ends
-    // it now.
-    void abandon();
+    // Gives up the lookup in progress, if any: shows what arrived, closes the connection, adds
+    // `why` to the response text on a line of its own and ends the lookup now.
+    void abandon(const QString &why);
 
     bool inProgress() const { return m_active; }
+
+    // The last lookup's own answer (the server's text only, lines ended by CR LF) and how it ended.
+    const QString &answer() const { return m_answer; }
+    LookupEnd endedHow() const { return m_ended; }
 
 signals:
     // Text for the response box, line ends included.
@@ -57,7 +63,7 @@ private:
     void onData(const QString &text);
     void onBytes();
     void onDisconnection();
-    void giveUp(const QString &why);
+    void giveUp(const QString &why, LookupEnd how);
     void end();
 
     TcpClient &m_client;
@@ -66,6 +72,8 @@ private:
     LookupLimits m_limits;
     QTimer m_idle;
     QTimer m_total;
+    QString m_answer;
+    LookupEnd m_ended = LookupEnd::NoAnswer;
     bool m_active = false;
     bool m_attemptDone = false;
     quint64 m_serial = 0; // tells a posted end from the lookup it belongs to

@@ -1,6 +1,7 @@
 // Start-up, settings, word lists, one lookup and the small commands, without a window.
 #include "WhoRig.h"
 
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -77,23 +78,33 @@ private slots:
         WhoRig rig;
         rig.settings.setValue(Keltrow, Application, u"KelEdit"_s, u"\"/opt/my editor\" --new-window"_s);
         rig.who->Form_Load();
-        const QString path = u"/tmp/a folder/pre fix.txt; rm -rf ~"_s;
+        // A list not there yet is created empty first.
+        const QString path = rig.programDir.filePath(u"pre fix.txt; rm -rf ~"_s);
         rig.state().PrefixPath.setText(path);
         rig.who->EditPrefix();
         QCOMPARE(rig.launcher.started.size(), 1);
         QCOMPARE(rig.launcher.started.first().first, u"/opt/my editor"_s);
         QCOMPARE(rig.launcher.started.first().second, (QStringList {u"--new-window"_s, path}));
+        QCOMPARE(QFileInfo(path).size(), 0);
 
         // A typed path starting with "-" reaches the editor as an absolute path, never as an option.
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(rig.programDir.path()));
         rig.state().PrefixPath.setText(u"-n x.txt"_s);
         rig.who->EditPrefix();
-        QCOMPARE(rig.launcher.started.last().second.last(), QDir::current().absoluteFilePath(u"-n x.txt"_s));
+        QVERIFY(QDir::setCurrent(before));
+        QCOMPARE(rig.launcher.started.last().second.last(), rig.programDir.filePath(u"-n x.txt"_s));
 
-        // An editor that cannot start is reported and changes nothing.
+        // An editor that cannot start, a list that cannot be created and no list at all are reported.
         rig.launcher.succeed = false;
         QSignalSpy notices(rig.who.get(), &WhoController::notice);
         rig.who->EditSuffix();
-        QCOMPARE(notices.size(), 1);
+        for (const QString &bad : {rig.programDir.filePath(u"no folder/p.txt"_s), QString()}) {
+            rig.state().PrefixPath.setText(bad);
+            rig.who->EditPrefix();
+        }
+        QCOMPARE(notices.size(), 3);
+        QCOMPARE(rig.launcher.started.size(), 3);
     }
 
     // The exact response text is the window test's; here, what the procedures make of answers.
@@ -106,7 +117,10 @@ private slots:
                              "No match for \"FREE-ONE.COM\".\r\n"});
         QVERIFY(rig.lookUp());
         QCOMPARE(rig.server.queries(), QList<QByteArray> {"DO example.com\r\n"});
-        QCOMPARE(rig.state().Available.entries(), QStringList {u"free-one.com"_s});
+        // Only the name asked can be found free: a "No match" for another name adds nothing.
+        QCOMPARE(rig.state().Available.entries(), QStringList());
+        rig.who->mAvailable_Click();
+        QCOMPARE(rig.state().Available.entries(), QStringList());
         // A no-match answer further on keeps the ".com" names out of the existing domains.
         QCOMPARE(rig.state().LinkList.entries(), QStringList {u"www.a.iana-servers.net"_s});
 
@@ -123,6 +137,39 @@ private slots:
         rig.state().ClearEachSearch = true;
         QVERIFY(rig.lookUp());
         QVERIFY(rig.state().tResponse.text().startsWith(u"Connection failed: "_s));
+    }
+
+    // A TLD without a row: the IANA server names its server once, and a later start remembers it.
+    // A TLD without a WHOIS server goes to RDAP, which knows none for it either.
+    void referralFromIana()
+    {
+        const QString NoServerForYy
+            = u"No WHOIS server is known for .yy\r\nNo RDAP service is known for .yy\r\n"_s;
+        WhoRig rig;
+        ScriptedWhoisServer iana;
+        iana.setReplyFor([](const QByteArray &query) {
+            if (query == "zz\r\n")
+                return ScriptedWhoisServer::Reply {"domain:       ZZ\r\nwhois:        localhost\r\n"};
+            return ScriptedWhoisServer::Reply {"domain:       YY\r\nwhois:\r\n"};
+        });
+        rig.settings.setValue(Zandrel, u"Servers"_s, u"iana"_s, iana.address());
+        rig.serverOption.clear();
+        rig.start();
+        rig.state().ComSuffix = false;
+        rig.state().SearchTerm.setText(u"myshop.zz"_s);
+        QVERIFY(rig.lookUp());
+        QCOMPARE(rig.who->lastRecord().server, u"localhost:43"_s);
+        rig.state().SearchTerm.setText(u"myshop.yy"_s);
+        QVERIFY(rig.lookUp());
+        QCOMPARE(rig.state().tResponse.text(), NoServerForYy);
+        QCOMPARE(rig.who->lastRecord().verdict, (Verdict {VerdictKind::Unknown, reason::NoAnswer}));
+
+        rig.start();
+        rig.state().ComSuffix = false;
+        rig.state().SearchTerm.setText(u"again.yy"_s);
+        QVERIFY(rig.lookUp());
+        QCOMPARE(rig.state().tResponse.text(), NoServerForYy);
+        QCOMPARE(iana.queries(), (QList<QByteArray> {"zz\r\n", "yy\r\n"}));
     }
 
     void clearCommandsDiffer()

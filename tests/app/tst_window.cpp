@@ -1,5 +1,6 @@
 // The real window on the offscreen platform: controls by name, typing, a lookup against a local
-// server, menus, label presses, the About window and the resize rule.
+// server, menus, label presses, the About window and the resize rule. The key tests need the X11
+// key scheme and run again under Xvfb on the xcb platform (see tests/CMakeLists.txt).
 #include "WhoRig.h"
 #include "app/Layout.h"
 #include "app/Who.h"
@@ -10,7 +11,9 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -28,6 +31,15 @@ class tst_Window : public QObject
     static T *control(Who &window, const char *name)
     {
         return window.findChild<T *>(QString::fromLatin1(name));
+    }
+
+    // Xvfb runs no window manager: the window asks for the focus itself.
+    static void showActive(Who &window)
+    {
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
     }
 
 private slots:
@@ -67,6 +79,14 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.windowTitle(), u"Zandrel"_s);
         QVERIFY(!control<QAction>(window, "mAvailable")->isEnabled());
+        const QList<QAction *> results = control<QMenu>(window, "mResponse")->actions();
+        QCOMPARE(results.indexOf(control<QAction>(window, "mSearchUnanswered")),
+                 results.indexOf(control<QAction>(window, "mAvailable")) + 1);
+        // The counts stay in sight while a notice shows.
+        auto *counts = control<QLabel>(window, "Counts");
+        emit rig.who->notice(u"a notice"_s);
+        QCOMPARE(counts->text(), u"free 0 \u00b7 taken 0 \u00b7 not answered 0"_s);
+        QVERIFY(counts->isVisible());
         if (qFuzzyCompare(window.twipsPerPixelX(), 15.0)) {
             QCOMPARE(control<QWidget>(window, "SearchTerm")->geometry(), QRect(45, 3, 125, 21));
             QCOMPARE(window.frameGeometry().size(), QSize(620, 460));
@@ -79,6 +99,79 @@ private slots:
                                      / window.twipsPerPixelX())));
         QCOMPARE(control<QWidget>(window, "LinkList")->geometry().bottom() + 1,
                  window.centralWidget()->height());
+        // The status bar's arrival takes its height from the client area, and the lists follow.
+        emit rig.who->notice(u"Something to say"_s);
+        QTRY_COMPARE(control<QWidget>(window, "LinkList")->geometry().bottom() + 1,
+                     window.centralWidget()->height());
+        QCOMPARE(control<QWidget>(window, "Available")->geometry().bottom() + 1,
+                 window.centralWidget()->height());
+
+        // No caption runs past its design rectangle into the box beside it.
+        for (const QWidget *caption : window.centralWidget()->findChildren<QWidget *>()) {
+            if (caption->inherits("QLabel") || caption->inherits("QCheckBox")
+                || caption->inherits("QRadioButton"))
+                QVERIFY2(caption->sizeHint().width() <= caption->width(), qPrintable(caption->objectName()));
+        }
+    }
+
+    // Under X11 a line edit claims Ctrl+E and Ctrl+K as editing keys; the menus still get them.
+    void menuKeysFromEveryKindOfBox_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QKeyCombination>("key");
+        QTest::addColumn<QString>("action");
+        QTest::newRow("Domain box") << u"SearchTerm"_s << (Qt::CTRL | Qt::Key_E) << u"mGoKeltrow"_s;
+        QTest::newRow("combo box's edit field")
+            << u"Prefix"_s << (Qt::CTRL | Qt::Key_K) << u"mClearResponse"_s;
+        QTest::newRow("path box") << u"SuffixPath"_s << (Qt::CTRL | Qt::Key_E) << u"mGoKeltrow"_s;
+        QTest::newRow("Delay") << u"Delay"_s << QKeyCombination(Qt::Key_F2) << u"mEditSuffixList"_s;
+    }
+    void menuKeysFromEveryKindOfBox()
+    {
+        if (QGuiApplication::platformName() != u"xcb"_s)
+            QSKIP("Key tests run on the xcb platform");
+        QFETCH(QString, box);
+        QFETCH(QKeyCombination, key);
+        WhoRig rig;
+        Who window(*rig.who);
+        showActive(window);
+        QWidget *focused = control<QWidget>(window, qPrintable(box));
+        if (auto *combo = qobject_cast<QComboBox *>(focused))
+            focused = combo->lineEdit();
+        focused->setFocus();
+        QFETCH(QString, action);
+        QSignalSpy ran(window.findChild<QAction *>(action), &QAction::triggered);
+        QTest::keyClick(focused, key.key(), key.keyboardModifiers());
+        QCOMPARE(ran.size(), 1);
+    }
+
+    // Focus alone opens nothing; the arrow keys and a left click do; a right click does neither.
+    // Enter in the Domain box searches.
+    void keysAndClicksInTheLists()
+    {
+        if (QGuiApplication::platformName() != u"xcb"_s)
+            QSKIP("Key tests run on the xcb platform");
+        WhoRig rig;
+        Who window(*rig.who);
+        rig.state().LinkList.addUnique(u"www.a.com"_s);
+        rig.state().LinkList.addUnique(u"www.b.com"_s);
+        showActive(window);
+        auto *links = control<QListView>(window, "LinkList");
+        links->setFocus(Qt::TabFocusReason);
+        QVERIFY(rig.launcher.opened.isEmpty() && rig.clipboard.texts.isEmpty());
+        QTest::keyClick(links, Qt::Key_Down);
+        const QPoint first = links->visualRect(links->model()->index(0, 0)).center();
+        QTest::mouseClick(links->viewport(), Qt::RightButton, {}, first);
+        QCOMPARE(rig.launcher.opened, QStringList {u"http://www.b.com"_s});
+        QTest::mouseClick(links->viewport(), Qt::LeftButton, {}, first);
+        QCOMPARE(rig.launcher.opened, (QStringList {u"http://www.b.com"_s, u"http://www.a.com"_s}));
+        QCOMPARE(rig.clipboard.texts, rig.launcher.opened);
+
+        auto *term = control<QLineEdit>(window, "SearchTerm");
+        term->setFocus();
+        QTest::keyClicks(term, u"example"_s);
+        QTest::keyClick(term, Qt::Key_Return);
+        QTRY_COMPARE(rig.server.queries().size(), 1);
     }
 
     void typingAndSearchingThroughTheWindow()
@@ -100,12 +193,7 @@ private slots:
                                 "Registrar: R\n"));
         QCOMPARE(control<QPlainTextEdit>(window, "tResponse")->textCursor().position(), 0);
 
-        // Clicking an existing domain opens it and copies it.
-        auto *links = control<QListView>(window, "LinkList");
-        QCOMPARE(links->model()->rowCount(), 1);
-        links->setCurrentIndex(links->model()->index(0, 0));
-        QCOMPARE(rig.launcher.opened, QStringList {u"http://www.example.com"_s});
-        QCOMPARE(rig.clipboard.texts, QStringList {u"http://www.example.com"_s});
+        QCOMPARE(control<QListView>(window, "LinkList")->model()->rowCount(), 1);
 
         // A text copied out of the response box into the removal box is found again in the responses.
         auto *response = control<QPlainTextEdit>(window, "tResponse");
@@ -124,6 +212,50 @@ private slots:
         auto *suffix = control<QComboBox>(window, "Suffix");
         QTest::keyClicks(suffix->lineEdit(), u"net"_s);
         QCOMPARE(control<QLineEdit>(window, "SearchTerm")->text(), u"mynet"_s);
+    }
+
+    // The File menu's run items, and the progress fields while a search runs.
+    void resumeItemsAndProgress()
+    {
+        WhoRig rig;
+        rig.useWordLists("a\r\nb\r\n", "x\r\n");
+        Who window(*rig.who);
+        rig.who->Form_Load();
+        rig.who->delayTimer().setInterval(5);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QStringList items;
+        for (QAction *action : control<QMenu>(window, "mFile")->actions())
+            items << (action->isSeparator() ? u"-"_s : action->text());
+        QCOMPARE(items,
+                 (QStringList {u"Explore &Directory"_s, u"-"_s, u"Clear &All"_s, u"Resume Search"_s,
+                               u"Write Report Now"_s, u"-"_s, u"E&xit"_s}));
+        auto *resume = control<QAction>(window, "mResumeSearch");
+        auto *writeReport = control<QAction>(window, "mWriteReport");
+        QVERIFY(!resume->isEnabled() && !writeReport->isEnabled());
+
+        auto *bar = control<QProgressBar>(window, "Progress");
+        QVERIFY(bar->isHidden());
+        QList<QPair<int, int>> seen; // the bar's value and maximum at each query
+        rig.server.setReplyFor([&](const QByteArray &) {
+            seen << qMakePair(bar->isVisible() ? bar->value() : -1, bar->maximum());
+            rig.who->cbStopRunning_Click();
+            return ScriptedWhoisServer::Reply {"Domain Name: AX.COM\r\n"};
+        });
+        QTest::mouseClick(control<QPushButton>(window, "SearchCombinations"), Qt::LeftButton);
+        QCOMPARE(seen, (QList<QPair<int, int>> {{0, 2}}));
+        QVERIFY(bar->isHidden());
+        QVERIFY(resume->isEnabled() && writeReport->isEnabled());
+
+        rig.server.setReplyFor([&](const QByteArray &) {
+            seen << qMakePair(bar->value(), bar->maximum());
+            writeReport->trigger(); // written, not shown, while the search runs
+            return ScriptedWhoisServer::Reply {"Domain Name: BX.COM\r\n"};
+        });
+        resume->trigger();
+        QCOMPARE(seen.last(), qMakePair(1, 2));
+        QVERIFY(!resume->isEnabled());
+        QCOMPARE(rig.launcher.opened.size(), 1); // only the finished run's report was shown
     }
 
     void menusLabelsAndAbout()

@@ -35,11 +35,17 @@ void TestWordList::parse_data()
     QTest::newRow("quoted comma") << QByteArray("\"shop,store\"\r\n") << words("shop,store");
     QTest::newRow("quoted then more") << QByteArray("\"a,b\",c\r\nd") << words("a,b|c|d");
     QTest::newRow("doubled quote") << QByteArray("\"say \"\"hi\"\"\"") << words("say \"hi\"");
-    QTest::newRow("unclosed quote") << QByteArray("\"open,end\r\n") << words("open,end\r\n");
-    QTest::newRow("comma at end of file") << QByteArray("a,") << words("a|");
+    QTest::newRow("unclosed quote ends at line end")
+        << QByteArray("\"open,end\r\nb,c\nd") << words("open,end|b|c|d");
+    QTest::newRow("comma at end of file") << QByteArray("a,b,") << words("a|b");
+    QTest::newRow("comma before line end") << QByteArray("a,b,\r\n") << words("a|b|");
     QTest::newRow("blanks kept") << QByteArray(" shop , store\r\n") << words(" shop | store");
     QTest::newRow("BOM skipped") << QByteArray("\xEF\xBB\xBFmy\r\nyour\r\n") << words("my|your");
     QTest::newRow("UTF-8") << QByteArray("caf\xC3\xA9\r\n\xE6\x97\xA5") << words("caf\xC3\xA9|\xE6\x97\xA5");
+    QTest::newRow("Windows-1252 as a whole")
+        << QByteArray("caf\xE9\r\n\xC3\xA9\x80") << words("caf\xC3\xA9|\xC3\x83\xC2\xA9\xE2\x82\xAC");
+    QTest::newRow("UTF-16 LE") << QByteArray("\xFF\xFEm\0y\0,\0\xE9\0", 10) << words("my|\xC3\xA9");
+    QTest::newRow("UTF-16 BE") << QByteArray("\xFE\xFF\0m\0y\0\n\0\xE9", 10) << words("my|\xC3\xA9");
 }
 
 void TestWordList::parse()

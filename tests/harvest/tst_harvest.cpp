@@ -86,6 +86,9 @@ void TestHarvest::links_data()
     QTest::newRow("lone line feed does not stop") << u"x a\nb.gov"_s << list("www.a\nb.gov");
     QTest::newRow("filters") << crlf("at whois.nic.org host@mail.net internic.net a..b.com ok.edu\n")
                              << list("www.ok.edu");
+    QTest::newRow("URLs are not hosts")
+        << crlf("Registrar URL: http://www.example-registrar.com\nsee https://icann.org/epp\n")
+        << QStringList();
     QTest::newRow("passes in suffix order") << crlf("x a.gov b.edu c.net d.org e.com\n")
                                             << list("www.e.com|www.d.org|www.c.net|www.b.edu|www.a.gov");
     QTest::newRow("historical no match") << crlf("No match for domain \"FREE.COM\".\n") << QStringList();

@@ -2,6 +2,7 @@
 
 #include "harvest/UniqueList.h"
 #include "platform/EventYield.h"
+#include "report/Csv.h"
 
 #include <QDir>
 #include <QFile>
@@ -69,7 +70,10 @@ private slots:
     void escapesLinks();
     void fallsBack_data();
     void fallsBack();
+    void stamp_data();
     void stamp();
+    void csv_data();
+    void csv();
 };
 
 void TestReport::writesExpectedFiles_data()
@@ -82,11 +86,11 @@ void TestReport::writesExpectedFiles_data()
 
     const QString data = QStringLiteral(ZANDREL_TEST_DATA "/report/");
     const QString step = u"yield|Building HTML for existing domain %1 of 2|"_s;
-    QTest::newRow("small") << "www.alpha.com|www.beta-2.org|www.gamma.net"
-                           << ReportInput {nullptr, split("myshop.com|yourshop.com"), split("my|your"),
-                                           split("shop")}
-                           << (step.arg(0) + step.arg(1) + step.arg(2) + u"yield|yield"_s).split(u'|')
-                           << readAll(data + u"small.txt"_s) << readAll(data + u"small.htm"_s);
+    QTest::newRow("small")
+        << "www.alpha.com|www.beta-2.org|www.gamma.net"
+        << ReportInput {nullptr, split("myshop.com|yourshop.com"), split("my|your"), split("shop"), {}}
+        << (step.arg(0) + step.arg(1) + step.arg(2) + u"yield|yield"_s).split(u'|')
+        << readAll(data + u"small.txt"_s) << readAll(data + u"small.htm"_s);
     QTest::newRow("empty lists") << "" << ReportInput() << split("yield|yield") << QByteArray()
                                  << readAll(data + u"empty.htm"_s);
 }
@@ -105,20 +109,29 @@ void TestReport::writesExpectedFiles()
     QTEST(events, "events");
     QTEST(readAll(result.textPath), "text");
     QTEST(readAll(result.htmlPath), "html");
+    QCOMPARE(readAll(result.csvPath), composeCsv(input.records).toUtf8());
 }
 
 void TestReport::escapesLinks()
 {
-    // Markup in a term, an available name and an existing host; ".com" is added to available names.
+    // Markup in a term, an available name, an unanswered name and an existing host. An available
+    // name carries its own TLD; the unanswered get their own section.
     const QString existing = u"www.e.com'><script>"_s;
     QTemporaryDir dir;
-    const ReportResult result = save(
-        existing, {nullptr, split("x'y<&"), split("a<b&c'd|big caf\u00e9"), {}, false}, dir.path(), {});
+    const ReportResult result = save(existing,
+                                     {nullptr,
+                                      split("x'y<&.org"),
+                                      split("a<b&c'd|big caf\u00e9"),
+                                      {},
+                                      {{u"b<i>.org"_s, u"rate-limited"_s}}},
+                                     dir.path(), {});
     const QString html = QString::fromUtf8(readAll(result.htmlPath));
     for (const QString &piece : split("q=a%3Cb%26c%27d&kl=XX&stype=stext='>a&lt;b&amp;c&#39;d\r\n|"
                                       "query=a%3Cb%26c%27d'>a&lt;b&amp;c&#39;d\r\n|"
                                       "?MT=big%20caf%C3%A9&SM=MC&DV=0&LG=any&DC=10&DE=2'>big caf\u00e9\r\n|"
-                                      "networksolutions.com/'>http://www.x&#39;y&lt;&amp;.com\r\n|"
+                                      "networksolutions.com/'>http://www.x&#39;y&lt;&amp;.org\r\n|"
+                                      "</table>\r\n<p align='center'><b>Not Answered</b></p>|"
+                                      "<tr><td>b&lt;i&gt;.org</td><td>rate-limited</td></tr>\r\n</table>|"
                                       "href='http://www.e.com&#39;&gt;&lt;script&gt;'>"))
         QVERIFY2(html.contains(piece), qPrintable(piece));
     QVERIFY(!html.contains(u"<script"_s));
@@ -138,17 +151,21 @@ void TestReport::fallsBack_data()
     QTest::addColumn<QString>("entries"); // of the folder, then of the fallback
 
     QTest::newRow("folder unwritable, fallback made") << "p"
-                                                      << "" << true << true << " / r.htm|r.txt";
+                                                      << "" << true << true << " / r.csv|r.htm|r.txt";
     QTest::newRow("both unwritable") << "p|fb"
                                      << "" << false << true << " / ";
     // Every file of the report takes the first base name free for all of them; links count.
-    QTest::newRow("names taken") << "p/r.htm/|p/r-2.txt|p/r-3.htm>nowhere"
-                                 << "" << true << false << "r-2.txt|r-3.htm|r-4.htm|r-4.txt|r.htm / ";
-    // A failed write (a full disk) is no report: nothing is left of it where it failed.
+    QTest::newRow("names taken") << "p/r.htm/|p/r-2.txt|p/r-3.csv>nowhere|p/r-4.htm"
+                                 << "" << true << false
+                                 << "r-2.txt|r-3.csv|r-4.htm|r-5.csv|r-5.htm|r-5.txt|r.htm / ";
+    // A failed write (a full disk) is no report: nothing is left of it where it failed, and the
+    // lists go together. The lists stay when only the report fails in the fallback.
     QTest::newRow("write fails in folder") << "p/"
-                                           << "/p/r.htm" << true << true << " / r.htm|r.txt";
+                                           << "/p/r.htm" << true << true << " / r.csv|r.htm|r.txt";
+    QTest::newRow("csv write fails in folder") << "p/"
+                                               << "/p/r.csv" << true << true << " / r.csv|r.htm|r.txt";
     QTest::newRow("write fails everywhere") << "p/"
-                                            << ".htm" << false << true << " / r.txt";
+                                            << ".htm" << false << true << " / r.csv|r.txt";
 }
 
 void TestReport::fallsBack()
@@ -173,11 +190,54 @@ void TestReport::fallsBack()
     QTEST(entriesOf(folder) + u" / "_s + entriesOf(fallback), "entries");
 }
 
+void TestReport::stamp_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QTime>("time");
+    QTest::addColumn<QString>("stamp");
+    QTest::newRow("en_US evening") << u"en_US"_s << QTime(22, 15, 7) << u"12-31-2000_10_15_07_PM"_s;
+    QTest::newRow("C after midnight") << u"C"_s << QTime(0, 5, 9) << u"12-31-2000_12_05_09_AM"_s;
+    QTest::newRow("ar_EG morning") << u"ar_EG"_s << QTime(9, 0, 0) << u"12-31-2000_09_00_00_AM"_s;
+}
+
 void TestReport::stamp()
 {
-    const QDateTime when(QDate(2000, 12, 31), QTime(22, 15, 7));
-    QCOMPARE(reportStamp(when, QLocale(u"en_US"_s)), u"12-31-00_10_15_07_PM"_s);
-    QCOMPARE(reportStamp(when, QLocale(u"de_DE"_s)), u"31.12.00_22_15_07"_s);
+    QFETCH(QString, locale);
+    QFETCH(QTime, time);
+    const QLocale before;
+    QLocale::setDefault(QLocale(locale));
+    const QString stamp = reportStamp(QDateTime(QDate(2000, 12, 31), time));
+    QLocale::setDefault(before);
+    QTEST(stamp, "stamp");
+}
+
+void TestReport::csv_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("row"); // after the header row
+
+    QTest::newRow("comma, quotes, line break")
+        << u"a,\"b\"\n.com"_s << QString()
+        << u"\"a,\"\"b\"\"\n.com\",unknown,rate-limited,,2026-12-06T21:40:05Z"_s;
+    QTest::newRow("non-ASCII") << u"caf\u00e9.de"_s << u"\u00e9"_s
+                               << u"caf\u00e9.de,unknown,rate-limited,\u00e9,2026-12-06T21:40:05Z"_s;
+    QTest::newRow("formula kept as text")
+        << u"=cmd.com"_s << u"@x,y"_s << u"'=cmd.com,unknown,rate-limited,\"'@x,y\",2026-12-06T21:40:05Z"_s;
+}
+
+void TestReport::csv()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, server);
+    LookupRecord record;
+    record.name = name;
+    record.verdict = {VerdictKind::Unknown, reason::RateLimited};
+    record.server = server;
+    // Local time in, UTC out.
+    record.checkedAt = QDateTime(QDate(2026, 12, 6), QTime(22, 40, 5), Qt::OffsetFromUTC, 3600);
+    QFETCH(QString, row);
+    QCOMPARE(composeCsv({record}), u"domain,verdict,reason,server,checked_at\r\n"_s + row + u"\r\n"_s);
 }
 
 QTEST_GUILESS_MAIN(TestReport)

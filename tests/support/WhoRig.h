@@ -20,7 +20,12 @@ struct WhoRig
 {
     QTemporaryDir configDir;
     QTemporaryDir programDir;
+    QTemporaryDir cacheDir;
+    QTemporaryDir dataDir; // the run journals
     ScriptedWhoisServer server;
+    // The --server option of the next start; every lookup goes to the scripted server by default.
+    QString serverOption = server.address();
+    Protocol protocol = Protocol::Auto; // the --protocol option of the next start
     SettingsStore settings {configDir.path()};
     RecordingLauncher launcher;
     RecordingClipboard clipboard;
@@ -39,13 +44,20 @@ struct WhoRig
         return info;
     }
 
-    // Starts the program (again), as a user would after closing it.
+    // Starts the program (again), as a user would after closing it. The RDAP bootstrap is refreshed
+    // from 127.0.0.1 (a refused port) unless a test says otherwise, so no test reaches the Internet.
     void start()
     {
         who.reset();
+        const QString title = app().title;
+        const QString servers = QStringLiteral("Servers");
+        const QString bootstrap = QStringLiteral("rdap-bootstrap");
+        if (!settings.contains(title, servers, bootstrap))
+            settings.setValue(title, servers, bootstrap, QStringLiteral("http://127.0.0.1:1/dns.json"));
         captions.clear();
-        who = std::make_unique<WhoController>(
-            Services {settings, launcher, clipboard, clock, yield, app(), server.address()});
+        who = std::make_unique<WhoController>(Services {settings, launcher, clipboard, clock, yield, app(),
+                                                        serverOption, cacheDir.path(), protocol,
+                                                        dataDir.path()});
         LookupLimits limits;
         limits.idleMs = 2000;
         limits.totalMs = 5000;

@@ -120,6 +120,9 @@ private slots:
         QCOMPARE(rig.response.mid(35),
                  QString(4096, u'a')
                      + u"\r\n\r\nConnection closed: the response is larger than 4096 bytes.\r\n"_s);
+        // The lookup's own answer holds the same text, and it counts as cut off.
+        QCOMPARE(rig.lookup.answer(), QString(4096, u'a') + u"\r\n"_s);
+        QCOMPARE(rig.lookup.endedHow(), LookupEnd::CutOff);
     }
 };
 

@@ -1,0 +1,356 @@
+#include "Journal.h"
+
+#include "platform/Clock.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStandardPaths>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace zandrel {
+
+namespace {
+
+// Far above any real run (a million combinations take about 250 MB), low enough to read whole.
+constexpr qint64 MaxJournalBytes = 512LL * 1024 * 1024;
+// The finished line is short; the tail read to find it.
+constexpr qint64 TailBytes = 4096;
+
+const QString TypeKey = QStringLiteral("type");
+const QString HeaderType = QStringLiteral("header");
+const QString LookupType = QStringLiteral("lookup");
+const QString FinishedType = QStringLiteral("finished");
+
+QString utcText(const QDateTime &when)
+{
+    return when.isValid() ? when.toUTC().toString(Qt::ISODate) : QString();
+}
+
+QDateTime utcFrom(const QJsonValue &value)
+{
+    return QDateTime::fromString(value.toString(), Qt::ISODate).toUTC();
+}
+
+QJsonArray arrayOf(const QStringList &texts)
+{
+    return QJsonArray::fromStringList(texts);
+}
+
+// Strings of a JSON array; nothing when it holds anything else.
+std::optional<QStringList> stringsOf(const QJsonValue &value)
+{
+    if (!value.isArray())
+        return std::nullopt;
+    QStringList texts;
+    for (const QJsonValue &item : value.toArray()) {
+        if (!item.isString())
+            return std::nullopt;
+        texts << item.toString();
+    }
+    return texts;
+}
+
+QByteArray lineOf(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+std::optional<QJsonObject> objectOf(QByteArrayView line)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(line.toByteArray(), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    return document.object();
+}
+
+std::optional<RunInputs> inputsOf(const QJsonObject &header)
+{
+    const auto prefixes = stringsOf(header[u"prefixes"]);
+    const auto suffixes = stringsOf(header[u"suffixes"]);
+    if (!prefixes || !suffixes || !header[u"comSuffix"].isBool() || !header[u"clearEachSearch"].isBool()
+        || !header[u"queryType"].isDouble())
+        return std::nullopt;
+    RunInputs inputs;
+    inputs.prefixes = *prefixes;
+    inputs.suffixes = *suffixes;
+    inputs.comSuffix = header[u"comSuffix"].toBool();
+    inputs.clearEachSearch = header[u"clearEachSearch"].toBool();
+    inputs.queryType = header[u"queryType"].toInt();
+    inputs.removalText = header[u"removalText"].toString();
+    inputs.server = header[u"server"].toString();
+    inputs.startedAt = utcFrom(header[u"startedAt"]);
+    return inputs;
+}
+
+std::optional<LookupRecord> recordOf(const QJsonObject &line, qint64 expectedIndex)
+{
+    const auto kind = verdictFromName(line[u"verdict"].toString());
+    const auto available = stringsOf(line[u"addedAvailable"]);
+    const auto links = stringsOf(line[u"addedLinks"]);
+    if (line[u"index"].toInteger() != expectedIndex || !line[u"name"].isString() || !kind || !available
+        || !links)
+        return std::nullopt;
+    LookupRecord record;
+    record.index = expectedIndex;
+    record.name = line[u"name"].toString();
+    record.judged = line[u"judged"].toBool(true);
+    record.verdict = {*kind, line[u"reason"].toString()};
+    record.server = line[u"server"].toString();
+    record.checkedAt = utcFrom(line[u"time"]);
+    record.addedAvailable = *available;
+    record.addedLinks = *links;
+    return record;
+}
+
+// Makes a file's entry in its folder last through a power cut.
+void syncFolderOf(const QString &path)
+{
+    const int fd
+        = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// "run-20261206-224000.jsonl", then "…_2.jsonl" for a second run in the same second.
+constexpr QLatin1StringView NamePrefix("run-");
+constexpr QLatin1StringView NameSuffix(".jsonl");
+
+QString journalName(const QDateTime &startedAt, int number)
+{
+    QString name = NamePrefix + startedAt.toString(u"yyyyMMdd-HHmmss");
+    if (number > 1)
+        name += u'_' + QString::number(number);
+    return name + NameSuffix;
+}
+
+// Orders journal names by start time, then by number within the second.
+std::pair<QString, int> startOrder(const QString &name)
+{
+    const QString base = name.chopped(NameSuffix.size());
+    const qsizetype mark = base.indexOf(u'_');
+    if (mark < 0)
+        return {base, 1};
+    return {base.left(mark), base.mid(mark + 1).toInt()};
+}
+
+// The finished time in the last line of a journal, read from its tail only.
+QDateTime finishedTime(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    file.seek(std::max<qint64>(0, file.size() - TailBytes));
+    const QByteArray tail = file.readAll();
+    if (!tail.endsWith('\n'))
+        return {};
+    const qsizetype start = tail.lastIndexOf('\n', tail.size() - 2) + 1;
+    const auto line = objectOf(QByteArrayView(tail).sliced(start));
+    if (!line || (*line)[TypeKey].toString() != FinishedType)
+        return {};
+    return utcFrom((*line)[u"time"]);
+}
+
+} // namespace
+
+JournalContents readJournal(const QString &path)
+{
+    JournalContents contents;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        contents.error = QStringLiteral("The journal cannot be read: %1").arg(file.errorString());
+        return contents;
+    }
+    if (file.size() > MaxJournalBytes) {
+        contents.error = QStringLiteral("The journal is too large (%1 MB)").arg(file.size() >> 20);
+        return contents;
+    }
+    const QByteArray bytes = file.readAll();
+
+    qsizetype start = 0;
+    qint64 lineNumber = 0;
+    bool haveHeader = false;
+    while (start < bytes.size()) {
+        const qsizetype end = bytes.indexOf('\n', start);
+        const qsizetype next = end < 0 ? bytes.size() : end + 1;
+        ++lineNumber;
+        const auto object
+            = end < 0 ? std::nullopt : objectOf(QByteArrayView(bytes).sliced(start, end - start));
+        if (!object) {
+            // The crash came while this line was written: it is not there.
+            if (next == bytes.size())
+                break;
+            contents.error = QStringLiteral("Line %1 of the journal is damaged").arg(lineNumber);
+            return contents;
+        }
+        const QString type = (*object)[TypeKey].toString();
+        if (!haveHeader) {
+            if (type != HeaderType) {
+                contents.error = QStringLiteral("The file is not a Zandrel journal");
+                return contents;
+            }
+            const int version = (*object)[u"version"].toInt();
+            if (version > JournalVersion) {
+                contents.error
+                    = QStringLiteral("The journal was written by a newer Zandrel (format %1)").arg(version);
+                return contents;
+            }
+            const auto inputs = inputsOf(*object);
+            if (version < 1 || !inputs) {
+                contents.error = QStringLiteral("The journal's first line is damaged");
+                return contents;
+            }
+            contents.inputs = *inputs;
+            haveHeader = true;
+        } else if (type == LookupType) {
+            auto record = recordOf(*object, contents.records.size() + 1);
+            if (!record) {
+                contents.error = QStringLiteral("Line %1 of the journal is damaged").arg(lineNumber);
+                return contents;
+            }
+            contents.records.append(std::move(*record));
+        } else if (type == FinishedType) {
+            contents.finished = true;
+            contents.finishedAt = utcFrom((*object)[u"time"]);
+        }
+        contents.wholeSize = next;
+        start = next;
+    }
+    if (!haveHeader)
+        contents.error = QStringLiteral("The journal is empty");
+    return contents;
+}
+
+bool JournalWriter::create(const QString &path, const RunInputs &inputs)
+{
+    m_file.close();
+    m_file.setFileName(path);
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())
+        || !m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return fail(QStringLiteral("create"));
+    syncFolderOf(path);
+    QJsonObject header {{TypeKey, HeaderType},
+                        {u"version"_s, JournalVersion},
+                        {u"prefixes"_s, arrayOf(inputs.prefixes)},
+                        {u"suffixes"_s, arrayOf(inputs.suffixes)},
+                        {u"comSuffix"_s, inputs.comSuffix},
+                        {u"clearEachSearch"_s, inputs.clearEachSearch},
+                        {u"queryType"_s, inputs.queryType},
+                        {u"removalText"_s, inputs.removalText},
+                        {u"server"_s, inputs.server},
+                        {u"startedAt"_s, utcText(inputs.startedAt)}};
+    return writeLine(lineOf(header));
+}
+
+bool JournalWriter::reopen(const QString &path, qint64 wholeSize)
+{
+    m_file.close();
+    m_file.setFileName(path);
+    if (!m_file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly) || m_file.size() < wholeSize
+        || !m_file.resize(wholeSize) || !m_file.seek(wholeSize) || ::fsync(m_file.handle()) != 0)
+        return fail(QStringLiteral("reopen"));
+    return true;
+}
+
+bool JournalWriter::append(const LookupRecord &record)
+{
+    return writeLine(lineOf({{TypeKey, LookupType},
+                             {u"index"_s, record.index},
+                             {u"name"_s, record.name},
+                             {u"judged"_s, record.judged},
+                             {u"verdict"_s, verdictName(record.verdict.kind)},
+                             {u"reason"_s, record.verdict.reason},
+                             {u"server"_s, record.server},
+                             {u"time"_s, utcText(record.checkedAt)},
+                             {u"addedAvailable"_s, arrayOf(record.addedAvailable)},
+                             {u"addedLinks"_s, arrayOf(record.addedLinks)}}));
+}
+
+bool JournalWriter::finish(const QDateTime &when)
+{
+    const bool written = writeLine(lineOf({{TypeKey, FinishedType}, {u"time"_s, utcText(when)}}));
+    m_file.close();
+    return written;
+}
+
+bool JournalWriter::writeLine(const QByteArray &line)
+{
+    if (!m_file.isOpen())
+        return fail(QStringLiteral("write"));
+    // Flushing hands the line to the system; only fsync puts it on the disk.
+    if (m_file.write(line) != line.size() || !m_file.flush() || ::fsync(m_file.handle()) != 0)
+        return fail(QStringLiteral("write"));
+    return true;
+}
+
+bool JournalWriter::fail(const QString &what)
+{
+    m_error = QStringLiteral("Could not %1 the journal %2: %3")
+                  .arg(what, QDir::toNativeSeparators(m_file.fileName()), m_file.errorString());
+    m_file.close();
+    return false;
+}
+
+JournalFolder::JournalFolder(const QString &folder, const Clock &clock)
+    : m_folder(folder)
+    , m_clock(clock)
+{ }
+
+QString JournalFolder::standardFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+        + QStringLiteral("/zandrel/runs");
+}
+
+bool JournalFolder::start(JournalWriter &writer, RunInputs inputs) const
+{
+    inputs.startedAt = m_clock.now().toUTC();
+    const QDir folder(m_folder);
+    for (int number = 1; number <= 100; ++number) {
+        const QString path = folder.filePath(journalName(inputs.startedAt, number));
+        const QFileInfo taken(path);
+        if ((!taken.exists() && !taken.isSymLink()) || number == 100)
+            return writer.create(path, inputs);
+    }
+    return false;
+}
+
+QStringList JournalFolder::journals() const
+{
+    return QDir(m_folder).entryList({NamePrefix + u'*' + NameSuffix}, QDir::Files);
+}
+
+QString JournalFolder::lastJournal() const
+{
+    const QStringList names = journals();
+    const auto last = std::max_element(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        return startOrder(a) < startOrder(b);
+    });
+    return last == names.end() ? QString() : QDir(m_folder).filePath(*last);
+}
+
+int JournalFolder::removeFinished(int days) const
+{
+    const QDateTime limit = m_clock.now().toUTC().addDays(-days);
+    int removed = 0;
+    for (const QString &name : journals()) {
+        const QString path = QDir(m_folder).filePath(name);
+        const QDateTime finished = finishedTime(path);
+        if (finished.isValid() && finished < limit && QFile::remove(path))
+            ++removed;
+    }
+    return removed;
+}
+
+} // namespace zandrel

@@ -1,0 +1,32 @@
+#include "Csv.h"
+
+namespace zandrel {
+
+QString csvField(const QString &text)
+{
+    QString field = text;
+    // A spreadsheet runs a cell that starts like a formula; a leading apostrophe keeps it text.
+    static const QString FormulaStarts = QStringLiteral("=+-@\t\r");
+    if (!field.isEmpty() && FormulaStarts.contains(field.front()))
+        field.prepend(u'\'');
+    if (!field.contains(u',') && !field.contains(u'"') && !field.contains(u'\r') && !field.contains(u'\n'))
+        return field;
+    field.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + field + u'"';
+}
+
+QString composeCsv(const QList<LookupRecord> &records)
+{
+    QString csv = QStringLiteral("domain,verdict,reason,server,checked_at\r\n");
+    for (const LookupRecord &record : records) {
+        const QString time
+            = record.checkedAt.isValid() ? record.checkedAt.toUTC().toString(Qt::ISODate) : QString();
+        // A registrar or host query gets no verdict.
+        const QString verdict = record.judged ? verdictName(record.verdict.kind) : QString();
+        csv += csvField(record.name) + u',' + verdict + u',' + csvField(record.verdict.reason) + u','
+            + csvField(record.server) + u',' + time + QStringLiteral("\r\n");
+    }
+    return csv;
+}
+
+} // namespace zandrel

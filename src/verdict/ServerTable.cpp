@@ -1,0 +1,200 @@
+#include "ServerTable.h"
+
+#include "whois/RdapAnswer.h"
+
+#include <QFile>
+
+namespace zandrel {
+
+namespace {
+
+QStringList phrases(const QString &column)
+{
+    QStringList list;
+    if (column == u"-")
+        return list;
+    for (const QString &piece : column.split(u'|')) {
+        const QString phrase = piece.trimmed();
+        if (!phrase.isEmpty())
+            list << phrase;
+    }
+    return list;
+}
+
+const QString NoMatchQuoted = QStringLiteral("No match for \"{name}\".");
+const QString NoMatchDomain = QStringLiteral("No match for domain \"{name}\".");
+
+} // namespace
+
+ServerTable ServerTable::parse(const QString &text)
+{
+    ServerTable table;
+    for (const QString &rawLine : text.split(u'\n')) {
+        QString line = rawLine;
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        if (line.trimmed().isEmpty() || line.startsWith(u'#'))
+            continue;
+        const QStringList columns = line.split(u'\t');
+        if (columns.size() != 7 && columns.size() != 8)
+            continue;
+        RegistryRules rules;
+        rules.tld = columns[0].trimmed().toLower();
+        rules.server = columns[1].trimmed();
+        rules.query = columns[2].trimmed();
+        // An optional eighth column names the registry's RDAP service.
+        rules.rdapBase = columns.value(7).trimmed();
+        if (rules.rdapBase == u"-" || !rdapDomainUrl(rules.rdapBase, QStringLiteral("x")).isValid())
+            rules.rdapBase.clear();
+        if (rules.server == u"-" && !rules.rdapBase.isEmpty())
+            rules.server.clear();
+        else if (!parseServerAddress(rules.server))
+            continue;
+        if (rules.tld.isEmpty() || rules.tld.contains(u'.')
+            || !rules.query.contains(QStringLiteral("{name}")))
+            continue;
+        rules.notFound = phrases(columns[3]);
+        rules.rateLimited = phrases(columns[4]);
+        rules.record = phrases(columns[5]);
+        rules.source = columns[6].trimmed();
+        table.m_rows.insert(rules.tld, rules);
+    }
+    return table;
+}
+
+const ServerTable &ServerTable::builtIn()
+{
+    static const ServerTable table = [] {
+        QFile file(QStringLiteral(":/zandrel/whois-servers.tsv"));
+        if (!file.open(QIODevice::ReadOnly))
+            return ServerTable();
+        return parse(QString::fromUtf8(file.readAll()));
+    }();
+    return table;
+}
+
+const RegistryRules *ServerTable::row(const QString &tld) const
+{
+    const auto found = m_rows.constFind(tld);
+    return found == m_rows.constEnd() ? nullptr : &found.value();
+}
+
+RegistryRules ServerTable::judgingRules(const QString &tld) const
+{
+    if (const RegistryRules *own = row(tld))
+        return *own;
+    RegistryRules rules;
+    if (const RegistryRules *com = row(QStringLiteral("com")))
+        rules = *com;
+    else
+        rules.record = {QStringLiteral("Domain Name: {name}")};
+    for (const QString &phrase : {NoMatchQuoted, NoMatchDomain}) {
+        if (!rules.notFound.contains(phrase, Qt::CaseInsensitive))
+            rules.notFound << phrase;
+    }
+    rules.tld = tld;
+    return rules;
+}
+
+QString queryFromTemplate(const QString &queryTemplate, int queryType, const QString &aceName)
+{
+    QString line = queryTemplate;
+    const QString keyword = QStringLiteral("DO ");
+    if (queryType != DomainSearch && line.startsWith(keyword))
+        line.remove(0, keyword.size());
+    line.replace(QStringLiteral("{name}"), aceName);
+    line.remove(u'\r');
+    line.remove(u'\n');
+    return line + QStringLiteral("\r\n");
+}
+
+QString routingTld(const QString &aceName)
+{
+    const qsizetype dot = aceName.lastIndexOf(u'.');
+    if (dot < 0)
+        return QStringLiteral("com");
+    return aceName.mid(dot + 1).toLower();
+}
+
+std::optional<Protocol> parseProtocol(const QString &text)
+{
+    const QString word = text.trimmed().toLower();
+    if (word == u"auto")
+        return Protocol::Auto;
+    if (word == u"whois")
+        return Protocol::Whois;
+    if (word == u"rdap")
+        return Protocol::Rdap;
+    return std::nullopt;
+}
+
+Route routeName(const QString &aceName, const ServerTable &table, const ServerOverrides &overrides,
+                const std::function<std::optional<QString>(const QString &)> &referral)
+{
+    Route route;
+    route.tld = routingTld(aceName);
+    const RegistryRules *own = table.row(route.tld);
+    const RegistryRules judging = table.judgingRules(route.tld);
+    route.queryTemplate = judging.query;
+
+    const auto useRdap = [&route](const QString &base) {
+        route.kind = Route::Kind::Rdap;
+        route.rdapBase = base;
+        return route;
+    };
+    // A [Servers] value "rdap:BASEURL" names an RDAP service.
+    const QString perTld = overrides.perTld.value(route.tld).trimmed();
+    const QString rdapPrefix = QStringLiteral("rdap:");
+    const bool perTldIsRdap = perTld.startsWith(rdapPrefix, Qt::CaseInsensitive);
+    const QString perTldBase = perTldIsRdap ? perTld.mid(rdapPrefix.size()).trimmed() : QString();
+    const QString ownRdapBase = own ? own->rdapBase : QString();
+    if (overrides.protocol == Protocol::Rdap)
+        return useRdap(perTldIsRdap ? perTldBase : ownRdapBase);
+
+    // An override changes where a lookup goes, never how it is asked or read.
+    const auto useOverride = [&route](const QString &given, const QString &label) {
+        if (given.trimmed().isEmpty())
+            return false;
+        if (const std::optional<ServerAddress> address = parseServerAddress(given)) {
+            route.server = *address;
+            return true;
+        }
+        route.malformed << label + QStringLiteral("=") + given;
+        return false;
+    };
+    const bool mayUseRdap = overrides.protocol == Protocol::Auto;
+    if (useOverride(overrides.serverOption, QStringLiteral("--server")))
+        return route;
+    if (perTldIsRdap && mayUseRdap)
+        return useRdap(perTldBase);
+    if (!perTldIsRdap && useOverride(perTld, QStringLiteral("[Servers] ") + route.tld))
+        return route;
+    if (useOverride(overrides.whoisServer, QStringLiteral("WhoisServer")))
+        return route;
+    if (own && !own->server.isEmpty()) {
+        route.server = *parseServerAddress(own->server);
+        return route;
+    }
+    if (own && mayUseRdap)
+        return useRdap(own->rdapBase);
+    if (own) {
+        route.kind = Route::Kind::NoServer;
+        return route;
+    }
+    const std::optional<QString> referred = referral ? referral(route.tld) : std::nullopt;
+    if (!referred) {
+        route.kind = Route::Kind::AskIana;
+        return route;
+    }
+    const std::optional<ServerAddress> address = parseServerAddress(*referred);
+    if (!address) {
+        if (mayUseRdap)
+            return useRdap({});
+        route.kind = Route::Kind::NoServer;
+        return route;
+    }
+    route.server = *address;
+    return route;
+}
+
+} // namespace zandrel

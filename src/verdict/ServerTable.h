@@ -1,0 +1,95 @@
+#pragma once
+
+#include "whois/QueryLine.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+namespace zandrel {
+
+// How one registry is asked and how its answers read. Phrases may hold "{name}" for the name asked.
+struct RegistryRules
+{
+    QString tld; // lower case, no dot; ACE for an internationalised TLD
+    QString server; // "host" or "host:port"
+    QString query = QStringLiteral("{name}"); // a leading "DO " is the "Domain Search" keyword
+    QStringList notFound;
+    QStringList rateLimited;
+    QStringList record;
+    QString source;
+    // The registry's RDAP service, beside its WHOIS server or instead of it (then `server` is
+    // empty); empty: the one IANA's bootstrap names.
+    QString rdapBase;
+};
+
+// The registry WHOIS servers by TLD, as data: the table compiled into the program, or any text of
+// the same form. A row that does not parse is skipped.
+class ServerTable
+{
+public:
+    static ServerTable parse(const QString &text);
+    // The table built into the program, read once.
+    static const ServerTable &builtIn();
+
+    const RegistryRules *row(const QString &tld) const;
+    // The rules an answer about a name under `tld` is judged by: the TLD's row, or for a TLD
+    // without one the .com/.net registry's, in both its historical and its present phrasing.
+    RegistryRules judgingRules(const QString &tld) const;
+    qsizetype size() const { return m_rows.size(); }
+
+private:
+    QHash<QString, RegistryRules> m_rows;
+};
+
+// The query line for `aceName` from a row's template: the "DO " keyword only in the "Domain
+// Search" form, line breaks dropped, CR LF at the end.
+QString queryFromTemplate(const QString &queryTemplate, int queryType, const QString &aceName);
+
+// The last label of a name, lower case; a name of one label is routed as a .com name.
+QString routingTld(const QString &aceName);
+
+// Which protocol lookups use: WHOIS where the routing yields a WHOIS server and RDAP elsewhere
+// (auto), or one of them for every name.
+enum class Protocol { Auto, Whois, Rdap };
+
+// "auto", "whois" or "rdap", case ignored; nothing for anything else.
+std::optional<Protocol> parseProtocol(const QString &text);
+
+// Where lookups go besides the table, highest first.
+struct ServerOverrides
+{
+    QString serverOption; // --server HOST[:PORT]: always WHOIS
+    QHash<QString, QString> perTld; // [Servers] TLD=HOST[:PORT] or TLD=rdap:BASEURL
+    QString whoisServer; // the "WhoisServer" setting
+    Protocol protocol = Protocol::Auto;
+};
+
+struct Route
+{
+    enum class Kind {
+        Server, // ask `server`
+        AskIana, // the table has no row: ask the IANA server which server serves `tld`
+        NoServer, // IANA lists no WHOIS server for `tld`
+        Rdap // ask the RDAP service at `rdapBase`; empty: the one IANA's bootstrap names for the name
+    };
+    Kind kind = Kind::Server;
+    QString tld;
+    ServerAddress server;
+    QString queryTemplate = QStringLiteral("DO {name}");
+    QString rdapBase;
+    // Overrides that were given but could not be read; the caller tells the user.
+    QStringList malformed;
+};
+
+// Routes a name by its last label. `referral` gives what IANA said before for a TLD without a
+// row: nothing when it was not asked, an empty host when it lists none. With the auto protocol a
+// name goes to RDAP only where no WHOIS server is found (or a [Servers] value or the table names
+// only an RDAP service); with rdap every name does, --server and WHOIS settings aside.
+Route routeName(const QString &aceName, const ServerTable &table, const ServerOverrides &overrides,
+                const std::function<std::optional<QString>(const QString &tld)> &referral = {});
+
+} // namespace zandrel

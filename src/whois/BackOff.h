@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+
+namespace zandrel {
+
+// How long to hold off each server that limited or refused us: after such an answer the next
+// lookup to it waits twice as long as the one before (starting from the pause), up to 5 minutes;
+// a normal answer brings it back to the pause.
+class BackOff
+{
+public:
+    static constexpr qint64 MaxWaitMs = 5 * 60 * 1000;
+
+    // Notes how a lookup to `server` ended at `when`; a limited one holds it off at least
+    // `atLeastMs` (the server's own Retry-After) whatever the doubling says.
+    void ended(const QString &server, bool limited, const QDateTime &when, qint64 pauseMs,
+               qint64 atLeastMs = 0);
+    // When the next lookup to `server` may go; invalid when it need not wait.
+    QDateTime dueAt(const QString &server) const;
+    qint64 waitMs(const QString &server) const;
+
+private:
+    struct Hold
+    {
+        qint64 doublingMs = 0;
+        qint64 waitMs = 0;
+        QDateTime due;
+    };
+    QHash<QString, Hold> m_holds;
+};
+
+} // namespace zandrel

@@ -1,0 +1,219 @@
+#include "RdapBootstrap.h"
+
+#include "RdapAnswer.h"
+#include "platform/Clock.h"
+#include "platform/EventYield.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <algorithm>
+
+namespace zandrel {
+
+namespace {
+
+constexpr qint64 MaxFileBytes = 4 << 20;
+const QString BuiltIn = QStringLiteral(":/zandrel/rdap-dns.json");
+
+bool isEntry(const QString &entry)
+{
+    if (entry.isEmpty() || entry.startsWith(u'.') || entry.contains(QStringLiteral("..")))
+        return false;
+    return std::all_of(entry.begin(), entry.end(), [](QChar c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.';
+    });
+}
+
+std::optional<RdapBootstrap> readFile(const QString &path, QString *why)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *why = file.errorString();
+        return std::nullopt;
+    }
+    return RdapBootstrap::parse(file.read(MaxFileBytes + 1), why);
+}
+
+} // namespace
+
+std::optional<RdapBootstrap> RdapBootstrap::parse(const QByteArray &json, QString *why)
+{
+    const auto fail = [why](const QString &reason) {
+        if (why)
+            *why = reason;
+        return std::nullopt;
+    };
+    if (json.size() > MaxFileBytes)
+        return fail(QStringLiteral("it is larger than %1 bytes").arg(MaxFileBytes));
+    if (!jsonDepthWithin(json, 8))
+        return fail(QStringLiteral("it nests too deep"));
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError)
+        return fail(error.errorString());
+    const QJsonObject root = document.object();
+    if (!root.value(u"services").isArray())
+        return fail(QStringLiteral("it has no list of services"));
+
+    RdapBootstrap bootstrap;
+    bootstrap.m_publication = QDateTime::fromString(root.value(u"publication").toString(), Qt::ISODate);
+    for (const QJsonValue &service : root.value(u"services").toArray()) {
+        const QJsonArray parts = service.toArray();
+        QString base;
+        for (const QJsonValue &url : parts.at(1).toArray()) {
+            const QString text = url.toString();
+            if (!rdapDomainUrl(text, QStringLiteral("x")).isValid())
+                continue;
+            if (base.isEmpty()
+                || (text.startsWith(QStringLiteral("https:"), Qt::CaseInsensitive)
+                    && !base.startsWith(QStringLiteral("https:"), Qt::CaseInsensitive)))
+                base = text;
+        }
+        if (base.isEmpty())
+            continue;
+        for (const QJsonValue &value : parts.at(0).toArray()) {
+            QString entry = value.toString().toLower();
+            if (entry.endsWith(u'.'))
+                entry.chop(1);
+            if (!isEntry(entry) || bootstrap.m_bases.contains(entry))
+                continue;
+            bootstrap.m_bases.insert(entry, base);
+            bootstrap.m_longestEntry = std::max<int>(bootstrap.m_longestEntry, entry.count(u'.') + 1);
+        }
+    }
+    if (bootstrap.m_bases.isEmpty())
+        return fail(QStringLiteral("it names no usable service"));
+    return bootstrap;
+}
+
+QString RdapBootstrap::baseFor(const QString &aceName) const
+{
+    QString name = aceName.toLower();
+    if (name.endsWith(u'.'))
+        name.chop(1);
+    const QStringList labels = name.split(u'.');
+    for (qsizetype n = std::min<qsizetype>(m_longestEntry, labels.size()); n > 0; --n) {
+        const auto found = m_bases.constFind(labels.mid(labels.size() - n).join(u'.'));
+        if (found != m_bases.constEnd())
+            return *found;
+    }
+    return {};
+}
+
+RdapBootstrapCache::RdapBootstrapCache(QNetworkAccessManager &network, EventYield &yield, const Clock &clock,
+                                       const QString &folder)
+    : m_network(network)
+    , m_yield(yield)
+    , m_clock(clock)
+    , m_folder(folder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+                       + QStringLiteral("/zandrel")
+                                : folder)
+{ }
+
+QString RdapBootstrapCache::cacheFile() const
+{
+    return QDir(m_folder).filePath(QStringLiteral("rdap-dns.json"));
+}
+
+const RdapBootstrap &RdapBootstrapCache::bootstrap()
+{
+    if (!m_loaded)
+        load();
+    return m_bootstrap;
+}
+
+void RdapBootstrapCache::load()
+{
+    m_loaded = true;
+    m_bootstrap = {};
+    QString why;
+    std::optional<RdapBootstrap> chosen = readFile(BuiltIn, &why);
+    if (!chosen)
+        m_message = QStringLiteral("The RDAP bootstrap file compiled in does not parse: ") + why;
+    if (QFileInfo::exists(cacheFile())) {
+        const std::optional<RdapBootstrap> cached = readFile(cacheFile(), &why);
+        if (!cached)
+            m_message = QStringLiteral("The RDAP bootstrap file %1 does not parse: %2").arg(cacheFile(), why);
+        else if (!chosen || cached->publication() > chosen->publication())
+            chosen = cached;
+    }
+    if (chosen)
+        m_bootstrap = *chosen;
+}
+
+void RdapBootstrapCache::refreshIfStale(const std::function<bool()> &stop)
+{
+    if (m_refreshTried)
+        return;
+    const QFileInfo cached(cacheFile());
+    if (cached.exists() && cached.lastModified().secsTo(m_clock.now()) < MaxAgeSeconds)
+        return;
+    m_refreshTried = true;
+    const QUrl url(m_sourceUrl, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || (scheme != u"http" && scheme != u"https") || url.host().isEmpty()) {
+        m_message = QStringLiteral("The RDAP bootstrap address is not an http or https URL: ")
+            + printableLine(m_sourceUrl);
+        return;
+    }
+
+    QNetworkRequest request(url);
+    request.setRawHeader("Accept-Encoding", "identity");
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setMaximumRedirectsAllowed(5);
+    QNetworkReply *reply = m_network.get(request);
+    QByteArray body;
+    bool tooLarge = false;
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [&] {
+        body += reply->read(MaxFileBytes + 1 - body.size());
+        if (body.size() > MaxFileBytes) {
+            tooLarge = true;
+            reply->abort();
+        }
+    });
+    m_yield.waitUntil([reply, &stop] { return reply->isFinished() || (stop && stop()); }, m_limits.totalMs);
+    const bool finished = reply->isFinished();
+    if (!tooLarge && finished)
+        body += reply->read(MaxFileBytes + 1 - body.size());
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QString error = printableLine(reply->errorString());
+    QObject::disconnect(reply, nullptr, reply, nullptr);
+    reply->abort();
+    reply->deleteLater();
+
+    QString why;
+    if (tooLarge || body.size() > MaxFileBytes)
+        why = QStringLiteral("it is larger than %1 bytes").arg(MaxFileBytes);
+    else if (!finished && stop && stop())
+        why = QStringLiteral("stopped");
+    else if (!finished)
+        why = QStringLiteral("no answer within %1 seconds").arg(m_limits.totalMs / 1000.0);
+    else if (status != 200)
+        why = status == 0 ? error : httpStatusLine(status, {});
+    else if (!RdapBootstrap::parse(body, &why))
+        why = QStringLiteral("the file does not parse: ") + why;
+    if (!why.isEmpty()) {
+        m_message = QStringLiteral("Could not refresh the RDAP bootstrap file from %1: %2")
+                        .arg(url.toDisplayString(), why);
+        return;
+    }
+    QDir().mkpath(m_folder);
+    QSaveFile file(cacheFile());
+    if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size() || !file.commit()) {
+        m_message = QStringLiteral("Could not write %1: %2").arg(cacheFile(), file.errorString());
+        return;
+    }
+    m_message.clear();
+    load();
+}
+
+} // namespace zandrel

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "WhoisLookup.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QNetworkAccessManager;
+
+namespace zandrel {
+
+class Clock;
+class EventYield;
+
+// IANA's registry of RDAP services for domain names: which base URL serves which TLD (or longer
+// suffix).
+class RdapBootstrap
+{
+public:
+    // Reads a bootstrap file; nothing when it does not parse (too large, too deep, not of the
+    // file's shape, no usable entry), and `why` says what was wrong.
+    static std::optional<RdapBootstrap> parse(const QByteArray &json, QString *why = nullptr);
+
+    // The base URL for `aceName` by the longest entry that matches its last labels, an https URL
+    // before an http one; empty when no entry matches.
+    QString baseFor(const QString &aceName) const;
+
+    const QDateTime &publication() const { return m_publication; }
+    qsizetype size() const { return m_bases.size(); }
+
+private:
+    QHash<QString, QString> m_bases; // entry ("com", "co.uk") -> base URL
+    QDateTime m_publication;
+    int m_longestEntry = 0; // in labels
+};
+
+// The bootstrap in use: the copy compiled into the program, or the copy refreshed into the cache
+// folder when that one is newer. It is refreshed from the source URL only when asked, which the
+// caller does right before an RDAP route is used, and only when the cached copy is missing or a week
+// old; never more than once a run.
+class RdapBootstrapCache
+{
+public:
+    // `folder` empty: $XDG_CACHE_HOME/zandrel (or ~/.cache/zandrel).
+    RdapBootstrapCache(QNetworkAccessManager &network, EventYield &yield, const Clock &clock,
+                       const QString &folder = {});
+
+    static QString defaultSourceUrl() { return QStringLiteral("https://data.iana.org/rdap/dns.json"); }
+    void setSourceUrl(const QString &url) { m_sourceUrl = url; }
+    void setLimits(const LookupLimits &limits) { m_limits = limits; }
+
+    // The routes in use (loaded on first use); empty when no copy parses.
+    const RdapBootstrap &bootstrap();
+
+    // Fetches a fresh copy when the cached one is missing or older than a week, then uses the newer
+    // of it and the copy compiled in. A copy that does not parse is not kept. The fetch is given up
+    // when `stop` holds (the user pressed Stop).
+    void refreshIfStale(const std::function<bool()> &stop = {});
+
+    // What went wrong last, for the response box or the status bar; empty when all was well.
+    const QString &message() const { return m_message; }
+
+    QString cacheFile() const;
+    static constexpr qint64 MaxAgeSeconds = 7 * 24 * 3600;
+
+private:
+    void load();
+
+    QNetworkAccessManager &m_network;
+    EventYield &m_yield;
+    const Clock &m_clock;
+    QString m_folder;
+    QString m_sourceUrl = defaultSourceUrl();
+    LookupLimits m_limits;
+    RdapBootstrap m_bootstrap;
+    QString m_message;
+    bool m_loaded = false;
+    bool m_refreshTried = false;
+};
+
+} // namespace zandrel

@@ -1,0 +1,214 @@
+#include "RdapLookup.h"
+
+#include "platform/Clock.h"
+#include "platform/EventYield.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+namespace zandrel {
+
+RdapLookup::RdapLookup(QNetworkAccessManager &network, EventYield &yield, const Clock &clock, QObject *parent)
+    : QObject(parent)
+    , m_network(network)
+    , m_yield(yield)
+    , m_clock(clock)
+{
+    m_idle.setSingleShot(true);
+    m_total.setSingleShot(true);
+    connect(&m_idle, &QTimer::timeout, this, [this] {
+        giveUp(QStringLiteral("Connection closed: no data from the server for %1 seconds.")
+                   .arg(m_limits.idleMs / 1000.0));
+    });
+    connect(&m_total, &QTimer::timeout, this, [this] {
+        giveUp(QStringLiteral("Connection closed: the response took longer than %1 seconds.")
+                   .arg(m_limits.totalMs / 1000.0));
+    });
+}
+
+RdapLookup::~RdapLookup()
+{
+    dropReply();
+}
+
+bool RdapLookup::SearchCurrent(const QString &aceName)
+{
+    dropReply();
+    m_idle.stop();
+    m_total.stop();
+    m_active = true;
+    m_sent = false;
+    m_end = {};
+    m_name = aceName;
+    const quint64 serial = ++m_serial;
+    const auto postEnd = [this, serial] {
+        QMetaObject::invokeMethod(
+            this,
+            [this, serial] {
+                if (serial == m_serial)
+                    end();
+            },
+            Qt::QueuedConnection);
+    };
+
+    const QUrl url = rdapDomainUrl(m_base, aceName);
+    if (!url.isValid()) {
+        m_end.failed = true;
+        emit responseText(QStringLiteral("Not an http or https RDAP address: ") + printableLine(m_base)
+                          + QStringLiteral("\r\n\r\n"));
+        postEnd();
+        return false;
+    }
+    QNetworkRequest request(url);
+    request.setRawHeader("Accept", "application/rdap+json");
+    // Asking for no compression keeps the size limit a limit on what is held in memory.
+    request.setRawHeader("Accept-Encoding", "identity");
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setMaximumRedirectsAllowed(MaxRedirects);
+    m_reply = m_network.get(request);
+    m_reply->setReadBufferSize(64 * 1024);
+    connect(m_reply, &QNetworkReply::encrypted, this, &RdapLookup::onSent);
+    connect(m_reply, &QNetworkReply::requestSent, this, &RdapLookup::onSent);
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, &RdapLookup::onHeaders);
+    connect(m_reply, &QNetworkReply::readyRead, this, &RdapLookup::onData);
+    connect(m_reply, &QNetworkReply::finished, this, &RdapLookup::onFinished);
+
+    m_waiting = true;
+    m_yield.waitUntil([this] { return m_sent || !m_reply; }, m_limits.connectWaitMs);
+    m_waiting = false;
+    if (m_sent) {
+        if (!m_reply && m_active)
+            postEnd(); // answered already
+        return true;
+    }
+    if (m_active) {
+        if (m_reply) {
+            dropReply();
+            m_end.failed = true;
+            emit responseText(QStringLiteral("Connection failed: no connection within %1 seconds.\r\n\r\n")
+                                  .arg(m_limits.connectWaitMs / 1000.0));
+        }
+        postEnd();
+    }
+    return false;
+}
+
+void RdapLookup::abandon(const QString &why)
+{
+    if (!m_active)
+        return;
+    dropReply();
+    m_end.abandoned = true;
+    emit responseText(QStringLiteral("\r\n") + why + QStringLiteral("\r\n"));
+    end();
+}
+
+void RdapLookup::onSent()
+{
+    if (m_sent || !m_active)
+        return;
+    m_sent = true;
+    emit responseText(QStringLiteral("Connected.  Waiting for data...\r\n\r\n"));
+    m_idle.start(m_limits.idleMs);
+    m_total.start(m_limits.totalMs);
+}
+
+void RdapLookup::onHeaders()
+{
+    const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
+    if (length.isValid() && length.toLongLong() > m_limits.maxBytes)
+        giveUp(QStringLiteral("Connection closed: the response is larger than %1 bytes.")
+                   .arg(m_limits.maxBytes));
+}
+
+void RdapLookup::onData()
+{
+    if (!m_active || !m_reply)
+        return;
+    if (m_sent)
+        m_idle.start(m_limits.idleMs);
+    m_end.body += m_reply->read(m_limits.maxBytes + 1 - m_end.body.size());
+    if (m_end.body.size() > m_limits.maxBytes)
+        giveUp(QStringLiteral("Connection closed: the response is larger than %1 bytes.")
+                   .arg(m_limits.maxBytes));
+}
+
+void RdapLookup::onFinished()
+{
+    if (!m_active || !m_reply)
+        return;
+    onData();
+    if (!m_active || !m_reply)
+        return;
+    QNetworkReply *reply = m_reply;
+    m_end.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    m_end.reasonPhrase
+        = QString::fromLatin1(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray());
+    m_end.contentType = reply->rawHeader("Content-Type");
+    m_end.retryAfterSeconds = parseRetryAfter(reply->rawHeader("Retry-After"), m_clock.now());
+    const QNetworkReply::NetworkError error = reply->error();
+    const QString errorText = printableLine(reply->errorString());
+    dropReply();
+    m_idle.stop();
+    m_total.stop();
+
+    if (error == QNetworkReply::TooManyRedirectsError || error == QNetworkReply::InsecureRedirectError) {
+        m_end.redirectLoop = true;
+        onSent();
+        emit responseText(
+            error == QNetworkReply::TooManyRedirectsError
+                ? QStringLiteral("The server redirected more than %1 times.\r\n").arg(MaxRedirects)
+                : QStringLiteral("The server redirected to a less safe address.\r\n"));
+    } else if (m_end.status == 0) {
+        m_end.failed = true;
+        emit responseText(QStringLiteral("Connection failed: ") + errorText + QStringLiteral("\r\n\r\n"));
+    } else {
+        onSent();
+        QString text;
+        for (const QString &line : readRdapAnswer(m_end, m_name).lines)
+            text += line + QStringLiteral("\r\n");
+        emit responseText(text);
+    }
+    finish();
+}
+
+void RdapLookup::giveUp(const QString &why)
+{
+    if (!m_active)
+        return;
+    dropReply();
+    m_end.cutOff = true;
+    emit responseText(QStringLiteral("\r\n") + why + QStringLiteral("\r\n"));
+    finish();
+}
+
+void RdapLookup::dropReply()
+{
+    if (!m_reply)
+        return;
+    QNetworkReply *reply = m_reply;
+    m_reply = nullptr;
+    disconnect(reply, nullptr, this, nullptr);
+    reply->abort();
+    reply->deleteLater();
+}
+
+void RdapLookup::finish()
+{
+    // Inside SearchCurrent the end is posted once the wait is over.
+    if (!m_waiting)
+        end();
+}
+
+void RdapLookup::end()
+{
+    if (!m_active)
+        return;
+    m_active = false;
+    m_idle.stop();
+    m_total.stop();
+    emit lookupEnded();
+}
+
+} // namespace zandrel

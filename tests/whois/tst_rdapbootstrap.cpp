@@ -1,0 +1,124 @@
+// Which RDAP service serves a name: the bootstrap file, the copy compiled in, and its refresh into
+// the cache folder from a scripted server on 127.0.0.1.
+#include "Recorders.h"
+#include "ScriptedHttpServer.h"
+#include "platform/EventYield.h"
+#include "whois/RdapBootstrap.h"
+
+#include <QDir>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace zandrel;
+using namespace Qt::StringLiterals;
+using zandrel::test::ScriptedHttpServer;
+
+namespace {
+
+QByteArray bootstrapFile(const QByteArray &publication, const QByteArray &services)
+{
+    return "{\"version\":\"1.0\",\"publication\":\"" + publication + "\",\"services\":[" + services + "]}";
+}
+
+const QByteArray Services = "[[\"uk\"], [\"https://rdap.nominet.uk/uk/\"]],"
+                            "[[\"co.uk\", \"ORG.\"], [\"http://co.example/\", \"https://co.example/\"]],"
+                            "[[\"bad entry\", \"net\"], [\"ftp://x/\", \"https://net.example/\"]],"
+                            "[[\"io\"], [\"ftp://only.example/\"]]";
+
+} // namespace
+
+class tst_RdapBootstrap : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void routes_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("base"); // empty: none
+        const QByteArray good = bootstrapFile("2026-01-02T03:04:05Z", Services);
+        QTest::newRow("one label") << good << u"example.uk"_s << u"https://rdap.nominet.uk/uk/"_s;
+        QTest::newRow("longest entry wins") << good << u"shop.example.co.uk"_s << u"https://co.example/"_s;
+        QTest::newRow("case and dots") << good << u"EXAMPLE.Org."_s << u"https://co.example/"_s;
+        QTest::newRow("entry beside a bad one") << good << u"example.net"_s << u"https://net.example/"_s;
+        QTest::newRow("unknown TLD") << good << u"example.de"_s << QString();
+        QTest::newRow("no usable URL") << good << u"example.io"_s << QString();
+        QTest::newRow("suffix is not a label") << good << u"example.xuk"_s << QString();
+        // Files that do not parse give no routes and say why.
+        QTest::newRow("empty file") << QByteArray() << u"example.uk"_s << QString();
+        QTest::newRow("HTML") << QByteArray("<html>uk</html>") << u"example.uk"_s << QString();
+        QTest::newRow("too deep") << QByteArray(1000, '[') + QByteArray(1000, ']') << u"example.uk"_s
+                                  << QString();
+        QTest::newRow("nothing usable")
+            << bootstrapFile("x", "[[\"uk\"],[\"ftp://x/\"]], 5, [[], []]") << u"example.uk"_s << QString();
+    }
+    void routes()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, name);
+        QFETCH(QString, base);
+        QString why;
+        const auto bootstrap = RdapBootstrap::parse(file, &why);
+        QCOMPARE(bootstrap ? bootstrap->baseFor(name) : QString(), base);
+        QCOMPARE(why.isEmpty(), bool(bootstrap));
+    }
+
+    // The compiled-in copy, a cached copy and a refresh: which one routes .com afterwards.
+    void cacheAndRefresh_data()
+    {
+        QTest::addColumn<QByteArray>("cached"); // empty: no cached copy
+        QTest::addColumn<int>("cacheAgeDays");
+        QTest::addColumn<QByteArray>("served"); // what the bootstrap URL answers; empty: not asked
+        QTest::addColumn<QString>("comBase");
+        QTest::addColumn<bool>("complains");
+
+        const QByteArray newer
+            = bootstrapFile("2099-01-01T00:00:00Z", "[[\"com\"],[\"https://newer.example/\"]]");
+        const QByteArray older
+            = bootstrapFile("2001-01-01T00:00:00Z", "[[\"com\"],[\"https://older.example/\"]]");
+        const QString builtIn = u"https://rdap.verisign.com/com/v1/"_s;
+        QTest::newRow("fresh newer cache")
+            << newer << 1 << QByteArray() << u"https://newer.example/"_s << false;
+        QTest::newRow("stale cache, refreshed")
+            << older << 8 << newer << u"https://newer.example/"_s << false;
+        QTest::newRow("refresh does not parse") << older << 8 << QByteArray("<html>") << builtIn << true;
+        QTest::newRow("cache does not parse") << QByteArray("{") << 1 << QByteArray() << builtIn << true;
+    }
+    void cacheAndRefresh()
+    {
+        QFETCH(QByteArray, cached);
+        QFETCH(int, cacheAgeDays);
+        QFETCH(QByteArray, served);
+        QFETCH(QString, comBase);
+        QFETCH(bool, complains);
+
+        QTemporaryDir folder;
+        ScriptedHttpServer server;
+        server.setReply({200, served, {{"Content-Type", "application/json"}}});
+        EventYield yield;
+        QNetworkAccessManager network;
+        test::FixedClock clock {QDateTime::currentDateTimeUtc().addDays(cacheAgeDays)};
+        RdapBootstrapCache cache {network, yield, clock, folder.path()};
+        cache.setSourceUrl(server.baseUrl() + u"dns.json"_s);
+        if (!cached.isEmpty()) {
+            QFile file(cache.cacheFile());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(cached);
+        }
+
+        cache.refreshIfStale();
+        cache.refreshIfStale(); // at most once a run
+        QCOMPARE(server.requests().size(), served.isEmpty() ? 0 : 1);
+        QCOMPARE(cache.bootstrap().baseFor(u"example.com"_s), comBase);
+        QCOMPARE(!cache.message().isEmpty(), complains);
+        // The compiled-in copy serves the other TLDs.
+        if (comBase.contains(u"verisign"_s))
+            QCOMPARE(cache.bootstrap().baseFor(u"example.co.uk"_s), u"https://rdap.nominet.uk/uk/"_s);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_RdapBootstrap)
+#include "tst_rdapbootstrap.moc"
