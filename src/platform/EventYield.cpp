@@ -5,6 +5,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace zandrel {
 
 void EventYield::yieldOnce()
@@ -16,13 +18,16 @@ bool EventYield::waitUntil(const std::function<bool()> &done, int timeoutMs)
 {
     if (done())
         return true;
-    QDeadlineTimer deadline(timeoutMs < 0 ? QDeadlineTimer::Forever : QDeadlineTimer(timeoutMs));
-    // A timer event wakes the blocking wait when the deadline passes.
+    QDeadlineTimer deadline(timeoutMs < 0 ? QDeadlineTimer::Forever
+                                          : QDeadlineTimer(timeoutMs, Qt::PreciseTimer));
+    // A precise timer wakes the blocking wait when the deadline passes; should it fire early
+    // anyway, it is started again for what is left, so the wait never blocks past the deadline.
     QTimer wake;
     wake.setSingleShot(true);
-    if (timeoutMs >= 0)
-        wake.start(timeoutMs);
+    wake.setTimerType(Qt::PreciseTimer);
     while (!m_closing && !deadline.hasExpired()) {
+        if (timeoutMs >= 0 && !wake.isActive())
+            wake.start(std::max<qint64>(1, deadline.remainingTime()));
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         if (done())
             return true;
