@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the formatting, builds and runs every test: once under the
 # address and undefined-behaviour sanitizers, then in the ordinary build, ending with CTest's summary.
+# Each fuzz target also runs for a few seconds from its seed corpus.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./setup.sh
 export QT_QPA_PLATFORM=offscreen
 
-files=$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 2>/dev/null || true)
+files=$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'fuzz/*.cpp' 'fuzz/*.h' 2>/dev/null || true)
 if [ -n "$files" ]; then
   echo "Checking formatting"
   # shellcheck disable=SC2086
   clang-format --dry-run -Werror $files
 fi
+
+./fuzz.sh 5
 
 cmake --preset asan >/dev/null
 cmake --build --preset asan

@@ -1,5 +1,6 @@
 // The combination search against an in-process WHOIS server that answers at once.
-//   bench_driver [combinations]        cost per combination at the start and at the end of a run
+//   bench_driver [combinations] [--keep]  cost per combination at the start and at the end of a run;
+//                                      --keep: "Clear Before Search" unchecked, the text kept
 //   bench_driver --idle                CPU used while the run waits for slow answers and long pauses
 #include "WhoRig.h"
 
@@ -46,18 +47,23 @@ ScriptedWhoisServer::Reply answer(const QByteArray &query)
             + name + "\r\nNOTICE: The expiration date displayed in this record is the date the\r\n"};
 }
 
-void perCombination(int total)
+void perCombination(int total, bool keepText)
 {
     WhoRig rig;
     prepare(rig, total / 2);
+    rig.state().ClearEachSearch = !keepText;
     rig.who->delayTimer().setInterval(0); // the pause ends at the next turn of the event loop
     rig.server.setReplyFor(answer);
 
     QList<qint64> stamps;
+    QList<double> cpuStamps; // wall time suffers from a busy machine, CPU time much less
     QElapsedTimer clock;
     clock.start();
     QObject::connect(&rig.state().caption, &TextBox::changed, rig.who.get(),
-                     [&stamps, &clock](const QString &) { stamps << clock.nsecsElapsed(); });
+                     [&stamps, &cpuStamps, &clock](const QString &) {
+                         stamps << clock.nsecsElapsed();
+                         cpuStamps << cpuSeconds();
+                     });
     const double cpuBefore = cpuSeconds();
     rig.who->SearchCombinations_Click();
     const double cpu = cpuSeconds() - cpuBefore;
@@ -66,13 +72,20 @@ void perCombination(int total)
     auto meanMs = [&stamps](int from, int count) {
         return double(stamps.at(from + count) - stamps.at(from)) / count / 1e6;
     };
+    auto meanCpuMs = [&cpuStamps](int from, int count) {
+        return (cpuStamps.at(from + count) - cpuStamps.at(from)) / count * 1e3;
+    };
     std::printf("combinations searched            %d (Available %d, Existing %d)\n", int(stamps.size() - 1),
                 rig.state().Available.count(), rig.state().LinkList.count());
-    std::printf("first %5d combinations        %.3f ms each\n", window, meanMs(0, window));
-    std::printf("last  %5d combinations        %.3f ms each\n", window,
-                meanMs(int(stamps.size()) - 1 - window, window));
+    const int last = int(stamps.size()) - 1 - window;
+    std::printf("first %5d combinations        %.3f ms each, %.3f ms CPU\n", window, meanMs(0, window),
+                meanCpuMs(0, window));
+    std::printf("last  %5d combinations        %.3f ms each, %.3f ms CPU\n", window, meanMs(last, window),
+                meanCpuMs(last, window));
     std::printf("whole run                        %.2f s wall, %.2f s CPU\n",
                 double(clock.nsecsElapsed()) / 1e9, cpu);
+    std::printf("response text kept               %.1f MB\n",
+                double(rig.state().tResponse.text().size()) / 1e6);
 }
 
 void idle()
@@ -106,6 +119,7 @@ int main(int argc, char *argv[])
         idle();
         return 0;
     }
-    perCombination(args.size() > 1 ? qMax(20, args.at(1).toInt()) : 10000);
+    const bool keepText = args.contains(QStringLiteral("--keep"));
+    perCombination(args.size() > 1 ? qMax(20, args.at(1).toInt()) : 10000, keepText);
     return 0;
 }

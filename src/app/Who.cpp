@@ -16,6 +16,7 @@
 #include <QListView>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -248,11 +249,13 @@ void Who::buildControls()
     Nag->setAcceptRichText(false);
 
     label("Label8", QStringLiteral("Search Results:"), {4680, 2640, 1620, 255});
-    tResponse = new QTextEdit;
+    // A plain-text box lays out only the lines in view: an answer of a million short lines is
+    // shown without holding the window.
+    tResponse = new QPlainTextEdit;
     place(tResponse, "tResponse", design::tResponse, listFont());
     tResponse->setReadOnly(true);
     tResponse->setUndoRedoEnabled(false);
-    tResponse->setLineWrapMode(QTextEdit::NoWrap);
+    tResponse->setLineWrapMode(QPlainTextEdit::NoWrap);
 
     auto *clearEach = new QCheckBox(QStringLiteral("&Clear Before Search"));
     place(clearEach, "ClearEachSearch", {6600, 2640, 1755, 240}, controlFont());
@@ -340,6 +343,14 @@ void Who::bindTexts()
         cursor.movePosition(QTextCursor::End);
         cursor.insertText(forDisplay(piece));
     });
+    connect(&state.tResponse, &ResponseBox::tailReplaced, tResponse,
+            [this](const QString &removed, const QString &added) {
+                QTextCursor cursor(tResponse->document());
+                cursor.movePosition(QTextCursor::End);
+                cursor.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor,
+                                    int(forDisplay(removed).size()));
+                cursor.insertText(forDisplay(added));
+            });
     connect(&state.tResponse, &ResponseBox::scrolledToStart, tResponse,
             [this] { tResponse->moveCursor(QTextCursor::Start); });
 }

@@ -11,6 +11,7 @@ class QLineEdit;
 class QListView;
 class QPushButton;
 class QRadioButton;
+class QPlainTextEdit;
 class QTextEdit;
 
 namespace zandrel {
@@ -76,7 +77,7 @@ private:
     QListView *Available = nullptr;
     QListView *LinkList = nullptr;
     QTextEdit *Nag = nullptr;
-    QTextEdit *tResponse = nullptr;
+    QPlainTextEdit *tResponse = nullptr;
     QPointer<QWidget> m_about;
     QList<QAction *> m_menuActions;
     bool m_syncingNag = false;

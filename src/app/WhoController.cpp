@@ -15,6 +15,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -416,13 +417,13 @@ void WhoController::IPPort1_Ended()
 // Only a name whose own lookup found it free is listed, whatever else the text holds.
 void WhoController::createavailablelist()
 {
-    zandrel::createavailablelist(m_state.tResponse.text(), m_state.Available,
-                                 [this](const QString &found) { return m_freeNames.value(found); });
+    m_state.tResponse.tail().scanAvailable(m_state.tResponse.text(), m_state.Available,
+                                           [this](const QString &found) { return m_freeNames.value(found); });
 }
 
 void WhoController::createweblist()
 {
-    zandrel::createweblist(m_state.tResponse.text(), m_state.LinkList);
+    m_state.tResponse.tail().scanLinks(m_state.tResponse.text(), m_state.LinkList);
     m_state.LookupPending = false;
 }
 
@@ -464,7 +465,8 @@ void WhoController::editList(const QString &path)
         return;
     }
     const QString program = words.takeFirst();
-    words << path;
+    // An absolute path never starts with "-", so the editor cannot take it for an option.
+    words << QFileInfo(path).absoluteFilePath();
     if (!m_services.launcher.start(program, words))
         emit notice(QStringLiteral("Could not start the editor \"%1\".").arg(program));
 }
@@ -748,7 +750,9 @@ void WhoController::mClearResponse_Click()
 
 void WhoController::mAvailable_Click()
 {
-    createavailablelist();
+    // Asked for by hand, so the whole text is read again; still only names found free are listed.
+    zandrel::createavailablelist(m_state.tResponse.text(), m_state.Available,
+                                 [this](const QString &found) { return m_freeNames.value(found); });
 }
 
 void WhoController::mClearLinkList_Click()

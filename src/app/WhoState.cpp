@@ -46,6 +46,7 @@ void WordCombo::clear()
 void ResponseBox::setText(const QString &text)
 {
     m_text = text;
+    m_tail.reset();
     emit textReset(m_text);
 }
 
@@ -53,6 +54,21 @@ void ResponseBox::append(const QString &piece)
 {
     m_text += piece;
     emit appended(piece);
+}
+
+void ResponseBox::removeAll(const QString &stext)
+{
+    TailEdit edit = m_tail.clean(m_text, stext);
+    if (edit.keep == m_text.size() && edit.tail.isEmpty())
+        return;
+    if (edit.keep > 0 && m_text.at(edit.keep - 1) == u'\r') {
+        --edit.keep;
+        edit.tail.prepend(u'\r');
+    }
+    const QString removed = m_text.sliced(edit.keep);
+    m_text.truncate(edit.keep);
+    m_text += edit.tail;
+    emit tailReplaced(removed, edit.tail);
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "harvest/ResponseTail.h"
 #include "harvest/UniqueList.h"
 
 #include <QObject>
@@ -75,15 +76,22 @@ public:
     const QString &text() const { return m_text; }
     void setText(const QString &text);
     void append(const QString &piece);
+    // replaceit(text(), stext, QString()), reading only what is new since the last time.
+    void removeAll(const QString &stext);
     void scrollToStart() { emit scrolledToStart(); }
+    // What of the text the scans have read already.
+    ResponseTail &tail() { return m_tail; }
 
 signals:
     void textReset(const QString &text);
     void appended(const QString &piece);
+    // The end of the text, never cut inside a CR LF pair, was replaced.
+    void tailReplaced(const QString &removed, const QString &added);
     void scrolledToStart();
 
 private:
     QString m_text;
+    ResponseTail m_tail;
 };
 
 // Everything the window shows and the procedures share, as plain objects: the window binds its

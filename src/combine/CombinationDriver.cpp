@@ -5,7 +5,6 @@
 #include "platform/Clock.h"
 #include "platform/EventYield.h"
 #include "report/Report.h"
-#include "whois/Replaceit.h"
 
 namespace zandrel {
 
@@ -103,7 +102,7 @@ void CombinationDriver::runNames(const QStringList &names)
 
 void CombinationDriver::finish(qint64 total)
 {
-    m_state.tResponse.setText(replaceit(m_state.tResponse.text(), trimSpaces(m_state.Nag.text()), QString()));
+    m_state.tResponse.removeAll(trimSpaces(m_state.Nag.text()));
     m_state.caption.setText(searchedCaption(m_product, total));
 }
 
@@ -128,7 +127,7 @@ bool CombinationDriver::searchOne(bool asIs)
     }
 
     state.DelayPending = !m_fixedPauseMs;
-    state.tResponse.setText(replaceit(state.tResponse.text(), state.Nag.text(), QString()));
+    state.tResponse.removeAll(state.Nag.text());
     if (m_fixedPauseMs)
         m_yield.waitUntil([] { return false; }, *m_fixedPauseMs);
     else

@@ -11,53 +11,100 @@ namespace zandrel {
 namespace {
 
 // The registry's historical wording and its present one; both are searched in the folded text.
-constexpr QLatin1String kNoMatchDomain("no match for domain ");
-constexpr QLatin1String kNoMatchQuoted("no match for \"");
+constexpr std::array<QLatin1String, 2> kNoMatchPhrases {QLatin1String("no match for domain "),
+                                                        QLatin1String("no match for \"")};
 constexpr std::array<QLatin1String, 2> kAvailableMarkers {QLatin1String("no match for domain \""),
-                                                          kNoMatchQuoted};
+                                                          QLatin1String("no match for \"")};
 // Pass order matters only for the order of the entries.
 constexpr std::array<QLatin1String, 5> kSuffixes {QLatin1String(".com"), QLatin1String(".org"),
                                                   QLatin1String(".net"), QLatin1String(".edu"),
                                                   QLatin1String(".gov")};
+constexpr QLatin1String kWww("www.");
 
-bool isStop(const QString &text, qsizetype i)
+bool isStop(QStringView text, qsizetype i)
 {
     const QChar c = text.at(i);
     return c == u'\t' || c == u' ' || c == u':' || (c == u'\n' && text.at(i - 1) == u'\r');
 }
 
 // One suffix pass over the folded text.
-void harvestSuffix(const QString &text, QLatin1String suffix, bool dropAfterNoMatch, UniqueList &links)
+void harvestSuffix(QStringView text, QLatin1String suffix, bool dropAfterNoMatch, UniqueList &links)
 {
-    const qsizetype lastNoMatch = dropAfterNoMatch
-        ? std::max(text.lastIndexOf(kNoMatchDomain), text.lastIndexOf(kNoMatchQuoted))
-        : -1;
+    qsizetype lastNoMatch = -1;
+    if (dropAfterNoMatch) {
+        for (const QLatin1String phrase : kNoMatchPhrases)
+            lastNoMatch = std::max(lastNoMatch, text.lastIndexOf(phrase));
+    }
 
-    // The nearest stop at or before a dot is also the nearest one before any later dot unless a
-    // stop lies between them, so each pass only scans back as far as the previous dot.
     qsizetype previousDot = -1;
-    qsizetype previousStop = 0;
+    qsizetype previousStop = -1;
     qsizetype from = 0;
     qsizetype dot;
     while ((dot = text.indexOf(suffix, from)) >= 0) {
-        qsizetype i = dot;
-        while (i > previousDot && i > 0 && !isStop(text, i))
-            --i;
-        if (i == previousDot)
-            i = previousStop;
+        const qsizetype stop = scan::linkStop(text, dot, suffix.size(), previousDot, previousStop);
         previousDot = dot;
-        previousStop = i;
-
-        // A scan that reaches the first character found no stop: no candidate.
-        if (i > 0 && lastNoMatch < from) {
+        previousStop = stop;
+        if (stop >= 0 && lastNoMatch < from) {
             const qsizetype end = dot + suffix.size();
-            AddLinkToList(QLatin1String("www.") + text.mid(i + 1, end - i - 1), links);
+            AddLinkToList(scan::linkEntry(text.sliced(stop + 1, end - stop - 1)), links);
         }
         from = dot + 1;
     }
 }
 
 } // namespace
+
+namespace scan {
+
+std::span<const QLatin1String> availableMarkers()
+{
+    return kAvailableMarkers;
+}
+
+std::span<const QLatin1String> linkSuffixes()
+{
+    return kSuffixes;
+}
+
+std::span<const QLatin1String> noMatchPhrases()
+{
+    return kNoMatchPhrases;
+}
+
+qsizetype availableNameEnd(QStringView folded, qsizetype start)
+{
+    const qsizetype close
+        = folded.sliced(start).first(std::min(folded.size() - start, MaxEntryLength + 1)).indexOf(u'"');
+    return close < 0 ? -1 : start + close;
+}
+
+qsizetype linkStop(QStringView text, qsizetype dot, qsizetype suffixLength, qsizetype previousDot,
+                   qsizetype previousStop)
+{
+    // The entry is "www." and the text after the stop up to the suffix's end; a stop before
+    // `lowest` would make it too long. A stop at the very first character does not count.
+    const qsizetype lowest = std::max<qsizetype>(1, dot + suffixLength + kWww.size() - 1 - MaxEntryLength);
+    qsizetype i = dot;
+    while (i > previousDot && i >= lowest && !isStop(text, i))
+        --i;
+    if (i > previousDot && i >= lowest)
+        return i;
+    // No stop between the two dots: the nearest one is the previous dot's.
+    if (i == previousDot && previousStop >= lowest)
+        return previousStop;
+    return -1;
+}
+
+QString linkEntry(QStringView host)
+{
+    QString entry;
+    entry.reserve(kWww.size() + host.size());
+    entry += kWww;
+    entry += host;
+    return entry;
+}
+
+} // namespace scan
 
 void AddAvailableToList(const QString &curaddress, UniqueList &available)
 {
@@ -87,7 +134,7 @@ void createavailablelist(const QString &response, UniqueList &available,
             return;
 
         const qsizetype start = at[which] + markers[which].size();
-        const qsizetype close = text.indexOf(u'"', start);
+        const qsizetype close = scan::availableNameEnd(text, start);
         if (close >= 0) {
             const QString name = text.mid(start, close - start);
             AddAvailableToList(admit ? admit(name) : name, available);

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <functional>
+#include <span>
 
 namespace zandrel {
 
@@ -15,9 +16,13 @@ class UniqueList;
 // listed already.
 void AddAvailableToList(const QString &curaddress, UniqueList &available);
 
+// No host name is longer than this; a longer candidate is dropped before it is built.
+inline constexpr qsizetype MaxEntryLength = 253;
+
 // Offers every domain the server reports unregistered ("no match for domain \"NAME\"", and the
-// registry's present form "No match for \"NAME\"") to AddAvailableToList, in text order. With
-// `admit`, each name found is offered as `admit` maps it, and not at all when that is empty.
+// registry's present form "No match for \"NAME\"") to AddAvailableToList, in text order. A name
+// longer than MaxEntryLength is dropped. With `admit`, each name found is offered as `admit` maps
+// it, and not at all when that is empty.
 void createavailablelist(const QString &response, UniqueList &available,
                          const std::function<QString(const QString &)> &admit = {});
 
@@ -26,7 +31,27 @@ void createavailablelist(const QString &response, UniqueList &available,
 void AddLinkToList(const QString &curaddress, UniqueList &links);
 
 // Offers "www." plus every host name ending in .com, .org, .net, .edu or .gov to AddLinkToList,
-// one pass per suffix in that order. The caller clears the pending-lookup flag afterwards.
+// one pass per suffix in that order. The caller clears the pending-lookup flag afterwards. An
+// entry longer than MaxEntryLength is dropped. Time and memory stay linear in the text's size.
 void createweblist(const QString &response, UniqueList &links);
+
+// The building blocks of both scans, for scanning part of a text (see ResponseTail).
+namespace scan {
+// The available-name markers and the link suffixes, folded, in the order the scans use them.
+std::span<const QLatin1String> availableMarkers();
+std::span<const QLatin1String> linkSuffixes();
+// The phrases after which the first .com candidate is not a link.
+std::span<const QLatin1String> noMatchPhrases();
+// The name after a marker ending at `start` of `folded`: up to its closing quote, which must
+// come within MaxEntryLength characters. Returns the position of the quote, or -1.
+qsizetype availableNameEnd(QStringView folded, qsizetype start);
+// The host of the candidate whose suffix starts at `dot`: the position of the nearest stop
+// before it, or -1 when there is none or the entry would be longer than MaxEntryLength. The
+// stop found for `previousDot` (if the scan reaches it) is reused, so a pass stays linear.
+qsizetype linkStop(QStringView text, qsizetype dot, qsizetype suffixLength, qsizetype previousDot,
+                   qsizetype previousStop);
+// The entry for a host found in the text: "www." and the host.
+QString linkEntry(QStringView host);
+} // namespace scan
 
 } // namespace zandrel

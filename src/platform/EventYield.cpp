@@ -18,15 +18,16 @@ bool EventYield::waitUntil(const std::function<bool()> &done, int timeoutMs)
 {
     if (done())
         return true;
-    QDeadlineTimer deadline(timeoutMs < 0 ? QDeadlineTimer::Forever : QDeadlineTimer(timeoutMs));
-    // A timer event wakes the blocking wait when the deadline passes. A timer may fire a little
-    // early; it is started again for what is left, or the wait could block with nothing to come.
+    QDeadlineTimer deadline(timeoutMs < 0 ? QDeadlineTimer::Forever
+                                          : QDeadlineTimer(timeoutMs, Qt::PreciseTimer));
+    // A precise timer wakes the blocking wait when the deadline passes; should it fire early
+    // anyway, it is started again for what is left, so the wait never blocks past the deadline.
     QTimer wake;
     wake.setSingleShot(true);
     wake.setTimerType(Qt::PreciseTimer);
     while (!m_closing && !deadline.hasExpired()) {
         if (timeoutMs >= 0 && !wake.isActive())
-            wake.start(int(std::max<qint64>(1, deadline.remainingTime())));
+            wake.start(std::max<qint64>(1, deadline.remainingTime()));
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         if (done())
             return true;

@@ -60,6 +60,10 @@ void SettingsStore::setValue(const QString &application, const QString &section,
         return;
     }
     QSettings &settings = file(application);
+    // Writing rewrites the whole file: a value read at start-up and set again costs nothing.
+    const QVariant stored = settings.value(keyPath(section, key));
+    if (stored.typeId() == QMetaType::QString && stored.toString() == value)
+        return;
     QDir().mkpath(m_folder);
     settings.setValue(keyPath(section, key), value);
     settings.sync();

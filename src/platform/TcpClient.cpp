@@ -11,6 +11,22 @@ QString decodeReceived(const QByteArray &bytes)
     return text;
 }
 
+QByteArray withCrLf(QByteArrayView lines)
+{
+    QByteArray out;
+    out.reserve(lines.size() + lines.count('\n'));
+    qsizetype from = 0;
+    for (qsizetype lf = lines.indexOf('\n'); lf >= 0; lf = lines.indexOf('\n', from)) {
+        out += lines.sliced(from, lf - from);
+        if (lf == from || lines.at(lf - 1) != '\r')
+            out += '\r';
+        out += '\n';
+        from = lf + 1;
+    }
+    out += lines.sliced(from);
+    return out;
+}
+
 TcpClient::TcpClient(QObject *parent)
     : QObject(parent)
 { }
@@ -73,28 +89,42 @@ void TcpClient::send(const QString &text)
         m_socket->write(text.toUtf8());
 }
 
+QString TcpClient::takeRest()
+{
+    if (m_pending.isEmpty())
+        return {};
+    const QByteArray rest = m_pending;
+    m_pending.clear();
+    return decodeReceived(withCrLf(rest) + "\r\n");
+}
+
 void TcpClient::readAvailable()
 {
     if (!m_socket)
         return;
-    const QByteArray chunk = m_socket->readAll();
-    if (chunk.isEmpty())
-        return;
-    m_received += chunk.size();
-    m_pending += chunk;
-    qsizetype start = 0;
-    for (qsizetype lf = m_pending.indexOf('\n'); lf >= 0; lf = m_pending.indexOf('\n', start)) {
-        qsizetype end = lf;
-        if (end > start && m_pending.at(end - 1) == '\r')
-            --end;
-        const QByteArray line = m_pending.mid(start, end - start);
-        start = lf + 1;
-        emit dataEvent(decodeReceived(line));
-        if (!m_socket) // a handler closed the connection
+    const qint64 room = m_limit < 0 ? -1 : m_limit - m_received;
+    const QByteArray chunk = room < 0 ? m_socket->readAll() : m_socket->read(room);
+    const bool over = room >= 0 && m_socket->bytesAvailable() > 0;
+    if (!chunk.isEmpty()) {
+        m_received += chunk.size();
+        m_pending += chunk;
+        // Every line this read completed goes out as one piece; only the new bytes are searched,
+        // so a server dripping a long line costs no more than a fast one.
+        const qsizetype lfInChunk = chunk.lastIndexOf('\n');
+        if (lfInChunk >= 0) {
+            const qsizetype lastLf = m_pending.size() - chunk.size() + lfInChunk;
+            const QString lines = decodeReceived(withCrLf(QByteArrayView(m_pending).first(lastLf + 1)));
+            m_pending.remove(0, lastLf + 1);
+            emit dataEvent(lines);
+            if (!m_socket) // a handler closed the connection
+                return;
+        }
+        emit bytesArrived(m_received);
+        if (!m_socket)
             return;
     }
-    m_pending.remove(0, start);
-    emit bytesArrived(m_received);
+    if (over)
+        emit limitExceeded();
 }
 
 void TcpClient::finish(int status, const QString &description)
@@ -105,9 +135,7 @@ void TcpClient::finish(int status, const QString &description)
     if (!m_socket)
         return;
     if (!m_pending.isEmpty()) {
-        const QByteArray rest = m_pending;
-        m_pending.clear();
-        emit dataEvent(decodeReceived(rest));
+        emit dataEvent(takeRest());
         if (!m_socket)
             return;
     }

@@ -8,9 +8,10 @@ class QTcpSocket;
 
 namespace zandrel {
 
-// A TCP client that delivers received text line by line: bytes are split at the line feed, a
-// carriage return before it is dropped, and a last piece without a line feed arrives before the
-// disconnection event. Invalid UTF-8 and NUL bytes become replacement characters.
+// A TCP client that delivers received text in whole lines, each ended by CR LF: every line that
+// one read completed arrives as one piece (a line feed alone becomes CR LF), and a last line
+// without a line feed arrives, with CR LF put after it, before the disconnection event. Invalid
+// UTF-8 and NUL bytes become replacement characters. No more than the byte limit is ever read.
 class TcpClient : public QObject
 {
     Q_OBJECT
@@ -20,12 +21,17 @@ public:
 
     void setRemoteHost(const QString &host) { m_host = host; }
     void setRemotePort(quint16 port) { m_port = port; }
+    // Bytes past this many (negative: no limit) are never delivered; limitExceeded() tells.
+    void setByteLimit(qint64 limit) { m_limit = limit; }
 
     bool isConnected() const;
     // Starts connecting to the remote host and port; the connection event tells how it went.
     void connectToRemote();
     // Closes the connection or the attempt from this side; no further event of it arrives.
     void close();
+    // The last line received so far without its line feed, as dataEvent would have delivered it at
+    // the disconnection; it is delivered no more.
+    QString takeRest();
     // Sends text on the open connection.
     void send(const QString &text);
 
@@ -34,6 +40,9 @@ signals:
     void connectionEvent(int status, const QString &description);
     void dataEvent(const QString &text);
     void bytesArrived(qint64 total);
+    // The server sent more than the byte limit; what fit has been delivered, the rest is held
+    // until takeRest() or close().
+    void limitExceeded();
     // The server closed the connection (or it broke) after it was open.
     void disconnectionEvent(int status, const QString &description);
 
@@ -47,10 +56,14 @@ private:
     quint16 m_port = 0;
     QByteArray m_pending;
     qint64 m_received = 0;
+    qint64 m_limit = -1;
     bool m_open = false;
 };
 
 // Decodes one received piece: UTF-8, with invalid sequences and NUL bytes made visible as U+FFFD.
 QString decodeReceived(const QByteArray &bytes);
+
+// Complete lines as they are shown: a line feed without a carriage return before it gets one.
+QByteArray withCrLf(QByteArrayView lines);
 
 } // namespace zandrel

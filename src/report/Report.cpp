@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
 #include <QUrl>
@@ -112,12 +113,15 @@ struct WriteOutcome
     QString error;
 };
 
-WriteOutcome writeWhole(const QString &path, const QString &text)
+// QSaveFile buffers, and its commit does not fail on a flush that fails (a full disk): the flush
+// is checked before committing, so a failed write never replaces a file.
+WriteOutcome writeWhole(const QString &path, const QString &text, const ReportWriter::WriteBytes &write)
 {
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly)) {
         const QByteArray bytes = text.toUtf8();
-        if (file.write(bytes) == bytes.size() && file.commit())
+        const qint64 written = write ? write(file, bytes) : file.write(bytes);
+        if (written == bytes.size() && file.flush() && file.error() == QFileDevice::NoError && file.commit())
             return {true, {}};
     }
     const QString reason = file.errorString();
@@ -148,10 +152,33 @@ QString composeLinkText(const QStringList &links)
     return text;
 }
 
+QString freeBaseName(const QString &folder, const QString &baseName)
+{
+    const auto taken = [&folder](const QString &base) {
+        return std::any_of(ReportExtensions.begin(), ReportExtensions.end(),
+                           [&](QLatin1StringView extension) {
+                               const QFileInfo file(folder + u'/' + base + extension);
+                               return file.exists() || file.isSymLink();
+                           });
+    };
+    QString base = baseName;
+    for (int n = 2; taken(base); ++n)
+        base = baseName + u'-' + QString::number(n);
+    return base;
+}
+
 QString escapeHtml(const QString &text)
 {
     // Qt escapes & < > and the double quote; attribute values here are in apostrophes as well.
-    return text.toHtmlEscaped().replace(u'\'', QStringLiteral("&#39;"));
+    QString escaped = text.toHtmlEscaped().replace(u'\'', QStringLiteral("&#39;"));
+    // Control characters and bidirectional overrides and isolates could make one name show as
+    // another: they are shown as replacement characters instead.
+    for (QChar &c : escaped) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069))
+            c = QChar::ReplacementCharacter;
+    }
+    return escaped;
 }
 
 QString encodeQueryTerm(const QString &term)
@@ -168,25 +195,31 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
                                        const QString &folder, const QString &fallbackFolder)
 {
     ReportResult result;
-    const auto pathIn = [&baseName](const QString &dir, QLatin1String extension) {
-        return dir + u'/' + baseName + extension;
+    // Every file of the report goes under one base name that none of them has in the folder yet.
+    QString base;
+    const auto pathIn = [&base](const QString &dir, QLatin1StringView extension) {
+        return dir + u'/' + base + extension;
     };
+    const QLatin1StringView textExtension = ReportExtensions[0];
+    const QLatin1StringView htmlExtension = ReportExtensions[1];
+    const QLatin1StringView csvExtension = ReportExtensions[2];
 
     const QString linkText = composeLinkText(input.links ? input.links->entries() : QStringList());
     const QString csvText = composeCsv(input.records);
     // The lists go first, the two of them or neither.
     const auto writeLists = [&](const QString &dir) {
-        result.textPath = pathIn(dir, QLatin1String(".txt"));
-        result.csvPath = pathIn(dir, QLatin1String(".csv"));
-        WriteOutcome outcome = writeWhole(result.textPath, linkText);
+        result.textPath = pathIn(dir, textExtension);
+        result.csvPath = pathIn(dir, csvExtension);
+        WriteOutcome outcome = writeWhole(result.textPath, linkText, m_write);
         if (outcome.ok) {
-            outcome = writeWhole(result.csvPath, csvText);
+            outcome = writeWhole(result.csvPath, csvText, m_write);
             if (!outcome.ok)
                 QFile::remove(result.textPath);
         }
         return outcome;
     };
     result.folder = folder;
+    base = freeBaseName(folder, baseName);
     WriteOutcome written = writeLists(folder);
     const auto switchToFallback = [&]() {
         const QString firstError = written.error;
@@ -196,6 +229,7 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
             written = {false,
                        QStringLiteral("Could not create %1").arg(QDir::toNativeSeparators(fallbackFolder))};
         } else {
+            base = freeBaseName(fallbackFolder, baseName);
             written = writeLists(fallbackFolder);
         }
         if (!written.ok)
@@ -276,8 +310,8 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
     html += u"</body></html>";
     html += CrLf;
 
-    result.htmlPath = pathIn(result.folder, QLatin1String(".htm"));
-    written = writeWhole(result.htmlPath, html);
+    result.htmlPath = pathIn(result.folder, htmlExtension);
+    written = writeWhole(result.htmlPath, html, m_write);
     if (!written.ok && !result.usedFallback) {
         // The files belong together, so the lists move with the report.
         const QStringList firstLists {result.textPath, result.csvPath};
@@ -285,8 +319,8 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
         if (written.ok) {
             for (const QString &path : firstLists)
                 QFile::remove(path);
-            result.htmlPath = pathIn(result.folder, QLatin1String(".htm"));
-            written = writeWhole(result.htmlPath, html);
+            result.htmlPath = pathIn(result.folder, htmlExtension);
+            written = writeWhole(result.htmlPath, html, m_write);
         }
     }
     if (!written.ok) {

@@ -6,7 +6,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <functional>
+
+class QIODevice;
 
 namespace zandrel {
 
@@ -45,16 +48,29 @@ QString reportStamp(const QDateTime &when);
 // The ".txt" file: every existing-domain address, each followed by CR LF.
 QString composeLinkText(const QStringList &links);
 
-// Escaping for text that comes from a WHOIS server or the user.
+// Escaping for text that comes from a WHOIS server or the user. Control characters and bidirectional
+// overrides and isolates become U+FFFD.
 QString escapeHtml(const QString &text);
 QString encodeQueryTerm(const QString &term);
 
+// The files of one report, by extension; all share one base name.
+inline constexpr std::array<QLatin1StringView, 3> ReportExtensions {
+    QLatin1StringView(".txt"), QLatin1StringView(".htm"), QLatin1StringView(".csv")};
+
+// `baseName`, or else `baseName` with "-2", "-3" … after it: the first under which no file of the
+// report is in `folder`, not even a symbolic link (which a save would follow).
+QString freeBaseName(const QString &folder, const QString &baseName);
+
 // Writes the ".txt", ".csv" and ".htm" report files, all in one folder. Each file is written whole
-// or not at all.
+// or not at all, and never over an existing file.
 class ReportWriter
 {
 public:
+    // How a file's bytes are written; tests put a failing one in.
+    using WriteBytes = std::function<qint64(QIODevice &, const QByteArray &)>;
+
     ReportWriter(EventYield &yield, std::function<void(const QString &)> setCaption);
+    void setWriteBytes(WriteBytes write) { m_write = std::move(write); }
 
     // Writes into `folder`; where that cannot be written, into `fallbackFolder`.
     ReportResult SaveResults(const QString &baseName, const ReportInput &input, const QString &folder,
@@ -63,6 +79,7 @@ public:
 private:
     EventYield &m_yield;
     std::function<void(const QString &)> m_setCaption;
+    WriteBytes m_write;
 };
 
 } // namespace zandrel

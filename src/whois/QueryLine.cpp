@@ -8,9 +8,10 @@ namespace zandrel {
 
 QString buildQueryLine(int queryType, const QString &term, bool comSuffix)
 {
+    // No control character reaches the server: a line end would start a second query, a NUL
+    // would cut the line short.
     QString cleanTerm = term;
-    cleanTerm.remove(u'\r');
-    cleanTerm.remove(u'\n');
+    cleanTerm.removeIf([](QChar c) { return c.unicode() < 0x20; });
     QString line;
     if (queryType == DomainSearch)
         line += QStringLiteral("DO ");
@@ -33,6 +34,12 @@ std::optional<int> parseDelayMs(const QString &text)
     if (whole < 1 || whole > 65)
         return std::nullopt;
     return int(whole) * 1000;
+}
+
+QString hostAndPort(const ServerAddress &server)
+{
+    const QString host = server.host.contains(u':') ? u'[' + server.host + u']' : server.host;
+    return host + u':' + QString::number(server.port);
 }
 
 ServerAddress defaultWhoisServer()

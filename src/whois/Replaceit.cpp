@@ -54,32 +54,20 @@ QString replaceit(const QString &vtext, const QString &stext, const QString &rte
     const std::vector<qsizetype> fail = borders(pattern);
     const char16_t *pat = QStringView(pattern).utf16();
     const char16_t *rep = QStringView(rtext).utf16();
-    // A replacement holding the search text would be found again forever; replace once instead.
-    const bool recheck = !foldCase(rtext).contains(pattern);
 
     // Leftmost-first repeated replacement done in one pass: the output never holds a match, so the
     // only new match can end at its tail. Each output character keeps the matcher state after it,
-    // so removing a match restores the state in front of it.
+    // so removing a match restores the state in front of it, and a removal that joins the text on
+    // either side into a new match is caught. A replacement is put in with the state reset and is
+    // never searched again: that is what makes the call end for every input.
     std::u16string out;
     std::vector<qsizetype> state;
     out.reserve(size_t(vtext.size()));
     state.reserve(size_t(vtext.size()));
-    // Replacement characters still to be read, last first; they are read before the rest of vtext.
-    std::u16string pending;
 
     const char16_t *in = QStringView(vtext).utf16();
-    qsizetype next = 0;
-    for (;;) {
-        char16_t c;
-        if (!pending.empty()) {
-            c = pending.back();
-            pending.pop_back();
-        } else if (next < vtext.size()) {
-            c = in[next++];
-        } else {
-            break;
-        }
-
+    for (qsizetype next = 0; next < vtext.size(); ++next) {
+        const char16_t c = in[next];
         const char16_t f = foldUnit(c);
         qsizetype k = state.empty() ? 0 : state.back();
         while (k > 0 && pat[k] != f)
@@ -91,18 +79,72 @@ QString replaceit(const QString &vtext, const QString &stext, const QString &rte
             state.push_back(k);
             continue;
         }
-
         out.resize(out.size() - size_t(m - 1));
         state.resize(out.size());
-        if (recheck) {
-            pending.append(rep, size_t(rtext.size()));
-            std::reverse(pending.end() - rtext.size(), pending.end());
-        } else {
-            out.append(rep, size_t(rtext.size()));
-            state.resize(out.size(), 0);
-        }
+        out.append(rep, size_t(rtext.size()));
+        state.resize(out.size(), 0);
     }
     return QString::fromUtf16(out.data(), qsizetype(out.size()));
+}
+
+} // namespace zandrel
+
+namespace zandrel {
+
+TailEdit removeFromTail(QStringView text, qsizetype cleanLength, const QString &stext)
+{
+    const qsizetype n = text.size();
+    cleanLength = std::clamp<qsizetype>(cleanLength, 0, n);
+    if (stext.isEmpty() || cleanLength == n)
+        return {n, {}};
+
+    const QString pattern = foldCase(stext);
+    const qsizetype m = pattern.size();
+    const std::vector<qsizetype> fail = borders(pattern);
+    const char16_t *pat = QStringView(pattern).utf16();
+    const char16_t *in = text.utf16();
+    const auto step = [&](qsizetype k, char16_t f) {
+        while (k > 0 && pat[k] != f)
+            k = fail[size_t(k - 1)];
+        return pat[k] == f ? k + 1 : k;
+    };
+
+    // The same stack as replaceit's, holding text[start, ...) with the removals made. The matcher
+    // state after a character depends on at most m - 1 characters before it, so the stack keeps
+    // that many loaded from the clean text, and loads more (doubling) when a cascade eats into it.
+    std::u16string out;
+    std::vector<qsizetype> state;
+    qsizetype start = cleanLength;
+    const auto loadBefore = [&] {
+        while (start > 0 && qsizetype(out.size()) < m - 1) {
+            const qsizetype from = std::max<qsizetype>(0, start - std::max(m, cleanLength - start));
+            out.insert(0, in + from, size_t(start - from));
+            start = from;
+            state.resize(out.size());
+            qsizetype k = 0;
+            for (size_t i = 0; i < out.size(); ++i)
+                state[i] = k = std::min(step(k, foldUnit(out[i])), m - 1);
+        }
+    };
+    loadBefore();
+    for (qsizetype next = cleanLength; next < n; ++next) {
+        const char16_t c = in[next];
+        const qsizetype k = step(state.empty() ? 0 : state.back(), foldUnit(c));
+        if (k < m) {
+            out.push_back(c);
+            state.push_back(k);
+            continue;
+        }
+        out.resize(out.size() - size_t(m - 1));
+        state.resize(out.size());
+        loadBefore();
+    }
+
+    // What the stack still shares with the text stays in place.
+    qsizetype same = 0;
+    while (same < qsizetype(out.size()) && start + same < n && out[size_t(same)] == in[start + same])
+        ++same;
+    return {start + same, QString::fromUtf16(out.data() + same, qsizetype(out.size()) - same)};
 }
 
 } // namespace zandrel

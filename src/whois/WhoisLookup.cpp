@@ -25,6 +25,11 @@ WhoisLookup::WhoisLookup(TcpClient &client, EventYield &yield, QObject *parent)
     connect(&m_client, &TcpClient::connectionEvent, this, &WhoisLookup::onConnection);
     connect(&m_client, &TcpClient::dataEvent, this, &WhoisLookup::onData);
     connect(&m_client, &TcpClient::bytesArrived, this, &WhoisLookup::onBytes);
+    connect(&m_client, &TcpClient::limitExceeded, this, [this] {
+        giveUp(
+            QStringLiteral("Connection closed: the response is larger than %1 bytes.").arg(m_limits.maxBytes),
+            LookupEnd::CutOff);
+    });
     connect(&m_client, &TcpClient::disconnectionEvent, this, &WhoisLookup::onDisconnection);
 }
 
@@ -39,6 +44,7 @@ bool WhoisLookup::SearchCurrent(const QString &queryLine)
     const quint64 serial = ++m_serial;
     m_client.setRemoteHost(m_server.host);
     m_client.setRemotePort(m_server.port);
+    m_client.setByteLimit(m_limits.maxBytes);
     // Connecting closes a connection still open from an earlier lookup first.
     m_client.connectToRemote();
     m_yield.waitUntil([this] { return m_client.isConnected() || m_attemptDone; }, m_limits.connectWaitMs);
@@ -72,24 +78,21 @@ void WhoisLookup::onConnection(int status, const QString &description)
     if (status == 0)
         emit responseText(QStringLiteral("Connected.  Waiting for data...\r\n\r\n"));
     else
-        emit responseText(QStringLiteral("Connection failed: ") + description + QStringLiteral("\r\n\r\n"));
+        emit responseText(
+            QStringLiteral("Connection failed: %1 (%2)\r\n\r\n").arg(description, hostAndPort(m_server)));
 }
 
 void WhoisLookup::onData(const QString &text)
 {
     if (m_active)
-        m_answer += text + QStringLiteral("\r\n");
-    emit responseText(text + QStringLiteral("\r\n"));
+        m_answer += text;
+    emit responseText(text);
 }
 
-void WhoisLookup::onBytes(qint64 total)
+void WhoisLookup::onBytes()
 {
     if (m_active)
         m_idle.start(m_limits.idleMs);
-    if (total > m_limits.maxBytes)
-        giveUp(
-            QStringLiteral("Connection closed: the response is larger than %1 bytes.").arg(m_limits.maxBytes),
-            LookupEnd::CutOff);
 }
 
 void WhoisLookup::onDisconnection()
@@ -103,9 +106,13 @@ void WhoisLookup::giveUp(const QString &why, LookupEnd how)
 {
     if (!m_active)
         return;
+    // What arrived before the limit is shown, the last line too.
+    const QString rest = m_client.takeRest();
     m_client.close();
     m_ended = how;
-    emit responseText(QStringLiteral("\r\n") + why + QStringLiteral("\r\n"));
+    if (!rest.isEmpty())
+        m_answer += rest;
+    emit responseText(rest + QStringLiteral("\r\n") + why + QStringLiteral("\r\n"));
     end();
 }
 

@@ -43,8 +43,8 @@ public:
     // returns always sees the end after it.
     bool SearchCurrent(const QString &queryLine);
 
-    // Gives up the lookup in progress, if any: closes the connection, adds `why` to the response
-    // text on a line of its own and ends the lookup now.
+    // Gives up the lookup in progress, if any: shows what arrived, closes the connection, adds
+    // `why` to the response text on a line of its own and ends the lookup now.
     void abandon(const QString &why);
 
     bool inProgress() const { return m_active; }
@@ -61,7 +61,7 @@ signals:
 private:
     void onConnection(int status, const QString &description);
     void onData(const QString &text);
-    void onBytes(qint64 total);
+    void onBytes();
     void onDisconnection();
     void giveUp(const QString &why, LookupEnd how);
     void end();

@@ -87,6 +87,14 @@ private slots:
         QCOMPARE(rig.launcher.started.first().second, (QStringList {u"--new-window"_s, path}));
         QCOMPARE(QFileInfo(path).size(), 0);
 
+        // A typed path starting with "-" reaches the editor as an absolute path, never as an option.
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(rig.programDir.path()));
+        rig.state().PrefixPath.setText(u"-n x.txt"_s);
+        rig.who->EditPrefix();
+        QVERIFY(QDir::setCurrent(before));
+        QCOMPARE(rig.launcher.started.last().second.last(), rig.programDir.filePath(u"-n x.txt"_s));
+
         // An editor that cannot start, a list that cannot be created and no list at all are reported.
         rig.launcher.succeed = false;
         QSignalSpy notices(rig.who.get(), &WhoController::notice);
@@ -96,7 +104,7 @@ private slots:
             rig.who->EditPrefix();
         }
         QCOMPARE(notices.size(), 3);
-        QCOMPARE(rig.launcher.started.size(), 2);
+        QCOMPARE(rig.launcher.started.size(), 3);
     }
 
     // The exact response text is the window test's; here, what the procedures make of answers.

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -187,21 +188,24 @@ private slots:
         rig.state().LookupPending = true;
         QTest::mouseClick(control<QPushButton>(window, "bLookUp"), Qt::LeftButton);
         QVERIFY(rig.yield.waitUntil([&rig] { return !rig.state().LookupPending; }, 20000));
-        QCOMPARE(control<QTextEdit>(window, "tResponse")->toPlainText(),
+        QCOMPARE(control<QPlainTextEdit>(window, "tResponse")->toPlainText(),
                  QStringLiteral("Connected.  Waiting for data...\n\nDomain Name: EXAMPLE.COM\n"
                                 "Registrar: R\n"));
-        QCOMPARE(control<QTextEdit>(window, "tResponse")->textCursor().position(), 0);
+        QCOMPARE(control<QPlainTextEdit>(window, "tResponse")->textCursor().position(), 0);
 
         QCOMPARE(control<QListView>(window, "LinkList")->model()->rowCount(), 1);
 
         // A text copied out of the response box into the removal box is found again in the responses.
-        auto *response = control<QTextEdit>(window, "tResponse");
+        auto *response = control<QPlainTextEdit>(window, "tResponse");
         response->selectAll();
         response->copy();
         control<QTextEdit>(window, "Nag")->paste();
         QVERIFY(rig.state().Nag.text().contains(u"EXAMPLE.COM\r\nRegistrar"_s));
         QVERIFY(rig.state().tResponse.text().contains(rig.state().Nag.text()));
         QCOMPARE(rig.settings.value(u"Zandrel"_s, u"Settings"_s, u"Nag"_s), rig.state().Nag.text());
+        // A removal rewrites only the end of the box, which still shows the text kept.
+        rig.state().tResponse.removeAll(u"example.com\r\nregistrar: r\r"_s);
+        QCOMPARE(response->toPlainText(), u"Connected.  Waiting for data...\n\nDomain Name: \n"_s);
 
         // Typing in the suffix box composes the term one keystroke at a time.
         rig.state().Prefix.setEditText(u"my"_s);

@@ -54,124 +54,118 @@ class tst_Journal : public QObject
 {
     Q_OBJECT
 private slots:
-    void roundTrip();
-    void damage_data();
-    void damage();
-    void folder();
-    void timeLeft_data();
-    void timeLeft();
-};
-
-void tst_Journal::roundTrip()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(u"j.jsonl"_s);
-    writeSample(path, 3, true);
-    const JournalContents contents = readJournal(path);
-    QVERIFY2(contents.ok(), qPrintable(contents.error));
-    QCOMPARE(contents.inputs, Inputs);
-    QCOMPARE(contents.records, (QList<LookupRecord> {sampleRecord(1), sampleRecord(2), sampleRecord(3)}));
-    QVERIFY(contents.finished);
-    QCOMPARE(contents.finishedAt, Start.addDays(1));
-    // One object per line, times in UTC with a Z.
-    QVERIFY(readAll(path).split('\n').at(1).contains("\"time\":\"2026-12-06T22:40:01Z\""));
-    // A second journal is never written over the first.
-    JournalWriter again;
-    QVERIFY(!again.create(path, Inputs) && !again.errorString().isEmpty());
-}
-
-void tst_Journal::damage_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("records"); // read back; -1: unreadable
-    QTest::addColumn<QString>("error");
-
-    QTemporaryDir dir;
-    writeSample(dir.filePath(u"j"_s), 2, false);
-    const QByteArray good = readAll(dir.filePath(u"j"_s)); // a header and two records
-    const QByteArray line3 = "{\"type\":\"lookup\",\"index\":3,\"name\":\"a\",\"verdict\":\"free\","
-                             "\"addedAvailable\":[],\"addedLinks\":[]}\n";
-    const QString line4 = u"Line 4 of the journal is damaged"_s;
-
-    QTest::newRow("torn last line") << good + line3.left(30) << 2 << QString();
-    QTest::newRow("whole line, no line end") << good + line3.chopped(1) << 2 << QString();
-    QTest::newRow("zeros after a power cut") << good + QByteArray(300, '\0') << 2 << QString();
-    QTest::newRow("next line after a torn one") << good + "{\"ty\n" + line3 << -1 << line4;
-    QTest::newRow("index out of order") << good + QByteArray(line3).replace(":3", ":4") << -1 << line4;
-    QTest::newRow("unknown verdict") << good + QByteArray(line3).replace("free", "maybe") << -1 << line4;
-    QTest::newRow("newer format") << QByteArray(good).replace("\"version\":1", "\"version\":2") << -1
-                                  << u"The journal was written by a newer Zandrel (format 2)"_s;
-    QTest::newRow("not a journal") << QByteArray(good).replace("\"header\"", "\"list\"") << -1
-                                   << u"The file is not a Zandrel journal"_s;
-    QTest::newRow("header torn") << good.left(20) << -1 << u"The journal is empty"_s;
-}
-
-void tst_Journal::damage()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(int, records);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(u"j.jsonl"_s);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    file.close();
-    const JournalContents contents = readJournal(path);
-    QTEST(contents.error, "error");
-    if (records < 0)
-        return;
-    QCOMPARE(contents.records.size(), records);
-    // Going on cuts the torn line off first.
-    JournalWriter writer;
-    QVERIFY(writer.reopen(path, contents.wholeSize) && writer.append(sampleRecord(3)));
-    QCOMPARE(readJournal(path).records.size(), records + 1);
-}
-
-void tst_Journal::folder()
-{
-    QTemporaryDir dir;
-    FixedClock clock(Start);
-    const JournalFolder folder(dir.filePath(u"runs"_s), clock);
-    QCOMPARE(folder.lastJournal(), QString());
-
-    // Two runs in one second finished 40 days ago, one 29 days ago, and the last one unfinished.
-    JournalWriter writer;
-    QStringList names;
-    for (const int daysAgo : {40, 40, 29, 2}) {
-        clock.moment = Start.addDays(-daysAgo);
-        QVERIFY(folder.start(writer, Inputs));
-        names << QFileInfo(writer.path()).fileName();
-        if (daysAgo > 2)
-            writer.finish(clock.now());
+    // What a run wrote reads back whole, and an existing journal is never written over.
+    void roundTrip()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"j.jsonl"_s);
+        writeSample(path, 3, true);
+        const JournalContents contents = readJournal(path);
+        QVERIFY2(contents.ok(), qPrintable(contents.error));
+        QCOMPARE(contents.inputs, Inputs);
+        QCOMPARE(contents.records, (QList<LookupRecord> {sampleRecord(1), sampleRecord(2), sampleRecord(3)}));
+        QVERIFY(contents.finished);
+        QCOMPARE(contents.finishedAt, Start.addDays(1));
+        // One object per line, times in UTC with a Z.
+        QVERIFY(readAll(path).split('\n').at(1).contains("\"time\":\"2026-12-06T22:40:01Z\""));
+        JournalWriter again;
+        QVERIFY(!again.create(path, Inputs) && !again.errorString().isEmpty());
     }
-    QCOMPARE(names.at(1), u"run-20261027-224000_2.jsonl"_s);
-    QCOMPARE(readJournal(folder.lastJournal()).inputs.startedAt, clock.now());
-    clock.moment = Start;
-    QCOMPARE(folder.removeFinished(), 2);
-    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), names.mid(2));
-}
 
-void tst_Journal::timeLeft_data()
-{
-    QTest::addColumn<qint64>("done");
-    QTest::addColumn<qint64>("total");
-    QTest::addColumn<qint64>("elapsedMs");
-    QTest::addColumn<QString>("text");
+    // A torn last line (power cut) is cut off and the run goes on; damage before it is reported.
+    void damage_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("records"); // read back; -1: unreadable
+        QTest::addColumn<QString>("error");
 
-    QTest::newRow("nothing done yet") << 0LL << 100LL << 5000LL << QString();
-    QTest::newRow("hours") << 100LL << 10000LL << 97'600LL << u"about 2 h 41 min left"_s;
-    QTest::newRow("minutes") << 10LL << 100LL << 80'000LL << u"about 12 min left"_s;
-    QTest::newRow("under a minute") << 99LL << 100LL << 5'000'000LL << u"less than a minute left"_s;
-    QTest::newRow("rounds up to the hour") << 1LL << 2LL << 3'590'000LL << u"about 1 h 0 min left"_s;
-    QTest::newRow("all done") << 100LL << 100LL << 1000LL << u"less than a minute left"_s;
-}
+        QTemporaryDir dir;
+        writeSample(dir.filePath(u"j"_s), 2, false);
+        const QByteArray good = readAll(dir.filePath(u"j"_s)); // a header and two records
+        const QByteArray line3 = "{\"type\":\"lookup\",\"index\":3,\"name\":\"a\",\"verdict\":\"free\","
+                                 "\"addedAvailable\":[],\"addedLinks\":[]}\n";
+        const QString line4 = u"Line 4 of the journal is damaged"_s;
 
-void tst_Journal::timeLeft()
-{
-    QFETCH(qint64, done);
-    QFETCH(qint64, total);
-    QFETCH(qint64, elapsedMs);
-    QTEST(timeLeftText(done, total, elapsedMs), "text");
-}
+        QTest::newRow("torn last line") << good + line3.left(30) << 2 << QString();
+        QTest::newRow("whole line, no line end") << good + line3.chopped(1) << 2 << QString();
+        QTest::newRow("zeros after a power cut") << good + QByteArray(300, '\0') << 2 << QString();
+        QTest::newRow("next line after a torn one") << good + "{\"ty\n" + line3 << -1 << line4;
+        QTest::newRow("index out of order") << good + QByteArray(line3).replace(":3", ":4") << -1 << line4;
+        QTest::newRow("unknown verdict") << good + QByteArray(line3).replace("free", "maybe") << -1 << line4;
+        QTest::newRow("newer format") << QByteArray(good).replace("\"version\":1", "\"version\":2") << -1
+                                      << u"The journal was written by a newer Zandrel (format 2)"_s;
+        QTest::newRow("not a journal") << QByteArray(good).replace("\"header\"", "\"list\"") << -1
+                                       << u"The file is not a Zandrel journal"_s;
+        QTest::newRow("header torn") << good.left(20) << -1 << u"The journal is empty"_s;
+    }
+    void damage()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, records);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"j.jsonl"_s);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
+        const JournalContents contents = readJournal(path);
+        QTEST(contents.error, "error");
+        if (records < 0)
+            return;
+        QCOMPARE(contents.records.size(), records);
+        // Going on cuts the torn line off first.
+        JournalWriter writer;
+        QVERIFY(writer.reopen(path, contents.wholeSize) && writer.append(sampleRecord(3)));
+        QCOMPARE(readJournal(path).records.size(), records + 1);
+    }
+
+    // Journals get unique names; only finished ones over 30 days old are cleared away.
+    void folder()
+    {
+        QTemporaryDir dir;
+        FixedClock clock(Start);
+        const JournalFolder folder(dir.filePath(u"runs"_s), clock);
+        QCOMPARE(folder.lastJournal(), QString());
+
+        // Two runs in one second finished 40 days ago, one 29 days ago, and the last one unfinished.
+        JournalWriter writer;
+        QStringList names;
+        for (const int daysAgo : {40, 40, 29, 2}) {
+            clock.moment = Start.addDays(-daysAgo);
+            QVERIFY(folder.start(writer, Inputs));
+            names << QFileInfo(writer.path()).fileName();
+            if (daysAgo > 2)
+                writer.finish(clock.now());
+        }
+        QCOMPARE(names.at(1), u"run-20261027-224000_2.jsonl"_s);
+        QCOMPARE(readJournal(folder.lastJournal()).inputs.startedAt, clock.now());
+        clock.moment = Start;
+        QCOMPARE(folder.removeFinished(), 2);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), names.mid(2));
+    }
+
+    // The time left, rounded up, with no guess before the first lookup ends.
+    void timeLeft_data()
+    {
+        QTest::addColumn<qint64>("done");
+        QTest::addColumn<qint64>("total");
+        QTest::addColumn<qint64>("elapsedMs");
+        QTest::addColumn<QString>("text");
+
+        QTest::newRow("nothing done yet") << 0LL << 100LL << 5000LL << QString();
+        QTest::newRow("hours") << 100LL << 10000LL << 97'600LL << u"about 2 h 41 min left"_s;
+        QTest::newRow("minutes") << 10LL << 100LL << 80'000LL << u"about 12 min left"_s;
+        QTest::newRow("under a minute") << 99LL << 100LL << 5'000'000LL << u"less than a minute left"_s;
+        QTest::newRow("rounds up to the hour") << 1LL << 2LL << 3'590'000LL << u"about 1 h 0 min left"_s;
+        QTest::newRow("all done") << 100LL << 100LL << 1000LL << u"less than a minute left"_s;
+    }
+    void timeLeft()
+    {
+        QFETCH(qint64, done);
+        QFETCH(qint64, total);
+        QFETCH(qint64, elapsedMs);
+        QTEST(timeLeftText(done, total, elapsedMs), "text");
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_Journal)
 #include "tst_journal.moc"

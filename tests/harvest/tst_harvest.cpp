@@ -1,5 +1,9 @@
 #include "harvest/Harvest.h"
+#include "harvest/ResponseTail.h"
 #include "harvest/UniqueList.h"
+#include "whois/Replaceit.h"
+
+#include <QRandomGenerator>
 
 #include <QTest>
 
@@ -14,6 +18,8 @@ private slots:
     void availableNames();
     void links_data();
     void links();
+    void longRunsStayBounded();
+    void newTextOnlyMatchesWholeText();
 };
 
 static QString crlf(const char *text)
@@ -46,6 +52,9 @@ void TestHarvest::availableNames_data()
                              << list("www.who.com");
     QTest::newRow("no closing quote skipped")
         << crlf("no match for \"ok.com\" then no match for domain \"open.com") << list("ok.com");
+    QTest::newRow("name longer than a host name")
+        << u"no match for \"%1\" no match for \"%2\""_s.arg(QString(253, u'a'), QString(254, u'b'))
+        << QStringList {QString(253, u'a')};
 }
 
 void TestHarvest::availableNames()
@@ -89,6 +98,9 @@ void TestHarvest::links_data()
     QTest::newRow("no match does not touch other suffixes")
         << crlf("No match for \"EXAMPLE.COM\".\n ns.host.net\n") << list("www.ns.host.net");
     // Quotes do not count in the comparison, so the quoted candidate is the only entry.
+    QTest::newRow("longest entry") << u"x %1.com"_s.arg(QString(245, u'h'))
+                                   << QStringList {u"www.%1.com"_s.arg(QString(245, u'h'))};
+    QTest::newRow("entry too long") << u"x %1.com"_s.arg(QString(246, u'h')) << QStringList();
     QTest::newRow("quoted .org kept once") << crlf(
         "No match for domain \"EXAMPLE.ORG\".\nNo match for domain \"EXAMPLE.ORG\".\nOwner: example.org\n")
                                            << list("www.\"example.org");
@@ -102,6 +114,70 @@ void TestHarvest::links()
     for (int scan = 0; scan < 2; ++scan) {
         createweblist(response, links);
         QTEST(links.entries(), "expected");
+    }
+}
+
+void TestHarvest::longRunsStayBounded()
+{
+    // One line of "x.com" without a blank: only the candidates short enough are built.
+    const QString run = u"   Name Server: "_s + QString(u"x.com"_s).repeated(200'000);
+    UniqueList links(UniqueList::Key::WithoutQuotes);
+    createweblist(run, links);
+    QCOMPARE(links.count(), 49);
+    QCOMPARE(links.at(48).size(), 4 + 49 * 5);
+}
+
+// Random answers pass through both ways: the whole text scanned and cleaned at every lookup's end,
+// and only what is new. Lists and text must end the same.
+void TestHarvest::newTextOnlyMatchesWholeText()
+{
+    const QStringList pieces
+        = list("x.com| |:|\t|\r\n|\n|\r|No match for \"|no match for domain |NO MATCH FOR \"|"
+               "\"|ab|AB|b|a|.co|m|y.org|.net|www.|..|@|internic|z");
+    const QStringList nags = {QString(), u"ab"_s, u"no match for \""_s, u".com"_s, u"b\r\n"_s, u"x.c"_s};
+    QRandomGenerator random(1303);
+    for (int run = 0; run < 300; ++run) {
+        QString whole;
+        UniqueList wholeAvailable;
+        UniqueList wholeLinks(UniqueList::Key::WithoutQuotes);
+        QString text;
+        ResponseTail tail;
+        UniqueList available;
+        UniqueList links(UniqueList::Key::WithoutQuotes);
+        const QString nag = nags.at(random.bounded(int(nags.size())));
+        for (int step = 0; step < 60; ++step) {
+            const int what = random.bounded(10);
+            if (what < 6) { // an answer arrives
+                QString answer;
+                for (int i = random.bounded(12); i > 0; --i) {
+                    const QString &piece = pieces.at(random.bounded(int(pieces.size())));
+                    // Hosts differ, so an entry found once does not hide one missed elsewhere.
+                    answer += piece.size() == 5 ? QString::number(random.bounded(100)) + piece : piece;
+                }
+                if (random.bounded(20) == 0)
+                    answer += QString(random.bounded(240, 260), u'h') + u".com"_s;
+                whole += answer;
+                text += answer;
+            } else if (what < 8) { // a lookup ends
+                createavailablelist(whole, wholeAvailable);
+                createweblist(whole, wholeLinks);
+                tail.scanAvailable(text, available);
+                tail.scanLinks(text, links);
+            } else if (what < 9 || random.bounded(4) > 0) { // the removal text is removed
+                const QString removing
+                    = random.bounded(8) == 0 ? nags.at(random.bounded(int(nags.size()))) : nag;
+                whole = replaceit(whole, removing, QString());
+                const TailEdit edit = tail.clean(text, removing);
+                text = text.left(edit.keep) + edit.tail;
+            } else { // cleared before a search
+                whole.clear();
+                text.clear();
+                tail.reset();
+            }
+            QCOMPARE(text, whole);
+            QCOMPARE(available.entries(), wholeAvailable.entries());
+            QCOMPARE(links.entries(), wholeLinks.entries());
+        }
     }
 }
 

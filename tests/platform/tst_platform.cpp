@@ -1,10 +1,13 @@
-// The settings store on disk and the editor command line split without a shell.
+// The settings store on disk, the editor command line split without a shell, and timed waits.
+#include "platform/EventYield.h"
 #include "platform/Launcher.h"
 #include "platform/SettingsStore.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace zandrel;
 using namespace Qt::StringLiterals;
@@ -58,6 +61,19 @@ private slots:
         QFETCH(QString, command);
         QFETCH(QStringList, words);
         QCOMPARE(splitCommandLine(command), words);
+    }
+
+    void timedWaitEndsOnTime()
+    {
+        // Nothing else happens until long after the deadline: the wait must wake itself.
+        QTimer unrelated;
+        unrelated.start(5000);
+        EventYield yield;
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!yield.waitUntil([] { return false; }, 300));
+        QVERIFY2(clock.elapsed() >= 300 && clock.elapsed() < 800,
+                 qPrintable(QString::number(clock.elapsed())));
     }
 };
 

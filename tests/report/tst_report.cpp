@@ -35,11 +35,14 @@ QStringList split(const char *joined)
 
 QString entriesOf(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).join(u'|');
+    return QDir(folder)
+        .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)
+        .join(u'|');
 }
 
-// Writes report "r" listing `hosts` as existing domains.
-ReportResult save(const QString &hosts, ReportInput input, const QString &folder, const QString &fallback)
+// Writes report "r" listing `hosts` as existing domains; writes to a path holding `failing` fail.
+ReportResult save(const QString &hosts, ReportInput input, const QString &folder, const QString &fallback,
+                  const QString &failing = {})
 {
     UniqueList links;
     for (const QString &host : hosts.split(u'|', Qt::SkipEmptyParts))
@@ -48,6 +51,11 @@ ReportResult save(const QString &hosts, ReportInput input, const QString &folder
     events.clear();
     RecordingYield yield;
     ReportWriter writer(yield, [](const QString &caption) { events << caption; });
+    writer.setWriteBytes([failing](QIODevice &device, const QByteArray &bytes) -> qint64 {
+        const bool fail
+            = !failing.isEmpty() && static_cast<QFileDevice &>(device).fileName().contains(failing);
+        return fail ? device.write(bytes.left(bytes.size() / 2)) : device.write(bytes);
+    });
     return writer.SaveResults(u"r"_s, input, folder, fallback);
 }
 
@@ -92,10 +100,12 @@ void TestReport::writesExpectedFiles()
     QFETCH(QString, links);
     QFETCH(ReportInput, input);
     QTemporaryDir dir;
-    QFile old(dir.filePath(u"r.htm"_s)); // replaced, not appended to
-    QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(100000, 'x')) > 0 && old.flush());
+    QFile old(dir.filePath(u"r.htm"_s)); // another report's, never replaced
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(100, 'x')) > 0 && old.flush());
     const ReportResult result = save(links, input, dir.path(), dir.filePath(u"fb"_s));
     QVERIFY2(result.ok && !result.usedFallback, qPrintable(result.error));
+    QCOMPARE(readAll(old.fileName()), QByteArray(100, 'x'));
+    QVERIFY(result.htmlPath.endsWith(u"/r-2.htm"_s) && result.textPath.endsWith(u"/r-2.txt"_s));
     QTEST(events, "events");
     QTEST(readAll(result.textPath), "text");
     QTEST(readAll(result.htmlPath), "html");
@@ -125,38 +135,58 @@ void TestReport::escapesLinks()
                                       "href='http://www.e.com&#39;&gt;&lt;script&gt;'>"))
         QVERIFY2(html.contains(piece), qPrintable(piece));
     QVERIFY(!html.contains(u"<script"_s));
+    // Control characters and bidirectional overrides and isolates show as replacement characters.
+    QCOMPARE(escapeHtml(u"a\u202Eb\u2066c\u2069d\u202Ae\u0000f\tg\x1Fh\u2067i"_s),
+             u"a\uFFFDb\uFFFDc\uFFFDd\uFFFDe\uFFFDf\uFFFDg\uFFFDh\uFFFDi"_s);
     QCOMPARE(readAll(result.textPath), existing.toUtf8() + "\r\n");
 }
 
 void TestReport::fallsBack_data()
 {
     // Permission bits do not stop root, but a file where a folder should be stops everyone.
-    QTest::addColumn<QString>("blockers"); // made first: "x/" a folder, "x" a file
+    QTest::addColumn<QString>("blockers"); // made first: "x/" a folder, "x" a file, "x>y" a link
+    QTest::addColumn<QString>("failing"); // writes to paths holding this fail halfway
     QTest::addColumn<bool>("ok");
+    QTest::addColumn<bool>("usedFallback");
     QTest::addColumn<QString>("entries"); // of the folder, then of the fallback
 
-    QTest::newRow("folder unwritable, fallback made") << "p" << true << " / r.csv|r.htm|r.txt";
-    QTest::newRow("report refused in folder") << "p/r.htm/" << true << "r.htm / r.csv|r.htm|r.txt";
-    QTest::newRow("csv refused in folder") << "p/r.csv/" << true << "r.csv / r.csv|r.htm|r.txt";
-    QTest::newRow("both unwritable") << "p|fb" << false << " / ";
-    // The lists are whole, the report is not there at all, and no temporary file is left.
-    QTest::newRow("report refused in fallback") << "p|fb/r.htm/" << false << " / r.csv|r.htm|r.txt";
+    QTest::newRow("folder unwritable, fallback made") << "p"
+                                                      << "" << true << true << " / r.csv|r.htm|r.txt";
+    QTest::newRow("both unwritable") << "p|fb"
+                                     << "" << false << true << " / ";
+    // Every file of the report takes the first base name free for all of them; links count.
+    QTest::newRow("names taken") << "p/r.htm/|p/r-2.txt|p/r-3.csv>nowhere|p/r-4.htm"
+                                 << "" << true << false
+                                 << "r-2.txt|r-3.csv|r-4.htm|r-5.csv|r-5.htm|r-5.txt|r.htm / ";
+    // A failed write (a full disk) is no report: nothing is left of it where it failed, and the
+    // lists go together. The lists stay when only the report fails in the fallback.
+    QTest::newRow("write fails in folder") << "p/"
+                                           << "/p/r.htm" << true << true << " / r.csv|r.htm|r.txt";
+    QTest::newRow("csv write fails in folder") << "p/"
+                                               << "/p/r.csv" << true << true << " / r.csv|r.htm|r.txt";
+    QTest::newRow("write fails everywhere") << "p/"
+                                            << ".htm" << false << true << " / r.csv|r.txt";
 }
 
 void TestReport::fallsBack()
 {
     QFETCH(QString, blockers);
     QTemporaryDir dir;
+    QFETCH(QString, failing);
     for (const QString &path : blockers.split(u'|')) {
-        QFile file(dir.filePath(path));
-        QVERIFY(path.endsWith(u'/') ? QDir(dir.path()).mkpath(path) : file.open(QIODevice::WriteOnly));
+        QFile file(dir.filePath(path.section(u'>', 0, 0)));
+        if (path.contains(u'>'))
+            QVERIFY(QFile::link(path.section(u'>', 1), file.fileName()));
+        else
+            QVERIFY(path.endsWith(u'/') ? QDir(dir.path()).mkpath(path) : file.open(QIODevice::WriteOnly));
     }
     const QString folder = dir.filePath(u"p"_s);
     const QString fallback = dir.filePath(u"fb"_s);
-    const ReportResult result = save(u"www.a.com"_s, {}, folder, fallback);
+    const ReportResult result = save(u"www.a.com"_s, {}, folder, fallback, failing);
     QTEST(result.ok, "ok");
-    QVERIFY(result.usedFallback);
-    QVERIFY(result.ok ? result.folder == fallback : !result.error.isEmpty() && result.htmlPath.isEmpty());
+    QTEST(result.usedFallback, "usedFallback");
+    QVERIFY(result.ok ? result.folder == (result.usedFallback ? fallback : folder)
+                      : !result.error.isEmpty() && result.htmlPath.isEmpty());
     QTEST(entriesOf(folder) + u" / "_s + entriesOf(fallback), "entries");
 }
 

@@ -8,8 +8,6 @@
 
 #include <functional>
 
-class QTcpSocket;
-
 namespace zandrel::test {
 
 // An HTTP/1.1 server on 127.0.0.1 that answers every request by script and closes the
@@ -31,20 +29,22 @@ public:
         QByteArray path;
         QByteArray head; // the request line and header lines
     };
+    using Script = std::function<Reply(const Request &)>;
 
-    explicit ScriptedHttpServer(QObject *parent = nullptr);
-
-    QString baseUrl() const; // "http://127.0.0.1:PORT/"
-    void setReply(const Reply &reply);
-    void setReplyFor(std::function<Reply(const Request &)> script) { m_script = std::move(script); }
+    ScriptedHttpServer();
+    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1/").arg(m_server.serverPort()); }
+    void setReply(const Reply &reply)
+    {
+        m_script = [reply](const Request &) {
+            return reply;
+        };
+    }
+    void setReplyFor(Script script) { m_script = std::move(script); }
     const QList<Request> &requests() const { return m_requests; }
 
 private:
-    void serve(QTcpSocket *socket);
-    void sendFiller(QTcpSocket *socket, qint64 bytes);
-
     QTcpServer m_server;
-    std::function<Reply(const Request &)> m_script;
+    Script m_script;
     QList<Request> m_requests;
 };
 

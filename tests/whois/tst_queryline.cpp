@@ -23,6 +23,8 @@ private slots:
         QTest::newRow("term kept as typed") << 1 << u" My Name "_s << false << u" My Name \r\n"_s;
         QTest::newRow("no smuggled second query")
             << 0 << u"a\r\nDO b\nc\r"_s << true << u"DO aDO bc.com\r\n"_s;
+        QTest::newRow("no control character")
+            << 1 << u"a\u0000b\tc\x1b[d\x7f\u0085"_s << false << u"abc[d\x7f\u0085\r\n"_s;
     }
     void queryLine()
     {

@@ -34,6 +34,8 @@ class tst_RdapBootstrap : public QObject
     Q_OBJECT
 
 private slots:
+    // The longest matching entry with a usable URL serves a name; a file that does not parse
+    // gives no routes and says why.
     void routes_data()
     {
         QTest::addColumn<QByteArray>("file");
@@ -47,9 +49,7 @@ private slots:
         QTest::newRow("unknown TLD") << good << u"example.de"_s << QString();
         QTest::newRow("no usable URL") << good << u"example.io"_s << QString();
         QTest::newRow("suffix is not a label") << good << u"example.xuk"_s << QString();
-        // Files that do not parse give no routes and say why.
         QTest::newRow("empty file") << QByteArray() << u"example.uk"_s << QString();
-        QTest::newRow("HTML") << QByteArray("<html>uk</html>") << u"example.uk"_s << QString();
         QTest::newRow("too deep") << QByteArray(1000, '[') + QByteArray(1000, ']') << u"example.uk"_s
                                   << QString();
         QTest::newRow("nothing usable")
@@ -92,9 +92,6 @@ private slots:
         QFETCH(QByteArray, cached);
         QFETCH(int, cacheAgeDays);
         QFETCH(QByteArray, served);
-        QFETCH(QString, comBase);
-        QFETCH(bool, complains);
-
         QTemporaryDir folder;
         ScriptedHttpServer server;
         server.setReply({200, served, {{"Content-Type", "application/json"}}});
@@ -103,19 +100,17 @@ private slots:
         test::FixedClock clock {QDateTime::currentDateTimeUtc().addDays(cacheAgeDays)};
         RdapBootstrapCache cache {network, yield, clock, folder.path()};
         cache.setSourceUrl(server.baseUrl() + u"dns.json"_s);
-        if (!cached.isEmpty()) {
-            QFile file(cache.cacheFile());
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(cached);
-        }
+        QFile file(cache.cacheFile());
+        QVERIFY(cached.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(cached) == cached.size()));
+        file.close();
 
         cache.refreshIfStale();
         cache.refreshIfStale(); // at most once a run
         QCOMPARE(server.requests().size(), served.isEmpty() ? 0 : 1);
-        QCOMPARE(cache.bootstrap().baseFor(u"example.com"_s), comBase);
-        QCOMPARE(!cache.message().isEmpty(), complains);
+        QTEST(cache.bootstrap().baseFor(u"example.com"_s), "comBase");
+        QTEST(!cache.message().isEmpty(), "complains");
         // The compiled-in copy serves the other TLDs.
-        if (comBase.contains(u"verisign"_s))
+        if (cache.bootstrap().baseFor(u"example.com"_s).contains(u"verisign"_s))
             QCOMPARE(cache.bootstrap().baseFor(u"example.co.uk"_s), u"https://rdap.nominet.uk/uk/"_s);
     }
 };
