@@ -111,15 +111,18 @@ private slots:
         QCOMPARE(rig.launcher.opened, QStringList {QDir(rig.programDir.path()).filePath(reports.first())});
     }
 
-    // Names under several TLDs, each asked of its own registry and judged by its rules; the
-    // unanswered are asked again as they are, whatever the check box says, with no report.
-    void eachNameJudgedByItsOwnRegistry()
+    // Names under several TLDs, each asked of its own registry and judged by its rules: .org by
+    // WHOIS, .info by an RDAP service named in [Servers], where a bodiless 404 is free, a 429's
+    // Retry-After holds the service off and name servers become links. The unanswered are asked
+    // again as they are, whatever the check box says, with no report.
+    void rdapBesideWhois()
     {
         WhoRig rig;
         ScriptedWhoisServer org;
+        ScriptedHttpServer rdap;
         QStringList notices;
-        useServers(rig, {{u"org"_s, org.address()}}, "my\r\nyour\r\n",
-                   "shop.com\r\nshop.org\r\nshop.net.com\r\n", notices);
+        useServers(rig, {{u"org"_s, org.address()}, {u"info"_s, u"rdap:"_s + rdap.baseUrl()}},
+                   "my\r\nyour\r\nour\r\n", "shop.com\r\nshop.org\r\nshop.info\r\nshop.net.com\r\n", notices);
         const RegistryRules orgRules = *ServerTable::builtIn().row(u"org"_s);
         org.setReplyFor([&](const QByteArray &query) {
             const QByteArray name = query.trimmed();
@@ -130,40 +133,6 @@ private slots:
             return ScriptedWhoisServer::Reply {phrase.replace(u"{name}"_s, QString::fromLatin1(name)).toUtf8()
                                                + "\r\n"};
         });
-        rig.who->SearchCombinations_Click();
-
-        QCOMPARE(rig.server.queries(),
-                 (QList<QByteArray> {"DO myshop.com\r\n", "DO myshop.net.com\r\n", "DO yourshop.com\r\n",
-                                     "DO yourshop.net.com\r\n"}));
-        QCOMPARE(org.queries(), (QList<QByteArray> {"myshop.org\r\n", "yourshop.org\r\n"}));
-        QCOMPARE(notices.size(), 1);
-        QCOMPARE(rig.state().Available.entries(), (QStringList {u"myshop.com"_s, u"yourshop.com"_s}));
-        QCOMPARE(rig.who->countsText(), u"free 2 \u00b7 taken 0 \u00b7 not answered 4"_s);
-        const QByteArray html = reportOf(rig).value(u"htm"_s);
-        for (const QByteArray &piece :
-             {QByteArray("'>http://www.myshop.com\r\n"), QByteArray("<b>Not Answered</b>"),
-              QByteArray("<tr><td>myshop.org</td><td>rate-limited</td></tr>\r\n"
-                         "<tr><td>myshop.net.com</td><td>not under a public suffix</td></tr>\r\n"
-                         "<tr><td>yourshop.org</td><td>unrecognised</td></tr>\r\n")})
-            QVERIFY2(html.contains(piece), piece.constData());
-
-        rig.state().ComSuffix = true;
-        rig.who->mSearchUnanswered_Click();
-        QCOMPARE(org.queries().mid(2), (QList<QByteArray> {"myshop.org\r\n", "yourshop.org\r\n"}));
-        QCOMPARE(rig.state().Available.entries().mid(2), (QStringList {u"myshop.org"_s, u"yourshop.org"_s}));
-        QCOMPARE(rig.who->countsText(), u"free 4 \u00b7 taken 0 \u00b7 not answered 2"_s);
-        QCOMPARE(filesIn(rig.programDir.path(), u"*.htm"_s).size(), 1);
-    }
-
-    // A [Servers] value sends .info to an RDAP service beside the .com WHOIS server: a bodiless
-    // 404 is free, a 429's Retry-After holds that service off, name servers become links.
-    void rdapBesideWhois()
-    {
-        WhoRig rig;
-        ScriptedHttpServer rdap;
-        QStringList notices;
-        useServers(rig, {{u"info"_s, u"rdap:"_s + rdap.baseUrl()}}, "my\r\nyour\r\nour\r\n",
-                   "shop.info\r\nshop.com\r\n", notices);
         rdap.setReplyFor([](const ScriptedHttpServer::Request &request) {
             if (request.path.endsWith("/myshop.info"))
                 return ScriptedHttpServer::Reply {404, {}, {}};
@@ -174,20 +143,40 @@ private slots:
         });
         rig.who->SearchCombinations_Click();
 
+        QCOMPARE(
+            rig.server.queries(),
+            (QList<QByteArray> {"DO myshop.com\r\n", "DO myshop.net.com\r\n", "DO yourshop.com\r\n",
+                                "DO yourshop.net.com\r\n", "DO ourshop.com\r\n", "DO ourshop.net.com\r\n"}));
+        QCOMPARE(org.queries(),
+                 (QList<QByteArray> {"myshop.org\r\n", "yourshop.org\r\n", "ourshop.org\r\n"}));
         QList<QByteArray> paths;
         for (const ScriptedHttpServer::Request &request : rdap.requests())
             paths << request.path;
         QCOMPARE(
             paths,
             (QList<QByteArray> {"/domain/myshop.info", "/domain/yourshop.info", "/domain/ourshop.info"}));
-        QCOMPARE(rig.server.queries().size(), 3);
         QCOMPARE(rig.state().Available.entries(),
-                 (QStringList {u"myshop.info"_s, u"myshop.com"_s, u"yourshop.com"_s, u"ourshop.com"_s}));
+                 (QStringList {u"myshop.com"_s, u"myshop.info"_s, u"yourshop.com"_s, u"ourshop.com"_s,
+                               u"ourshop.org"_s}));
         QVERIFY(rig.state().LinkList.contains(u"www.ns1.host.net"_s));
-        QCOMPARE(notices.size(), 1);
-        QVERIFY2(notices.first().contains(u"waiting 120 seconds"_s), qPrintable(notices.first()));
-        QVERIFY(
-            reportOf(rig).value(u"htm"_s).contains("<tr><td>yourshop.info</td><td>rate-limited</td></tr>"));
+        QCOMPARE(notices.size(), 2);
+        QVERIFY2(notices.last().contains(u"waiting 120 seconds"_s), qPrintable(notices.last()));
+        QCOMPARE(rig.who->countsText(), u"free 5 \u00b7 taken 1 \u00b7 not answered 6"_s);
+        const QByteArray html = reportOf(rig).value(u"htm"_s);
+        for (const QByteArray &piece :
+             {QByteArray("'>http://www.myshop.com\r\n"), QByteArray("<b>Not Answered</b>"),
+              QByteArray("<tr><td>myshop.org</td><td>rate-limited</td></tr>\r\n"
+                         "<tr><td>myshop.net.com</td><td>not under a public suffix</td></tr>\r\n"
+                         "<tr><td>yourshop.org</td><td>unrecognised</td></tr>\r\n"
+                         "<tr><td>yourshop.info</td><td>rate-limited</td></tr>")})
+            QVERIFY2(html.contains(piece), piece.constData());
+
+        rig.state().ComSuffix = true;
+        rig.who->mSearchUnanswered_Click();
+        QCOMPARE(org.queries().mid(3), (QList<QByteArray> {"myshop.org\r\n", "yourshop.org\r\n"}));
+        QCOMPARE(rig.state().Available.entries().mid(5), (QStringList {u"myshop.org"_s, u"yourshop.org"_s}));
+        QCOMPARE(rig.who->countsText(), u"free 7 \u00b7 taken 1 \u00b7 not answered 4"_s);
+        QCOMPARE(filesIn(rig.programDir.path(), u"*.htm"_s).size(), 1);
     }
 
     // With --protocol rdap every name goes to the service IANA's bootstrap names, fetched first.
