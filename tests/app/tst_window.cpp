@@ -33,6 +33,14 @@ class tst_Window : public QObject
         return window.findChild<T *>(QString::fromLatin1(name));
     }
 
+    // Loads the settings and shows the window.
+    static void showLoaded(WhoRig &rig, Who &window)
+    {
+        rig.who->Form_Load();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+    }
+
     // Xvfb runs no window manager: the window asks for the focus itself.
     static void showActive(Who &window)
     {
@@ -69,19 +77,16 @@ private slots:
         QVERIFY(!Form_Resize(w, h, c, true)); // minimised: nothing changes
     }
 
+    // Names, places and sizes of the controls; label presses, the About window, the delay box.
     void controlsAsDesigned()
     {
         WhoRig rig;
+        rig.writeFile(u"prefix.txt"_s, "a\r\nb\r\n");
         Who window(*rig.who);
-        rig.who->Form_Load();
         window.placeAtStart();
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        showLoaded(rig, window);
         QCOMPARE(window.windowTitle(), u"Zandrel"_s);
         QVERIFY(!control<QAction>(window, "mAvailable")->isEnabled());
-        const QList<QAction *> results = control<QMenu>(window, "mResponse")->actions();
-        QCOMPARE(results.indexOf(control<QAction>(window, "mSearchUnanswered")),
-                 results.indexOf(control<QAction>(window, "mAvailable")) + 1);
         // The counts stay in sight while a notice shows.
         auto *counts = control<QLabel>(window, "Counts");
         emit rig.who->notice(u"a notice"_s);
@@ -112,6 +117,44 @@ private slots:
                 || caption->inherits("QRadioButton"))
                 QVERIFY2(caption->sizeHint().width() <= caption->width(), qPrintable(caption->objectName()));
         }
+
+        auto *prefix = control<QComboBox>(window, "Prefix");
+        QCOMPARE(prefix->count(), 2);
+        QCOMPARE(prefix->currentText(), QString()); // nothing selected after loading
+        QTest::mousePress(control<QLabel>(window, "Label1"), Qt::LeftButton);
+        QCOMPARE(rig.launcher.started.size(), 1);
+        control<QAction>(window, "mClearall")->trigger();
+        QCOMPARE(prefix->count(), 0);
+        QTest::mousePress(control<QLabel>(window, "Label1"), Qt::RightButton);
+        QCOMPARE(prefix->count(), 2);
+        QCOMPARE(prefix->currentText(), QString());
+
+        // One About window, not modal, shown again rather than doubled.
+        control<QAction>(window, "mAbout")->trigger();
+        QWidget *about = window.aboutWindow();
+        QVERIFY(about && about->isVisible() && !about->isModal());
+        QStringList texts;
+        for (auto *label : about->findChildren<QLabel *>())
+            texts << label->text();
+        QCOMPARE(texts, (QStringList {u"Zandrel"_s, u"Version 5.0.0"_s}));
+        control<QAction>(window, "mAbout")->trigger();
+        QCOMPARE(window.aboutWindow(), about);
+        QCOMPARE(window.findChildren<QDialog *>().size(), 1);
+
+        // The pause stays at 3000 ms until the delay is edited; a bad delay keeps it, shown on the window.
+        auto *delay = control<QLineEdit>(window, "Delay");
+        QCOMPARE(rig.who->delayTimer().interval(), 3000);
+        delay->selectAll();
+        QTest::keyClicks(delay, u"0"_s);
+        QVERIFY(!delay->styleSheet().isEmpty());
+        QVERIFY(rig.who->delayTimer().interval() == 3000 && rig.who->delayTimer().isActive());
+        QTest::keyClicks(delay, u"5"_s);
+        QVERIFY(delay->styleSheet().isEmpty());
+        QCOMPARE(rig.who->delayTimer().interval(), 5000);
+
+        control<QAction>(window, "mExit")->trigger();
+        QTRY_VERIFY(!window.isVisible());
+        QVERIFY(rig.yield.closing());
     }
 
     // Under X11 a line edit claims Ctrl+E and Ctrl+K as editing keys; the menus still get them.
@@ -174,29 +217,31 @@ private slots:
         QTRY_COMPARE(rig.server.queries().size(), 1);
     }
 
+    // Typing is saved, a click searches, the response box follows the text, typing composes the
+    // term; a run shows its progress and can be resumed from the menu.
     void typingAndSearchingThroughTheWindow()
     {
         WhoRig rig;
+        rig.useWordLists("a\r\nb\r\n", "x\r\n");
         Who window(*rig.who);
-        rig.who->Form_Load();
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        showLoaded(rig, window);
+        auto *resume = control<QAction>(window, "mResumeSearch");
+        auto *writeReport = control<QAction>(window, "mWriteReport");
+        QVERIFY(!resume->isEnabled() && !writeReport->isEnabled());
         rig.server.setReply({"Domain Name: EXAMPLE.COM\r\nRegistrar: R\r\n", 3, 1});
 
         QTest::keyClicks(control<QLineEdit>(window, "SearchTerm"), u"example"_s);
         QCOMPARE(rig.settings.value(u"Zandrel"_s, u"Settings"_s, u"SearchTerm"_s), u"example"_s);
-        rig.state().LookupPending = true;
+        rig.state().LookupPending = true; // as rig.lookUp(), but clicked
         QTest::mouseClick(control<QPushButton>(window, "bLookUp"), Qt::LeftButton);
         QVERIFY(rig.yield.waitUntil([&rig] { return !rig.state().LookupPending; }, 20000));
-        QCOMPARE(control<QPlainTextEdit>(window, "tResponse")->toPlainText(),
-                 QStringLiteral("Connected.  Waiting for data...\n\nDomain Name: EXAMPLE.COM\n"
-                                "Registrar: R\n"));
-        QCOMPARE(control<QPlainTextEdit>(window, "tResponse")->textCursor().position(), 0);
-
+        auto *response = control<QPlainTextEdit>(window, "tResponse");
+        QCOMPARE(response->toPlainText(),
+                 u"Connected.  Waiting for data...\n\nDomain Name: EXAMPLE.COM\nRegistrar: R\n"_s);
+        QCOMPARE(response->textCursor().position(), 0);
         QCOMPARE(control<QListView>(window, "LinkList")->model()->rowCount(), 1);
 
         // A text copied out of the response box into the removal box is found again in the responses.
-        auto *response = control<QPlainTextEdit>(window, "tResponse");
         response->selectAll();
         response->copy();
         control<QTextEdit>(window, "Nag")->paste();
@@ -212,28 +257,9 @@ private slots:
         auto *suffix = control<QComboBox>(window, "Suffix");
         QTest::keyClicks(suffix->lineEdit(), u"net"_s);
         QCOMPARE(control<QLineEdit>(window, "SearchTerm")->text(), u"mynet"_s);
-    }
 
-    // The File menu's run items, and the progress fields while a search runs.
-    void resumeItemsAndProgress()
-    {
-        WhoRig rig;
-        rig.useWordLists("a\r\nb\r\n", "x\r\n");
-        Who window(*rig.who);
-        rig.who->Form_Load();
+        // The File menu's run items, and the progress fields while a search runs.
         rig.who->delayTimer().setInterval(5);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QStringList items;
-        for (QAction *action : control<QMenu>(window, "mFile")->actions())
-            items << (action->isSeparator() ? u"-"_s : action->text());
-        QCOMPARE(items,
-                 (QStringList {u"Explore &Directory"_s, u"-"_s, u"Clear &All"_s, u"Resume Search"_s,
-                               u"Write Report Now"_s, u"-"_s, u"E&xit"_s}));
-        auto *resume = control<QAction>(window, "mResumeSearch");
-        auto *writeReport = control<QAction>(window, "mWriteReport");
-        QVERIFY(!resume->isEnabled() && !writeReport->isEnabled());
-
         auto *bar = control<QProgressBar>(window, "Progress");
         QVERIFY(bar->isHidden());
         QList<QPair<int, int>> seen; // the bar's value and maximum at each query
@@ -256,59 +282,6 @@ private slots:
         QCOMPARE(seen.last(), qMakePair(1, 2));
         QVERIFY(!resume->isEnabled());
         QCOMPARE(rig.launcher.opened.size(), 1); // only the finished run's report was shown
-    }
-
-    void menusLabelsAndAbout()
-    {
-        WhoRig rig;
-        rig.writeFile(u"prefix.txt"_s, "a\r\nb\r\n");
-        Who window(*rig.who);
-        rig.who->Form_Load();
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        auto *prefix = control<QComboBox>(window, "Prefix");
-        QCOMPARE(prefix->count(), 2);
-        QCOMPARE(prefix->currentText(), QString()); // nothing selected after loading
-
-        QTest::mousePress(control<QLabel>(window, "Label1"), Qt::LeftButton);
-        QCOMPARE(rig.launcher.started.size(), 1);
-        control<QAction>(window, "mClearall")->trigger();
-        QCOMPARE(prefix->count(), 0);
-        QTest::mousePress(control<QLabel>(window, "Label1"), Qt::RightButton);
-        QCOMPARE(prefix->count(), 2);
-        QCOMPARE(prefix->currentText(), QString());
-
-        control<QAction>(window, "mAbout")->trigger();
-        QWidget *about = window.aboutWindow();
-        QVERIFY(about);
-        QVERIFY(about->isVisible());
-        QVERIFY(!about->isModal());
-        const QStringList texts = [about] {
-            QStringList t;
-            for (auto *label : about->findChildren<QLabel *>())
-                t << label->text();
-            return t;
-        }();
-        QCOMPARE(texts, (QStringList {u"Zandrel"_s, u"Version 5.0.0"_s}));
-        control<QAction>(window, "mAbout")->trigger();
-        QCOMPARE(window.aboutWindow(), about);
-        QCOMPARE(window.findChildren<QDialog *>().size(), 1);
-
-        // The pause stays at 3000 ms until the delay is edited; a bad delay keeps it, shown on the window.
-        auto *delay = control<QLineEdit>(window, "Delay");
-        QCOMPARE(rig.who->delayTimer().interval(), 3000);
-        delay->selectAll();
-        QTest::keyClicks(delay, u"0"_s);
-        QVERIFY(!delay->styleSheet().isEmpty());
-        QCOMPARE(rig.who->delayTimer().interval(), 3000);
-        QVERIFY(rig.who->delayTimer().isActive());
-        QTest::keyClicks(delay, u"5"_s);
-        QVERIFY(delay->styleSheet().isEmpty());
-        QCOMPARE(rig.who->delayTimer().interval(), 5000);
-
-        control<QAction>(window, "mExit")->trigger();
-        QTRY_VERIFY(!window.isVisible());
-        QVERIFY(rig.yield.closing());
     }
 };
 

@@ -21,20 +21,11 @@ void TestReplaceit::replaces_data()
     QTest::addColumn<QString>("stext");
     QTest::addColumn<QString>("rtext");
     QTest::addColumn<QString>("expected");
-
-    QTest::newRow("joined occurrence goes too") << u"aabb"_s << u"ab"_s << QString() << QString();
-    QTest::newRow("either case removed") << u"abcABCabc"_s << u"B"_s << QString() << u"acACac"_s;
-    QTest::newRow("same search and replacement") << u"aXa"_s << u"a"_s << u"a"_s << u"aXa"_s;
-    QTest::newRow("date slashes") << u"12/31/2000"_s << u"/"_s << u"-"_s << u"12-31-2000"_s;
-    QTest::newRow("time colons") << u"10:15:00"_s << u":"_s << u"_"_s << u"10_15_00"_s;
-    QTest::newRow("blanks") << u"2000 10_15_00 PM"_s << u" "_s << u"_"_s << u"2000_10_15_00_PM"_s;
+    // Other ASCII cases are compared with the plain algorithm below; these pin its rules.
     // Where repeating the replacement would never end, the call still returns.
     QTest::newRow("empty search") << u"abc"_s << QString() << u"x"_s << u"abc"_s;
-    QTest::newRow("replacement holds search") << u"a-A"_s << u"a"_s << u"ba"_s << u"ba-ba"_s;
     // A replacement is never searched again, even where it forms the search text with its neighbours.
     QTest::newRow("replacement forms search") << u"aab"_s << u"ab"_s << u"bbaa"_s << u"abbaa"_s;
-    QTest::newRow("replacement doubles") << u"ab"_s << u"ab"_s << u"aabb"_s << u"aabb"_s;
-    QTest::newRow("same but for case") << u"aB"_s << u"b"_s << u"B"_s << u"aB"_s;
     // Letters beyond A-Z fold in place; a non-BMP letter stays as its two units.
     QTest::newRow("non-ASCII before") << u"ÉCOLE ÄRGER \U00010400 NOTICE end"_s << u"notice "_s << QString()
                                       << u"ÉCOLE ÄRGER \U00010400 end"_s;
