@@ -97,21 +97,32 @@ void WhoController::Form_Load()
 void WhoController::findUnfinishedRun()
 {
     m_journals.removeFinished();
-    const QString last = m_journals.lastJournal();
-    if (last.isEmpty())
+    const LastRun last = findLastRun();
+    if (!last.error.isEmpty())
+        emit notice(QStringLiteral("Cannot resume the last search: ") + last.error);
+    if (!last.resumable)
         return;
-    const JournalContents run = readJournal(last);
-    if (!run.ok()) {
-        emit notice(QStringLiteral("Cannot resume the last search: ") + run.error);
-        return;
-    }
-    if (run.finished)
-        return;
-    m_resumable = last;
-    emit notice(QStringLiteral("Unfinished search (%1 of %2): File > Resume Search")
-                    .arg(run.records.size())
-                    .arg(qint64(run.inputs.prefixes.size()) * run.inputs.suffixes.size()));
+    emit notice(
+        QStringLiteral("Unfinished search (%1 of %2): File > Resume Search").arg(last.done).arg(last.total));
     emit runStateChanged();
+}
+
+WhoController::LastRun WhoController::findLastRun()
+{
+    LastRun last;
+    m_resumable.clear();
+    const QString path = m_journals.lastJournal();
+    if (path.isEmpty())
+        return last;
+    const JournalContents run = readJournal(path);
+    last.error = run.error;
+    if (!run.ok() || run.finished)
+        return last;
+    m_resumable = path;
+    last.resumable = true;
+    last.done = run.records.size();
+    last.total = qint64(run.inputs.prefixes.size()) * run.inputs.suffixes.size();
+    return last;
 }
 
 void WhoController::SearchTerm_Change()

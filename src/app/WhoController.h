@@ -112,6 +112,15 @@ public:
     void SaveResults(const QString &baseName);
     // Continues the last run, stopped or cut off, from its journal.
     void mResumeSearch_Click();
+    // Looks at the last run's journal and keeps it for Resume when that run was cut off.
+    struct LastRun
+    {
+        bool resumable = false;
+        QString error; // why its journal cannot be read; empty when it can, or when there is none
+        qint64 done = 0; // combinations in the journal
+        qint64 total = 0;
+    };
+    LastRun findLastRun();
     // The report of the lists as they are now; the browser opens it unless a search runs.
     void mWriteReport_Click();
     bool canResume() const { return !m_searchRunning && !m_resumable.isEmpty(); }

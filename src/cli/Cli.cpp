@@ -76,11 +76,13 @@ int runLookups(const CliOptions &options, const CliStreams &streams, const CliWo
     QStringList prefixes;
     QStringList suffixes;
     QString outDir;
-    if (batch) {
+    if (batch && !options.resume) {
         if (const auto problem = loadWords(QStringLiteral("prefix"), options.prefixPath, prefixes))
             return usage(*problem);
         if (const auto problem = loadWords(QStringLiteral("suffix"), options.suffixPath, suffixes))
             return usage(*problem);
+    }
+    if (batch) {
         const QFileInfo out(options.outDir.isEmpty() ? QStringLiteral(".") : options.outDir);
         if (!out.isDir() || !out.isWritable())
             return usage(
@@ -112,9 +114,18 @@ int runLookups(const CliOptions &options, const CliStreams &streams, const CliWo
     // harvests exactly as the window's does.
     who.setSendUnregistrable(batch);
 
-    const qint64 total = batch ? qint64(prefixes.size()) * suffixes.size() : names.size();
-    ProgressLine progress(streams.err, streams.errIsTerminal, streams.outIsTerminal);
+    qint64 total = batch ? qint64(prefixes.size()) * suffixes.size() : names.size();
     qint64 done = 0;
+    if (options.resume) {
+        const WhoController::LastRun last = who.findLastRun();
+        if (!last.error.isEmpty())
+            return usage(QStringLiteral("--resume: cannot resume the last search: ") + last.error);
+        if (!last.resumable)
+            return usage(QStringLiteral("--resume: there is no unfinished search to resume"));
+        done = last.done;
+        total = last.total;
+    }
+    ProgressLine progress(streams.err, streams.errIsTerminal, streams.outIsTerminal);
     bool someUnknown = false;
     QObject::connect(&who, &WhoController::notice, &who, [&](const QString &text) {
         progress.erase();
@@ -127,9 +138,9 @@ int runLookups(const CliOptions &options, const CliStreams &streams, const CliWo
         someUnknown = someUnknown || record.verdict.kind == VerdictKind::Unknown;
         progress.update(++done, total);
     });
-    // A resumed batch run (--batch --resume) would start here with mResumeSearch_Click, its lists
-    // coming from the journal instead of --prefix and --suffix.
-    if (batch) {
+    if (options.resume) {
+        who.mResumeSearch_Click();
+    } else if (batch) {
         state.Prefix.setEntries(prefixes);
         state.Suffix.setEntries(suffixes);
         who.SearchCombinations_Click();
@@ -141,6 +152,9 @@ int runLookups(const CliOptions &options, const CliStreams &streams, const CliWo
         return ExitFailed;
     if (batch && !who.lastReportWritten())
         return ExitFailed;
+    // A resumed run's status speaks for the whole run, the part before the cut too.
+    if (options.resume)
+        someUnknown = who.tally().count(VerdictKind::Unknown) > 0;
     return someUnknown ? ExitSomeUnknown : ExitAnswered;
 }
 
@@ -153,6 +167,7 @@ QString cliHelpText()
                "       zandrel --check [OPTIONS] NAME...              look the names up\n"
                "       zandrel --check [OPTIONS] -                    names one per line on standard input\n"
                "       zandrel --batch --prefix FILE --suffix FILE [--com | --no-com] [--out DIR] [OPTIONS]\n"
+               "       zandrel --batch --resume [--out DIR] [OPTIONS]\n"
                "       zandrel --help | --version\n"
                "\n"
                "Asks each name's registry whether the name is registered and prints one line per name:\n"
@@ -173,7 +188,9 @@ QString cliHelpText()
                "                        WHOIS where a WHOIS server is known, else RDAP\n"
                "  --delay SECONDS       wait between one lookup's end and the next one's start\n"
                "                        (default 3; 0 and fractions allowed, at most %1)\n"
-               "  --resume              (window only) continue the last search that was cut off\n"
+               "  --resume              finish the last search that was cut off, from the window or\n"
+               "                        --batch, with the lists and options it used (--batch, or the\n"
+               "                        window)\n"
                "  -h, --help            show this text\n"
                "  -v, --version         show the version\n"
                "\n"

@@ -53,6 +53,7 @@ std::variant<CliOptions, UsageError> parseCliArguments(const QStringList &argume
     const QCommandLineOption json = flag({QStringLiteral("json")});
     const QCommandLineOption com = flag({QStringLiteral("com")});
     const QCommandLineOption noCom = flag({QStringLiteral("no-com")});
+    const QCommandLineOption resume = flag({QStringLiteral("resume")});
     const QCommandLineOption prefix = valued(QStringLiteral("prefix"), QStringLiteral("FILE"));
     const QCommandLineOption suffix = valued(QStringLiteral("suffix"), QStringLiteral("FILE"));
     const QCommandLineOption out = valued(QStringLiteral("out"), QStringLiteral("DIR"));
@@ -60,11 +61,13 @@ std::variant<CliOptions, UsageError> parseCliArguments(const QStringList &argume
     const QCommandLineOption delay = valued(QStringLiteral("delay"), QStringLiteral("SECONDS"));
     const QCommandLineOption protocol = valued(QStringLiteral("protocol"), QStringLiteral("P"));
     const QList<QCommandLineOption> valuedOptions {prefix, suffix, out, server, delay, protocol};
-    const QList<QCommandLineOption> batchOnly {prefix, suffix, out, com, noCom};
+    const QList<QCommandLineOption> batchOnly {prefix, suffix, out, com, noCom, resume};
+    // A resumed run takes its lists and options from its journal.
+    const QList<QCommandLineOption> fromJournal {prefix, suffix, com, noCom};
 
     QCommandLineParser parser;
-    parser.addOptions(
-        {help, version, check, batch, json, com, noCom, prefix, suffix, out, server, delay, protocol});
+    parser.addOptions({help, version, check, batch, json, com, noCom, resume, prefix, suffix, out, server,
+                       delay, protocol});
     if (!parser.parse(arguments))
         return problem(parser.errorText());
 
@@ -135,6 +138,16 @@ std::variant<CliOptions, UsageError> parseCliArguments(const QStringList &argume
 
     if (!positional.isEmpty())
         return problem(QStringLiteral("--batch takes no names: '%1'").arg(positional.constFirst()));
+    options.outDir = parser.value(out);
+    if (parser.isSet(resume)) {
+        for (const QCommandLineOption &option : fromJournal) {
+            if (parser.isSet(option))
+                return problem(QStringLiteral("--%1 cannot go with --resume: the run's journal holds it")
+                                   .arg(option.names().constFirst()));
+        }
+        options.resume = true;
+        return options;
+    }
     if (!parser.isSet(prefix))
         return problem(QStringLiteral("--batch needs --prefix FILE"));
     if (!parser.isSet(suffix))
@@ -144,7 +157,6 @@ std::variant<CliOptions, UsageError> parseCliArguments(const QStringList &argume
     options.prefixPath = parser.value(prefix);
     options.suffixPath = parser.value(suffix);
     options.comSuffix = !parser.isSet(noCom);
-    options.outDir = parser.value(out);
     return options;
 }
 

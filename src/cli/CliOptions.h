@@ -23,6 +23,7 @@ struct CliOptions
     QString suffixPath;
     bool comSuffix = true;
     QString outDir; // empty: the current folder
+    bool resume = false; // --batch --resume: the lists and options come from the last run's journal
     QString server; // "HOST[:PORT]", already checked; empty: the usual routing
     int delayMs = 3000;
     Protocol protocol = Protocol::Auto;

@@ -21,12 +21,13 @@ QStringList args(const QString &joined)
 // The parsed options in one comparable line.
 QString summary(const CliOptions &o)
 {
-    return u"%1 names=%2%3 %4 prefix=%5 suffix=%6 com=%7 out=%8 server=%9 delay=%10"_s.arg(int(o.mode))
+    return u"%1 names=%2%3 %4 prefix=%5 suffix=%6 com=%7 out=%8 server=%9 delay=%10%11"_s.arg(int(o.mode))
         .arg(o.names.join(u','), o.namesFromInput ? u" stdin"_s : QString(),
              o.format == OutputFormat::Json ? u"json"_s : u"tsv"_s, o.prefixPath, o.suffixPath)
         .arg(o.comSuffix)
         .arg(o.outDir, o.server)
-        .arg(o.delayMs);
+        .arg(o.delayMs)
+        .arg(o.resume ? u" resume"_s : QString());
 }
 // A registry whose answer depends on the name's first label.
 test::ScriptedWhoisServer::Reply registry(const QByteArray &query)
@@ -49,6 +50,7 @@ struct CliRun
         : rig(r)
     { }
     test::WhoRig &rig;
+    EventYield yield; // its own, so a run can be cut off and another started
     QTemporaryDir outDir;
     SettingsStore settings {rig.configDir.path()};
     QByteArray out;
@@ -68,7 +70,7 @@ struct CliRun
         output.open(QIODevice::WriteOnly);
         errors.open(QIODevice::WriteOnly);
         const int status = runCli(args(fill(arguments)), {in, output, errors},
-                                  {settings, rig.clock, rig.yield, rig.cacheDir.path(), rig.dataDir.path()});
+                                  {settings, rig.clock, yield, rig.cacheDir.path(), rig.dataDir.path()});
         out = output.data();
         err = errors.data();
         return status;
@@ -126,6 +128,11 @@ private slots:
             << u"--batch --prefix p --suffix s x"_s << u"error: --batch takes no"_s;
         QTest::newRow("com and no-com")
             << u"--batch --prefix p --suffix s --com --no-com"_s << u"error: --com and --no-com"_s;
+        QTest::newRow("batch resume") << u"--batch --resume --out r --delay 0"_s
+                                      << u"3 names= tsv prefix= suffix= com=1 out=r server= delay=0 resume"_s;
+        QTest::newRow("resume with a list")
+            << u"--batch --resume --suffix s"_s << u"error: --suffix cannot go with --resume"_s;
+        QTest::newRow("resume on check") << u"--check x --resume"_s << u"error: --resume is only for"_s;
     }
     void parse()
     {
@@ -201,6 +208,9 @@ private slots:
         QTest::newRow("out is no folder")
             << u"--batch --prefix {LIST} --suffix {LIST} --out {DIR}/none"_s << QByteArray() << 2 << QString()
             << u"zandrel: --out: '{DIR}/none' is not a folder that can be written\n"_s << 0;
+        QTest::newRow("nothing to resume")
+            << u"--batch --resume --out {DIR}"_s << QByteArray() << 2 << QString()
+            << u"zandrel: --resume: there is no unfinished search to resume\n"_s << 0;
     }
     void run()
     {
@@ -253,6 +263,67 @@ private slots:
         QVERIFY(cli.out.contains("yourx.net.com\tnot-registrable\t" + rig.server.address().toUtf8()));
         QCOMPARE(readAll(rig.settings.fileName(u"Zandrel"_s)), settingsBefore);
         QVERIFY(rig.launcher.opened.size() == 1); // the window's browser, not the command line's
+    }
+
+    // A search cut off after k combinations, by the window's Stop or on the command line, ends
+    // with --batch --resume in the report an uninterrupted --batch run writes.
+    void resumeFinishesACutOffRun_data()
+    {
+        QTest::addColumn<bool>("windowStarted");
+        QTest::addColumn<int>("k");
+        QTest::addColumn<int>("askedAgain"); // the lookup in flight at the cut
+        QTest::newRow("window stopped") << true << 2 << 0;
+        QTest::newRow("command line cut off") << false << 4 << 1;
+    }
+    void resumeFinishesACutOffRun()
+    {
+        QFETCH(bool, windowStarted);
+        QFETCH(int, k);
+        QFETCH(int, askedAgain);
+        const QString batch = u"--batch --delay 0 --out {DIR} --prefix %1 --suffix %2 --server {SERVER}"_s;
+        test::WhoRig whole;
+        whole.server.setReplyFor(registry);
+        whole.useWordLists("free\r\nyour\r\nodd\r\n", "shop\r\nx.net\r\n");
+        CliRun uninterrupted(whole);
+        QCOMPARE(uninterrupted(
+                     batch.arg(whole.programDir.filePath(u"p.txt"_s), whole.programDir.filePath(u"s.txt"_s))),
+                 int(ExitSomeUnknown));
+
+        test::WhoRig rig;
+        rig.useWordLists("free\r\nyour\r\nodd\r\n", "shop\r\nx.net\r\n");
+        CliRun first(rig);
+        rig.server.setReplyFor([&](const QByteArray &query) {
+            if (rig.server.queries().size() == k)
+                windowStarted ? rig.who->cbStopRunning_Click() : first.yield.requestClose();
+            return registry(query);
+        });
+        if (windowStarted) {
+            rig.start();
+            rig.who->Form_Load();
+            rig.who->delayTimer().setInterval(5);
+            rig.who->SearchCombinations_Click();
+        } else {
+            QCOMPARE(
+                first(batch.arg(rig.programDir.filePath(u"p.txt"_s), rig.programDir.filePath(u"s.txt"_s))),
+                int(ExitFailed));
+        }
+        rig.useWordLists("other\r\n", "other\r\n"); // the journal's lists hold, not the files'
+        rig.server.setReplyFor(registry);
+        CliRun resumed(rig);
+        QCOMPARE(resumed(u"--batch --resume --delay 0 --out {DIR}"_s), int(ExitSomeUnknown));
+        QCOMPARE(rig.server.queries().size(), whole.server.queries().size() + askedAgain);
+        const QString wholeOut = QString::fromUtf8(uninterrupted.out).replace(whole.server.address(), u"S"_s);
+        const QString resumedOut = QString::fromUtf8(resumed.out).replace(rig.server.address(), u"S"_s);
+        QVERIFY(!resumedOut.isEmpty() && resumedOut.size() < wholeOut.size()
+                && wholeOut.endsWith(resumedOut));
+        for (const QString &kind : {u"*.txt"_s, u"*.htm"_s}) {
+            const QStringList reports = QDir(resumed.outDir.path()).entryList({kind}, QDir::Files);
+            QVERIFY(reports.size() == 1
+                    && reports == QDir(uninterrupted.outDir.path()).entryList({kind}, QDir::Files));
+            QCOMPARE(readAll(resumed.outDir.filePath(reports.value(0))),
+                     readAll(uninterrupted.outDir.filePath(reports.value(0))));
+        }
+        QCOMPARE(resumed(u"--batch --resume --out {DIR}"_s), int(ExitUsage)); // finished now
     }
 
     void helpListsEveryOption()
