@@ -354,10 +354,10 @@ bool WhoController::holdOffFor(const QString &server)
     Clock &clock = m_services.clock;
     if (!due.isValid() || clock.now() >= due)
         return true;
-    emit notice(
-        QStringLiteral("%1 limited or refused the last query: waiting %2 seconds before asking it again.")
-            .arg(server)
-            .arg(m_backOff.waitMs(server) / 1000));
+    // The wait comes first: beside the counts and the progress bar only the start of a notice shows.
+    emit notice(QStringLiteral("Waiting %1 seconds: %2 limited or refused the last query.")
+                    .arg(m_backOff.waitMs(server) / 1000)
+                    .arg(server));
     EventYield &yield = m_services.yield;
     while (!yield.closing() && !m_state.StopRequested && clock.now() < due)
         yield.waitUntil([&clock, &due] { return clock.now() >= due; },
@@ -509,13 +509,7 @@ void WhoController::SearchCombinations_Click()
 void WhoController::searchNames(const QStringList &names)
 {
     m_tally.clear();
-    runDriver(
-        [this, &names](CombinationDriver &driver) {
-            m_pace.start(1, names.size());
-            driver.runNames(names);
-            return true;
-        },
-        false);
+    lookUpNames(names);
 }
 
 void WhoController::mSearchUnanswered_Click()
@@ -525,6 +519,12 @@ void WhoController::mSearchUnanswered_Click()
         emit notice(QStringLiteral("Every name of the last search was answered."));
         return;
     }
+    lookUpNames(names);
+}
+
+// The given names as they are, with the search's steps and pause, and no report.
+void WhoController::lookUpNames(const QStringList &names)
+{
     runDriver(
         [this, &names](CombinationDriver &driver) {
             m_pace.start(1, names.size());

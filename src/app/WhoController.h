@@ -181,6 +181,7 @@ private:
     void decide();
     void record(const LookupRecord &record);
     void runDriver(const std::function<bool(CombinationDriver &)> &body, bool journaled);
+    void lookUpNames(const QStringList &names);
     void startJournal(qint64 total);
     void restoreRun(const JournalContents &run);
     void findUnfinishedRun();
