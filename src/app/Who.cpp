@@ -110,6 +110,8 @@ Who::Who(WhoController &who, QWidget *parent)
     // A permanent field: notices never hide the counts.
     auto *counts = new QLabel(m_who.countsText(), this);
     counts->setObjectName(QStringLiteral("Counts"));
+    // A notice cut short at the field's edge must not read as one word with the counts.
+    counts->setFrameShape(QFrame::StyledPanel);
     statusBar()->addPermanentWidget(counts);
     connect(&m_who, &WhoController::countsChanged, counts, &QLabel::setText);
     buildProgress();
