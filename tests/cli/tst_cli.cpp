@@ -211,28 +211,23 @@ private slots:
         QTest::addColumn<QByteArray>("input");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("out"); // for help: its start
-        QTest::addColumn<int>("queries");
         const QString check = u"--check --delay 0 --server {SERVER} "_s;
-        QTest::newRow("help") << u"--help"_s << QByteArray() << 0 << u"Usage: zandrel"_s << 0;
-        QTest::newRow("version") << u"--version"_s << QByteArray() << 0 << u"zandrel 5.0.0\n"_s << 0;
-        QTest::newRow("free and taken")
-            << check + u"free.com TAKEN.com"_s << QByteArray() << 0
-            << u"free.com\tfree\t{SERVER}\t\nTAKEN.com\ttaken\t{SERVER}\t\n"_s << 2;
+        QTest::newRow("help") << u"--help"_s << QByteArray() << 0 << u"Usage: zandrel"_s;
+        QTest::newRow("version") << u"--version"_s << QByteArray() << 0 << u"zandrel 5.0.0\n"_s;
+        QTest::newRow("free and taken") << check + u"free.com TAKEN.com"_s << QByteArray() << 0
+                                        << u"free.com\tfree\t{SERVER}\t\nTAKEN.com\ttaken\t{SERVER}\t\n"_s;
         QTest::newRow("unknown: status 3")
             << u"--check --delay 0.02 --server {SERVER} odd.com silent.com free.com"_s << QByteArray() << 3
             << u"odd.com\tunknown\t{SERVER}\tunrecognised\nsilent.com\tunknown\t{SERVER}\tno answer\n"
-               u"free.com\tfree\t{SERVER}\t\n"_s
-            << 3;
+               u"free.com\tfree\t{SERVER}\t\n"_s;
         QTest::newRow("not registrable: never sent")
             << check + u"free.net.com x-.com"_s << QByteArray() << 0
             << u"free.net.com\tnot-registrable\t\tnot under a public suffix\n"
-               u"x-.com\tnot-registrable\t\tlabel starts or ends with a hyphen\n"_s
-            << 0;
+               u"x-.com\tnot-registrable\t\tlabel starts or ends with a hyphen\n"_s;
         QTest::newRow("standard input, JSON")
             << check + u"--json -"_s << QByteArray("free.com\n\n  taken.com \r\n") << 0
             << u"{\"name\":\"free.com\",\"verdict\":\"free\",\"server\":\"{SERVER}\",\"reason\":\"\"}\n"
-               u"{\"name\":\"taken.com\",\"verdict\":\"taken\",\"server\":\"{SERVER}\",\"reason\":\"\"}\n"_s
-            << 2;
+               u"{\"name\":\"taken.com\",\"verdict\":\"taken\",\"server\":\"{SERVER}\",\"reason\":\"\"}\n"_s;
     }
     void run()
     {
@@ -240,7 +235,6 @@ private slots:
         QFETCH(QByteArray, input);
         QFETCH(int, status);
         QFETCH(QString, out);
-        QFETCH(int, queries);
         test::WhoRig rig;
         rig.server.setReplyFor(registry);
         CliRun cli(rig);
@@ -250,7 +244,8 @@ private slots:
         else
             QCOMPARE(QString::fromUtf8(cli.out), cli.fill(out));
         QCOMPARE(cli.err, QByteArray());
-        QCOMPARE(rig.server.queries().size(), queries);
+        QCOMPARE(rig.server.queries().size(),
+                 out.count(u"{SERVER}"_s)); // each name with a server, asked once
     }
 
     // The same lists and answers give the window's report, byte for byte, and the settings stay.
