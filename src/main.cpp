@@ -1,22 +1,18 @@
-#include "app/SystemClipboard.h"
-#include "app/Who.h"
-#include "app/WhoController.h"
 #include "cli/Cli.h"
 #include "cli/CliOptions.h"
-#include "platform/AppInfo.h"
 #include "platform/Clock.h"
 #include "platform/EventYield.h"
-#include "platform/Launcher.h"
 #include "platform/SettingsStore.h"
 
-#include <QApplication>
-#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
-#include <QIcon>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <cstdio>
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 namespace {
@@ -51,6 +47,36 @@ int runWithoutWindow(int argc, char *argv[])
     return status;
 }
 
+// The window lives in a module beside the program (build tree) or in the library folder the
+// install puts it in; loading it only here keeps the widget libraries out of command-line runs.
+int runWindow(int argc, char *argv[])
+{
+    const QString program = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+    const QDir folder = QFileInfo(program).dir();
+    const QStringList candidates {folder.filePath(QStringLiteral(ZANDREL_WINDOW_MODULE)),
+                                  folder.filePath(QStringLiteral(ZANDREL_WINDOW_MODULE_INSTALLED))};
+    QString failure;
+    for (const QString &candidate : candidates) {
+        if (!QFileInfo::exists(candidate))
+            continue;
+        void *module = dlopen(QFile::encodeName(candidate).constData(), RTLD_NOW | RTLD_LOCAL);
+        if (!module) {
+            failure = QString::fromLocal8Bit(dlerror());
+            break;
+        }
+        using WindowMain = int (*)(int, char **);
+        const auto windowMain = reinterpret_cast<WindowMain>(dlsym(module, "zandrelWindowMain"));
+        if (windowMain)
+            return windowMain(argc, argv);
+        failure = candidate + QStringLiteral(": no window entry");
+        break;
+    }
+    if (failure.isEmpty())
+        failure = QStringLiteral("not found beside the program: ") + candidates.join(QStringLiteral(", "));
+    fputs(qPrintable(QStringLiteral("zandrel: cannot load the window (%1)\n").arg(failure)), stderr);
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -60,56 +86,5 @@ int main(int argc, char *argv[])
         arguments << QString::fromLocal8Bit(argv[i]);
     if (zandrel::isCommandLineRun(arguments))
         return runWithoutWindow(argc, argv);
-
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Zandrel"));
-    QApplication::setApplicationVersion(QStringLiteral("5.0.0"));
-    QApplication::setDesktopFileName(QStringLiteral("zandrel"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/zandrel.svg")));
-
-    // --help and --version never get here: they run without the window.
-    QCommandLineParser options;
-    options.setApplicationDescription(QStringLiteral("Finds Internet domain names that are still free."));
-    const QCommandLineOption server(QStringLiteral("server"),
-                                    QStringLiteral("The WHOIS server to ask, as HOST or HOST:PORT."),
-                                    QStringLiteral("HOST[:PORT]"));
-    options.addOption(server);
-    const QCommandLineOption protocol(
-        QStringLiteral("protocol"),
-        QStringLiteral("How to ask: whois (port 43), rdap (HTTPS), or auto: WHOIS where a WHOIS server is "
-                       "known, else RDAP."),
-        QStringLiteral("rdap|whois|auto"), QStringLiteral("auto"));
-    options.addOption(protocol);
-    const QCommandLineOption resume(QStringLiteral("resume"),
-                                    QStringLiteral("Continue the last combination search that was cut off."));
-    options.addOption(resume);
-    options.process(application);
-    const std::optional<zandrel::Protocol> chosen = zandrel::parseProtocol(options.value(protocol));
-    const auto usageError = [](const QString &text) {
-        fputs(qPrintable(text + QStringLiteral("\n")), stderr);
-        return 2;
-    };
-    if (!chosen)
-        return usageError(QStringLiteral("--protocol takes rdap, whois or auto."));
-    if (*chosen == zandrel::Protocol::Rdap && options.isSet(server))
-        return usageError(
-            QStringLiteral("--server names a WHOIS server; it cannot go with --protocol rdap."));
-
-    zandrel::SettingsStore settings;
-    zandrel::ProcessLauncher launcher;
-    zandrel::SystemClipboard clipboard;
-    zandrel::SystemClock clock;
-    zandrel::EventYield yield;
-    const zandrel::Services services {
-        settings, launcher, clipboard, clock, yield, zandrel::AppInfo::current(), options.value(server),
-        {},       *chosen,  {}};
-
-    zandrel::WhoController who(services);
-    zandrel::Who window(who);
-    who.Form_Load();
-    window.placeAtStart();
-    window.show();
-    if (options.isSet(resume))
-        QTimer::singleShot(0, &who, &zandrel::WhoController::mResumeSearch_Click);
-    return QApplication::exec();
+    return runWindow(argc, argv);
 }
