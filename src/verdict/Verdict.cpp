@@ -2,6 +2,7 @@
 
 #include "ServerTable.h"
 
+#include <QHash>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -39,10 +40,88 @@ QString literalPattern(const QString &piece)
     return words.join(QStringLiteral("[ \\t\\r\\n]+"));
 }
 
-bool holdsAny(const QString &text, const QStringList &phrases, const QString &aceName)
+// A phrase as the matcher needs it: the text around each {name}, and the plain-ASCII words that
+// must all be in an answer before an expression is worth running. Parsed once per phrase.
+struct ParsedPhrase
+{
+    QStringList pieces;
+    QStringList foldedWords;
+};
+
+// The lookups run on one thread; both caches are bounded by the phrases of the server table and,
+// for expressions naming a domain, emptied when they grow past a few hundred entries.
+const ParsedPhrase &parsedPhrase(const QString &phrase)
+{
+    static QHash<QString, ParsedPhrase> cache;
+    if (const auto found = cache.constFind(phrase); found != cache.constEnd())
+        return *found;
+    if (cache.size() >= 512)
+        cache.clear();
+    ParsedPhrase parsed;
+    parsed.pieces = phrase.trimmed().split(QStringLiteral("{name}"));
+    for (const QString &piece : std::as_const(parsed.pieces)) {
+        for (const QString &word : piece.simplified().split(u' ', Qt::SkipEmptyParts)) {
+            if (std::all_of(word.cbegin(), word.cend(), [](QChar c) { return c.unicode() < 0x80; }))
+                parsed.foldedWords << word.toCaseFolded();
+        }
+    }
+    return *cache.insert(phrase, parsed);
+}
+
+const QRegularExpression &compiled(const QString &pattern)
+{
+    static QHash<QString, QRegularExpression> cache;
+    if (const auto found = cache.constFind(pattern); found != cache.constEnd())
+        return *found;
+    if (cache.size() >= 512)
+        cache.clear();
+    return *cache.insert(pattern, QRegularExpression(pattern, QRegularExpression::CaseInsensitiveOption));
+}
+
+// `folded` is `text` case-folded, so the many cheap word checks need no folding of their own.
+bool holdsFolded(const QString &text, const QString &folded, const QString &phrase, const QString &aceName)
+{
+    const ParsedPhrase &parsed = parsedPhrase(phrase);
+    // Most phrases are absent from most answers: a word of the phrase that is not in the text
+    // rules it out without running an expression.
+    if (parsed.pieces.size() > 1 && !aceName.isEmpty() && !folded.contains(aceName.toCaseFolded()))
+        return false;
+    for (const QString &word : parsed.foldedWords) {
+        if (!folded.contains(word))
+            return false;
+    }
+    QString pattern;
+    for (qsizetype i = 0; i < parsed.pieces.size(); ++i) {
+        if (i > 0) {
+            // The name stands whole: no name character on either side of it.
+            pattern += QStringLiteral("(?<![A-Za-z0-9.-])") + QRegularExpression::escape(aceName)
+                + QStringLiteral("(?![A-Za-z0-9-]|\\.[A-Za-z0-9])");
+        }
+        pattern += literalPattern(parsed.pieces[i]);
+    }
+    const QRegularExpression &expression = compiled(pattern);
+    return expression.isValid() && expression.match(text).hasMatch();
+}
+
+// toCaseFolded(), with a quick path for the usual all-ASCII answer, where folding is lower-casing.
+QString caseFolded(const QString &text)
+{
+    QString folded(text.size(), Qt::Uninitialized);
+    const char16_t *in = QStringView(text).utf16();
+    char16_t *out = reinterpret_cast<char16_t *>(folded.data());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = in[i];
+        if (unit >= 0x80)
+            return text.toCaseFolded();
+        out[i] = unit >= u'A' && unit <= u'Z' ? char16_t(unit + (u'a' - u'A')) : unit;
+    }
+    return folded;
+}
+
+bool holdsAny(const QString &text, const QString &folded, const QStringList &phrases, const QString &aceName)
 {
     for (const QString &phrase : phrases) {
-        if (holdsPhrase(text, phrase, aceName))
+        if (holdsFolded(text, folded, phrase, aceName))
             return true;
     }
     return false;
@@ -52,31 +131,7 @@ bool holdsAny(const QString &text, const QStringList &phrases, const QString &ac
 
 bool holdsPhrase(const QString &text, const QString &phrase, const QString &aceName)
 {
-    const QString marker = QStringLiteral("{name}");
-    const QStringList pieces = phrase.trimmed().split(marker);
-    // Most phrases are absent from most answers: a word of the phrase that is not in the text
-    // rules it out without compiling an expression.
-    if (pieces.size() > 1 && !aceName.isEmpty() && !text.contains(aceName, Qt::CaseInsensitive))
-        return false;
-    for (const QString &piece : pieces) {
-        for (const QString &word : piece.simplified().split(u' ', Qt::SkipEmptyParts)) {
-            const bool ascii
-                = std::all_of(word.cbegin(), word.cend(), [](QChar c) { return c.unicode() < 0x80; });
-            if (ascii && !text.contains(word, Qt::CaseInsensitive))
-                return false;
-        }
-    }
-    QString pattern;
-    for (qsizetype i = 0; i < pieces.size(); ++i) {
-        if (i > 0) {
-            // The name stands whole: no name character on either side of it.
-            pattern += QStringLiteral("(?<![A-Za-z0-9.-])") + QRegularExpression::escape(aceName)
-                + QStringLiteral("(?![A-Za-z0-9-]|\\.[A-Za-z0-9])");
-        }
-        pattern += literalPattern(pieces[i]);
-    }
-    const QRegularExpression expression(pattern, QRegularExpression::CaseInsensitiveOption);
-    return expression.isValid() && expression.match(text).hasMatch();
+    return holdsFolded(text, caseFolded(text), phrase, aceName);
 }
 
 Verdict decideVerdict(const QString &answer, const QString &aceName, const RegistryRules &rules,
@@ -97,11 +152,12 @@ Verdict decideVerdict(const QString &answer, const QString &aceName, const Regis
     }
     if (empty)
         return {VerdictKind::Unknown, reason::NoAnswer};
-    if (holdsAny(answer, rules.rateLimited, aceName))
+    const QString folded = caseFolded(answer);
+    if (holdsAny(answer, folded, rules.rateLimited, aceName))
         return {VerdictKind::Unknown, reason::RateLimited};
-    if (holdsAny(answer, rules.notFound, aceName))
+    if (holdsAny(answer, folded, rules.notFound, aceName))
         return {VerdictKind::Free, {}};
-    if (holdsAny(answer, rules.record, aceName))
+    if (holdsAny(answer, folded, rules.record, aceName))
         return {VerdictKind::Taken, {}};
     return {VerdictKind::Unknown, reason::Unrecognised};
 }
