@@ -352,17 +352,17 @@ bool WhoController::holdOffFor(const QString &server)
 {
     const QDateTime due = m_backOff.dueAt(server);
     Clock &clock = m_services.clock;
-    if (!due.isValid() || clock.now() >= due)
+    if (!due.isValid() || clock.nowUtc() >= due)
         return true;
     // The wait comes first: beside the counts and the progress bar only the start of a notice shows.
     emit notice(QStringLiteral("Waiting %1 seconds: %2 limited or refused the last query.")
                     .arg(m_backOff.waitMs(server) / 1000)
                     .arg(server));
     EventYield &yield = m_services.yield;
-    while (!yield.closing() && !m_state.StopRequested && clock.now() < due)
-        yield.waitUntil([&clock, &due] { return clock.now() >= due; },
-                        int(std::clamp<qint64>(clock.now().msecsTo(due), 1, 250)));
-    return clock.now() >= due;
+    while (!yield.closing() && !m_state.StopRequested && clock.nowUtc() < due)
+        yield.waitUntil([&clock, &due] { return clock.nowUtc() >= due; },
+                        int(std::clamp<qint64>(clock.nowUtc().msecsTo(due), 1, 250)));
+    return clock.nowUtc() >= due;
 }
 
 // The verdict of the lookup that just ended, from its own answer and the rules of its TLD.
@@ -376,14 +376,14 @@ void WhoController::decide()
         // A server's Retry-After holds it off at least that long, on top of the back-off.
         const bool limited = verdict.reason == reason::RateLimited || end.failed;
         if (limited || (end.status > 0 && !end.cutOff))
-            m_backOff.ended(rdapServer(m_asked.server), limited, m_services.clock.now(),
+            m_backOff.ended(rdapServer(m_asked.server), limited, m_services.clock.nowUtc(),
                             m_delayTimer.interval(), end.retryAfterSeconds.value_or(0) * 1000);
     } else if (!m_asked.noServer) {
         const LookupEnd end = m_lookup.endedHow();
         verdict = decideVerdict(m_lookup.answer(), m_asked.ace, m_asked.rules, end);
         const bool limited = verdict.reason == reason::RateLimited || end == LookupEnd::ConnectionFailed;
         if (limited || end == LookupEnd::Answered)
-            m_backOff.ended(m_asked.server, limited, m_services.clock.now(), m_delayTimer.interval());
+            m_backOff.ended(m_asked.server, limited, m_services.clock.nowUtc(), m_delayTimer.interval());
     }
     if (m_asked.unregistrable)
         verdict = {VerdictKind::NotRegistrable, *m_asked.unregistrable};
@@ -418,8 +418,11 @@ void WhoController::DelayTimer_Timer()
 void WhoController::IPPort1_Ended()
 {
     decide();
-    createavailablelist();
-    createweblist();
+    if (m_scanLists) {
+        createavailablelist();
+        createweblist();
+    }
+    m_state.LookupPending = false;
     m_record.addedAvailable = m_state.Available.entries().mid(m_asked.availableBefore);
     m_record.addedLinks = m_state.LinkList.entries().mid(m_asked.linksBefore);
     m_state.tResponse.scrollToStart();

@@ -90,6 +90,9 @@ public:
     void setFixedPauseMs(std::optional<int> ms) { m_fixedPauseMs = ms; }
     // Whether a name nobody can register is still sent (the window shows its answer).
     void setSendUnregistrable(bool send) { m_sendUnregistrable = send; }
+    // Off: answers are judged but not scanned for available names and links (a run that prints
+    // verdicts only, so the lists would be thrown away).
+    void setScanLists(bool scan) { m_scanLists = scan; }
     // Whether the last report asked for was written.
     bool lastReportWritten() const { return m_lastReportWritten; }
 
@@ -225,6 +228,7 @@ private:
     QHash<QString, QString> m_freeNames; // ACE name in lower case -> the entry it made
     std::optional<int> m_fixedPauseMs;
     bool m_sendUnregistrable = true;
+    bool m_scanLists = true;
     bool m_lastReportWritten = false;
     JournalFolder m_journals;
     RunLog m_runLog;

@@ -113,6 +113,7 @@ int runLookups(const CliOptions &options, const CliStreams &streams, const CliWo
     // A name nobody can register is not sent, except in the combination search, which asks and
     // harvests exactly as the window's does.
     who.setSendUnregistrable(batch);
+    who.setScanLists(batch);
 
     qint64 total = batch ? qint64(prefixes.size()) * suffixes.size() : names.size();
     qint64 done = 0;

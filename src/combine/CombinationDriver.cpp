@@ -122,7 +122,7 @@ bool CombinationDriver::searchOne(bool asIs)
     if (m_recorder && !m_abandoned) {
         LookupRecord record = m_lookup.lastRecord();
         record.index = m_count;
-        record.checkedAt = m_clock.now().toUTC();
+        record.checkedAt = m_clock.nowUtc();
         m_recorder(record);
     }
 

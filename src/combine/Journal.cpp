@@ -315,7 +315,7 @@ QString JournalFolder::standardFolder()
 
 bool JournalFolder::start(JournalWriter &writer, RunInputs inputs) const
 {
-    inputs.startedAt = m_clock.now().toUTC();
+    inputs.startedAt = m_clock.nowUtc();
     const QDir folder(m_folder);
     for (int number = 1; number <= 100; ++number) {
         const QString path = folder.filePath(journalName(inputs.startedAt, number));
@@ -342,7 +342,7 @@ QString JournalFolder::lastJournal() const
 
 int JournalFolder::removeFinished(int days) const
 {
-    const QDateTime limit = m_clock.now().toUTC().addDays(-days);
+    const QDateTime limit = m_clock.nowUtc().addDays(-days);
     int removed = 0;
     for (const QString &name : journals()) {
         const QString path = QDir(m_folder).filePath(name);

@@ -7,4 +7,9 @@ QDateTime SystemClock::now() const
     return QDateTime::currentDateTime();
 }
 
+QDateTime SystemClock::nowUtc() const
+{
+    return QDateTime::currentDateTimeUtc();
+}
+
 } // namespace zandrel

@@ -86,7 +86,7 @@ bool ReferralCache::insert(const QString &tld, const QString &host)
 {
     if (!isTld(tld) || (!host.isEmpty() && !isHostName(host)))
         return false;
-    m_entries.insert(tld, {host, m_clock.now().toUTC()});
+    m_entries.insert(tld, {host, m_clock.nowUtc()});
     return save();
 }
 
