@@ -1,6 +1,17 @@
 #include "TcpClient.h"
 
-#include <QTcpSocket>
+#include <QFile>
+#include <QHostInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <arpa/inet.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace zandrel {
 
@@ -29,7 +40,10 @@ QByteArray withCrLf(QByteArrayView lines)
 
 TcpClient::TcpClient(QObject *parent)
     : QObject(parent)
-{ }
+{
+    connect(&m_readable, &QSocketNotifier::activated, this, &TcpClient::readAvailable);
+    connect(&m_writable, &QSocketNotifier::activated, this, &TcpClient::onWritable);
+}
 
 TcpClient::~TcpClient()
 {
@@ -38,19 +52,61 @@ TcpClient::~TcpClient()
 
 bool TcpClient::isConnected() const
 {
-    return m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
+    return m_fd >= 0 && m_open;
+}
+
+namespace {
+
+// The address as the socket calls take it; false for an address that is neither IPv4 nor IPv6.
+bool toSockAddr(const QHostAddress &address, quint16 port, sockaddr_storage &storage, socklen_t &length)
+{
+    storage = {};
+    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+        auto *in = reinterpret_cast<sockaddr_in *>(&storage);
+        in->sin_family = AF_INET;
+        in->sin_port = htons(port);
+        in->sin_addr.s_addr = htonl(address.toIPv4Address());
+        length = sizeof(sockaddr_in);
+        return true;
+    }
+    if (address.protocol() == QAbstractSocket::IPv6Protocol) {
+        auto *in6 = reinterpret_cast<sockaddr_in6 *>(&storage);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_port = htons(port);
+        const Q_IPV6ADDR bytes = address.toIPv6Address();
+        std::memcpy(&in6->sin6_addr, bytes.c, sizeof(bytes.c));
+        const QString scope = address.scopeId();
+        bool numeric = false;
+        in6->sin6_scope_id = scope.toUInt(&numeric);
+        if (!scope.isEmpty() && !numeric)
+            in6->sin6_scope_id = if_nametoindex(QFile::encodeName(scope).constData());
+        length = sizeof(sockaddr_in6);
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void TcpClient::closeDescriptor()
+{
+    m_readable.setEnabled(false);
+    m_writable.setEnabled(false);
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_open = false;
 }
 
 void TcpClient::dropSocket()
 {
-    if (!m_socket)
-        return;
-    m_socket->disconnect(this);
-    m_socket->abort();
-    m_socket->deleteLater();
-    m_socket = nullptr;
-    m_open = false;
+    ++m_attempt; // nothing posted for the attempt being dropped may arrive any more
+    if (m_hostLookup >= 0)
+        QHostInfo::abortHostLookup(m_hostLookup);
+    m_hostLookup = -1;
+    closeDescriptor();
     m_pending.clear();
+    m_outgoing.clear();
 }
 
 void TcpClient::close()
@@ -62,31 +118,123 @@ void TcpClient::connectToRemote()
 {
     dropSocket();
     m_received = 0;
-    m_socket = new QTcpSocket(this);
-    QTcpSocket *socket = m_socket;
-    connect(socket, &QTcpSocket::connected, this, [this] {
-        m_open = true;
-        emit connectionEvent(0, QString());
+    m_addresses.clear();
+    m_nextAddress = 0;
+    m_lastError = 0;
+    QHostAddress literal;
+    if (literal.setAddress(m_host)) {
+        m_addresses << literal;
+        connectToNext();
+        return;
+    }
+    const quint64 attempt = m_attempt;
+    m_hostLookup = QHostInfo::lookupHost(m_host, this, [this, attempt](const QHostInfo &info) {
+        if (attempt != m_attempt)
+            return;
+        m_hostLookup = -1;
+        m_addresses = info.addresses();
+        if (info.error() != QHostInfo::NoError || m_addresses.isEmpty())
+            fail(HostNotFound, QStringLiteral("Host not found"));
+        else
+            connectToNext();
     });
-    connect(socket, &QTcpSocket::readyRead, this, &TcpClient::readAvailable);
-    connect(socket, &QTcpSocket::disconnected, this, [this] { finish(0, QString()); });
-    connect(socket, &QTcpSocket::errorOccurred, this, [this, socket](QAbstractSocket::SocketError error) {
-        if (!m_open) {
-            // The attempt never connected: that is the connection event's failure, not a disconnection.
-            const QString why = socket->errorString();
-            dropSocket();
-            emit connectionEvent(int(error) + 1, why);
-        } else if (socket->state() != QAbstractSocket::ConnectedState) {
-            finish(int(error) + 1, socket->errorString());
+}
+
+// Tries the remaining addresses of the host in turn; the first whose connection starts is waited
+// for. When none is left the failure is posted, so it never arrives before connectToRemote returns.
+void TcpClient::connectToNext()
+{
+    while (m_nextAddress < m_addresses.size()) {
+        sockaddr_storage address;
+        socklen_t length = 0;
+        if (!toSockAddr(m_addresses.at(m_nextAddress++), m_port, address, length)) {
+            m_lastError = EAFNOSUPPORT;
+            continue;
         }
-    });
-    socket->connectToHost(m_host, m_port);
+        const int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (fd < 0) {
+            m_lastError = errno;
+            continue;
+        }
+        // EINTR leaves the connection going on, as EINPROGRESS does.
+        if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), length) == 0 || errno == EINPROGRESS
+            || errno == EINTR) {
+            m_fd = fd;
+            m_writable.setSocket(fd);
+            m_writable.setEnabled(true);
+            return;
+        }
+        m_lastError = errno;
+        ::close(fd);
+    }
+    const quint64 attempt = m_attempt;
+    const int error = m_lastError ? m_lastError : EHOSTUNREACH;
+    QMetaObject::invokeMethod(
+        this,
+        [this, attempt, error] {
+            if (attempt == m_attempt)
+                fail(error, qt_error_string(error));
+        },
+        Qt::QueuedConnection);
+}
+
+void TcpClient::fail(int status, const QString &description)
+{
+    dropSocket();
+    emit connectionEvent(status, description);
+}
+
+void TcpClient::onWritable()
+{
+    if (m_fd < 0)
+        return;
+    if (m_open) {
+        flushOutgoing();
+        return;
+    }
+    int error = 0;
+    socklen_t length = sizeof(error);
+    if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) < 0)
+        error = errno;
+    if (error != 0) {
+        m_lastError = error;
+        closeDescriptor();
+        connectToNext();
+        return;
+    }
+    m_open = true;
+    m_writable.setEnabled(false);
+    m_readable.setSocket(m_fd);
+    m_readable.setEnabled(true);
+    emit connectionEvent(0, QString());
 }
 
 void TcpClient::send(const QString &text)
 {
-    if (isConnected())
-        m_socket->write(text.toUtf8());
+    if (!isConnected())
+        return;
+    m_outgoing += text.toUtf8();
+    flushOutgoing();
+}
+
+// Writes what the socket takes now; the rest waits for it to become writable. A broken connection
+// is left for the reading side to find.
+void TcpClient::flushOutgoing()
+{
+    while (!m_outgoing.isEmpty()) {
+        const ssize_t sent = ::send(m_fd, m_outgoing.constData(), size_t(m_outgoing.size()), MSG_NOSIGNAL);
+        if (sent > 0) {
+            m_outgoing.remove(0, sent);
+        } else if (sent < 0 && errno == EINTR) {
+            continue;
+        } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            m_writable.setEnabled(true);
+            return;
+        } else {
+            m_outgoing.clear();
+        }
+    }
+    m_writable.setEnabled(false);
 }
 
 QString TcpClient::takeRest()
@@ -100,11 +248,47 @@ QString TcpClient::takeRest()
 
 void TcpClient::readAvailable()
 {
-    if (!m_socket)
+    if (m_fd < 0 || !m_open)
         return;
-    const qint64 room = m_limit < 0 ? -1 : m_limit - m_received;
-    const QByteArray chunk = room < 0 ? m_socket->readAll() : m_socket->read(room);
-    const bool over = room >= 0 && m_socket->bytesAvailable() > 0;
+    constexpr qint64 ReadSize = 64 * 1024;
+    QByteArray chunk;
+    bool over = false;
+    bool ended = false;
+    int endError = 0;
+    // Reads until the socket has nothing more for now, so a server that answers and closes at once
+    // costs no extra wait for the close.
+    for (;;) {
+        const qint64 room = m_limit < 0 ? ReadSize : std::min(ReadSize, m_limit - m_received - chunk.size());
+        if (room <= 0) {
+            // At the limit: one more byte waiting means the answer is too large.
+            char probe = 0;
+            const ssize_t peeked = ::recv(m_fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+            over = peeked > 0;
+            ended = peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+            if (peeked < 0 && ended)
+                endError = errno;
+            break;
+        }
+        const qsizetype at = chunk.size();
+        chunk.resize(at + room);
+        const ssize_t got = ::read(m_fd, chunk.data() + at, size_t(room));
+        chunk.resize(at + std::max<ssize_t>(got, 0));
+        if (got > 0)
+            continue;
+        if (got == 0) {
+            ended = true;
+        } else if (errno == EINTR) {
+            continue;
+        } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            ended = true;
+            endError = errno;
+        }
+        break;
+    }
+    const quint64 attempt = m_attempt;
+    const auto dropped = [this, attempt] {
+        return attempt != m_attempt;
+    }; // a handler closed it
     if (!chunk.isEmpty()) {
         m_received += chunk.size();
         m_pending += chunk;
@@ -116,27 +300,30 @@ void TcpClient::readAvailable()
             const QString lines = decodeReceived(withCrLf(QByteArrayView(m_pending).first(lastLf + 1)));
             m_pending.remove(0, lastLf + 1);
             emit dataEvent(lines);
-            if (!m_socket) // a handler closed the connection
+            if (dropped())
                 return;
         }
         emit bytesArrived(m_received);
-        if (!m_socket)
+        if (dropped())
             return;
     }
-    if (over)
+    if (over) {
+        // The rest stays unread until the connection is closed.
+        m_readable.setEnabled(false);
         emit limitExceeded();
+    } else if (ended) {
+        finish(endError, endError ? qt_error_string(endError) : QString());
+    }
 }
 
 void TcpClient::finish(int status, const QString &description)
 {
-    if (!m_open || !m_socket)
+    if (!m_open || m_fd < 0)
         return;
-    readAvailable();
-    if (!m_socket)
-        return;
+    const quint64 attempt = m_attempt;
     if (!m_pending.isEmpty()) {
         emit dataEvent(takeRest());
-        if (!m_socket)
+        if (attempt != m_attempt)
             return;
     }
     dropSocket();

@@ -1,10 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
+#include <QList>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QString>
-
-class QTcpSocket;
 
 namespace zandrel {
 
@@ -12,6 +13,9 @@ namespace zandrel {
 // one read completed arrives as one piece (a line feed alone becomes CR LF), and a last line
 // without a line feed arrives, with CR LF put after it, before the disconnection event. Invalid
 // UTF-8 and NUL bytes become replacement characters. No more than the byte limit is ever read.
+// It drives a non-blocking socket with two notifiers made once, so that a lookup costs little
+// more than the system calls of the connection itself (a new QTcpSocket per lookup cost more than
+// the exchange with a near server).
 class TcpClient : public QObject
 {
     Q_OBJECT
@@ -36,7 +40,8 @@ public:
     void send(const QString &text);
 
 signals:
-    // status 0: connected; anything else: the attempt failed and `description` says why.
+    // status 0: connected; anything else (the system's error number, or HostNotFound) the attempt
+    // failed and `description` says why.
     void connectionEvent(int status, const QString &description);
     void dataEvent(const QString &text);
     void bytesArrived(qint64 total);
@@ -46,14 +51,30 @@ signals:
     // The server closed the connection (or it broke) after it was open.
     void disconnectionEvent(int status, const QString &description);
 
+public:
+    static constexpr int HostNotFound = -1;
+
 private:
+    void connectToNext();
+    void onWritable();
+    void flushOutgoing();
+    void closeDescriptor();
     void readAvailable();
+    void fail(int status, const QString &description);
     void finish(int status, const QString &description);
     void dropSocket();
 
-    QTcpSocket *m_socket = nullptr;
+    QSocketNotifier m_readable {QSocketNotifier::Read};
+    QSocketNotifier m_writable {QSocketNotifier::Write};
+    int m_fd = -1;
+    int m_hostLookup = -1;
+    quint64 m_attempt = 0; // tells a posted failure of an earlier attempt from the current one
+    QList<QHostAddress> m_addresses;
+    qsizetype m_nextAddress = 0;
+    int m_lastError = 0;
     QString m_host;
     quint16 m_port = 0;
+    QByteArray m_outgoing;
     QByteArray m_pending;
     qint64 m_received = 0;
     qint64 m_limit = -1;

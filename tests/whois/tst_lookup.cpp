@@ -47,22 +47,29 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("chunkSize");
         QTest::addColumn<QString>("text"); // after the connection line
+        QTest::addColumn<QString>("host");
         const QByteArray answer = "Domain Name: EXAMPLE.COM\r\nRegistrar: X\nlast line without end";
         const QString shown = u"Domain Name: EXAMPLE.COM\r\nRegistrar: X\r\nlast line without end\r\n"_s;
-        QTest::newRow("whole") << answer << 0 << shown;
-        QTest::newRow("5-byte chunks") << answer << 5 << shown;
-        QTest::newRow("1-byte chunks") << answer << 1 << shown;
+        const QString ip = u"127.0.0.1"_s;
+        QTest::newRow("whole") << answer << 0 << shown << ip;
+        QTest::newRow("5-byte chunks") << answer << 5 << shown << ip;
+        QTest::newRow("1-byte chunks") << answer << 1 << shown << ip;
+        // A host name is looked up first; should it also name ::1, where nothing listens, the next
+        // address is tried.
+        QTest::newRow("by host name") << answer << 0 << shown << u"localhost"_s;
         QTest::newRow("odd bytes") << QByteArray("a\0b\xff\xfe"
                                                  "c\r\n\xc3\xa9t\xc3\xa9\r\n",
                                                  15)
-                                   << 0 << u"a\uFFFDb\uFFFD\uFFFDc\r\n\u00e9t\u00e9\r\n"_s;
+                                   << 0 << u"a\uFFFDb\uFFFD\uFFFDc\r\n\u00e9t\u00e9\r\n"_s << ip;
     }
     void answerArrivesLineByLine()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(int, chunkSize);
         QFETCH(QString, text);
+        QFETCH(QString, host);
         Rig rig;
+        rig.lookup.setServer({host, rig.server.port()});
         rig.server.setReply({bytes, chunkSize, 1});
         QVERIFY(rig.run());
         QCOMPARE(rig.server.queries(), QList<QByteArray> {"DO example.com\r\n"});
@@ -107,19 +114,31 @@ private slots:
         QVERIFY(!rig.lookup.inProgress());
     }
 
+    // The text is held to the limit, and what arrived within it is all shown; one byte past it is
+    // enough to cut the lookup off, an answer of exactly the limit is whole.
+    void oversizedResponseIsCut_data()
+    {
+        QTest::addColumn<ScriptedWhoisServer::Reply>("reply");
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("far over, in chunks, never closing")
+            << ScriptedWhoisServer::Reply {QByteArray(64 * 1024, 'a'), 1024, 0, true} << true;
+        QTest::newRow("one byte over") << ScriptedWhoisServer::Reply {QByteArray(4097, 'a')} << true;
+        QTest::newRow("exactly the limit") << ScriptedWhoisServer::Reply {QByteArray(4096, 'a')} << false;
+    }
     void oversizedResponseIsCut()
     {
+        QFETCH(ScriptedWhoisServer::Reply, reply);
+        QFETCH(bool, cut);
         Rig rig;
         rig.lookup.setLimits({10000, 5000, 10000, 4096});
-        rig.server.setReply({QByteArray(64 * 1024, 'a'), 1024, 0, true});
+        rig.server.setReply(reply);
         QVERIFY(rig.run());
-        // The text is held to the limit, and what arrived within it is all shown.
+        const QString kept = QString(4096, u'a') + u"\r\n"_s;
         QCOMPARE(rig.response.mid(35),
-                 QString(4096, u'a')
-                     + u"\r\n\r\nConnection closed: the response is larger than 4096 bytes.\r\n"_s);
-        // The lookup's own answer holds the same text, and it counts as cut off.
-        QCOMPARE(rig.lookup.answer(), QString(4096, u'a') + u"\r\n"_s);
-        QCOMPARE(rig.lookup.endedHow(), LookupEnd::CutOff);
+                 cut ? kept + u"\r\nConnection closed: the response is larger than 4096 bytes.\r\n"_s : kept);
+        // The lookup's own answer holds the same text.
+        QCOMPARE(rig.lookup.answer(), kept);
+        QCOMPARE(rig.lookup.endedHow(), cut ? LookupEnd::CutOff : LookupEnd::Answered);
     }
 };
 
