@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Times N WHOIS lookups against one scripted server on 127.0.0.1, three ways: a raw socket client
-# (the floor), a shell loop of the distribution's `whois`, and `zandrel --check --delay 0`. Then the
-# cost per lookup of the first and the last 50 of a longer zandrel run.
+# (the floor), a shell loop of the distribution's `whois`, and `zandrel --check --delay 0`. Each is
+# timed as a whole program, from its start to its exit, as a user running it would see; the floor
+# and zandrel are also timed without their start-up (the lookups alone). Then the cost per lookup
+# of the first and the last 50 of a longer zandrel run.
 #   bench/compare.sh [N] [LONG_N]        (defaults 500 and 5000)
 #   ZANDREL=path/to/zandrel bench/compare.sh   (default: build/release, else build/dev)
 set -euo pipefail
+export LC_ALL=C # a decimal point in the clock readings
 
 n=${1:-500}
 long_n=${2:-5000}
@@ -20,7 +23,10 @@ if [ -z "$zandrel" ] || [ ! -x "$zandrel" ]; then
   echo "or name it with ZANDREL=path." >&2
   exit 1
 fi
-command -v python3 >/dev/null || { echo "python3 is needed (apt-get install python3)" >&2; exit 1; }
+# The distribution's interpreter: a version manager's wrapper in front of it would add its own
+# start-up to the floor's.
+python=/usr/bin/python3
+[ -x "$python" ] || python=$(command -v python3) || { echo "python3 is needed (apt-get install python3)" >&2; exit 1; }
 
 work=$(mktemp -d)
 server_pid=
@@ -103,20 +109,21 @@ last = (stamps[-1] - stamps[-51]) / 50 * 1000
 print("%.3f %.3f %d" % (first, last, len(stamps)))
 PY
 
-exec 3< <(exec python3 -u "$work/server.py")
+exec 3< <(exec "$python" -u "$work/server.py")
 server_pid=$!
 read -r port <&3
 
 repeat=${REPEAT:-3}
-now() { date +%s.%N; }
-calc() { python3 -c "print($1)"; }
+calc() { "$python" -c "print($1)"; }
 # The least wall time of $repeat runs of a command: the machine's other work only ever adds.
 best_of() {
-  local best= start took
+  local best= start end took
   for _ in $(seq "$repeat"); do
-    start=$(now)
+    # Read straight from the shell, so no process is started between the two readings.
+    start=$EPOCHREALTIME
     "$@"
-    took=$(calc "$(now) - $start")
+    end=$EPOCHREALTIME
+    took=$(calc "$end - $start")
     if [ -z "$best" ] || [ "$(calc "$took < $best")" = True ]; then best=$took; fi
   done
   echo "$best"
@@ -130,13 +137,16 @@ zandrel_run() {
   "$zandrel" --check - --delay 0 --server "127.0.0.1:$port" <"$1" >"$work/check.out" || [ $? -eq 3 ]
 }
 
-python3 "$work/floor.py" "$port" 20 >/dev/null # warm up
-# The floor times itself, without the interpreter's start.
-floor=$(for _ in $(seq "$repeat"); do python3 "$work/floor.py" "$port" "$n"; done | sort -g | head -1)
+floor_run() { "$python" "$work/floor.py" "$port" "$n" >/dev/null; }
+"$python" "$work/floor.py" "$port" 20 >/dev/null # warm up
+floor=$(best_of floor_run)
+# The floor also times its own loop, without the interpreter's start.
+floor_loop=$(for _ in $(seq "$repeat"); do "$python" "$work/floor.py" "$port" "$n"; done | sort -g | head -1)
 whois_time=
 if command -v whois >/dev/null; then whois_time=$(best_of whois_run); fi
 start_up=$(best_of zandrel_run "$work/one")
 zandrel_time=$(best_of zandrel_run "$work/names")
+zandrel_loop=$(calc "$zandrel_time - $start_up")
 lines=$(wc -l <"$work/check.out")
 if [ "$lines" -ne "$n" ]; then
   echo "zandrel printed $lines lines for $n names" >&2
@@ -145,6 +155,7 @@ fi
 
 row() { printf '  %-36s %7.0f lookups/s  %7.3f ms each\n' "$1" "$(calc "$n / $2")" "$(calc "$2 * 1000 / $n")"; }
 echo "$n lookups of one scripted server on 127.0.0.1, best of $repeat ($(nproc) cores, load $(cut -d' ' -f1 /proc/loadavg))"
+echo "whole programs, start to exit:"
 row "floor (python socket client)" "$floor"
 if [ -n "$whois_time" ]; then
   row "whois -h 127.0.0.1 -p PORT (loop)" "$whois_time"
@@ -152,13 +163,17 @@ else
   echo "  whois loop: skipped, the distribution's whois client is missing (apt-get install whois)"
 fi
 row "zandrel --check --delay 0" "$zandrel_time"
-row "  the same without its start-up" "$(calc "$zandrel_time - $start_up")"
-printf '  zandrel start-up (one name): %.0f ms\n' "$(calc "$start_up * 1000")"
-printf '  zandrel / floor, time per lookup: %.2fx (goal: at most 1.5x); without start-up %.2fx\n' \
-  "$(calc "$zandrel_time / $floor")" "$(calc "($zandrel_time - $start_up) / $floor")"
+echo "the lookups alone, without start-up:"
+row "floor (its own timing of its loop)" "$floor_loop"
+row "zandrel (less a one-name run)" "$zandrel_loop"
+printf '  start-up: python %.0f ms, zandrel %.0f ms (a one-name run)\n' \
+  "$(calc "($floor - $floor_loop) * 1000")" "$(calc "$start_up * 1000")"
+printf 'zandrel / floor, time per lookup (goal: at most 1.5x):\n'
+printf '  whole programs %.2fx, lookups alone %.2fx, zandrel whole against the floor alone %.2fx\n' \
+  "$(calc "$zandrel_time / $floor")" "$(calc "$zandrel_loop / $floor_loop")" "$(calc "$zandrel_time / $floor_loop")"
 if [ -n "$whois_time" ]; then
-  printf '  whois loop / zandrel:             %.2fx\n' "$(calc "$whois_time / $zandrel_time")"
+  printf 'whois loop / zandrel: %.2fx\n' "$(calc "$whois_time / $zandrel_time")"
 fi
 
-read -r first last count < <(python3 "$work/long.py" "$zandrel" "$port" "$long_n")
+read -r first last count < <("$python" "$work/long.py" "$zandrel" "$port" "$long_n")
 echo "zandrel --check, $count names: first 50 $first ms each, last 50 $last ms each"

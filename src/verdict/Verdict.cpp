@@ -40,16 +40,34 @@ QString literalPattern(const QString &piece)
     return words.join(QStringLiteral("[ \\t\\r\\n]+"));
 }
 
-// A phrase as the matcher needs it: the text around each {name}, and the plain-ASCII words that
-// must all be in an answer before an expression is worth running. Parsed once per phrase.
+// The boundaries of a name standing whole: no name character on either side of it.
+const QString NameBefore = QStringLiteral("(?<![A-Za-z0-9.-])");
+const QString NameAfter = QStringLiteral("(?![A-Za-z0-9-]|\\.[A-Za-z0-9])");
+
+// The phrase as an expression with `name` in place of each {name}.
+QString phrasePattern(const QStringList &pieces, const QString &name)
+{
+    QString pattern;
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        if (i > 0)
+            pattern += NameBefore + name + NameAfter;
+        pattern += literalPattern(pieces[i]);
+    }
+    return pattern;
+}
+
+// A phrase as the matcher needs it: the text around each {name}, the plain-ASCII words that must
+// all be in an answer before the expression is worth running, and the expression, in which each
+// {name} captures whatever name stands there (so it is compiled once, not once per domain).
 struct ParsedPhrase
 {
     QStringList pieces;
     QStringList foldedWords;
+    QRegularExpression expression;
 };
 
-// The lookups run on one thread; both caches are bounded by the phrases of the server table and,
-// for expressions naming a domain, emptied when they grow past a few hundred entries.
+// The lookups run on one thread. The cache holds the phrases of the server table and settings;
+// should something feed it endless new phrases, it starts again past a few hundred.
 const ParsedPhrase &parsedPhrase(const QString &phrase)
 {
     static QHash<QString, ParsedPhrase> cache;
@@ -65,42 +83,55 @@ const ParsedPhrase &parsedPhrase(const QString &phrase)
                 parsed.foldedWords << word.toCaseFolded();
         }
     }
+    // Inside a domain name the boundary after it never holds, so the shortest run that ends at
+    // one is the whole name there.
+    parsed.expression
+        = QRegularExpression(phrasePattern(parsed.pieces, QStringLiteral("([A-Za-z0-9.-]{1,253}?)")),
+                             QRegularExpression::CaseInsensitiveOption);
     return *cache.insert(phrase, parsed);
 }
 
-const QRegularExpression &compiled(const QString &pattern)
+// Whether the phrase stands in the text with `aceName` at every {name}: each place the phrase
+// stands is tried in turn until one names the domain.
+bool holdsNaming(const QString &text, const QRegularExpression &expression, const QString &aceName)
 {
-    static QHash<QString, QRegularExpression> cache;
-    if (const auto found = cache.constFind(pattern); found != cache.constEnd())
-        return *found;
-    if (cache.size() >= 512)
-        cache.clear();
-    return *cache.insert(pattern, QRegularExpression(pattern, QRegularExpression::CaseInsensitiveOption));
+    for (qsizetype from = 0; from <= text.size();) {
+        const QRegularExpressionMatch match = expression.match(text, from);
+        if (!match.hasMatch())
+            return false;
+        bool naming = true;
+        for (int group = 1; group <= match.lastCapturedIndex() && naming; ++group)
+            naming = match.capturedView(group).compare(aceName, Qt::CaseInsensitive) == 0;
+        if (naming)
+            return true;
+        from = match.capturedStart(0) + 1;
+    }
+    return false;
 }
 
 // `folded` is `text` case-folded, so the many cheap word checks need no folding of their own.
 bool holdsFolded(const QString &text, const QString &folded, const QString &phrase, const QString &aceName)
 {
     const ParsedPhrase &parsed = parsedPhrase(phrase);
+    const bool naming = parsed.pieces.size() > 1;
     // Most phrases are absent from most answers: a word of the phrase that is not in the text
     // rules it out without running an expression.
-    if (parsed.pieces.size() > 1 && !aceName.isEmpty() && !folded.contains(aceName.toCaseFolded()))
+    if (naming && !aceName.isEmpty() && !folded.contains(aceName.toCaseFolded()))
         return false;
     for (const QString &word : parsed.foldedWords) {
         if (!folded.contains(word))
             return false;
     }
-    QString pattern;
-    for (qsizetype i = 0; i < parsed.pieces.size(); ++i) {
-        if (i > 0) {
-            // The name stands whole: no name character on either side of it.
-            pattern += QStringLiteral("(?<![A-Za-z0-9.-])") + QRegularExpression::escape(aceName)
-                + QStringLiteral("(?![A-Za-z0-9-]|\\.[A-Za-z0-9])");
-        }
-        pattern += literalPattern(parsed.pieces[i]);
+    if (!parsed.expression.isValid())
+        return false;
+    if (!naming)
+        return parsed.expression.match(text).hasMatch();
+    if (aceName.isEmpty()) {
+        const QRegularExpression unnamed(phrasePattern(parsed.pieces, QString()),
+                                         QRegularExpression::CaseInsensitiveOption);
+        return unnamed.match(text).hasMatch();
     }
-    const QRegularExpression &expression = compiled(pattern);
-    return expression.isValid() && expression.match(text).hasMatch();
+    return holdsNaming(text, parsed.expression, aceName);
 }
 
 // toCaseFolded(), with a quick path for the usual all-ASCII answer, where folding is lower-casing.

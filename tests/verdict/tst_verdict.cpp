@@ -73,6 +73,9 @@ private slots:
         row("no match over lines", "myshop.net", "No match for domain\r\n  \"MYSHOP.NET\".", Free);
         row("no match names another", "myshop.com", "No match for \"MYSHOP.COM.AU\".\r\n", unrecognised);
         row("record of a longer name", "shop.com", "Domain Name: SHOP.COM.BR\r\n", unrecognised);
+        row("names others, then this one", "shop.com",
+            "No match for \"MYSHOP.COM\".\r\nNo match for \"SHOP.COM.AU\".\r\nNo match for \"SHOP.COM\".",
+            Free);
         row("the .com registry on a .org name", "myshop.org", "No match for \"MYSHOP.ORG\".\r\n",
             unrecognised);
         row("limit beats not found", "myshop.org", "WHOIS LIMIT EXCEEDED\r\nNOT FOUND\r\n",
