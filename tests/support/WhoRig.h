@@ -18,9 +18,7 @@ namespace zandrel::test {
 // another, a recording launcher and clipboard, a fixed clock, and a scripted WHOIS server.
 struct WhoRig
 {
-    QTemporaryDir configDir;
-    QTemporaryDir programDir;
-    QTemporaryDir cacheDir;
+    QTemporaryDir configDir, programDir, cacheDir;
     QTemporaryDir dataDir; // the run journals
     ScriptedWhoisServer server;
     // The --server option of the next start; every lookup goes to the scripted server by default.
@@ -36,39 +34,28 @@ struct WhoRig
 
     WhoRig() { start(); }
 
-    AppInfo app() const
-    {
-        AppInfo info;
-        info.folder = programDir.path();
-        info.executableName = QStringLiteral("zandrel");
-        return info;
-    }
+    AppInfo app() const { return {.folder = programDir.path(), .executableName = QStringLiteral("zandrel")}; }
 
     // Starts the program (again), as a user would after closing it. The RDAP bootstrap is refreshed
     // from 127.0.0.1 (a refused port) unless a test says otherwise, so no test reaches the Internet.
     void start()
     {
         who.reset();
-        const QString title = app().title;
-        const QString servers = QStringLiteral("Servers");
-        const QString bootstrap = QStringLiteral("rdap-bootstrap");
-        if (!settings.contains(title, servers, bootstrap))
-            settings.setValue(title, servers, bootstrap, QStringLiteral("http://127.0.0.1:1/dns.json"));
+        const QString servers = QStringLiteral("Servers"), bootstrap = QStringLiteral("rdap-bootstrap");
+        if (!settings.contains(app().title, servers, bootstrap))
+            settings.setValue(app().title, servers, bootstrap, QStringLiteral("http://127.0.0.1:1/dns.json"));
         captions.clear();
         who = std::make_unique<WhoController>(Services {settings, launcher, clipboard, clock, yield, app(),
                                                         serverOption, cacheDir.path(), protocol,
                                                         dataDir.path()});
-        LookupLimits limits;
-        limits.idleMs = 2000;
-        limits.totalMs = 5000;
-        limits.stopGraceMs = 2000;
-        who->lookup().setLimits(limits);
+        who->lookup().setLimits({.idleMs = 2000, .totalMs = 5000, .stopGraceMs = 2000});
         QObject::connect(&who->state().caption, &TextBox::changed, who.get(),
                          [this](const QString &caption) { captions << caption; });
     }
 
     WhoState &state() { return who->state(); }
 
+    // Writes `name` in the program's folder (or at `name`, when absolute) and returns its path.
     QString writeFile(const QString &name, const QByteArray &content) const
     {
         const QString path = QDir(programDir.path()).filePath(name);
@@ -81,12 +68,9 @@ struct WhoRig
     // Word-list files for the next start-up to load.
     void useWordLists(const QByteArray &prefixes, const QByteArray &suffixes)
     {
-        const QString description = app().description;
-        const QString section = QStringLiteral("Settings");
-        settings.setValue(description, section, QStringLiteral("PrefixPath"),
-                          writeFile(QStringLiteral("p.txt"), prefixes));
-        settings.setValue(description, section, QStringLiteral("SuffixPath"),
-                          writeFile(QStringLiteral("s.txt"), suffixes));
+        using namespace Qt::StringLiterals;
+        settings.setValue(app().description, u"Settings"_s, u"PrefixPath"_s, writeFile(u"p.txt"_s, prefixes));
+        settings.setValue(app().description, u"Settings"_s, u"SuffixPath"_s, writeFile(u"s.txt"_s, suffixes));
     }
 
     // Clicks "&Search" and waits until the response is harvested.
