@@ -65,14 +65,15 @@ private slots:
 
     void timedWaitEndsOnTime()
     {
-        // Nothing else happens until long after the deadline: the wait must wake itself.
+        // Nothing else happens until long after the deadline: the wait must wake itself (the bound
+        // is loose, so a busy machine does not fail it; the fault it catches waits for the 5 s timer).
         QTimer unrelated;
         unrelated.start(5000);
         EventYield yield;
         QElapsedTimer clock;
         clock.start();
         QVERIFY(!yield.waitUntil([] { return false; }, 300));
-        QVERIFY2(clock.elapsed() >= 300 && clock.elapsed() < 800,
+        QVERIFY2(clock.elapsed() >= 300 && clock.elapsed() < 4000,
                  qPrintable(QString::number(clock.elapsed())));
     }
 };
