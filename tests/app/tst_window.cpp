@@ -11,7 +11,6 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QListView>
-#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>

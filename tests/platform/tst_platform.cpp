@@ -65,8 +65,7 @@ private slots:
 
     void timedWaitEndsOnTime()
     {
-        // Nothing else happens until long after the deadline: the wait must wake itself (the bound
-        // is loose, so a busy machine does not fail it; the fault it catches waits for the 5 s timer).
+        // Nothing else happens for 5 s: the wait must wake itself at its deadline, not sleep on.
         QTimer unrelated;
         unrelated.start(5000);
         EventYield yield;

@@ -6,7 +6,6 @@
 #include "whois/QueryLine.h"
 #include "whois/WhoisLookup.h"
 
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace zandrel;
@@ -51,8 +50,7 @@ private slots:
         const QByteArray answer = "Domain Name: EXAMPLE.COM\r\nRegistrar: X\nlast line without end";
         const QString shown = u"Domain Name: EXAMPLE.COM\r\nRegistrar: X\r\nlast line without end\r\n"_s;
         const QString ip = u"127.0.0.1"_s;
-        // A host name is looked up first (should it name ::1 too, where nothing listens, the next
-        // address is tried).
+        // By host name: looked up first, then each of its addresses tried in turn.
         QTest::newRow("whole, by host name") << answer << 0 << shown << u"localhost"_s;
         QTest::newRow("5-byte chunks") << answer << 5 << shown << ip;
         QTest::newRow("1-byte chunks") << answer << 1 << shown << ip;

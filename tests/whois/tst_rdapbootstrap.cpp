@@ -5,7 +5,6 @@
 #include "platform/EventYield.h"
 #include "whois/RdapBootstrap.h"
 
-#include <QDir>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QTemporaryDir>
