@@ -251,13 +251,15 @@ void TcpClient::readAvailable()
     if (m_fd < 0 || !m_open)
         return;
     constexpr qint64 ReadSize = 64 * 1024;
+    constexpr qint64 MostPerEvent = 1 << 20;
     QByteArray chunk;
     bool over = false;
     bool ended = false;
     int endError = 0;
     // Reads until the socket has nothing more for now, so a server that answers and closes at once
-    // costs no extra wait for the close.
-    for (;;) {
+    // costs no extra wait for the close; without a limit, a server that never stops sending still
+    // hands the thread back to the event loop after each mebibyte.
+    while (chunk.size() < MostPerEvent) {
         const qint64 room = m_limit < 0 ? ReadSize : std::min(ReadSize, m_limit - m_received - chunk.size());
         if (room <= 0) {
             // At the limit: one more byte waiting means the answer is too large.
