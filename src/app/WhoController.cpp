@@ -16,7 +16,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QUrl>
 
 namespace zandrel {
@@ -30,16 +29,20 @@ QString defaultEditorCommand()
 #endif
 }
 
+// Where fetched server facts are kept: the folder the caller names, else the user's cache folder.
+static QString cacheFolderOf(const Services &services)
+{
+    return services.cacheFolder.isEmpty() ? AppInfo::cacheFolder() : services.cacheFolder;
+}
+
 WhoController::WhoController(const Services &services, QObject *parent)
     : QObject(parent)
     , m_services(services)
     , m_lookup(m_IPPort1, services.yield)
     , m_iana(m_ianaClient, services.yield)
-    , m_referrals(std::make_unique<ReferralCache>(
-          services.clock,
-          services.cacheFolder.isEmpty() ? ReferralCache::defaultFolder() : services.cacheFolder))
+    , m_referrals(std::make_unique<ReferralCache>(services.clock, cacheFolderOf(services)))
     , m_rdap(m_network, services.yield, services.clock)
-    , m_bootstrap(m_network, services.yield, services.clock, services.cacheFolder)
+    , m_bootstrap(m_network, services.yield, services.clock, cacheFolderOf(services))
     , m_journals(services.journalFolder.isEmpty() ? JournalFolder::standardFolder() : services.journalFolder,
                  services.clock)
     , m_runLog(m_journals)
@@ -211,12 +214,8 @@ bool WhoController::searchTerm(bool asIs)
         asked.unregistrable = unregistrableReason(asked.name);
     asked.availableBefore = m_state.Available.count();
     asked.linksBefore = m_state.LinkList.count();
-    if (asked.unregistrable && !m_sendUnregistrable) {
-        asked.noServer = true;
-        m_asked = asked;
-        QMetaObject::invokeMethod(this, &WhoController::IPPort1_Ended, Qt::QueuedConnection);
-        return false;
-    }
+    if (asked.unregistrable && !m_sendUnregistrable)
+        return endUnasked(asked);
     const bool routable = asked.judged && ascii;
     const QString routed = routable ? asked.ace : QStringLiteral("com");
     Route route = routeFor(routed);
@@ -238,15 +237,12 @@ bool WhoController::searchTerm(bool asIs)
         ? QStringLiteral("%1:%2").arg(route.server.host).arg(route.server.port)
         : QString();
     const bool held = !server.isEmpty() && !holdOffFor(server);
-    if (route.kind != Route::Kind::Server || held) {
-        asked.noServer = true;
-        m_asked = asked;
-        if (route.kind == Route::Kind::NoServer)
-            m_state.tResponse.append(QStringLiteral("No WHOIS server is known for .") + route.tld
-                                     + QStringLiteral("\r\n"));
-        QMetaObject::invokeMethod(this, &WhoController::IPPort1_Ended, Qt::QueuedConnection);
-        return false;
-    }
+    if (route.kind != Route::Kind::Server || held)
+        return endUnasked(asked,
+                          route.kind == Route::Kind::NoServer
+                              ? QStringLiteral("No WHOIS server is known for .") + route.tld
+                                  + QStringLiteral("\r\n")
+                              : QString());
     asked.server = server;
     m_asked = asked;
     const QString line = routable ? queryFromTemplate(route.queryTemplate, m_state.QueryType, asked.ace)
@@ -277,8 +273,6 @@ bool WhoController::searchRdap(Asked asked, const Route &route)
         }
     }
     if (base.isEmpty()) {
-        asked.noServer = true;
-        m_asked = asked;
         QString lines;
         if (m_overrides.protocol == Protocol::Auto)
             lines = QStringLiteral("No WHOIS server is known for .") + route.tld + QStringLiteral("\r\n");
@@ -286,23 +280,29 @@ bool WhoController::searchRdap(Asked asked, const Route &route)
         // A bootstrap that gives no routes at all is why; a failed refresh alone is not.
         if (m_bootstrap.bootstrap().size() == 0)
             lines += m_bootstrap.message() + QStringLiteral("\r\n");
-        m_state.tResponse.append(lines);
-        QMetaObject::invokeMethod(this, &WhoController::IPPort1_Ended, Qt::QueuedConnection);
-        return false;
+        return endUnasked(asked, lines);
     }
     // A limited service is not asked again before its wait is over; Stop or closing skips it.
-    if (!holdOffFor(rdapServer(base))) {
-        asked.noServer = true;
-        m_asked = asked;
-        QMetaObject::invokeMethod(this, &WhoController::IPPort1_Ended, Qt::QueuedConnection);
-        return false;
-    }
+    if (!holdOffFor(rdapServer(base)))
+        return endUnasked(asked);
     asked.rdap = true;
     asked.server = base;
     m_asked = asked;
     m_rdap.setLimits(m_lookup.limits());
     m_rdap.setBase(base);
     return m_rdap.SearchCurrent(asked.ace);
+}
+
+// A lookup that asks no server: `lines` say why in the response box, and its end comes as a
+// lookup's end does, once the caller has returned.
+bool WhoController::endUnasked(Asked asked, const QString &lines)
+{
+    asked.noServer = true;
+    m_asked = std::move(asked);
+    if (!lines.isEmpty())
+        m_state.tResponse.append(lines);
+    QMetaObject::invokeMethod(this, &WhoController::IPPort1_Ended, Qt::QueuedConnection);
+    return false;
 }
 
 Route WhoController::routeFor(const QString &routedName)
@@ -438,7 +438,6 @@ void WhoController::createavailablelist()
 void WhoController::createweblist()
 {
     m_state.tResponse.tail().scanLinks(m_state.tResponse.text(), m_state.LinkList);
-    m_state.LookupPending = false;
 }
 
 void WhoController::loadList(WordCombo &combo, const QString &path)
@@ -676,8 +675,7 @@ void WhoController::mWriteReport_Click()
 
 QString WhoController::reportFallbackFolder() const
 {
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    return QDir(data).filePath(QStringLiteral("zandrel"));
+    return AppInfo::dataFolder();
 }
 
 void WhoController::SaveResults(const QString &baseName)

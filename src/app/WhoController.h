@@ -206,6 +206,7 @@ private:
         qsizetype linksBefore = 0;
     };
     bool searchRdap(Asked asked, const Route &route);
+    bool endUnasked(Asked asked, const QString &lines = {});
 
     Services m_services;
     WhoState m_state;

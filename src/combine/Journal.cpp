@@ -1,5 +1,6 @@
 #include "Journal.h"
 
+#include "platform/AppInfo.h"
 #include "platform/Clock.h"
 
 #include <QDir>
@@ -7,7 +8,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QStandardPaths>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -309,8 +309,7 @@ JournalFolder::JournalFolder(const QString &folder, const Clock &clock)
 
 QString JournalFolder::standardFolder()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-        + QStringLiteral("/zandrel/runs");
+    return AppInfo::dataFolder() + QStringLiteral("/runs");
 }
 
 bool JournalFolder::start(JournalWriter &writer, RunInputs inputs) const

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace zandrel {
 
@@ -11,6 +12,17 @@ AppInfo AppInfo::current()
     info.folder = QCoreApplication::applicationDirPath();
     info.executableName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     return info;
+}
+
+QString AppInfo::cacheFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+        + QStringLiteral("/zandrel");
+}
+
+QString AppInfo::dataFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/zandrel");
 }
 
 QString AppInfo::versionLine() const

@@ -17,6 +17,10 @@ struct AppInfo
 
     // Taken from the running executable.
     static AppInfo current();
+    // The user's folders for what the program keeps: $XDG_CACHE_HOME/zandrel (what can be fetched
+    // again) and $XDG_DATA_HOME/zandrel (journals, reports that found no other place).
+    static QString cacheFolder();
+    static QString dataFolder();
 
     // "Version 5.0.0"
     QString versionLine() const;

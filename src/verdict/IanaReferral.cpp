@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QSaveFile>
-#include <QStandardPaths>
 
 namespace zandrel {
 
@@ -61,12 +60,6 @@ ReferralCache::ReferralCache(const Clock &clock, const QString &folder)
     , m_folder(folder)
 {
     load();
-}
-
-QString ReferralCache::defaultFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
-        + QStringLiteral("/zandrel");
 }
 
 QString ReferralCache::filePath() const

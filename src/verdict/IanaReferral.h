@@ -22,8 +22,7 @@ public:
     static constexpr qint64 MaxAgeSecs = 7 * 24 * 60 * 60;
 
     // Loads `folder`/whois-referrals.tsv; a missing or damaged file gives an empty cache.
-    ReferralCache(const Clock &clock, const QString &folder = defaultFolder());
-    static QString defaultFolder();
+    ReferralCache(const Clock &clock, const QString &folder);
     QString filePath() const;
 
     // The host for `tld` (lower case, no dot); an empty host when IANA lists none; nothing when

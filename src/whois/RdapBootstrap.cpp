@@ -13,7 +13,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSaveFile>
-#include <QStandardPaths>
 
 #include <algorithm>
 
@@ -114,9 +113,7 @@ RdapBootstrapCache::RdapBootstrapCache(QNetworkAccessManager &network, EventYiel
     : m_network(network)
     , m_yield(yield)
     , m_clock(clock)
-    , m_folder(folder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
-                       + QStringLiteral("/zandrel")
-                                : folder)
+    , m_folder(folder)
 { }
 
 QString RdapBootstrapCache::cacheFile() const

@@ -45,9 +45,9 @@ private:
 class RdapBootstrapCache
 {
 public:
-    // `folder` empty: $XDG_CACHE_HOME/zandrel (or ~/.cache/zandrel).
+    // The cached copy is kept in `folder`.
     RdapBootstrapCache(QNetworkAccessManager &network, EventYield &yield, const Clock &clock,
-                       const QString &folder = {});
+                       const QString &folder);
 
     static QString defaultSourceUrl() { return QStringLiteral("https://data.iana.org/rdap/dns.json"); }
     void setSourceUrl(const QString &url) { m_sourceUrl = url; }
