@@ -17,14 +17,8 @@ RdapLookup::RdapLookup(QNetworkAccessManager &network, EventYield &yield, const 
 {
     m_idle.setSingleShot(true);
     m_total.setSingleShot(true);
-    connect(&m_idle, &QTimer::timeout, this, [this] {
-        giveUp(QStringLiteral("Connection closed: no data from the server for %1 seconds.")
-                   .arg(m_limits.idleMs / 1000.0));
-    });
-    connect(&m_total, &QTimer::timeout, this, [this] {
-        giveUp(QStringLiteral("Connection closed: the response took longer than %1 seconds.")
-                   .arg(m_limits.totalMs / 1000.0));
-    });
+    connect(&m_idle, &QTimer::timeout, this, [this] { giveUp(idleLimitLine(m_limits)); });
+    connect(&m_total, &QTimer::timeout, this, [this] { giveUp(totalLimitLine(m_limits)); });
 }
 
 RdapLookup::~RdapLookup()
@@ -118,8 +112,7 @@ void RdapLookup::onHeaders()
 {
     const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
     if (length.isValid() && length.toLongLong() > m_limits.maxBytes)
-        giveUp(QStringLiteral("Connection closed: the response is larger than %1 bytes.")
-                   .arg(m_limits.maxBytes));
+        giveUp(sizeLimitLine(m_limits));
 }
 
 void RdapLookup::onData()
@@ -130,8 +123,7 @@ void RdapLookup::onData()
         m_idle.start(m_limits.idleMs);
     m_end.body += m_reply->read(m_limits.maxBytes + 1 - m_end.body.size());
     if (m_end.body.size() > m_limits.maxBytes)
-        giveUp(QStringLiteral("Connection closed: the response is larger than %1 bytes.")
-                   .arg(m_limits.maxBytes));
+        giveUp(sizeLimitLine(m_limits));
 }
 
 void RdapLookup::onFinished()

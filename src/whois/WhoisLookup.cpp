@@ -5,6 +5,23 @@
 
 namespace zandrel {
 
+QString idleLimitLine(const LookupLimits &limits)
+{
+    return QStringLiteral("Connection closed: no data from the server for %1 seconds.")
+        .arg(limits.idleMs / 1000.0);
+}
+
+QString totalLimitLine(const LookupLimits &limits)
+{
+    return QStringLiteral("Connection closed: the response took longer than %1 seconds.")
+        .arg(limits.totalMs / 1000.0);
+}
+
+QString sizeLimitLine(const LookupLimits &limits)
+{
+    return QStringLiteral("Connection closed: the response is larger than %1 bytes.").arg(limits.maxBytes);
+}
+
 WhoisLookup::WhoisLookup(TcpClient &client, EventYield &yield, QObject *parent)
     : QObject(parent)
     , m_client(client)
@@ -13,23 +30,16 @@ WhoisLookup::WhoisLookup(TcpClient &client, EventYield &yield, QObject *parent)
     m_idle.setSingleShot(true);
     m_total.setSingleShot(true);
     connect(&m_idle, &QTimer::timeout, this, [this] {
-        giveUp(QStringLiteral("Connection closed: no data from the server for %1 seconds.")
-                   .arg(m_limits.idleMs / 1000.0),
-               m_answer.isEmpty() ? LookupEnd::NoAnswer : LookupEnd::CutOff);
+        giveUp(idleLimitLine(m_limits), m_answer.isEmpty() ? LookupEnd::NoAnswer : LookupEnd::CutOff);
     });
     connect(&m_total, &QTimer::timeout, this, [this] {
-        giveUp(QStringLiteral("Connection closed: the response took longer than %1 seconds.")
-                   .arg(m_limits.totalMs / 1000.0),
-               m_answer.isEmpty() ? LookupEnd::NoAnswer : LookupEnd::CutOff);
+        giveUp(totalLimitLine(m_limits), m_answer.isEmpty() ? LookupEnd::NoAnswer : LookupEnd::CutOff);
     });
     connect(&m_client, &TcpClient::connectionEvent, this, &WhoisLookup::onConnection);
     connect(&m_client, &TcpClient::dataEvent, this, &WhoisLookup::onData);
     connect(&m_client, &TcpClient::bytesArrived, this, &WhoisLookup::onBytes);
-    connect(&m_client, &TcpClient::limitExceeded, this, [this] {
-        giveUp(
-            QStringLiteral("Connection closed: the response is larger than %1 bytes.").arg(m_limits.maxBytes),
-            LookupEnd::CutOff);
-    });
+    connect(&m_client, &TcpClient::limitExceeded, this,
+            [this] { giveUp(sizeLimitLine(m_limits), LookupEnd::CutOff); });
     connect(&m_client, &TcpClient::disconnectionEvent, this, &WhoisLookup::onDisconnection);
 }
 

@@ -23,6 +23,11 @@ struct LookupLimits
     int stopGraceMs = 5'000;
 };
 
+// The lines that close a lookup when a limit runs out, the same for WHOIS and RDAP.
+QString idleLimitLine(const LookupLimits &limits);
+QString totalLimitLine(const LookupLimits &limits);
+QString sizeLimitLine(const LookupLimits &limits);
+
 // One WHOIS query over the TCP client, and the events of its answer. Every lookup that starts
 // ends exactly once with lookupEnded(): after the server closes, after a failed or timed-out
 // connect (nothing sent), or after a limit ran out.
