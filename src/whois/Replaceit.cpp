@@ -17,20 +17,36 @@ char16_t foldUnit(char16_t c)
     return lower <= 0xFFFF ? char16_t(lower) : c;
 }
 
-// KMP failure function: fail[k] is the longest proper border of pattern[0..k].
-std::vector<qsizetype> borders(const QString &pattern)
+// The search text folded, with its KMP failure table: step() gives how much of the pattern is
+// matched after one more folded unit, from `k` matched before it.
+class FoldedPattern
 {
-    std::vector<qsizetype> fail(size_t(pattern.size()), 0);
-    qsizetype k = 0;
-    for (qsizetype i = 1; i < pattern.size(); ++i) {
-        while (k > 0 && pattern.at(i) != pattern.at(k))
-            k = fail[size_t(k - 1)];
-        if (pattern.at(i) == pattern.at(k))
-            ++k;
-        fail[size_t(i)] = k;
+public:
+    explicit FoldedPattern(const QString &stext)
+        : m_pattern(foldCase(stext))
+        , m_fail(size_t(m_pattern.size()), 0)
+    {
+        qsizetype k = 0;
+        for (qsizetype i = 1; i < m_pattern.size(); ++i) {
+            k = step(k, m_pattern.at(i).unicode());
+            m_fail[size_t(i)] = k;
+        }
     }
-    return fail;
-}
+
+    qsizetype size() const { return m_pattern.size(); }
+
+    qsizetype step(qsizetype k, char16_t folded) const
+    {
+        const char16_t *units = QStringView(m_pattern).utf16();
+        while (k > 0 && units[k] != folded)
+            k = m_fail[size_t(k - 1)];
+        return units[k] == folded ? k + 1 : k;
+    }
+
+private:
+    QString m_pattern;
+    std::vector<qsizetype> m_fail; // m_fail[k]: the longest proper border of pattern[0..k]
+};
 
 } // namespace
 
@@ -49,10 +65,8 @@ QString replaceit(const QString &vtext, const QString &stext, const QString &rte
     if (rtext == stext || stext.isEmpty())
         return vtext;
 
-    const QString pattern = foldCase(stext);
+    const FoldedPattern pattern(stext);
     const qsizetype m = pattern.size();
-    const std::vector<qsizetype> fail = borders(pattern);
-    const char16_t *pat = QStringView(pattern).utf16();
     const char16_t *rep = QStringView(rtext).utf16();
 
     // Leftmost-first repeated replacement done in one pass: the output never holds a match, so the
@@ -68,12 +82,7 @@ QString replaceit(const QString &vtext, const QString &stext, const QString &rte
     const char16_t *in = QStringView(vtext).utf16();
     for (qsizetype next = 0; next < vtext.size(); ++next) {
         const char16_t c = in[next];
-        const char16_t f = foldUnit(c);
-        qsizetype k = state.empty() ? 0 : state.back();
-        while (k > 0 && pat[k] != f)
-            k = fail[size_t(k - 1)];
-        if (pat[k] == f)
-            ++k;
+        const qsizetype k = pattern.step(state.empty() ? 0 : state.back(), foldUnit(c));
         if (k < m) {
             out.push_back(c);
             state.push_back(k);
@@ -87,10 +96,6 @@ QString replaceit(const QString &vtext, const QString &stext, const QString &rte
     return QString::fromUtf16(out.data(), qsizetype(out.size()));
 }
 
-} // namespace zandrel
-
-namespace zandrel {
-
 TailEdit removeFromTail(QStringView text, qsizetype cleanLength, const QString &stext)
 {
     const qsizetype n = text.size();
@@ -98,16 +103,9 @@ TailEdit removeFromTail(QStringView text, qsizetype cleanLength, const QString &
     if (stext.isEmpty() || cleanLength == n)
         return {n, {}};
 
-    const QString pattern = foldCase(stext);
+    const FoldedPattern pattern(stext);
     const qsizetype m = pattern.size();
-    const std::vector<qsizetype> fail = borders(pattern);
-    const char16_t *pat = QStringView(pattern).utf16();
     const char16_t *in = text.utf16();
-    const auto step = [&](qsizetype k, char16_t f) {
-        while (k > 0 && pat[k] != f)
-            k = fail[size_t(k - 1)];
-        return pat[k] == f ? k + 1 : k;
-    };
 
     // The same stack as replaceit's, holding text[start, ...) with the removals made. The matcher
     // state after a character depends on at most m - 1 characters before it, so the stack keeps
@@ -123,13 +121,13 @@ TailEdit removeFromTail(QStringView text, qsizetype cleanLength, const QString &
             state.resize(out.size());
             qsizetype k = 0;
             for (size_t i = 0; i < out.size(); ++i)
-                state[i] = k = std::min(step(k, foldUnit(out[i])), m - 1);
+                state[i] = k = std::min(pattern.step(k, foldUnit(out[i])), m - 1);
         }
     };
     loadBefore();
     for (qsizetype next = cleanLength; next < n; ++next) {
         const char16_t c = in[next];
-        const qsizetype k = step(state.empty() ? 0 : state.back(), foldUnit(c));
+        const qsizetype k = pattern.step(state.empty() ? 0 : state.back(), foldUnit(c));
         if (k < m) {
             out.push_back(c);
             state.push_back(k);
