@@ -1,6 +1,8 @@
 #include "CliOutput.h"
 
 #include <QIODevice>
+#include <QJsonArray>
+#include <QJsonDocument>
 
 namespace zandrel {
 
@@ -16,37 +18,12 @@ QString tsvField(const QString &text)
     return field;
 }
 
+// One JSON string, escaped by Qt's own writer (the keys of a line are written by hand, as a JSON
+// object from Qt would put them in alphabetical order).
 QString jsonString(const QString &text)
 {
-    QString quoted;
-    quoted.reserve(text.size() + 2);
-    quoted += u'"';
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case u'"':
-            quoted += QStringLiteral("\\\"");
-            break;
-        case u'\\':
-            quoted += QStringLiteral("\\\\");
-            break;
-        case u'\n':
-            quoted += QStringLiteral("\\n");
-            break;
-        case u'\r':
-            quoted += QStringLiteral("\\r");
-            break;
-        case u'\t':
-            quoted += QStringLiteral("\\t");
-            break;
-        default:
-            if (c.unicode() < 0x20)
-                quoted += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-            else
-                quoted += c;
-        }
-    }
-    quoted += u'"';
-    return quoted;
+    const QByteArray array = QJsonDocument(QJsonArray {text}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(array.sliced(1, array.size() - 2));
 }
 
 QString clockText(qint64 seconds)

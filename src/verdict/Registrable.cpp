@@ -13,15 +13,6 @@ bool isLdh(QChar c)
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-';
 }
 
-bool isAscii(const QString &text)
-{
-    for (const QChar c : text) {
-        if (c.unicode() > 0x7f)
-            return false;
-    }
-    return true;
-}
-
 // The system's list when it is newer than the one built into libpsl; loaded once.
 const psl_ctx_t *suffixList()
 {

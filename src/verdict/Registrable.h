@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <optional>
 
 namespace zandrel {
@@ -16,6 +17,12 @@ inline const QString NameTooLong = QStringLiteral("name longer than 253 characte
 inline const QString HyphenAtEnd = QStringLiteral("label starts or ends with a hyphen");
 inline const QString NotUnderSuffix = QStringLiteral("not under a public suffix");
 } // namespace unregistrable
+
+// Whether every character of the text is ASCII.
+inline bool isAscii(QStringView text)
+{
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
+}
 
 // The name in the ASCII form sent to a registry: ASCII names as they are, an internationalised
 // name in its ACE ("xn--") form; nothing when it has no such form.

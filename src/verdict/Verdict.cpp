@@ -1,6 +1,8 @@
 #include "Verdict.h"
 
+#include "Registrable.h"
 #include "ServerTable.h"
+#include "whois/Replaceit.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -38,6 +40,12 @@ QString literalPattern(const QString &piece)
     for (QString &word : words)
         word = QRegularExpression::escape(word);
     return words.join(QStringLiteral("[ \\t\\r\\n]+"));
+}
+
+// toCaseFolded(), with a quick path for the usual all-ASCII answer, where folding is lower-casing.
+QString caseFolded(const QString &text)
+{
+    return isAscii(text) ? foldCase(text) : text.toCaseFolded();
 }
 
 // The boundaries of a name standing whole: no name character on either side of it.
@@ -79,7 +87,7 @@ const ParsedPhrase &parsedPhrase(const QString &phrase)
     parsed.pieces = phrase.trimmed().split(QStringLiteral("{name}"));
     for (const QString &piece : std::as_const(parsed.pieces)) {
         for (const QString &word : piece.simplified().split(u' ', Qt::SkipEmptyParts)) {
-            if (std::all_of(word.cbegin(), word.cend(), [](QChar c) { return c.unicode() < 0x80; }))
+            if (isAscii(word))
                 parsed.foldedWords << word.toCaseFolded();
         }
     }
@@ -134,21 +142,6 @@ bool holdsFolded(const QString &text, const QString &folded, const QString &phra
     return holdsNaming(text, parsed.expression, aceName);
 }
 
-// toCaseFolded(), with a quick path for the usual all-ASCII answer, where folding is lower-casing.
-QString caseFolded(const QString &text)
-{
-    QString folded(text.size(), Qt::Uninitialized);
-    const char16_t *in = QStringView(text).utf16();
-    char16_t *out = reinterpret_cast<char16_t *>(folded.data());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t unit = in[i];
-        if (unit >= 0x80)
-            return text.toCaseFolded();
-        out[i] = unit >= u'A' && unit <= u'Z' ? char16_t(unit + (u'a' - u'A')) : unit;
-    }
-    return folded;
-}
-
 bool holdsAny(const QString &text, const QString &folded, const QStringList &phrases, const QString &aceName)
 {
     for (const QString &phrase : phrases) {
@@ -168,7 +161,7 @@ bool holdsPhrase(const QString &text, const QString &phrase, const QString &aceN
 Verdict decideVerdict(const QString &answer, const QString &aceName, const RegistryRules &rules,
                       LookupEnd end)
 {
-    const bool empty = answer.trimmed().isEmpty();
+    const bool empty = QStringView(answer).trimmed().isEmpty();
     switch (end) {
     case LookupEnd::ConnectionFailed:
         return {VerdictKind::Unknown, reason::ConnectionFailed};
