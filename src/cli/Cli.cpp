@@ -177,7 +177,7 @@ QString cliHelpText()
                "\n"
                "  --check               look up each full name as given (nothing is appended)\n"
                "  --batch               search every pairing of a prefix word with a suffix word, in the\n"
-               "                        window's order, and write its report (.txt and .htm)\n"
+               "                        window's order, and write its report (.txt, .htm, .csv)\n"
                "  --prefix FILE         the prefix word list (--batch)\n"
                "  --suffix FILE         the suffix word list (--batch)\n"
                "  --com                 append \".com\" to every pairing (--batch; the default)\n"
