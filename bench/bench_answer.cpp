@@ -26,7 +26,7 @@ double peakMiB()
 void lookUp(benchmark::State &state, const QByteArray &answer)
 {
     WhoRig rig;
-    rig.who->lookup().setLimits({10'000, 30'000, 60'000, 1 << 20, 5'000});
+    rig.who->session().router().limits() = {10'000, 30'000, 60'000, 1 << 20};
     rig.server.setReply({answer});
     Who window(*rig.who);
     window.show();

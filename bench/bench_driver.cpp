@@ -52,7 +52,7 @@ void perCombination(int total, bool keepText)
     WhoRig rig;
     prepare(rig, total / 2);
     rig.state().ClearEachSearch = !keepText;
-    rig.who->delayTimer().setInterval(0); // the pause ends at the next turn of the event loop
+    rig.who->session().options().pauseMs = 0;
     rig.server.setReplyFor(answer);
 
     QList<qint64> stamps;
@@ -65,7 +65,7 @@ void perCombination(int total, bool keepText)
                          cpuStamps << cpuSeconds();
                      });
     const double cpuBefore = cpuSeconds();
-    rig.who->SearchCombinations_Click();
+    rig.searchCombinations();
     const double cpu = cpuSeconds() - cpuBefore;
 
     const int window = qMax(1, total / 10);
@@ -92,7 +92,7 @@ void idle()
 {
     WhoRig rig;
     prepare(rig, 2);
-    rig.who->delayTimer().setInterval(1000);
+    rig.who->session().options().pauseMs = 1000;
     rig.server.setReplyFor([](const QByteArray &query) {
         ScriptedWhoisServer::Reply reply = answer(query);
         reply.chunkSize = 16;
@@ -102,7 +102,7 @@ void idle()
     QElapsedTimer clock;
     clock.start();
     const double cpuBefore = cpuSeconds();
-    rig.who->SearchCombinations_Click();
+    rig.searchCombinations();
     const double cpu = cpuSeconds() - cpuBefore;
     const double wall = double(clock.elapsed()) / 1000;
     std::printf("4 combinations, slow answers, 1 s pauses: %.2f s wall, %.3f s CPU (%.1f%%)\n", wall, cpu,

@@ -1,6 +1,6 @@
 #include "harvest/Harvest.h"
 #include "harvest/UniqueList.h"
-#include "whois/Replaceit.h"
+#include "text/Replaceit.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,4 +1,4 @@
-#include "combine/Journal.h"
+#include "search/Journal.h"
 
 #include <QDir>
 #include <QTemporaryDir>

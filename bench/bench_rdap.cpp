@@ -1,5 +1,5 @@
-#include "whois/RdapAnswer.h"
-#include "whois/RdapBootstrap.h"
+#include "lookup/RdapBootstrap.h"
+#include "verdict/RdapAnswer.h"
 
 #include <QFile>
 

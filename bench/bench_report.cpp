@@ -1,5 +1,4 @@
 #include "harvest/UniqueList.h"
-#include "platform/EventYield.h"
 #include "report/Report.h"
 
 #include <QTemporaryDir>
@@ -9,13 +8,6 @@
 using namespace zandrel;
 
 namespace {
-
-// Measures the report itself, not the event handling its yields would allow.
-class NoYield : public EventYield
-{
-public:
-    void yieldOnce() override { }
-};
 
 void BM_SaveResults(benchmark::State &state)
 {
@@ -34,8 +26,7 @@ void BM_SaveResults(benchmark::State &state)
     }
 
     QTemporaryDir dir;
-    NoYield yield;
-    ReportWriter writer(yield, [](const QString &caption) { benchmark::DoNotOptimize(caption.size()); });
+    ReportWriter writer([](const QString &caption) { benchmark::DoNotOptimize(caption.size()); });
     for (auto _ : state) {
         const ReportResult result = writer.SaveResults(QStringLiteral("bench"), input, dir.path(), QString());
         if (!result.ok) {

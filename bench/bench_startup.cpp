@@ -5,7 +5,6 @@
 #include "app/Who.h"
 #include "app/WhoController.h"
 #include "platform/AppInfo.h"
-#include "platform/EventYield.h"
 #include "platform/SettingsStore.h"
 
 #include <QApplication>
@@ -42,10 +41,9 @@ void BM_StartWithLargeNag(benchmark::State &state)
         RecordingLauncher launcher;
         RecordingClipboard clipboard;
         FixedClock clock {QDateTime::currentDateTime()};
-        EventYield yield;
         AppInfo app;
         app.folder = program.path();
-        WhoController who(Services {settings, launcher, clipboard, clock, yield, app, QString(),
+        WhoController who(Services {settings, launcher, clipboard, clock, app, QString(),
                                     config.filePath(QStringLiteral("cache")), Protocol::Auto,
                                     config.filePath(QStringLiteral("journal"))});
         Who window(who);

@@ -1,7 +1,7 @@
 // replaceit returns for every input, its result bounded by the input's size; with an empty
 // replacement no occurrence is left, case ignored; cleaning only a tail gives the same text.
 #include "FuzzCheck.h"
-#include "whois/Replaceit.h"
+#include "text/Replaceit.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -3,19 +3,12 @@
 // bidirectional override reaches it.
 #include "FuzzCheck.h"
 #include "harvest/UniqueList.h"
-#include "platform/EventYield.h"
 #include "report/Report.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 
 namespace {
-
-class NoYield : public zandrel::EventYield
-{
-public:
-    void yieldOnce() override { }
-};
 
 QByteArray reportOf(const QStringList &names, const QString &folder)
 {
@@ -26,8 +19,7 @@ QByteArray reportOf(const QStringList &names, const QString &folder)
     input.links = &links;
     input.available = links.entries();
     input.prefixes = links.entries();
-    NoYield yield;
-    zandrel::ReportWriter writer(yield, {});
+    zandrel::ReportWriter writer({});
     const zandrel::ReportResult result = writer.SaveResults(QStringLiteral("r"), input, folder, {});
     FUZZ_CHECK(result.ok);
     QFile file(result.htmlPath);

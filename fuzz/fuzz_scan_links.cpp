@@ -5,7 +5,7 @@
 #include "harvest/Harvest.h"
 #include "harvest/ResponseTail.h"
 #include "harvest/UniqueList.h"
-#include "whois/Replaceit.h"
+#include "text/Replaceit.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,7 +1,7 @@
 // The word-list reader over any file: no more fields than separators allow, and no field holds
 // more than the file did.
 #include "FuzzCheck.h"
-#include "combine/WordList.h"
+#include "search/WordList.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -2,7 +2,6 @@
 
 #include "Layout.h"
 #include "WhoController.h"
-#include "platform/EventYield.h"
 
 #include <QAction>
 #include <QApplication>
@@ -562,8 +561,8 @@ void Who::changeEvent(QEvent *event)
 
 void Who::closeEvent(QCloseEvent *event)
 {
-    // Every setting is on disk already; waits give up so a running search unwinds at once.
-    m_who.services().yield.requestClose();
+    // Every setting is on disk already; a running search ends at once.
+    m_who.closing();
     if (m_about)
         m_about->close();
     event->accept();

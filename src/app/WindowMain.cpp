@@ -1,9 +1,10 @@
+#include "WindowMain.h"
+
 #include "app/SystemClipboard.h"
 #include "app/Who.h"
 #include "app/WhoController.h"
 #include "platform/AppInfo.h"
 #include "platform/Clock.h"
-#include "platform/EventYield.h"
 #include "platform/Launcher.h"
 #include "platform/SettingsStore.h"
 #include "verdict/ServerTable.h"
@@ -15,9 +16,9 @@
 
 #include <cstdio>
 
-// The window, loaded by the executable only when no command-line run was asked for, so that a
-// command-line run never pays for loading the widget and GUI libraries.
-extern "C" Q_DECL_EXPORT int zandrelWindowMain(int argc, char *argv[])
+namespace zandrel {
+
+int runWindow(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zandrel"));
@@ -57,9 +58,8 @@ extern "C" Q_DECL_EXPORT int zandrelWindowMain(int argc, char *argv[])
     zandrel::ProcessLauncher launcher;
     zandrel::SystemClipboard clipboard;
     zandrel::SystemClock clock;
-    zandrel::EventYield yield;
     const zandrel::Services services {
-        settings, launcher, clipboard, clock, yield, zandrel::AppInfo::current(), options.value(server),
+        settings, launcher, clipboard, clock, zandrel::AppInfo::current(), options.value(server),
         {},       *chosen,  {}};
 
     zandrel::WhoController who(services);
@@ -71,3 +71,5 @@ extern "C" Q_DECL_EXPORT int zandrelWindowMain(int argc, char *argv[])
         QTimer::singleShot(0, &who, &zandrel::WhoController::mResumeSearch_Click);
     return QApplication::exec();
 }
+
+} // namespace zandrel

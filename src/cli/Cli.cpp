@@ -2,13 +2,14 @@
 
 #include "CliOptions.h"
 #include "CliOutput.h"
-#include "app/WhoController.h"
-#include "combine/WordList.h"
+#include "harvest/UniqueList.h"
 #include "platform/AppInfo.h"
-#include "platform/Clipboard.h"
-#include "platform/EventYield.h"
-#include "platform/Launcher.h"
+#include "platform/Clock.h"
 #include "platform/SettingsStore.h"
+#include "report/Report.h"
+#include "search/Preferences.h"
+#include "search/SearchSession.h"
+#include "search/WordList.h"
 
 #include <QFileDevice>
 #include <QFileInfo>
@@ -27,20 +28,6 @@ void flush(QIODevice &device)
     if (auto *file = qobject_cast<QFileDevice *>(&device))
         file->flush();
 }
-
-// A run without the window opens nothing (never the browser) and copies nothing.
-class NoLauncher : public Launcher
-{
-public:
-    bool open(const QString &) override { return true; }
-    bool start(const QString &, const QStringList &) override { return true; }
-};
-
-class NoClipboard : public Clipboard
-{
-public:
-    void setText(const QString &) override { }
-};
 
 // Names one per line; blanks around a name and blank lines are dropped.
 QStringList readNames(QIODevice &in)
@@ -63,103 +50,149 @@ std::optional<QString> loadWords(const QString &option, const QString &path, QSt
     return std::nullopt;
 }
 
-// --check and --batch: the window's procedures and combination driver, with no window.
-int runLookups(const CliOptions &options, const CliStreams &streams, const CliWorld &world)
-{
-    const auto usage = [&streams](const QString &text) {
-        writeLine(streams.err, QStringLiteral("zandrel: ") + text);
-        return int(ExitUsage);
-    };
-    // Everything is checked before anything is sent or written.
-    const bool batch = options.mode == CliMode::Batch;
-    QStringList names = options.names;
-    QStringList prefixes;
-    QStringList suffixes;
-    QString outDir;
-    if (batch && !options.resume) {
-        if (const auto problem = loadWords(QStringLiteral("prefix"), options.prefixPath, prefixes))
-            return usage(*problem);
-        if (const auto problem = loadWords(QStringLiteral("suffix"), options.suffixPath, suffixes))
-            return usage(*problem);
-    }
-    if (batch) {
-        const QFileInfo out(options.outDir.isEmpty() ? QStringLiteral(".") : options.outDir);
-        if (!out.isDir() || !out.isWritable())
-            return usage(
-                QStringLiteral("--out: '%1' is not a folder that can be written").arg(out.filePath()));
-        outDir = out.absoluteFilePath();
-    } else if (options.namesFromInput) {
-        names = readNames(streams.in);
-        if (names.isEmpty())
-            return usage(QStringLiteral("--check -: no names on standard input"));
-    }
-
-    world.settings.keepChangesInMemory();
-    NoLauncher launcher;
-    NoClipboard clipboard;
-    AppInfo app = AppInfo::current();
-    app.folder = outDir;
-    const Services services {
-        world.settings, launcher,          clipboard,        world.clock,        world.yield, app,
-        options.server, world.cacheFolder, options.protocol, world.journalFolder};
-    WhoController who(services);
-    WhoState &state = who.state();
-    state.QueryType = DomainSearch;
-    state.ComSuffix = options.comSuffix;
-    // The pause timer is not needed; its interval still starts the back-off from a limiting server.
-    who.delayTimer().stop();
-    who.delayTimer().setInterval(options.delayMs);
-    who.setFixedPauseMs(options.delayMs);
-    // A name nobody can register is not sent, except in the combination search, which asks and
-    // harvests exactly as the window's does.
-    who.setSendUnregistrable(batch);
-    who.setScanLists(batch);
-
-    qint64 total = batch ? qint64(prefixes.size()) * suffixes.size() : names.size();
-    qint64 done = 0;
-    if (options.resume) {
-        const WhoController::LastRun last = who.findLastRun();
-        if (!last.error.isEmpty())
-            return usage(QStringLiteral("--resume: cannot resume the last search: ") + last.error);
-        if (!last.resumable)
-            return usage(QStringLiteral("--resume: there is no unfinished search to resume"));
-        done = last.done;
-        total = last.total;
-    }
-    ProgressLine progress(streams.err, streams.errIsTerminal, streams.outIsTerminal);
-    bool someUnknown = false;
-    QObject::connect(&who, &WhoController::notice, &who, [&](const QString &text) {
-        progress.erase();
-        writeLine(streams.err, QStringLiteral("zandrel: ") + text);
-    });
-    QObject::connect(&who, &WhoController::recorded, &who, [&](const LookupRecord &record) {
-        progress.eraseForOutput();
-        streams.out.write(formatRecord(record, options.format).toUtf8());
-        flush(streams.out);
-        someUnknown = someUnknown || record.verdict.kind == VerdictKind::Unknown;
-        progress.update(++done, total);
-    });
-    if (options.resume) {
-        who.mResumeSearch_Click();
-    } else if (batch) {
-        state.Prefix.setEntries(prefixes);
-        state.Suffix.setEntries(suffixes);
-        who.SearchCombinations_Click();
-    } else {
-        who.searchNames(names);
-    }
-    progress.erase();
-    if (world.yield.closing())
-        return ExitFailed;
-    if (batch && !who.lastReportWritten())
-        return ExitFailed;
-    // A resumed run's status speaks for the whole run, the part before the cut too.
-    if (options.resume)
-        someUnknown = who.tally().count(VerdictKind::Unknown) > 0;
-    return someUnknown ? ExitSomeUnknown : ExitAnswered;
-}
-
 } // namespace
+
+// --check and --batch: a search session with no window; the lines are printed as names are
+// committed, in the order given.
+class CommandLineRun : public QObject
+{
+public:
+    CommandLineRun(const CliOptions &options, const CliStreams &streams, const CliWorld &world,
+                   std::function<void(int)> done)
+        : m_options(options)
+        , m_streams(streams)
+        , m_world(world)
+        , m_done(std::move(done))
+        , m_session(routerSettingsFrom(world.settings, AppInfo::current().title, options.server,
+                                       options.protocol, world.cacheFolder),
+                    world.journalFolder, world.clock, m_available, m_links)
+        , m_progress(streams.err, streams.errIsTerminal, streams.outIsTerminal)
+    { }
+
+    // Everything is checked before anything is sent or written; a problem ends the run at once.
+    void start()
+    {
+        const bool batch = m_options.mode == CliMode::Batch;
+        QStringList names = m_options.names;
+        QStringList prefixes;
+        QStringList suffixes;
+        if (batch && !m_options.resume) {
+            if (const auto problem = loadWords(QStringLiteral("prefix"), m_options.prefixPath, prefixes))
+                return usage(*problem);
+            if (const auto problem = loadWords(QStringLiteral("suffix"), m_options.suffixPath, suffixes))
+                return usage(*problem);
+        }
+        if (batch) {
+            const QFileInfo out(m_options.outDir.isEmpty() ? QStringLiteral(".") : m_options.outDir);
+            if (!out.isDir() || !out.isWritable())
+                return usage(
+                    QStringLiteral("--out: '%1' is not a folder that can be written").arg(out.filePath()));
+            m_outDir = out.absoluteFilePath();
+        } else if (m_options.namesFromInput) {
+            names = readNames(m_streams.in);
+            if (names.isEmpty())
+                return usage(QStringLiteral("--check -: no names on standard input"));
+        }
+
+        m_world.settings.keepChangesInMemory();
+        RunOptions &run = m_session.options();
+        run.pauseMs = m_options.delayMs;
+        run.queryType = DomainSearch;
+        // A name nobody can register is not sent, except in the combination search, which asks and
+        // harvests exactly as the window's does.
+        run.sendUnregistrable = batch;
+        m_session.setScanLists(batch);
+        connect(&m_session, &SearchSession::notice, this, [this](const QString &text) {
+            m_progress.erase();
+            writeLine(m_streams.err, QStringLiteral("zandrel: ") + text);
+        });
+        connect(&m_session, &SearchSession::committed, this, [this](const LookupRecord &record) {
+            if (!record.judged)
+                return;
+            m_progress.eraseForOutput();
+            m_streams.out.write(formatRecord(record, m_options.format).toUtf8());
+            flush(m_streams.out);
+            m_someUnknown = m_someUnknown || record.verdict.kind == VerdictKind::Unknown;
+            m_progress.update(record.index, m_session.total());
+        });
+        connect(&m_session, &SearchSession::finished, this, &CommandLineRun::onFinished);
+
+        if (m_options.resume) {
+            const SearchSession::LastRun last = m_session.findLastRun();
+            if (!last.error.isEmpty())
+                return usage(QStringLiteral("--resume: cannot resume the last search: ") + last.error);
+            if (!last.resumable)
+                return usage(QStringLiteral("--resume: there is no unfinished search to resume"));
+            QString error;
+            if (!m_session.resume(last.path, &error))
+                return usage(QStringLiteral("--resume: cannot resume the last search: ") + error);
+        } else if (batch) {
+            RunInputs inputs;
+            inputs.prefixes = prefixes;
+            inputs.suffixes = suffixes;
+            inputs.comSuffix = m_options.comSuffix;
+            const ServerOverrides &overrides = m_session.router().settings().overrides;
+            inputs.server = overrides.serverOption.isEmpty() ? overrides.whoisServer : overrides.serverOption;
+            m_session.searchCombinations(inputs);
+        } else {
+            m_session.searchNames(names);
+        }
+    }
+
+    void abort() { m_session.abort(); }
+
+private:
+    void usage(const QString &text)
+    {
+        writeLine(m_streams.err, QStringLiteral("zandrel: ") + text);
+        end(ExitUsage);
+    }
+
+    void onFinished(bool complete)
+    {
+        m_progress.erase();
+        if (!complete)
+            return end(ExitFailed);
+        if (m_options.mode == CliMode::Batch) {
+            // The report of a complete run; its journal is marked finished once this returns.
+            const ReportResult result
+                = m_session.writeReport(reportStamp(m_world.clock.now()), m_session.inputs().prefixes,
+                                        m_session.inputs().suffixes, m_outDir, AppInfo::dataFolder(), {});
+            if (!result.ok) {
+                writeLine(m_streams.err,
+                          QStringLiteral("zandrel: The report was not written: ") + result.error);
+                return end(ExitFailed);
+            }
+            if (result.usedFallback)
+                writeLine(m_streams.err,
+                          QStringLiteral("zandrel: The program's folder cannot be written; the report is in ")
+                              + result.folder);
+        }
+        // A resumed run's status speaks for the whole run, the part before the cut too.
+        if (m_options.resume)
+            m_someUnknown = m_session.tally().count(VerdictKind::Unknown) > 0;
+        end(m_someUnknown ? ExitSomeUnknown : ExitAnswered);
+    }
+
+    void end(int status)
+    {
+        if (!m_done)
+            return;
+        const auto done = std::exchange(m_done, {});
+        done(status);
+    }
+
+    CliOptions m_options;
+    CliStreams m_streams;
+    CliWorld m_world;
+    std::function<void(int)> m_done;
+    UniqueList m_available {UniqueList::Key::Exact};
+    UniqueList m_links {UniqueList::Key::WithoutQuotes};
+    SearchSession m_session;
+    ProgressLine m_progress;
+    QString m_outDir;
+    bool m_someUnknown = false;
+};
 
 QString cliHelpText()
 {
@@ -201,29 +234,41 @@ QString cliHelpText()
         .arg(MaxDelaySeconds);
 }
 
-int runCli(const QStringList &arguments, const CliStreams &streams, const CliWorld &world)
+std::unique_ptr<QObject> runCli(const QStringList &arguments, const CliStreams &streams,
+                                const CliWorld &world, std::function<void(int)> done)
 {
     const std::variant<CliOptions, UsageError> parsed = parseCliArguments(arguments);
     if (const UsageError *error = std::get_if<UsageError>(&parsed)) {
         writeLine(streams.err, QStringLiteral("zandrel: ") + error->text);
-        return ExitUsage;
+        done(ExitUsage);
+        return {};
     }
     const CliOptions &options = std::get<CliOptions>(parsed);
     switch (options.mode) {
     case CliMode::Help:
         streams.out.write(cliHelpText().toUtf8());
-        return ExitAnswered;
+        done(ExitAnswered);
+        return {};
     case CliMode::Version: {
         const AppInfo app;
         writeLine(streams.out,
                   QStringLiteral("zandrel %1.%2.%3").arg(app.major).arg(app.minor).arg(app.revision));
-        return ExitAnswered;
+        done(ExitAnswered);
+        return {};
     }
     case CliMode::Check:
     case CliMode::Batch:
         break;
     }
-    return runLookups(options, streams, world);
+    auto run = std::make_unique<CommandLineRun>(options, streams, world, std::move(done));
+    run->start();
+    return run;
+}
+
+void abortCli(QObject *run)
+{
+    if (auto *commandLine = dynamic_cast<CommandLineRun *>(run))
+        commandLine->abort();
 }
 
 } // namespace zandrel

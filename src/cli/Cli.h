@@ -2,12 +2,15 @@
 
 #include <QStringList>
 
+#include <functional>
+#include <memory>
+
 class QIODevice;
+class QObject;
 
 namespace zandrel {
 
 class Clock;
-class EventYield;
 class SettingsStore;
 
 // Exit statuses of a run without a window.
@@ -27,7 +30,6 @@ struct CliWorld
 {
     SettingsStore &settings; // read for the servers; changes are kept in memory
     Clock &clock;
-    EventYield &yield;
     QString cacheFolder; // where servers learnt from IANA are kept; empty: the user's cache folder
     QString journalFolder; // where combination searches keep their journals; empty: the user's
 };
@@ -35,8 +37,12 @@ struct CliWorld
 // The usage text of --help.
 QString cliHelpText();
 
-// Runs the command line (program name first) on an existing QCoreApplication and returns the
-// exit status.
-int runCli(const QStringList &arguments, const CliStreams &streams, const CliWorld &world);
+// Starts the command line (program name first) on an existing QCoreApplication; `done` gets the
+// exit status once the run has ended, which may be before this returns. The run lives as long as
+// what this returns (nothing when it ended at once).
+std::unique_ptr<QObject> runCli(const QStringList &arguments, const CliStreams &streams,
+                                const CliWorld &world, std::function<void(int)> done);
+// Ends a run under way now, as a kill would.
+void abortCli(QObject *run);
 
 } // namespace zandrel

@@ -1,6 +1,6 @@
 #include "CliOptions.h"
 
-#include "whois/QueryLine.h"
+#include "verdict/QueryLine.h"
 
 #include <QCommandLineParser>
 

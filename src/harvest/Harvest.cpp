@@ -1,7 +1,7 @@
 #include "Harvest.h"
 
 #include "harvest/UniqueList.h"
-#include "whois/Replaceit.h"
+#include "text/Replaceit.h"
 
 #include <algorithm>
 #include <array>

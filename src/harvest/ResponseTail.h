@@ -1,6 +1,6 @@
 #pragma once
 
-#include "whois/Replaceit.h"
+#include "text/Replaceit.h"
 
 #include <QString>
 

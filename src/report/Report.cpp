@@ -2,7 +2,6 @@
 
 #include "Csv.h"
 #include "harvest/UniqueList.h"
-#include "platform/EventYield.h"
 
 #include <QDir>
 #include <QFile>
@@ -186,9 +185,8 @@ QString encodeQueryTerm(const QString &term)
     return QString::fromLatin1(QUrl::toPercentEncoding(term));
 }
 
-ReportWriter::ReportWriter(EventYield &yield, std::function<void(const QString &)> setCaption)
-    : m_yield(yield)
-    , m_setCaption(std::move(setCaption))
+ReportWriter::ReportWriter(std::function<void(const QString &)> setCaption)
+    : m_setCaption(std::move(setCaption))
 { }
 
 ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInput &input,
@@ -243,7 +241,6 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
         result.error = written.error;
         return result;
     }
-    m_yield.yieldOnce();
 
     const int termCount = int(input.prefixes.size() + input.suffixes.size());
     const int domainCount = int(input.available.size()) + (input.links ? input.links->count() : 0);
@@ -303,7 +300,6 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
             m_setCaption(QStringLiteral("Building HTML for existing domain %1 of %2")
                              .arg(i)
                              .arg(input.links->count() - 1));
-        m_yield.yieldOnce();
     }
     appendTableEnd(html);
     appendHeading(html, u"Search Details");
@@ -328,7 +324,6 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
         result.error = written.error;
         return result;
     }
-    m_yield.yieldOnce();
     result.ok = true;
     return result;
 }

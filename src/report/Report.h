@@ -13,7 +13,6 @@ class QIODevice;
 
 namespace zandrel {
 
-class EventYield;
 class UniqueList;
 
 // What the report is made from, read at the moment of writing.
@@ -69,7 +68,7 @@ public:
     // How a file's bytes are written; tests put a failing one in.
     using WriteBytes = std::function<qint64(QIODevice &, const QByteArray &)>;
 
-    ReportWriter(EventYield &yield, std::function<void(const QString &)> setCaption);
+    explicit ReportWriter(std::function<void(const QString &)> setCaption);
     void setWriteBytes(WriteBytes write) { m_write = std::move(write); }
 
     // Writes into `folder`; where that cannot be written, into `fallbackFolder`.
@@ -77,7 +76,6 @@ public:
                              const QString &fallbackFolder);
 
 private:
-    EventYield &m_yield;
     std::function<void(const QString &)> m_setCaption;
     WriteBytes m_write;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Verdict.h"
-#include "whois/RdapAnswer.h"
+#include "verdict/RdapAnswer.h"
 
 namespace zandrel {
 

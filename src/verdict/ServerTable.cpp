@@ -1,6 +1,6 @@
 #include "ServerTable.h"
 
-#include "whois/RdapAnswer.h"
+#include "verdict/RdapAnswer.h"
 
 #include <QFile>
 

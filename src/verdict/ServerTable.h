@@ -1,6 +1,6 @@
 #pragma once
 
-#include "whois/QueryLine.h"
+#include "verdict/QueryLine.h"
 
 #include <QHash>
 #include <QString>

@@ -2,7 +2,7 @@
 
 #include "Registrable.h"
 #include "ServerTable.h"
-#include "whois/Replaceit.h"
+#include "text/Replaceit.h"
 
 #include <QHash>
 #include <QRegularExpression>

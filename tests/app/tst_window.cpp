@@ -126,14 +126,13 @@ private slots:
         delay->selectAll();
         QTest::keyClicks(delay, u"0"_s);
         QVERIFY(!delay->styleSheet().isEmpty());
-        QVERIFY(rig.who->delayTimer().interval() == 3000 && rig.who->delayTimer().isActive());
+        QCOMPARE(rig.who->pauseMs(), 3000);
         QTest::keyClicks(delay, u"5"_s);
         QVERIFY(delay->styleSheet().isEmpty());
-        QCOMPARE(rig.who->delayTimer().interval(), 5000);
+        QCOMPARE(rig.who->pauseMs(), 5000);
 
         control<QAction>(window, "mExit")->trigger();
         QTRY_VERIFY(!window.isVisible());
-        QVERIFY(rig.yield.closing());
     }
 
     // Under X11 a line edit claims Ctrl+E and Ctrl+K as editing keys; the menus still get them.
@@ -212,9 +211,8 @@ private slots:
 
         QTest::keyClicks(control<QLineEdit>(window, "SearchTerm"), u"example"_s);
         QCOMPARE(rig.settings.value(u"Zandrel"_s, u"Settings"_s, u"SearchTerm"_s), u"example"_s);
-        rig.state().LookupPending = true; // as rig.lookUp(), but clicked
-        QTest::mouseClick(control<QPushButton>(window, "bLookUp"), Qt::LeftButton);
-        QVERIFY(rig.yield.waitUntil([&rig] { return !rig.state().LookupPending; }, 20000));
+        QVERIFY(rig.runToEnd( // as rig.lookUp(), but clicked
+            [&window] { QTest::mouseClick(control<QPushButton>(window, "bLookUp"), Qt::LeftButton); }));
         auto *response = control<QPlainTextEdit>(window, "tResponse");
         QCOMPARE(response->toPlainText(),
                  u"Connected.  Waiting for data...\n\nDomain Name: EXAMPLE.COM\nRegistrar: R\n"_s);
@@ -239,7 +237,7 @@ private slots:
         QCOMPARE(control<QLineEdit>(window, "SearchTerm")->text(), u"mynet"_s);
 
         // The File menu's run items, and the progress fields while a search runs.
-        rig.who->delayTimer().setInterval(5);
+        rig.who->session().options().pauseMs = 5;
         auto *bar = control<QProgressBar>(window, "Progress");
         QVERIFY(bar->isHidden());
         QList<QPair<int, int>> seen; // the bar's value and maximum at each query
@@ -248,7 +246,9 @@ private slots:
             rig.who->cbStopRunning_Click();
             return ScriptedWhoisServer::Reply {"Domain Name: AX.COM\r\n"};
         });
-        QTest::mouseClick(control<QPushButton>(window, "SearchCombinations"), Qt::LeftButton);
+        QVERIFY(rig.runToEnd([&window] {
+            QTest::mouseClick(control<QPushButton>(window, "SearchCombinations"), Qt::LeftButton);
+        }));
         QCOMPARE(seen, (QList<QPair<int, int>> {{0, 2}}));
         QVERIFY(bar->isHidden());
         QVERIFY(resume->isEnabled() && writeReport->isEnabled());
@@ -258,7 +258,7 @@ private slots:
             writeReport->trigger(); // written, not shown, while the search runs
             return ScriptedWhoisServer::Reply {"Domain Name: BX.COM\r\n"};
         });
-        resume->trigger();
+        QVERIFY(rig.runToEnd([resume] { resume->trigger(); }));
         QCOMPARE(seen.last(), qMakePair(1, 2));
         QVERIFY(!resume->isEnabled());
         QCOMPARE(rig.launcher.opened.size(), 1); // only the finished run's report was shown

@@ -56,7 +56,7 @@ struct CliRun
         : rig(r)
     { }
     test::WhoRig &rig;
-    EventYield yield; // its own, so a run can be cut off and another started
+    std::unique_ptr<QObject> run; // the run under way; abortCli() cuts it off as a kill would
     QTemporaryDir outDir;
     SettingsStore settings {rig.configDir.path()};
     QByteArray out;
@@ -75,8 +75,14 @@ struct CliRun
         in.open(QIODevice::ReadOnly);
         output.open(QIODevice::WriteOnly | QIODevice::Truncate);
         errors.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        return runCli(args(fill(arguments)), {in, output, errors},
-                      {settings, rig.clock, yield, rig.cacheDir.path(), rig.dataDir.path()});
+        int status = -1;
+        run = runCli(args(fill(arguments)), {in, output, errors},
+                     {settings, rig.clock, rig.cacheDir.path(), rig.dataDir.path()},
+                     [&status](int exitStatus) { status = exitStatus; });
+        if (!QTest::qWaitFor([&status] { return status >= 0; }, 60000))
+            return -1;
+        run.reset();
+        return status;
     }
 };
 
@@ -92,8 +98,8 @@ void searchInWindow(test::WhoRig &rig)
 {
     rig.start();
     rig.who->Form_Load();
-    rig.who->delayTimer().setInterval(5);
-    rig.who->SearchCombinations_Click();
+    rig.who->session().options().pauseMs = 5;
+    QVERIFY(rig.searchCombinations());
 }
 
 // A --batch run of the rig's lists into {DIR}.
@@ -294,7 +300,7 @@ private slots:
         CliRun first(rig);
         rig.server.setReplyFor([&](const QByteArray &query) {
             if (rig.server.queries().size() == k)
-                windowStarted ? rig.who->cbStopRunning_Click() : first.yield.requestClose();
+                windowStarted ? rig.who->cbStopRunning_Click() : abortCli(first.run.get());
             return registry(query);
         });
         if (windowStarted)

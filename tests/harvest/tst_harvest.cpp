@@ -1,7 +1,7 @@
 #include "harvest/Harvest.h"
 #include "harvest/ResponseTail.h"
 #include "harvest/UniqueList.h"
-#include "whois/Replaceit.h"
+#include "text/Replaceit.h"
 
 #include <QRandomGenerator>
 

@@ -1,5 +1,4 @@
 // The settings store on disk, the editor command line split without a shell, and timed waits.
-#include "platform/EventYield.h"
 #include "platform/Launcher.h"
 #include "platform/SettingsStore.h"
 
@@ -61,19 +60,6 @@ private slots:
         QFETCH(QString, command);
         QFETCH(QStringList, words);
         QCOMPARE(splitCommandLine(command), words);
-    }
-
-    void timedWaitEndsOnTime()
-    {
-        // Nothing else happens for 5 s: the wait must wake itself at its deadline, not sleep on.
-        QTimer unrelated;
-        unrelated.start(5000);
-        EventYield yield;
-        QElapsedTimer clock;
-        clock.start();
-        QVERIFY(!yield.waitUntil([] { return false; }, 300));
-        QVERIFY2(clock.elapsed() >= 300 && clock.elapsed() < 4000,
-                 qPrintable(QString::number(clock.elapsed())));
     }
 };
 

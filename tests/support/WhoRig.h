@@ -3,11 +3,11 @@
 #include "Recorders.h"
 #include "ScriptedWhoisServer.h"
 #include "app/WhoController.h"
-#include "platform/EventYield.h"
 #include "platform/SettingsStore.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -28,7 +28,6 @@ struct WhoRig
     RecordingLauncher launcher;
     RecordingClipboard clipboard;
     FixedClock clock {QDateTime(QDate(2000, 12, 31), QTime(22, 15, 0))};
-    EventYield yield;
     std::unique_ptr<WhoController> who;
     QStringList captions;
 
@@ -45,10 +44,11 @@ struct WhoRig
         if (!settings.contains(app().title, servers, bootstrap))
             settings.setValue(app().title, servers, bootstrap, QStringLiteral("http://127.0.0.1:1/dns.json"));
         captions.clear();
-        who = std::make_unique<WhoController>(Services {settings, launcher, clipboard, clock, yield, app(),
+        who = std::make_unique<WhoController>(Services {settings, launcher, clipboard, clock, app(),
                                                         serverOption, cacheDir.path(), protocol,
                                                         dataDir.path()});
-        who->lookup().setLimits({.idleMs = 2000, .totalMs = 5000, .stopGraceMs = 2000});
+        who->session().router().limits() = {.idleMs = 2000, .totalMs = 5000};
+        who->session().options().stopGraceMs = 2000;
         QObject::connect(&who->state().caption, &TextBox::changed, who.get(),
                          [this](const QString &caption) { captions << caption; });
     }
@@ -73,12 +73,24 @@ struct WhoRig
         settings.setValue(app().description, u"Settings"_s, u"SuffixPath"_s, writeFile(u"s.txt"_s, suffixes));
     }
 
+    // Does `action` and waits until the search it started has ended.
+    bool runToEnd(const std::function<void()> &action)
+    {
+        QSignalSpy ended(who.get(), &WhoController::searchEnded);
+        action();
+        return !ended.isEmpty() || ended.wait(20000);
+    }
+
     // Clicks "&Search" and waits until the response is harvested.
     bool lookUp()
     {
-        state().LookupPending = true;
-        who->bLookUp_Click();
-        return yield.waitUntil([this] { return !state().LookupPending; }, 20000);
+        return runToEnd([this] { who->bLookUp_Click(); });
+    }
+
+    // Runs a combination search to its end.
+    bool searchCombinations()
+    {
+        return runToEnd([this] { who->SearchCombinations_Click(); });
     }
 };
 

@@ -1,8 +1,8 @@
 // Verdicts from registry answers, registrable names, and where each name is asked.
+#include "lookup/BackOff.h"
 #include "verdict/Registrable.h"
 #include "verdict/ServerTable.h"
 #include "verdict/Verdict.h"
-#include "whois/BackOff.h"
 
 #include <QDir>
 #include <QTest>

@@ -10,11 +10,11 @@
 #include <optional>
 
 class QNetworkAccessManager;
+class QNetworkReply;
 
 namespace zandrel {
 
 class Clock;
-class EventYield;
 
 // IANA's registry of RDAP services for domain names: which base URL serves which TLD (or longer
 // suffix).
@@ -41,13 +41,13 @@ private:
 // The bootstrap in use: the copy compiled into the program, or the copy refreshed into the cache
 // folder when that one is newer. It is refreshed from the source URL only when asked, which the
 // caller does right before an RDAP route is used, and only when the cached copy is missing or a week
-// old; never more than once a run.
+// old; never more than once a run, and not within an hour of a refresh that failed.
 class RdapBootstrapCache
 {
 public:
     // The cached copy is kept in `folder`.
-    RdapBootstrapCache(QNetworkAccessManager &network, EventYield &yield, const Clock &clock,
-                       const QString &folder);
+    RdapBootstrapCache(QNetworkAccessManager &network, const Clock &clock, const QString &folder);
+    ~RdapBootstrapCache();
 
     static QString defaultSourceUrl() { return QStringLiteral("https://data.iana.org/rdap/dns.json"); }
     void setSourceUrl(const QString &url) { m_sourceUrl = url; }
@@ -57,21 +57,27 @@ public:
     const RdapBootstrap &bootstrap();
 
     // Fetches a fresh copy when the cached one is missing or older than a week, then uses the newer
-    // of it and the copy compiled in. A copy that does not parse is not kept. The fetch is given up
-    // when `stop` holds (the user pressed Stop).
-    void refreshIfStale(const std::function<bool()> &stop = {});
+    // of it and the copy compiled in. A copy that does not parse is not kept. `done` is called once
+    // the refresh has ended, or at once when none is needed; a refresh already under way calls it
+    // when it ends.
+    void refreshIfStale(const std::function<void()> &done);
+    bool refreshing() const { return m_reply != nullptr; }
 
     // What went wrong last, for the response box or the status bar; empty when all was well.
     const QString &message() const { return m_message; }
 
     QString cacheFile() const;
+    // Marks a failed refresh, so that runs within the next hour use the copies at hand.
+    QString failureStamp() const;
     static constexpr qint64 MaxAgeSeconds = 7 * 24 * 3600;
+    static constexpr qint64 RetryAfterFailureSeconds = 3600;
 
 private:
     void load();
+    void onReplyEnded(bool timedOut);
+    void fail(const QString &url, const QString &why);
 
     QNetworkAccessManager &m_network;
-    EventYield &m_yield;
     const Clock &m_clock;
     QString m_folder;
     QString m_sourceUrl = defaultSourceUrl();
@@ -80,6 +86,10 @@ private:
     QString m_message;
     bool m_loaded = false;
     bool m_refreshTried = false;
+    QNetworkReply *m_reply = nullptr;
+    QByteArray m_body;
+    bool m_tooLarge = false;
+    QList<std::function<void()>> m_waiting;
 };
 
 } // namespace zandrel

@@ -1,8 +1,7 @@
 #include "RdapBootstrap.h"
 
-#include "RdapAnswer.h"
 #include "platform/Clock.h"
-#include "platform/EventYield.h"
+#include "verdict/RdapAnswer.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +12,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSaveFile>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -108,13 +108,26 @@ QString RdapBootstrap::baseFor(const QString &aceName) const
     return {};
 }
 
-RdapBootstrapCache::RdapBootstrapCache(QNetworkAccessManager &network, EventYield &yield, const Clock &clock,
+RdapBootstrapCache::RdapBootstrapCache(QNetworkAccessManager &network, const Clock &clock,
                                        const QString &folder)
     : m_network(network)
-    , m_yield(yield)
     , m_clock(clock)
     , m_folder(folder)
 { }
+
+RdapBootstrapCache::~RdapBootstrapCache()
+{
+    if (m_reply) {
+        QObject::disconnect(m_reply, nullptr, nullptr, nullptr);
+        m_reply->abort();
+        m_reply->deleteLater();
+    }
+}
+
+QString RdapBootstrapCache::failureStamp() const
+{
+    return QDir(m_folder).filePath(QStringLiteral("rdap-dns.failed"));
+}
 
 QString RdapBootstrapCache::cacheFile() const
 {
@@ -147,19 +160,30 @@ void RdapBootstrapCache::load()
         m_bootstrap = *chosen;
 }
 
-void RdapBootstrapCache::refreshIfStale(const std::function<bool()> &stop)
+void RdapBootstrapCache::refreshIfStale(const std::function<void()> &done)
 {
-    if (m_refreshTried)
+    if (m_reply) {
+        m_waiting << done;
         return;
-    const QFileInfo cached(cacheFile());
-    if (cached.exists() && cached.lastModified().secsTo(m_clock.now()) < MaxAgeSeconds)
+    }
+    if (m_refreshTried) {
+        done();
         return;
+    }
     m_refreshTried = true;
+    const QFileInfo cached(cacheFile());
+    const QFileInfo failed(failureStamp());
+    if ((cached.exists() && cached.lastModified().secsTo(m_clock.now()) < MaxAgeSeconds)
+        || (failed.exists() && failed.lastModified().secsTo(m_clock.now()) < RetryAfterFailureSeconds)) {
+        done();
+        return;
+    }
     const QUrl url(m_sourceUrl, QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || (scheme != u"http" && scheme != u"https") || url.host().isEmpty()) {
         m_message = QStringLiteral("The RDAP bootstrap address is not an http or https URL: ")
             + printableLine(m_sourceUrl);
+        done();
         return;
     }
 
@@ -167,50 +191,73 @@ void RdapBootstrapCache::refreshIfStale(const std::function<bool()> &stop)
     request.setRawHeader("Accept-Encoding", "identity");
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(5);
-    QNetworkReply *reply = m_network.get(request);
-    QByteArray body;
-    bool tooLarge = false;
-    QObject::connect(reply, &QNetworkReply::readyRead, reply, [&] {
-        body += reply->read(MaxFileBytes + 1 - body.size());
-        if (body.size() > MaxFileBytes) {
-            tooLarge = true;
-            reply->abort();
+    m_waiting << done;
+    m_body.clear();
+    m_tooLarge = false;
+    m_reply = m_network.get(request);
+    QNetworkReply *reply = m_reply;
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [this, reply] {
+        m_body += reply->read(MaxFileBytes + 1 - m_body.size());
+        if (m_body.size() > MaxFileBytes) {
+            m_tooLarge = true;
+            onReplyEnded(false);
         }
     });
-    m_yield.waitUntil([reply, &stop] { return reply->isFinished() || (stop && stop()); }, m_limits.totalMs);
+    QObject::connect(reply, &QNetworkReply::finished, reply, [this] { onReplyEnded(false); });
+    QTimer::singleShot(m_limits.totalMs, reply, [this] { onReplyEnded(true); });
+}
+
+void RdapBootstrapCache::onReplyEnded(bool timedOut)
+{
+    QNetworkReply *reply = m_reply;
+    if (!reply)
+        return;
+    m_reply = nullptr;
     const bool finished = reply->isFinished();
-    if (!tooLarge && finished)
-        body += reply->read(MaxFileBytes + 1 - body.size());
+    if (!m_tooLarge && finished)
+        m_body += reply->read(MaxFileBytes + 1 - m_body.size());
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QString error = printableLine(reply->errorString());
-    QObject::disconnect(reply, nullptr, reply, nullptr);
+    const QString url = reply->request().url().toDisplayString();
+    QObject::disconnect(reply, nullptr, nullptr, nullptr);
     reply->abort();
     reply->deleteLater();
 
     QString why;
-    if (tooLarge || body.size() > MaxFileBytes)
+    if (m_tooLarge || m_body.size() > MaxFileBytes)
         why = QStringLiteral("it is larger than %1 bytes").arg(MaxFileBytes);
-    else if (!finished && stop && stop())
-        why = QStringLiteral("stopped");
-    else if (!finished)
+    else if (timedOut && !finished)
         why = QStringLiteral("no answer within %1 seconds").arg(m_limits.totalMs / 1000.0);
     else if (status != 200)
         why = status == 0 ? error : httpStatusLine(status, {});
-    else if (!RdapBootstrap::parse(body, &why))
+    else if (!RdapBootstrap::parse(m_body, &why))
         why = QStringLiteral("the file does not parse: ") + why;
     if (!why.isEmpty()) {
-        m_message = QStringLiteral("Could not refresh the RDAP bootstrap file from %1: %2")
-                        .arg(url.toDisplayString(), why);
-        return;
+        fail(url, why);
+    } else {
+        QDir().mkpath(m_folder);
+        QSaveFile file(cacheFile());
+        if (!file.open(QIODevice::WriteOnly) || file.write(m_body) != m_body.size() || !file.commit()) {
+            m_message = QStringLiteral("Could not write %1: %2").arg(cacheFile(), file.errorString());
+        } else {
+            m_message.clear();
+            QFile::remove(failureStamp());
+            load();
+        }
     }
+    m_body.clear();
+    const QList<std::function<void()>> waiting = std::exchange(m_waiting, {});
+    for (const std::function<void()> &done : waiting)
+        done();
+}
+
+void RdapBootstrapCache::fail(const QString &url, const QString &why)
+{
+    m_message = QStringLiteral("Could not refresh the RDAP bootstrap file from %1: %2").arg(url, why);
     QDir().mkpath(m_folder);
-    QSaveFile file(cacheFile());
-    if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size() || !file.commit()) {
-        m_message = QStringLiteral("Could not write %1: %2").arg(cacheFile(), file.errorString());
-        return;
-    }
-    m_message.clear();
-    load();
+    QFile stamp(failureStamp());
+    if (stamp.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        stamp.close();
 }
 
 } // namespace zandrel

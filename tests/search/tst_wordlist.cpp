@@ -1,4 +1,4 @@
-#include "combine/WordList.h"
+#include "search/WordList.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "QueryLine.h"
+#include "verdict/QueryLine.h"
 #include "verdict/Verdict.h"
 
 #include <QObject>
@@ -8,7 +8,6 @@
 
 namespace zandrel {
 
-class EventYield;
 class TcpClient;
 
 // How long a lookup may take. A server that never answers, drips bytes or never stops sending
@@ -28,25 +27,23 @@ QString idleLimitLine(const LookupLimits &limits);
 QString totalLimitLine(const LookupLimits &limits);
 QString sizeLimitLine(const LookupLimits &limits);
 
-// One WHOIS query over the TCP client, and the events of its answer. Every lookup that starts
-// ends exactly once with lookupEnded(): after the server closes, after a failed or timed-out
-// connect (nothing sent), or after a limit ran out.
+// One WHOIS query over the TCP client, and the events of its answer. start() returns at once;
+// every lookup that starts ends exactly once with lookupEnded(), never from inside start(): after
+// the server closes, after a failed or timed-out connect (nothing sent), or after a limit ran out.
 class WhoisLookup : public QObject
 {
     Q_OBJECT
 public:
-    WhoisLookup(TcpClient &client, EventYield &yield, QObject *parent = nullptr);
+    explicit WhoisLookup(TcpClient &client, QObject *parent = nullptr);
 
     void setServer(const ServerAddress &server) { m_server = server; }
     const ServerAddress &server() const { return m_server; }
     void setLimits(const LookupLimits &limits) { m_limits = limits; }
     const LookupLimits &limits() const { return m_limits; }
 
-    // Closes any open connection, connects, waits for the connection (yielding to the event
-    // queue) and sends `queryLine`. Returns whether it was sent. When nothing was sent, the end of
-    // the lookup is posted to the event queue, so a caller that raises a flag right after this
-    // returns always sees the end after it.
-    bool SearchCurrent(const QString &queryLine);
+    // Closes any open connection, starts connecting and returns; `queryLine` is sent once the
+    // connection is open. A connection not open within the connect wait ends the lookup.
+    void start(const QString &queryLine);
 
     // Gives up the lookup in progress, if any: shows what arrived, closes the connection, adds
     // `why` to the response text on a line of its own and ends the lookup now.
@@ -72,15 +69,16 @@ private:
     void end();
 
     TcpClient &m_client;
-    EventYield &m_yield;
+    QString m_queryLine;
     ServerAddress m_server = defaultWhoisServer();
     LookupLimits m_limits;
+    QTimer m_connectWait;
     QTimer m_idle;
     QTimer m_total;
     QString m_answer;
     LookupEnd m_ended = LookupEnd::NoAnswer;
     bool m_active = false;
-    bool m_attemptDone = false;
+    bool m_starting = false; // inside start(): an end is posted, not emitted
     quint64 m_serial = 0; // tells a posted end from the lookup it belongs to
 };
 

@@ -58,7 +58,7 @@ class tst_Driver : public QObject
     {
         rig.useWordLists(prefixes, suffixes);
         rig.who->Form_Load();
-        rig.who->delayTimer().setInterval(5);
+        rig.who->session().options().pauseMs = 5;
     }
 
 private slots:
@@ -68,7 +68,7 @@ private slots:
         WhoRig rig;
         prepare(rig, "my\r\nyour\r\n", Suffixes);
         rig.server.setReplyFor(registryReply);
-        rig.who->SearchCombinations_Click();
+        QVERIFY(rig.searchCombinations());
 
         QCOMPARE(rig.server.queries(),
                  (QList<QByteArray> {"DO myshop.com\r\n", "DO mystore.com\r\n", "DO yourshop.com\r\n",
@@ -130,7 +130,7 @@ private slots:
             return ScriptedHttpServer::Reply {
                 200, "{\"ldhName\":\"OURSHOP.INFO\",\"nameservers\":[{\"ldhName\":\"ns1.host.net\"}]}", {}};
         });
-        rig.who->SearchCombinations_Click();
+        QVERIFY(rig.searchCombinations());
 
         QCOMPARE(
             rig.server.queries(),
@@ -156,7 +156,7 @@ private slots:
             QVERIFY2(html.contains(piece), piece.constData());
 
         rig.state().ComSuffix = true;
-        rig.who->mSearchUnanswered_Click();
+        QVERIFY(rig.runToEnd([&] { rig.who->mSearchUnanswered_Click(); }));
         QCOMPARE(org.queries().mid(3), (QList<QByteArray> {"myshop.org\r\n", "yourshop.org\r\n"}));
         QCOMPARE(rig.state().Available.entries().mid(5), (QStringList {u"myshop.org"_s, u"yourshop.org"_s}));
         QCOMPARE(rig.who->countsText(), u"free 7 \u00b7 taken 1 \u00b7 not answered 4"_s);
@@ -209,7 +209,7 @@ private slots:
             each->state().ClearEachSearch = false;
         }
         whole.server.setReplyFor(registryReply);
-        whole.who->SearchCombinations_Click();
+        QVERIFY(whole.searchCombinations());
         const QMap<QString, QByteArray> expected = reportOf(whole);
         QVERIFY(expected.size() == 3 && expected.value(u"htm"_s).contains("Not Answered"));
 
@@ -218,7 +218,7 @@ private slots:
                 rig.who->cbStopRunning_Click();
             return registryReply(query);
         });
-        rig.who->SearchCombinations_Click();
+        QVERIFY(rig.searchCombinations());
         QVERIFY(reportOf(rig).isEmpty() && rig.who->canResume());
         if (cut != u"stop") {
             QFile journal(rig.who->runLog().journalPath());
@@ -243,7 +243,7 @@ private slots:
         }
         rig.server.setReplyFor(registryReply);
         rig.captions.clear();
-        rig.who->mResumeSearch_Click();
+        QVERIFY(rig.runToEnd([&] { rig.who->mResumeSearch_Click(); }));
         QCOMPARE(rig.captions.first(), u"Searching %1 of 6"_s.arg(k + 1));
         QCOMPARE(rig.server.queries(), whole.server.queries());
         QVERIFY(!rig.state().ClearEachSearch);
@@ -264,7 +264,7 @@ private slots:
         rig.state().ClearEachSearch = false;
         rig.state().Nag.setText(u"NOTICE: Use of this data\r\nis limited.\r\n"_s);
         rig.server.setReply({"Result line\r\nnotice: use of THIS data\r\nis limited.\r\n"});
-        rig.who->SearchCombinations_Click();
+        QVERIFY(rig.searchCombinations());
         QCOMPARE(rig.server.queries(), (QList<QByteArray> {"DO ax.com\r\n", "DO ay.com\r\n"}));
         QCOMPARE(rig.state().Prefix.entries(), QStringList {u"a"_s});
         const QString answer
@@ -278,11 +278,11 @@ private slots:
     void endsEarly_data()
     {
         QTest::addColumn<int>("words"); // in each list
-        QTest::addColumn<int>("stopAt"); // the query during which the user acts; 0: before the run
+        QTest::addColumn<int>("stopAt"); // the query during which the user acts
         QTest::addColumn<bool>("closing");
         QTest::addColumn<bool>("silent"); // the server never answers
         QTest::newRow("stop during the second of four") << 2 << 2 << false << false;
-        QTest::newRow("stop before, total past 16 bits") << 200 << 0 << false << false;
+        QTest::newRow("stop during the first, total past 16 bits") << 200 << 1 << false << false;
         QTest::newRow("stop, silent server") << 2 << 1 << false << true;
         QTest::newRow("close, silent server") << 2 << 1 << true << true;
     }
@@ -297,27 +297,25 @@ private slots:
             list += "w" + QByteArray::number(i) + "\r\n";
         WhoRig rig;
         prepare(rig, list, list);
-        rig.who->lookup().setLimits({.idleMs = 60'000, .totalMs = 60'000, .stopGraceMs = 2000});
+        rig.who->session().router().limits() = {.idleMs = 60'000, .totalMs = 60'000};
         QSignalSpy notices(rig.who.get(), &WhoController::notice);
         rig.server.setReplyFor([&](const QByteArray &) {
             const QByteArray n = QByteArray::number(rig.server.queries().size());
             if (n.toInt() == stopAt) {
                 rig.who->SearchCombinations_Click();
                 rig.who->bLookUp_Click();
-                closing ? rig.yield.requestClose() : rig.who->cbStopRunning_Click();
+                closing ? rig.who->closing() : rig.who->cbStopRunning_Click();
             }
             return silent ? ScriptedWhoisServer::Reply {{}, 0, 0, true}
                           : ScriptedWhoisServer::Reply {"Domain Name: SEEN" + n + ".COM\r\n"};
         });
-        if (stopAt == 0)
-            rig.who->cbStopRunning_Click();
-        rig.who->SearchCombinations_Click();
-        const int asked = qMax(stopAt, 1);
+        QVERIFY(rig.searchCombinations());
+        const int asked = stopAt;
         QCOMPARE(rig.server.queries().size(), asked);
         QCOMPARE(rig.captions.last(), u"Searching %1 of %2"_s.arg(asked).arg(words * words));
-        QVERIFY(!rig.state().StopRequested && !rig.who->searchRunning());
+        QVERIFY(!rig.who->searchRunning());
         QVERIFY(filesIn(rig.programDir.path(), u"*.htm"_s).isEmpty() && rig.launcher.opened.isEmpty());
-        QCOMPARE(notices.size(), stopAt ? 2 : 0);
+        QCOMPARE(notices.size(), 2);
         // The lookup under way still completes and is harvested; one never answered is told.
         QCOMPARE(rig.state().LinkList.contains(u"www.seen%1.com"_s.arg(asked)), !silent);
         QCOMPARE(rig.state().tResponse.text().contains(

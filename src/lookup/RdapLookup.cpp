@@ -1,7 +1,6 @@
 #include "RdapLookup.h"
 
 #include "platform/Clock.h"
-#include "platform/EventYield.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -9,14 +8,23 @@
 
 namespace zandrel {
 
-RdapLookup::RdapLookup(QNetworkAccessManager &network, EventYield &yield, const Clock &clock, QObject *parent)
+RdapLookup::RdapLookup(QNetworkAccessManager &network, const Clock &clock, QObject *parent)
     : QObject(parent)
     , m_network(network)
-    , m_yield(yield)
     , m_clock(clock)
 {
+    m_connectWait.setSingleShot(true);
     m_idle.setSingleShot(true);
     m_total.setSingleShot(true);
+    connect(&m_connectWait, &QTimer::timeout, this, [this] {
+        if (!m_active || m_sent)
+            return;
+        dropReply();
+        m_end.failed = true;
+        emit responseText(QStringLiteral("Connection failed: no connection within %1 seconds.\r\n\r\n")
+                              .arg(m_limits.connectWaitMs / 1000.0));
+        end();
+    });
     connect(&m_idle, &QTimer::timeout, this, [this] { giveUp(idleLimitLine(m_limits)); });
     connect(&m_total, &QTimer::timeout, this, [this] { giveUp(totalLimitLine(m_limits)); });
 }
@@ -26,7 +34,7 @@ RdapLookup::~RdapLookup()
     dropReply();
 }
 
-bool RdapLookup::SearchCurrent(const QString &aceName)
+void RdapLookup::start(const QString &aceName)
 {
     dropReply();
     m_idle.stop();
@@ -35,24 +43,16 @@ bool RdapLookup::SearchCurrent(const QString &aceName)
     m_sent = false;
     m_end = {};
     m_name = aceName;
-    const quint64 serial = ++m_serial;
-    const auto postEnd = [this, serial] {
-        QMetaObject::invokeMethod(
-            this,
-            [this, serial] {
-                if (serial == m_serial)
-                    end();
-            },
-            Qt::QueuedConnection);
-    };
-
+    ++m_serial;
+    m_starting = true;
     const QUrl url = rdapDomainUrl(m_base, aceName);
     if (!url.isValid()) {
         m_end.failed = true;
         emit responseText(QStringLiteral("Not an http or https RDAP address: ") + printableLine(m_base)
                           + QStringLiteral("\r\n\r\n"));
-        postEnd();
-        return false;
+        end();
+        m_starting = false;
+        return;
     }
     QNetworkRequest request(url);
     request.setRawHeader("Accept", "application/rdap+json");
@@ -67,25 +67,8 @@ bool RdapLookup::SearchCurrent(const QString &aceName)
     connect(m_reply, &QNetworkReply::metaDataChanged, this, &RdapLookup::onHeaders);
     connect(m_reply, &QNetworkReply::readyRead, this, &RdapLookup::onData);
     connect(m_reply, &QNetworkReply::finished, this, &RdapLookup::onFinished);
-
-    m_waiting = true;
-    m_yield.waitUntil([this] { return m_sent || !m_reply; }, m_limits.connectWaitMs);
-    m_waiting = false;
-    if (m_sent) {
-        if (!m_reply && m_active)
-            postEnd(); // answered already
-        return true;
-    }
-    if (m_active) {
-        if (m_reply) {
-            dropReply();
-            m_end.failed = true;
-            emit responseText(QStringLiteral("Connection failed: no connection within %1 seconds.\r\n\r\n")
-                                  .arg(m_limits.connectWaitMs / 1000.0));
-        }
-        postEnd();
-    }
-    return false;
+    m_connectWait.start(m_limits.connectWaitMs);
+    m_starting = false;
 }
 
 void RdapLookup::abandon(const QString &why)
@@ -103,6 +86,7 @@ void RdapLookup::onSent()
     if (m_sent || !m_active)
         return;
     m_sent = true;
+    m_connectWait.stop();
     emit responseText(QStringLiteral("Connected.  Waiting for data...\r\n\r\n"));
     m_idle.start(m_limits.idleMs);
     m_total.start(m_limits.totalMs);
@@ -188,16 +172,26 @@ void RdapLookup::dropReply()
 
 void RdapLookup::finish()
 {
-    // Inside SearchCurrent the end is posted once the wait is over.
-    if (!m_waiting)
-        end();
+    end();
 }
 
 void RdapLookup::end()
 {
     if (!m_active)
         return;
+    if (m_starting) {
+        const quint64 serial = m_serial;
+        QMetaObject::invokeMethod(
+            this,
+            [this, serial] {
+                if (serial == m_serial)
+                    end();
+            },
+            Qt::QueuedConnection);
+        return;
+    }
     m_active = false;
+    m_connectWait.stop();
     m_idle.stop();
     m_total.stop();
     emit lookupEnded();

@@ -1,5 +1,5 @@
 // The query line in its forms and the pause interval typed in "Internic Delay:".
-#include "whois/QueryLine.h"
+#include "verdict/QueryLine.h"
 
 #include <QTest>
 

@@ -1,6 +1,5 @@
 #include "WhoisLookup.h"
 
-#include "platform/EventYield.h"
 #include "platform/TcpClient.h"
 
 namespace zandrel {
@@ -22,13 +21,20 @@ QString sizeLimitLine(const LookupLimits &limits)
     return QStringLiteral("Connection closed: the response is larger than %1 bytes.").arg(limits.maxBytes);
 }
 
-WhoisLookup::WhoisLookup(TcpClient &client, EventYield &yield, QObject *parent)
+WhoisLookup::WhoisLookup(TcpClient &client, QObject *parent)
     : QObject(parent)
     , m_client(client)
-    , m_yield(yield)
 {
+    m_connectWait.setSingleShot(true);
     m_idle.setSingleShot(true);
     m_total.setSingleShot(true);
+    connect(&m_connectWait, &QTimer::timeout, this, [this] {
+        if (!m_active)
+            return;
+        m_client.close();
+        m_ended = LookupEnd::ConnectionFailed;
+        end();
+    });
     connect(&m_idle, &QTimer::timeout, this, [this] {
         giveUp(idleLimitLine(m_limits), m_answer.isEmpty() ? LookupEnd::NoAnswer : LookupEnd::CutOff);
     });
@@ -43,38 +49,23 @@ WhoisLookup::WhoisLookup(TcpClient &client, EventYield &yield, QObject *parent)
     connect(&m_client, &TcpClient::disconnectionEvent, this, &WhoisLookup::onDisconnection);
 }
 
-bool WhoisLookup::SearchCurrent(const QString &queryLine)
+void WhoisLookup::start(const QString &queryLine)
 {
     m_idle.stop();
     m_total.stop();
     m_active = true;
-    m_attemptDone = false;
     m_answer.clear();
+    m_queryLine = queryLine;
     m_ended = LookupEnd::ConnectionFailed;
-    const quint64 serial = ++m_serial;
+    ++m_serial;
     m_client.setRemoteHost(m_server.host);
     m_client.setRemotePort(m_server.port);
     m_client.setByteLimit(m_limits.maxBytes);
+    m_connectWait.start(m_limits.connectWaitMs);
     // Connecting closes a connection still open from an earlier lookup first.
+    m_starting = true;
     m_client.connectToRemote();
-    m_yield.waitUntil([this] { return m_client.isConnected() || m_attemptDone; }, m_limits.connectWaitMs);
-
-    if (m_client.isConnected()) {
-        m_ended = LookupEnd::NoAnswer;
-        m_client.send(queryLine);
-        m_idle.start(m_limits.idleMs);
-        m_total.start(m_limits.totalMs);
-        return true;
-    }
-    m_client.close();
-    QMetaObject::invokeMethod(
-        this,
-        [this, serial] {
-            if (serial == m_serial)
-                end();
-        },
-        Qt::QueuedConnection);
-    return false;
+    m_starting = false;
 }
 
 void WhoisLookup::abandon(const QString &why)
@@ -84,12 +75,22 @@ void WhoisLookup::abandon(const QString &why)
 
 void WhoisLookup::onConnection(int status, const QString &description)
 {
-    m_attemptDone = true;
-    if (status == 0)
-        emit responseText(QStringLiteral("Connected.  Waiting for data...\r\n\r\n"));
-    else
+    if (!m_active)
+        return;
+    m_connectWait.stop();
+    if (status != 0) {
         emit responseText(
             QStringLiteral("Connection failed: %1 (%2)\r\n\r\n").arg(description, hostAndPort(m_server)));
+        m_client.close();
+        m_ended = LookupEnd::ConnectionFailed;
+        end();
+        return;
+    }
+    emit responseText(QStringLiteral("Connected.  Waiting for data...\r\n\r\n"));
+    m_ended = LookupEnd::NoAnswer;
+    m_client.send(m_queryLine);
+    m_idle.start(m_limits.idleMs);
+    m_total.start(m_limits.totalMs);
 }
 
 void WhoisLookup::onData(const QString &text)
@@ -130,7 +131,19 @@ void WhoisLookup::end()
 {
     if (!m_active)
         return;
+    if (m_starting) {
+        const quint64 serial = m_serial;
+        QMetaObject::invokeMethod(
+            this,
+            [this, serial] {
+                if (serial == m_serial)
+                    end();
+            },
+            Qt::QueuedConnection);
+        return;
+    }
     m_active = false;
+    m_connectWait.stop();
     m_idle.stop();
     m_total.stop();
     emit lookupEnded();

@@ -2,9 +2,8 @@
 // and that every lookup ends once, however the server behaves.
 #include "Recorders.h"
 #include "ScriptedHttpServer.h"
-#include "platform/EventYield.h"
+#include "lookup/RdapLookup.h"
 #include "verdict/RdapVerdict.h"
-#include "whois/RdapLookup.h"
 
 #include <QNetworkAccessManager>
 #include <QSslSocket>
@@ -40,10 +39,9 @@ class tst_Rdap : public QObject
     struct Rig
     {
         ScriptedHttpServer server;
-        EventYield yield;
         QNetworkAccessManager network;
         test::FixedClock clock {QDateTime(QDate(2026, 12, 6), QTime(22, 0), Qt::UTC)};
-        RdapLookup lookup {network, yield, clock};
+        RdapLookup lookup {network, clock};
         QString response;
         int ended = 0;
 
@@ -137,9 +135,9 @@ private slots:
         Rig rig(reply);
         if (!base.isEmpty())
             rig.lookup.setBase(base);
-        rig.lookup.SearchCurrent(u"example.com"_s);
-        QVERIFY(rig.yield.waitUntil([&rig] { return rig.ended > 0; }, 20000));
-        rig.yield.yieldOnce();
+        rig.lookup.start(u"example.com"_s);
+        QVERIFY(QTest::qWaitFor([&rig] { return rig.ended > 0; }, 20000));
+        QCoreApplication::processEvents();
         QCOMPARE(rig.ended, 1);
         QVERIFY2(rig.response.contains(shown), qPrintable(rig.response));
         QCOMPARE(rig.verdict(), verdict);
@@ -155,10 +153,11 @@ private slots:
     void stopEndsTheLookupOnce()
     {
         Rig rig({200, {}, {}, true});
-        QVERIFY(rig.lookup.SearchCurrent(u"example.com"_s));
+        rig.lookup.start(u"example.com"_s);
+        QVERIFY(QTest::qWaitFor([&rig] { return rig.response.startsWith(u"Connected."_s); }, 20000));
         rig.lookup.abandon(u"Stopped."_s);
         rig.lookup.abandon(u"Stopped."_s);
-        rig.yield.yieldOnce();
+        QCoreApplication::processEvents();
         QCOMPARE(rig.ended, 1);
         QVERIFY(rig.response.endsWith(u"\r\nStopped.\r\n"_s));
         QCOMPARE(rig.verdict(), unknown(reason::NoAnswer));

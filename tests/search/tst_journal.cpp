@@ -1,7 +1,7 @@
 // The run journal and the time left shown during a run.
 #include "Recorders.h"
-#include "combine/Journal.h"
-#include "combine/Progress.h"
+#include "search/Journal.h"
+#include "search/Progress.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "whois/Replaceit.h"
+#include "text/Replaceit.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "lookup/RdapBootstrap.h"
+#include "lookup/WhoisLookup.h"
+#include "verdict/IanaReferral.h"
+#include "verdict/ServerTable.h"
+#include "verdict/Verdict.h"
+
+#include <QHash>
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QSet>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace zandrel {
+
+class Clock;
+class TcpClient;
+
+// Where one name is asked, in which form, and by which rules its answer is read.
+struct LookupPlan
+{
+    enum class Via { None, Whois, Rdap };
+
+    QString name; // as typed, line breaks dropped
+    QString ace; // as sent
+    bool judged = true; // a domain name: it gets a verdict
+    std::optional<QString> unregistrable;
+    RegistryRules rules;
+    Via via = Via::None;
+    ServerAddress server; // Via::Whois
+    QString queryLine; // Via::Whois
+    QString rdapBase; // Via::Rdap
+    // The queue the lookup waits in: one per WHOIS host and port, one per RDAP host; empty when no
+    // server is asked.
+    QString serverKey;
+    QString recordServer; // what the record names: "host:port" or the RDAP base URL
+    QString unaskedLines; // why no server is asked, for the response box
+    LookupEnd unasked = LookupEnd::NoAnswer;
+};
+
+// What a run is told about each server asked, and what every lookup shares: the table, the
+// overrides, the servers IANA named, the RDAP bootstrap and the network.
+struct RouterSettings
+{
+    ServerOverrides overrides;
+    QString ianaServer = QStringLiteral("whois.iana.org");
+    QString rdapBootstrapUrl = RdapBootstrapCache::defaultSourceUrl();
+    QString cacheFolder;
+    LookupLimits limits;
+};
+
+// Decides where each name goes. Most names are planned at once; a TLD the table lacks waits for
+// one IANA referral (shared by every name under it), an RDAP route for the bootstrap's refresh.
+class Router : public QObject
+{
+    Q_OBJECT
+public:
+    Router(const RouterSettings &settings, const Clock &clock, QObject *parent = nullptr);
+    ~Router() override;
+
+    const RouterSettings &settings() const { return m_settings; }
+    ServerOverrides &overrides() { return m_settings.overrides; }
+    LookupLimits &limits() { return m_settings.limits; }
+    QNetworkAccessManager &network() { return m_network; }
+    const Clock &clock() const { return m_clock; }
+
+    // Plans the lookup of `name` in `queryType`'s form and hands the plan to `done`, now or once a
+    // referral or the bootstrap's refresh ended. A name nobody can register is planned to ask no
+    // server unless `sendUnregistrable`.
+    void plan(const QString &name, int queryType, bool sendUnregistrable,
+              const std::function<void(LookupPlan)> &done);
+
+signals:
+    // A short word for the user about a setting or a service that did not work as asked.
+    void notice(const QString &text);
+
+private:
+    Route routeFor(const QString &routedName);
+    void planRoute(LookupPlan plan, const QString &routed, int queryType, bool routable, bool ianaAsked,
+                   const std::function<void(LookupPlan)> &done);
+    void planRdap(LookupPlan plan, const Route &route, const std::function<void(LookupPlan)> &done);
+    void askIana(const QString &tld, const std::function<void(std::optional<LookupEnd>)> &done);
+    void report(const QString &problem);
+
+    RouterSettings m_settings;
+    const Clock &m_clock;
+    QNetworkAccessManager m_network;
+    ReferralCache m_referrals;
+    RdapBootstrapCache m_bootstrap;
+    QSet<QString> m_reported;
+    bool m_bootstrapSettled = false; // refreshed, or no refresh was due
+    struct Referral;
+    QHash<QString, std::shared_ptr<Referral>> m_referralsAsked; // by TLD, while under way
+};
+
+// Services under one host share its limits: RDAP lookups queue by the base URL's host.
+QString rdapServerKey(const QString &base);
+
+} // namespace zandrel

@@ -1,0 +1,121 @@
+#pragma once
+
+#include "verdict/Verdict.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+
+namespace zandrel {
+
+class BackOff;
+class Clock;
+class NameLookup;
+class Router;
+
+// How a run asks its names.
+struct RunOptions
+{
+    // The least time from the end of one lookup at a server to the start of the next there.
+    int pauseMs = 3000;
+    int queryType = 0;
+    // Whether a name nobody can register is still sent (the window shows its answer).
+    bool sendUnregistrable = true;
+    // How many servers are asked at the same time, one lookup each.
+    int maxServers = 32;
+    // How far past the first name not yet committed names are planned and asked.
+    int lookahead = 4096;
+    // How long a stopped run still waits for answers already on their way.
+    int stopGraceMs = 5000;
+    // The number of the first name (a resumed run goes on from there).
+    qint64 firstIndex = 1;
+    // How a name is called in the line that tells it was given up after Stop; empty: as it is.
+    std::function<QString(const QString &)> shownName;
+};
+
+// Asks an ordered list of names through one queue per server: at most one lookup in flight at a
+// server, lookups to different servers at the same time, and at least the pause from the end of
+// one lookup to the start of the next at the same server (longer while the server is held off).
+// Results are committed in the list's order, whatever order they finish in, so whoever listens
+// sees what a one-at-a-time run would give. The head of the list (the next to commit) shows its
+// text as it arrives; the others show theirs whole when their turn comes.
+class SearchRun : public QObject
+{
+    Q_OBJECT
+public:
+    SearchRun(Router &router, BackOff &backOff, const Clock &clock, const RunOptions &options,
+              QObject *parent = nullptr);
+    ~SearchRun() override;
+
+    // Names to ask, after those given before. The run is complete once endOfNames() was called and
+    // every name is committed.
+    void addNames(const QStringList &names);
+    void endOfNames();
+    void start();
+    // No lookup starts any more; lookups under way get the grace to end, then are given up.
+    // Results already in are committed in order up to the first that is not; the run ends.
+    void stop();
+    // Ends the run now: every lookup under way is given up.
+    void abort();
+
+    bool running() const { return m_running; }
+    // The index the next committed name will get.
+    qint64 nextIndex() const { return m_commit; }
+    qint64 namesGiven() const { return m_options.firstIndex + m_names.size() - 1; }
+
+signals:
+    // The lookup at `index` is now the one shown: its text follows.
+    void begun(qint64 index, const QString &name);
+    // Text of the lookup shown.
+    void text(const QString &piece);
+    // A name's lookup is done, in list order. `answer` is what its server sent.
+    void committed(const LookupRecord &record, const QString &answer);
+    // The lookup shown was given up after Stop; it is not committed.
+    void abandoned(qint64 index);
+    void notice(const QString &text);
+    // The run ended: complete, or stopped (then the names from nextIndex() on are not done).
+    void finished(bool complete);
+
+private:
+    struct Slot;
+    struct Queue;
+    Slot *slotAt(qint64 index);
+    void planMore();
+    void planned(qint64 index);
+    void pump(Queue &queue);
+    void pumpAll();
+    void launch(qint64 index);
+    void lookupEnded(qint64 index);
+    void showHead();
+    void commitReady();
+    void maybeFinish();
+    void giveUpAll();
+
+    Router &m_router;
+    BackOff &m_backOff;
+    const Clock &m_clock;
+    RunOptions m_options;
+    QStringList m_names; // from firstIndex on; entries are dropped once committed
+    qint64 m_namesDropped = 0;
+    bool m_namesEnded = false;
+    std::map<qint64, std::unique_ptr<Slot>> m_slots; // planned, not yet committed
+    QHash<QString, std::shared_ptr<Queue>> m_queues;
+    qint64 m_commit = 1; // the next index to commit
+    qint64 m_planned = 0; // the last index handed to the router
+    int m_inFlight = 0;
+    bool m_running = false;
+    bool m_stopping = false;
+    bool m_finishing = false;
+    bool m_quiet = false; // ended by abort(): nothing more is shown
+    QTimer m_grace;
+    QElapsedTimer m_monotonic;
+};
+
+} // namespace zandrel

@@ -1,0 +1,290 @@
+#include "SearchSession.h"
+
+#include "harvest/Harvest.h"
+#include "harvest/UniqueList.h"
+#include "platform/Clock.h"
+#include "verdict/Registrable.h"
+
+namespace zandrel {
+
+QStringList combinationNames(const QStringList &prefixes, const QStringList &suffixes, bool comSuffix)
+{
+    QStringList names;
+    names.reserve(prefixes.size() * suffixes.size());
+    const QString com = comSuffix ? QStringLiteral(".com") : QString();
+    for (const QString &prefix : prefixes) {
+        for (const QString &suffix : suffixes)
+            names << prefix + suffix + com;
+    }
+    return names;
+}
+
+SearchSession::SearchSession(const RouterSettings &settings, const QString &journalFolder, const Clock &clock,
+                             UniqueList &available, UniqueList &links, QObject *parent)
+    : QObject(parent)
+    , m_clock(clock)
+    , m_available(available)
+    , m_links(links)
+    , m_router(settings, clock)
+    , m_journals(journalFolder.isEmpty() ? JournalFolder::standardFolder() : journalFolder, clock)
+    , m_runLog(m_journals)
+{
+    connect(&m_router, &Router::notice, this, &SearchSession::notice);
+}
+
+SearchSession::~SearchSession() = default;
+
+void SearchSession::clearTally()
+{
+    m_tally.clear();
+    emit countsChanged(m_tally.countsText());
+}
+
+QPair<QString, QString> SearchSession::combination(qint64 index) const
+{
+    const qsizetype suffixes = m_inputs.suffixes.size();
+    if (!m_combinations || suffixes == 0 || index < 1)
+        return {};
+    const qint64 at = index - 1;
+    return {m_inputs.prefixes.value(at / suffixes), m_inputs.suffixes.value(at % suffixes)};
+}
+
+void SearchSession::startRun(const QStringList &names, qint64 firstIndex, bool journaled, bool more)
+{
+    m_journaled = journaled;
+    RunOptions options = m_options;
+    options.firstIndex = firstIndex;
+    options.shownName = [this](const QString &name) {
+        return termOf(name);
+    };
+    m_run = std::make_unique<SearchRun>(m_router, m_backOff, m_clock, options);
+    SearchRun *run = m_run.get();
+    connect(run, &SearchRun::begun, this,
+            [this](qint64 index, const QString &name) { emit begun(index, m_total, termOf(name)); });
+    connect(run, &SearchRun::text, this, &SearchSession::text);
+    connect(run, &SearchRun::committed, this, &SearchSession::onCommitted);
+    connect(run, &SearchRun::notice, this, &SearchSession::notice);
+    connect(run, &SearchRun::finished, this, &SearchSession::onFinished);
+    m_pace.start(firstIndex, m_total);
+    emit runStateChanged();
+    run->addNames(names);
+    if (!more)
+        run->endOfNames();
+    run->start();
+}
+
+QString SearchSession::termOf(const QString &name) const
+{
+    const bool com = m_combinations && m_inputs.comSuffix && name.endsWith(QStringLiteral(".com"));
+    return com ? name.chopped(4) : name;
+}
+
+void SearchSession::searchCombinations(const RunInputs &inputs)
+{
+    if (running())
+        return;
+    m_inputs = inputs;
+    m_combinations = true;
+    m_tallied = true;
+    const QStringList names = combinationNames(inputs.prefixes, inputs.suffixes, inputs.comSuffix);
+    m_total = names.size();
+    m_tally.clear();
+    emit countsChanged(m_tally.countsText());
+    if (!m_runLog.start(inputs))
+        emit notice(QStringLiteral("The search goes on without a journal: ") + m_runLog.error());
+    // This run is the last one now.
+    m_resumable.clear();
+    emit progressChanged(0, m_total, QString());
+    startRun(names, 1, true);
+}
+
+bool SearchSession::resume(const QString &path, QString *error)
+{
+    if (running())
+        return false;
+    const JournalContents run = readJournal(path);
+    if (!run.ok()) {
+        if (error)
+            *error = run.error;
+        m_resumable.clear();
+        emit runStateChanged();
+        return false;
+    }
+    m_inputs = run.inputs;
+    m_combinations = true;
+    m_tallied = true;
+    m_tally.clear();
+    for (const LookupRecord &done : run.records) {
+        for (const QString &entry : done.addedAvailable)
+            m_available.addUnique(entry);
+        for (const QString &entry : done.addedLinks)
+            m_links.addUnique(entry);
+        if (done.judged)
+            m_tally.record(done.name, done.verdict);
+        if (done.verdict.kind == VerdictKind::Free && done.judged)
+            m_freeNames.insert(asciiName(done.name).value_or(done.name).toLower(), done.name.toLower());
+    }
+    emit countsChanged(m_tally.countsText());
+    // The run's own server choice holds for the rest of it.
+    m_serverBefore = m_router.overrides().serverOption;
+    if (!m_inputs.server.isEmpty())
+        m_router.overrides().serverOption = m_inputs.server;
+    emit restored(m_inputs);
+    const QStringList names = combinationNames(m_inputs.prefixes, m_inputs.suffixes, m_inputs.comSuffix);
+    m_total = names.size();
+    if (!m_runLog.resume(path, run))
+        emit notice(QStringLiteral("The search goes on without its journal: ") + m_runLog.error());
+    emit progressChanged(run.records.size(), m_total, QString());
+    startRun(names.mid(run.records.size()), run.nextIndex(), true);
+    return true;
+}
+
+void SearchSession::searchNames(const QStringList &names, bool more)
+{
+    if (running())
+        return;
+    m_combinations = false;
+    m_tallied = true;
+    m_tally.clear();
+    m_total = names.size();
+    startRun(names, 1, false, more);
+}
+
+void SearchSession::addNames(const QStringList &names)
+{
+    m_total += names.size();
+    if (m_run)
+        m_run->addNames(names);
+}
+
+void SearchSession::endOfNames()
+{
+    if (m_run)
+        m_run->endOfNames();
+}
+
+bool SearchSession::searchUnanswered()
+{
+    const QStringList names = m_tally.unknownNames();
+    if (names.isEmpty() || running())
+        return false;
+    m_combinations = false;
+    m_tallied = true;
+    m_total = names.size();
+    startRun(names, 1, false);
+    return true;
+}
+
+void SearchSession::lookUpOne(const QString &name)
+{
+    if (running())
+        return;
+    m_combinations = false;
+    m_tallied = false;
+    m_total = 1;
+    startRun({name}, 1, false);
+}
+
+void SearchSession::stop()
+{
+    if (m_run)
+        m_run->stop();
+}
+
+void SearchSession::abort()
+{
+    if (m_run)
+        m_run->abort();
+}
+
+void SearchSession::onCommitted(const LookupRecord &done, const QString &answer)
+{
+    LookupRecord record = done;
+    // What the lookup found is recorded whole, whether or not the lists held it already, so a
+    // resumed run's lists are the uninterrupted run's.
+    UniqueList available(UniqueList::Key::Exact);
+    UniqueList links(UniqueList::Key::WithoutQuotes);
+    if (record.judged && record.verdict.kind == VerdictKind::Free) {
+        const QString entry = record.name.toLower();
+        m_freeNames.insert(asciiName(record.name).value_or(record.name).toLower(), entry);
+        AddAvailableToList(entry, available);
+    }
+    if (m_scanLists) {
+        createavailablelist(answer, available,
+                            [this](const QString &found) { return m_freeNames.value(found); });
+        createweblist(answer, links);
+    }
+    record.addedAvailable = available.entries();
+    record.addedLinks = links.entries();
+    for (const QString &entry : record.addedAvailable)
+        m_available.addUnique(entry);
+    for (const QString &entry : record.addedLinks)
+        m_links.addUnique(entry);
+    if (m_journaled && !m_runLog.record(record))
+        emit notice(QStringLiteral("The search goes on without its journal: ") + m_runLog.error());
+    if (m_tallied && record.judged) {
+        m_tally.record(record.name, record.verdict);
+        emit countsChanged(m_tally.countsText());
+    }
+    emit committed(record);
+    if (m_tallied)
+        emit progressChanged(record.index, m_total, m_pace.timeLeft(record.index));
+}
+
+void SearchSession::onFinished(bool complete)
+{
+    if (m_serverBefore) {
+        m_router.overrides().serverOption = *m_serverBefore;
+        m_serverBefore.reset();
+    }
+    // The run object may be on the stack: it goes once this call has returned.
+    m_run.release()->deleteLater();
+    emit finished(complete);
+    if (m_journaled) {
+        // The journal is marked finished only once the report is written.
+        if (complete)
+            m_runLog.finish(m_clock.now());
+        else
+            m_runLog.interrupt();
+        m_resumable = complete ? QString() : m_runLog.journalPath();
+    }
+    emit runStateChanged();
+}
+
+SearchSession::LastRun SearchSession::findLastRun()
+{
+    LastRun last;
+    m_resumable.clear();
+    const QString path = m_journals.lastJournal();
+    if (path.isEmpty())
+        return last;
+    const JournalContents run = readJournal(path);
+    last.error = run.error;
+    last.path = path;
+    if (!run.ok() || run.finished)
+        return last;
+    m_resumable = path;
+    last.resumable = true;
+    last.done = run.records.size();
+    last.total = qint64(run.inputs.prefixes.size()) * run.inputs.suffixes.size();
+    return last;
+}
+
+ReportResult SearchSession::writeReport(const QString &baseName, const QStringList &prefixes,
+                                        const QStringList &suffixes, const QString &folder,
+                                        const QString &fallbackFolder,
+                                        const std::function<void(const QString &)> &setCaption)
+{
+    ReportWriter writer(setCaption);
+    ReportInput input;
+    input.links = &m_links;
+    input.available = m_available.entries();
+    input.prefixes = prefixes;
+    input.suffixes = suffixes;
+    for (const RunTally::Row &row : m_tally.notAnsweredRows())
+        input.notAnswered.append({row.name, row.verdict.reason});
+    input.records = m_runLog.records();
+    return writer.SaveResults(baseName, input, folder, fallbackFolder);
+}
+
+} // namespace zandrel

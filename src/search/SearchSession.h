@@ -1,0 +1,141 @@
+#pragma once
+
+#include "SearchRun.h"
+#include "lookup/BackOff.h"
+#include "lookup/Router.h"
+#include "report/Report.h"
+#include "search/Journal.h"
+#include "search/Progress.h"
+#include "search/RunLog.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+namespace zandrel {
+
+class Clock;
+class UniqueList;
+
+// Everything a search keeps beyond its lookups: the verdicts so far, the journal that lets a cut-off
+// run be resumed, the two result lists the answers are scanned into, and the report. The window and
+// the command line both run their searches through one of these; it knows no widget.
+class SearchSession : public QObject
+{
+    Q_OBJECT
+public:
+    SearchSession(const RouterSettings &settings, const QString &journalFolder, const Clock &clock,
+                  UniqueList &available, UniqueList &links, QObject *parent = nullptr);
+    ~SearchSession() override;
+
+    Router &router() { return m_router; }
+    // How the next run asks: pause, query form, stop grace, …
+    RunOptions &options() { return m_options; }
+    const RunOptions &options() const { return m_options; }
+    // Off: answers are judged but not scanned for available names and links.
+    void setScanLists(bool scan) { m_scanLists = scan; }
+
+    bool running() const { return m_run != nullptr; }
+    SearchRun *run() const { return m_run.get(); }
+
+    // Every pairing of a prefix with a suffix, prefix-major, ".com" appended as `inputs` say; a
+    // new journaled run.
+    void searchCombinations(const RunInputs &inputs);
+    // Goes on with the run in the journal at `path` from its first name not done. The lists, the
+    // tally and the inputs come back from it first (restored()).
+    bool resume(const QString &path, QString *error);
+    // The names as they are, as a new run without a journal; `more`: further names follow through
+    // addNames() until endOfNames().
+    void searchNames(const QStringList &names, bool more = false);
+    void addNames(const QStringList &names);
+    void endOfNames();
+    // The names of the last run that ended unknown, asked again.
+    bool searchUnanswered();
+    // One name, outside any run: not tallied, not journaled.
+    void lookUpOne(const QString &name);
+    void stop();
+    void abort();
+
+    // The pairing a combination run's name `index` was made from.
+    QPair<QString, QString> combination(qint64 index) const;
+    qint64 total() const { return m_total; }
+    bool journaled() const { return m_journaled; }
+
+    const RunTally &tally() const { return m_tally; }
+    void clearTally();
+    const RunLog &runLog() const { return m_runLog; }
+    const RunInputs &inputs() const { return m_inputs; }
+
+    // The last run's journal, and whether it can be resumed.
+    struct LastRun
+    {
+        bool resumable = false;
+        QString error; // why its journal cannot be read; empty when it can, or when there is none
+        QString path;
+        qint64 done = 0; // combinations in the journal
+        qint64 total = 0;
+    };
+    LastRun findLastRun();
+    QString resumable() const { return m_resumable; }
+    void removeFinishedJournals() { m_journals.removeFinished(); }
+
+    // Names found free, by their ACE form in lower case: what the available-name scan may list.
+    QString freeEntry(const QString &found) const { return m_freeNames.value(found); }
+
+    // The report of the lists and the last run, into `folder` (else `fallbackFolder`).
+    ReportResult writeReport(const QString &baseName, const QStringList &prefixes,
+                             const QStringList &suffixes, const QString &folder,
+                             const QString &fallbackFolder,
+                             const std::function<void(const QString &)> &setCaption);
+
+signals:
+    // The lookup of name `index` (of `total`) is now the one shown; `term` is the name as the
+    // pairing made it, before ".com".
+    void begun(qint64 index, qint64 total, const QString &term);
+    void text(const QString &piece);
+    // A name is done, in list order, with the lists, tally and journal updated.
+    void committed(const LookupRecord &record);
+    void countsChanged(const QString &text);
+    void progressChanged(qint64 done, qint64 total, const QString &timeLeft);
+    void notice(const QString &text);
+    // A run started or ended; whether the last run can be resumed changed.
+    void runStateChanged();
+    // The lists, tally and inputs of a journal are back, before its run goes on.
+    void restored(const RunInputs &inputs);
+    // The run ended; a complete combination run's journal is marked finished after this returns.
+    void finished(bool complete);
+
+private:
+    // The name as its pairing made it, before ".com".
+    QString termOf(const QString &name) const;
+    void startRun(const QStringList &names, qint64 firstIndex, bool journaled, bool more = false);
+    void onCommitted(const LookupRecord &record, const QString &answer);
+    void onFinished(bool complete);
+
+    const Clock &m_clock;
+    UniqueList &m_available;
+    UniqueList &m_links;
+    Router m_router;
+    BackOff m_backOff;
+    RunOptions m_options;
+    std::unique_ptr<SearchRun> m_run;
+    JournalFolder m_journals;
+    RunLog m_runLog;
+    RunTally m_tally;
+    RunPace m_pace;
+    RunInputs m_inputs;
+    QHash<QString, QString> m_freeNames;
+    QString m_resumable;
+    std::optional<QString> m_serverBefore; // the --server a resumed run set aside
+    qint64 m_total = 0;
+    bool m_journaled = false;
+    bool m_tallied = true;
+    bool m_combinations = false;
+    bool m_scanLists = true;
+};
+
+// The names of every pairing, prefix-major, ".com" appended when asked.
+QStringList combinationNames(const QStringList &prefixes, const QStringList &suffixes, bool comSuffix);
+
+} // namespace zandrel
