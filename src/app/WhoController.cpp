@@ -229,6 +229,7 @@ bool WhoController::searchTerm(bool asIs)
         }
     }
     asked.rules = ServerTable::builtIn().judgingRules(route.tld);
+    asked.authority = route.authority;
 
     if (route.kind == Route::Kind::Rdap)
         return searchRdap(asked, route);
@@ -370,9 +371,10 @@ void WhoController::decide()
 {
     const LookupEnd unasked = m_asked.unasked;
     Verdict verdict = decideVerdict({}, m_asked.ace, m_asked.rules, unasked);
+    QString notFree; // why a not-found did not make the name free
     if (m_asked.rdap) {
         const RdapEnd &end = m_rdap.lastEnd();
-        verdict = rdapVerdict(end, m_asked.ace);
+        verdict = rdapVerdict(end, m_asked.ace, m_asked.authority, m_asked.server, &notFree);
         // A server's Retry-After holds it off at least that long, on top of the back-off.
         const bool limited = verdict.reason == reason::RateLimited || end.failed;
         if (limited || (end.status > 0 && !end.cutOff))
@@ -380,11 +382,14 @@ void WhoController::decide()
                             m_delayTimer.interval(), end.retryAfterSeconds.value_or(0) * 1000);
     } else if (!m_asked.noServer) {
         const LookupEnd end = m_lookup.endedHow();
-        verdict = decideVerdict(m_lookup.answer(), m_asked.ace, m_asked.rules, end);
+        verdict
+            = decideVerdict(m_lookup.answer(), m_asked.ace, m_asked.rules, end, m_asked.authority, &notFree);
         const bool limited = verdict.reason == reason::RateLimited || end == LookupEnd::ConnectionFailed;
         if (limited || end == LookupEnd::Answered)
             m_backOff.ended(m_asked.server, limited, m_services.clock.nowUtc(), m_delayTimer.interval());
     }
+    if (!notFree.isEmpty() && m_asked.judged)
+        m_state.tResponse.append(notFree + QStringLiteral("\r\n"));
     if (m_asked.unregistrable)
         verdict = {VerdictKind::NotRegistrable, *m_asked.unregistrable};
     if (m_asked.judged && verdict.kind == VerdictKind::Free) {

@@ -198,6 +198,7 @@ private:
         bool judged = false; // a domain name: it gets a verdict
         std::optional<QString> unregistrable;
         RegistryRules rules;
+        Authority authority; // whether the server asked speaks for the name's registry
         QString server; // "host:port"; empty when none was asked
         bool noServer = false;
         LookupEnd unasked = LookupEnd::NoAnswer; // why, when no server was asked
