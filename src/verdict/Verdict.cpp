@@ -43,7 +43,7 @@ QString literalPattern(const QString &piece)
         // after a colon may be none at all.
         if (i > 0)
             pattern += words[i - 1].endsWith(u':') ? QStringLiteral("[ \\t\\r\\n]*")
-                                                    : QStringLiteral("[ \\t\\r\\n]+");
+                                                   : QStringLiteral("[ \\t\\r\\n]+");
         pattern += QRegularExpression::escape(words[i]);
     }
     return pattern;
