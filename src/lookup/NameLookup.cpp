@@ -97,19 +97,23 @@ void NameLookup::end()
 void NameLookup::judge()
 {
     Verdict verdict = decideVerdict({}, m_plan.ace, m_plan.rules, m_plan.unasked);
+    // Why an answer that reads free cannot make the name free, from a server that is not its registry.
+    QString notFree;
     if (m_rdap) {
         const RdapEnd &end = m_rdap->lastEnd();
-        verdict = rdapVerdict(end, m_plan.ace);
+        verdict = rdapVerdict(end, m_plan.ace, m_plan.authority, m_plan.rdapBase, &notFree);
         // A server's Retry-After holds it off at least that long, on top of the back-off.
         m_limited = verdict.reason == reason::RateLimited || end.failed;
         m_countsForBackOff = m_limited || (end.status > 0 && !end.cutOff);
         m_retryAfterMs = end.retryAfterSeconds.value_or(0) * 1000;
     } else if (m_whois) {
         const LookupEnd end = m_whois->endedHow();
-        verdict = decideVerdict(m_whois->answer(), m_plan.ace, m_plan.rules, end);
+        verdict = decideVerdict(m_whois->answer(), m_plan.ace, m_plan.rules, end, m_plan.authority, &notFree);
         m_limited = verdict.reason == reason::RateLimited || end == LookupEnd::ConnectionFailed;
         m_countsForBackOff = m_limited || end == LookupEnd::Answered;
     }
+    if (!notFree.isEmpty() && m_plan.judged)
+        show(notFree + QStringLiteral("\r\n"));
     if (m_plan.unregistrable)
         verdict = {VerdictKind::NotRegistrable, *m_plan.unregistrable};
     m_record = {};

@@ -122,6 +122,7 @@ void RdapLookup::onFinished()
     m_end.reasonPhrase
         = QString::fromLatin1(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray());
     m_end.contentType = reply->rawHeader("Content-Type");
+    m_end.url = reply->url();
     m_end.retryAfterSeconds = parseRetryAfter(reply->rawHeader("Retry-After"), m_clock.now());
     const QNetworkReply::NetworkError error = reply->error();
     const QString errorText = printableLine(reply->errorString());

@@ -90,6 +90,7 @@ void Router::planRoute(LookupPlan plan, const QString &routed, int queryType, bo
         return;
     }
     plan.rules = ServerTable::builtIn().judgingRules(route.tld);
+    plan.authority = route.authority;
     if (route.kind == Route::Kind::Rdap) {
         planRdap(std::move(plan), route, done);
         return;

@@ -30,6 +30,7 @@ struct LookupPlan
     bool judged = true; // a domain name: it gets a verdict
     std::optional<QString> unregistrable;
     RegistryRules rules;
+    Authority authority; // whether the server asked speaks for the name's registry
     Via via = Via::None;
     ServerAddress server; // Via::Whois
     QString queryLine; // Via::Whois

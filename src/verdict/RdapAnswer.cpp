@@ -197,6 +197,27 @@ QString httpStatusLine(int status, const QString &serverPhrase)
     return (QStringLiteral("HTTP %1 ").arg(status) + phrase).trimmed();
 }
 
+bool saysTldUnserved(const QJsonObject &error)
+{
+    QString text = error.value(u"title").toString();
+    for (const QJsonValue line : error.value(u"description").toArray())
+        text += u' ' + line.toString();
+    text = text.simplified().toLower();
+    if (text.contains(u"bootstrap"))
+        return true;
+    static const QStringList tldWords {QStringLiteral("tld"), QStringLiteral("top-level domain"),
+                                       QStringLiteral("top level domain"), QStringLiteral("zone")};
+    static const QStringList refusals {
+        QStringLiteral("not supported"), QStringLiteral("unsupported"),       QStringLiteral("unknown"),
+        QStringLiteral("not served"),    QStringLiteral("not authoritative"), QStringLiteral("invalid tld"),
+        QStringLiteral("no rdap")};
+    const auto holds = [&text](const QStringList &words) {
+        return std::any_of(words.cbegin(), words.cend(),
+                           [&text](const QString &w) { return text.contains(w); });
+    };
+    return holds(tldWords) && holds(refusals);
+}
+
 bool looksLikeJson(const QByteArray &contentType)
 {
     const QByteArray type = contentType.split(';').first().trimmed().toLower();
@@ -221,6 +242,9 @@ RdapReading readRdapAnswer(const RdapEnd &end, const QString &aceName)
     const std::optional<QJsonObject> object = parseRdapObject(end.body, &why);
     if (!object)
         return {RdapSays::Unrecognised, {statusLine, why}};
+    if (end.status == 404 && saysTldUnserved(*object))
+        return {RdapSays::Unrecognised,
+                {statusLine, QStringLiteral("The service does not serve this TLD, as its answer says.")}};
     if (end.status == 404)
         return {RdapSays::NotFound, {QStringLiteral("Domain not found (HTTP 404).")}};
     const QString ldhName = object->value(u"ldhName").toString();

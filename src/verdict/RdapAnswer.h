@@ -23,6 +23,7 @@ struct RdapEnd
     bool cutOff = false; // a limit closed it
     bool redirectLoop = false; // too many redirects, or one to a less safe address
     bool abandoned = false; // given up by the user (a stopped search)
+    QUrl url; // where the answer came from, redirects followed; empty when not known
 };
 
 // The query URL for `aceName` under the service's `base` URL ("{base}domain/{name}"); an invalid
@@ -64,6 +65,11 @@ struct RdapReading
 // was wrong. A 404 or 200 whose body is not JSON (a web server's error page) is unrecognised. Text
 // from the server is cut to printable characters, and to a bounded length and count.
 RdapReading readRdapAnswer(const RdapEnd &end, const QString &aceName);
+
+// Whether an RDAP error object says the service does not serve the TLD at all (an RDAP
+// redirector's "not found in IANA bootstrap file", "TLD not supported" …), which is no
+// registry's not-found.
+bool saysTldUnserved(const QJsonObject &error);
 
 // Whether an answer's body is meant as JSON (by its content type; a missing type counts).
 bool looksLikeJson(const QByteArray &contentType);

@@ -2,7 +2,22 @@
 
 namespace zandrel {
 
-Verdict rdapVerdict(const RdapEnd &end, const QString &aceName)
+namespace {
+
+// Whether the answer came from the lookup URL of `aceName` under `base`, not from wherever a
+// redirect led.
+bool fromBase(const RdapEnd &end, const QString &aceName, const QString &base)
+{
+    if (end.url.isEmpty() || base.isEmpty())
+        return true;
+    const QUrl asked = rdapDomainUrl(base, aceName);
+    return asked.isValid() && end.url.toString().compare(asked.toString(), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+Verdict rdapVerdict(const RdapEnd &end, const QString &aceName, const Authority &authority,
+                    const QString &base, QString *why)
 {
     if (end.abandoned)
         return {VerdictKind::Unknown,
@@ -15,6 +30,18 @@ Verdict rdapVerdict(const RdapEnd &end, const QString &aceName)
         return {VerdictKind::Unknown, reason::Unrecognised};
     switch (readRdapAnswer(end, aceName).says) {
     case RdapSays::NotFound:
+        if (authority.kind != Authority::Kind::Registry) {
+            if (why)
+                *why = authority.why;
+            break;
+        }
+        if (!fromBase(end, aceName, base)) {
+            if (why)
+                *why = QStringLiteral("The 404 came from %1, not from the registry's service at %2: it "
+                                      "does not make the name free.")
+                           .arg(printableLine(end.url.toString()), printableLine(base));
+            break;
+        }
         return {VerdictKind::Free, {}};
     case RdapSays::Registered:
         return {VerdictKind::Taken, {}};

@@ -1,5 +1,6 @@
 #include "ServerTable.h"
 
+#include "Registrable.h"
 #include "verdict/RdapAnswer.h"
 
 #include <QFile>
@@ -36,7 +37,7 @@ ServerTable ServerTable::parse(const QString &text)
         if (line.trimmed().isEmpty() || line.startsWith(u'#'))
             continue;
         const QStringList columns = line.split(u'\t');
-        if (columns.size() != 7 && columns.size() != 8)
+        if (columns.size() < 7 || columns.size() > 9)
             continue;
         RegistryRules rules;
         rules.tld = columns[0].trimmed().toLower();
@@ -46,7 +47,8 @@ ServerTable ServerTable::parse(const QString &text)
         rules.rdapBase = columns.value(7).trimmed();
         if (rules.rdapBase == u"-" || !rdapDomainUrl(rules.rdapBase, QStringLiteral("x")).isValid())
             rules.rdapBase.clear();
-        if (rules.server == u"-" && !rules.rdapBase.isEmpty())
+        // No WHOIS server: RDAP only, at the row's base or the one IANA's bootstrap names.
+        if (rules.server == u"-")
             rules.server.clear();
         else if (!parseServerAddress(rules.server))
             continue;
@@ -57,6 +59,19 @@ ServerTable ServerTable::parse(const QString &text)
         rules.rateLimited = phrases(columns[4]);
         rules.record = phrases(columns[5]);
         rules.source = columns[6].trimmed();
+        // An optional ninth column lists the second-level suffixes the registry serves.
+        for (const QString &suffix : columns.value(8).split(u',', Qt::SkipEmptyParts)) {
+            const QString trimmed = suffix.trimmed().toLower();
+            if (trimmed != u"-" && trimmed.endsWith(u'.' + rules.tld))
+                rules.secondLevel << trimmed;
+        }
+        if (const RegistryRules *old = table.row(rules.tld); old && !old->server.isEmpty())
+            table.m_tldsByHost[parseServerAddress(old->server)->host.toLower()].removeAll(rules.tld);
+        if (!rules.server.isEmpty()) {
+            QStringList &tlds = table.m_tldsByHost[parseServerAddress(rules.server)->host.toLower()];
+            tlds << rules.tld;
+            tlds.sort();
+        }
         table.m_rows.insert(rules.tld, rules);
     }
     return table;
@@ -77,6 +92,11 @@ const RegistryRules *ServerTable::row(const QString &tld) const
 {
     const auto found = m_rows.constFind(tld);
     return found == m_rows.constEnd() ? nullptr : &found.value();
+}
+
+QStringList ServerTable::tldsServedBy(const QString &host) const
+{
+    return m_tldsByHost.value(host.toLower());
 }
 
 RegistryRules ServerTable::judgingRules(const QString &tld) const
@@ -128,6 +148,46 @@ std::optional<Protocol> parseProtocol(const QString &text)
     return std::nullopt;
 }
 
+namespace {
+
+// Whether the registry behind `rules` holds names under the name's public suffix: always for a
+// name right under the TLD, and under a longer suffix only when the row lists it.
+Authority suffixAuthority(const QString &aceName, const RegistryRules &rules, const QString &tld)
+{
+    const QString suffix = registrySuffix(aceName);
+    if (!suffix.contains(u'.') || rules.secondLevel.contains(suffix))
+        return {};
+    return {Authority::Kind::OtherSuffix,
+            QStringLiteral("Names under .%1 are not known to be held by the .%2 registry: its not-found "
+                           "answer does not make %3 free.")
+                .arg(suffix, tld, aceName.toLower())};
+}
+
+// The authority of one server that --server or WhoisServer sends every name to.
+Authority sharedServerAuthority(const ServerAddress &server, const QString &tld, const RegistryRules *own,
+                                const std::optional<QString> &referred, const ServerTable &table)
+{
+    const QString host = server.host.toLower();
+    const auto sameHost = [&host](const QString &given) {
+        const std::optional<ServerAddress> address = parseServerAddress(given);
+        return address && address->host.toLower() == host;
+    };
+    if ((own && sameHost(own->server)) || (referred && sameHost(*referred)))
+        return {};
+    const QStringList others = table.tldsServedBy(host);
+    if (!others.isEmpty())
+        return {Authority::Kind::OtherRegistry,
+                QStringLiteral("%1 is the registry of .%2, not of .%3: its not-found answer does not make "
+                               "the name free.")
+                    .arg(server.host, others.join(QStringLiteral(", .")), tld)};
+    return {Authority::Kind::SharedServer,
+            QStringLiteral("%1 does not hold .%2 names, as its answer says: its not-found answer does not "
+                           "make the name free.")
+                .arg(server.host, tld)};
+}
+
+} // namespace
+
 Route routeName(const QString &aceName, const ServerTable &table, const ServerOverrides &overrides,
                 const std::function<std::optional<QString>(const QString &)> &referral)
 {
@@ -136,6 +196,11 @@ Route routeName(const QString &aceName, const ServerTable &table, const ServerOv
     const RegistryRules *own = table.row(route.tld);
     const RegistryRules judging = table.judgingRules(route.tld);
     route.queryTemplate = judging.query;
+    // Said again below where the server asked is not the registry's own.
+    route.authority = suffixAuthority(aceName, judging, route.tld);
+    const auto referred = [&]() {
+        return referral ? referral(route.tld) : std::nullopt;
+    };
 
     const auto useRdap = [&route](const QString &base) {
         route.kind = Route::Kind::Rdap;
@@ -162,37 +227,46 @@ Route routeName(const QString &aceName, const ServerTable &table, const ServerOv
         route.malformed << label + QStringLiteral("=") + given;
         return false;
     };
+    // One server for every name speaks for the name's registry only where it is that registry.
+    const auto shared = [&]() {
+        if (route.authority.kind == Authority::Kind::Registry)
+            route.authority = sharedServerAuthority(route.server, route.tld, own, referred(), table);
+        return route;
+    };
     const bool mayUseRdap = overrides.protocol == Protocol::Auto;
     if (useOverride(overrides.serverOption, QStringLiteral("--server")))
-        return route;
+        return shared();
     if (perTldIsRdap && mayUseRdap)
         return useRdap(perTldBase);
     if (!perTldIsRdap && useOverride(perTld, QStringLiteral("[Servers] ") + route.tld))
         return route;
     if (useOverride(overrides.whoisServer, QStringLiteral("WhoisServer")))
-        return route;
+        return shared();
+    // A row whose answers can never make a name free is asked over RDAP where that is allowed.
+    if (own && mayUseRdap && (own->server.isEmpty() || own->notFound.isEmpty()))
+        return useRdap(own->rdapBase);
     if (own && !own->server.isEmpty()) {
         route.server = *parseServerAddress(own->server);
         return route;
     }
-    if (own && mayUseRdap)
-        return useRdap(own->rdapBase);
     if (own) {
         route.kind = Route::Kind::NoServer;
         return route;
     }
-    const std::optional<QString> referred = referral ? referral(route.tld) : std::nullopt;
-    if (!referred) {
+    const std::optional<QString> referredHost = referred();
+    if (!referredHost) {
         route.kind = Route::Kind::AskIana;
         return route;
     }
-    const std::optional<ServerAddress> address = parseServerAddress(*referred);
+    const std::optional<ServerAddress> address = parseServerAddress(*referredHost);
     if (!address) {
         if (mayUseRdap)
             return useRdap({});
         route.kind = Route::Kind::NoServer;
         return route;
     }
+    // The .com form ("DO name") is Verisign's; any other registry is asked for the bare name.
+    route.queryTemplate = QStringLiteral("{name}");
     route.server = *address;
     return route;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Verdict.h"
 #include "verdict/QueryLine.h"
 
 #include <QHash>
@@ -24,6 +25,9 @@ struct RegistryRules
     // The registry's RDAP service, beside its WHOIS server or instead of it (then `server` is
     // empty); empty: the one IANA's bootstrap names.
     QString rdapBase;
+    // The second-level suffixes the registry holds names under ("co.uk", "org.uk" …); a name
+    // under another multi-label public suffix of the TLD is never free by its answer.
+    QStringList secondLevel;
 };
 
 // The registry WHOIS servers by TLD, as data: the table compiled into the program, or any text of
@@ -40,9 +44,12 @@ public:
     // without one the .com/.net registry's, in both its historical and its present phrasing.
     RegistryRules judgingRules(const QString &tld) const;
     qsizetype size() const { return m_rows.size(); }
+    // The TLDs whose rows name `host` as their WHOIS server (case ignored), sorted.
+    QStringList tldsServedBy(const QString &host) const;
 
 private:
     QHash<QString, RegistryRules> m_rows;
+    QHash<QString, QStringList> m_tldsByHost; // lower-case host
 };
 
 // The query line for `aceName` from a row's template: the "DO " keyword only in the "Domain
@@ -81,14 +88,19 @@ struct Route
     ServerAddress server;
     QString queryTemplate = QStringLiteral("DO {name}");
     QString rdapBase;
+    // Whether an answer from there can make the name free, and why not when it cannot.
+    Authority authority;
     // Overrides that were given but could not be read; the caller tells the user.
     QStringList malformed;
 };
 
 // Routes a name by its last label. `referral` gives what IANA said before for a TLD without a
-// row: nothing when it was not asked, an empty host when it lists none. With the auto protocol a
-// name goes to RDAP only where no WHOIS server is found (or a [Servers] value or the table names
-// only an RDAP service); with rdap every name does, --server and WHOIS settings aside.
+// row: nothing when it was not asked, an empty host when it lists none; a referred server is
+// asked for the bare name. With the auto protocol a name goes to RDAP where no WHOIS server is
+// found, where the table names only an RDAP service or its row has no not-found phrase (so its
+// WHOIS answers could never make a name free), or where a [Servers] value names one; with rdap
+// every name does, --server and WHOIS settings aside. The route's authority says whether the
+// server asked speaks for the name's registry.
 Route routeName(const QString &aceName, const ServerTable &table, const ServerOverrides &overrides,
                 const std::function<std::optional<QString>(const QString &tld)> &referral = {});
 

@@ -36,10 +36,17 @@ namespace {
 QString literalPattern(const QString &piece)
 {
     static const QRegularExpression blanks(QStringLiteral("[ \\t]+"));
-    QStringList words = piece.split(blanks);
-    for (QString &word : words)
-        word = QRegularExpression::escape(word);
-    return words.join(QStringLiteral("[ \\t\\r\\n]+"));
+    const QStringList words = piece.split(blanks);
+    QString pattern;
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        // Older answers run a field's value on after its colon ("Domain Name:X"), so a blank
+        // after a colon may be none at all.
+        if (i > 0)
+            pattern += words[i - 1].endsWith(u':') ? QStringLiteral("[ \\t\\r\\n]*")
+                                                   : QStringLiteral("[ \\t\\r\\n]+");
+        pattern += QRegularExpression::escape(words[i]);
+    }
+    return pattern;
 }
 
 // toCaseFolded(), with a quick path for the usual all-ASCII answer, where folding is lower-casing.
@@ -158,8 +165,32 @@ bool holdsPhrase(const QString &text, const QString &phrase, const QString &aceN
     return holdsFolded(text, caseFolded(text), phrase, aceName);
 }
 
+QString otherTldsOnly(const QString &answer, const QString &tld)
+{
+    // Verisign: "The Registry database contains ONLY .COM, .NET, .EDU domains and Registrars."
+    static const QRegularExpression onlyTlds(
+        QStringLiteral("contains[ \\t\\r\\n]+ONLY[ \\t\\r\\n]+((?:\\.[A-Za-z0-9-]+[ \\t\\r\\n,]*(?:and[ "
+                       "\\t\\r\\n]+)?)+)"),
+        QRegularExpression::CaseInsensitiveOption);
+    // Identity Digital's servers, asked about a TLD they do not run.
+    static const QRegularExpression notSupported(
+        QStringLiteral("^[ \\t]*TLD is not supported\\.?[ \\t]*\\r?$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::MultilineOption);
+    if (const QRegularExpressionMatch match = notSupported.match(answer); match.hasMatch())
+        return match.captured(0).trimmed();
+    const QRegularExpressionMatch match = onlyTlds.match(answer);
+    if (!match.hasMatch())
+        return {};
+    static const QRegularExpression label(QStringLiteral("\\.([A-Za-z0-9-]+)"));
+    for (auto it = label.globalMatch(match.captured(1)); it.hasNext();) {
+        if (it.next().captured(1).compare(tld, Qt::CaseInsensitive) == 0)
+            return {};
+    }
+    return match.captured(0).simplified();
+}
+
 Verdict decideVerdict(const QString &answer, const QString &aceName, const RegistryRules &rules,
-                      LookupEnd end)
+                      LookupEnd end, const Authority &authority, QString *why)
 {
     const bool empty = QStringView(answer).trimmed().isEmpty();
     switch (end) {
@@ -179,10 +210,29 @@ Verdict decideVerdict(const QString &answer, const QString &aceName, const Regis
     const QString folded = caseFolded(answer);
     if (holdsAny(answer, folded, rules.rateLimited, aceName))
         return {VerdictKind::Unknown, reason::RateLimited};
-    if (holdsAny(answer, folded, rules.notFound, aceName))
-        return {VerdictKind::Free, {}};
-    if (holdsAny(answer, folded, rules.record, aceName))
+    const bool notFound = holdsAny(answer, folded, rules.notFound, aceName);
+    const bool record = holdsAny(answer, folded, rules.record, aceName);
+    // Both at once: the answer contradicts itself, or the phrases are not this registry's.
+    if (notFound == record)
+        return {VerdictKind::Unknown, reason::Unrecognised};
+    if (record)
         return {VerdictKind::Taken, {}};
+    QString refusal;
+    switch (authority.kind) {
+    case Authority::Kind::Registry:
+        return {VerdictKind::Free, {}};
+    case Authority::Kind::SharedServer:
+        if (otherTldsOnly(answer, rules.tld).isEmpty())
+            return {VerdictKind::Free, {}};
+        refusal = authority.why;
+        break;
+    case Authority::Kind::OtherRegistry:
+    case Authority::Kind::OtherSuffix:
+        refusal = authority.why;
+        break;
+    }
+    if (why)
+        *why = refusal;
     return {VerdictKind::Unknown, reason::Unrecognised};
 }
 

@@ -48,11 +48,34 @@ enum class LookupEnd {
     Abandoned // given up by the user (a stopped search)
 };
 
+// Whether the server asked speaks for the name's registry, so that its not-found can make the
+// name free.
+struct Authority
+{
+    enum class Kind {
+        Registry, // the TLD's registry: the table, IANA, the RDAP bootstrap, or [Servers] for the TLD
+        SharedServer, // one server for every name (--server, WhoisServer), not known as another's
+        OtherRegistry, // a server the table knows as the registry of other TLDs
+        OtherSuffix // the name is under a second-level suffix its TLD's registry is not known to serve
+    };
+    Kind kind = Kind::Registry;
+    // One line for the response box, said when this keeps a not-found from making the name free.
+    QString why;
+
+    friend bool operator==(const Authority &, const Authority &) = default;
+};
+
 // The verdict for `aceName` from this lookup's own answer text, read by the rules of the name's
-// TLD: free when a not-found phrase (naming this name) is there, taken when the record marker
-// names it, unknown with a reason otherwise. A rate-limit phrase always makes it unknown.
+// TLD: free when a not-found phrase (naming this name) is there and the server speaks for the
+// name's registry, taken when the record marker names it, unknown with a reason otherwise. A
+// rate-limit phrase, or a not-found phrase beside the record marker, makes it unknown. When the
+// server's authority is what keeps the name from being free, `why` gets one line saying so.
 Verdict decideVerdict(const QString &answer, const QString &aceName, const RegistryRules &rules,
-                      LookupEnd end);
+                      LookupEnd end, const Authority &authority = {}, QString *why = nullptr);
+
+// The line of an answer saying its registry holds only other TLDs than `tld` (Verisign's "The
+// Registry database contains ONLY .COM, .NET, .EDU domains"); empty when there is none.
+QString otherTldsOnly(const QString &answer, const QString &tld);
 
 // Whether `text` holds `phrase`, case ignored, "{name}" standing for `aceName` as a whole name and
 // a run of blanks matching any run of blanks, tabs and line breaks.

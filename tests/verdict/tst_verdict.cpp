@@ -1,5 +1,6 @@
 // Verdicts from registry answers, registrable names, and where each name is asked.
 #include "lookup/BackOff.h"
+#include "verdict/RdapVerdict.h"
 #include "verdict/Registrable.h"
 #include "verdict/ServerTable.h"
 #include "verdict/Verdict.h"
@@ -50,14 +51,15 @@ private slots:
         QTest::addColumn<LookupEnd>("end");
         QTest::addColumn<Verdict>("expected");
 
-        // Captured registry answers: NAME.EXPECTED.txt, judged by the rules of NAME's TLD.
+        // Captured registry answers: NAME.EXPECTED.txt, or NAME.EXPECTED~VARIANT.txt for another
+        // capture of the same name, judged by the rules of NAME's TLD.
         const QDir answers(QStringLiteral(ZANDREL_TEST_DATA "/answers"));
         const QHash<QString, Verdict> expected {{u"free"_s, Free},
                                                 {u"taken"_s, Taken},
                                                 {u"rate-limited"_s, unknown(reason::RateLimited)},
                                                 {u"unrecognised"_s, unknown(reason::Unrecognised)}};
         for (const QString &file : answers.entryList({u"*.txt"_s}, QDir::Files)) {
-            const QString stem = file.chopped(4);
+            const QString stem = file.chopped(4).section(u'~', 0, 0);
             QFile text(answers.filePath(file));
             QVERIFY2(expected.contains(stem.section(u'.', -1)) && text.open(QIODevice::ReadOnly),
                      qPrintable(file));
@@ -89,6 +91,17 @@ private slots:
             LookupEnd::ConnectionFailed);
         row("abandoned half way", "myshop.com", "Domain Name: MY", unknown(reason::CutOff),
             LookupEnd::Abandoned);
+        row("record and not-found at once", "myshop.com",
+            "No match for \"MYSHOP.COM\".\r\n   Domain Name: MYSHOP.COM\r\n", unrecognised);
+        row("value run on after the colon", "shop.info", "Domain ID:D1-LRMS\r\nDomain Name:SHOP.INFO\r\n",
+            Taken);
+        row(".nz refusal names the domain", "shop.co.nz",
+            "domain_name: shop.co.nz\r\nquery_status: 440 Request Denied\r\n", unknown(reason::RateLimited));
+        row(".nz error names the domain", "shop.co.nz",
+            "domain_name: shop.co.nz\r\nquery_status: 500 Invalid characters\r\n", unrecognised);
+        row(".nz before 2025", "shop.co.nz", "domain_name: shop.co.nz\r\nquery_status: 200 Active\r\n",
+            Taken);
+        row(".nz since 2025", "shop.co.nz", "Domain Name: shop.co.nz\r\nRegistrar: X\r\n", Taken);
     }
     void answers()
     {
@@ -99,6 +112,114 @@ private slots:
         QVERIFY(ace);
         const RegistryRules rules = ServerTable::builtIn().judgingRules(routingTld(*ace));
         QTEST(decideVerdict(answer, *ace, rules, end), "expected");
+    }
+
+    // A not-found makes a name free only from the name's own registry: overrides that send every
+    // name to one server, and names under second-level suffixes other registries run.
+    void authority_data()
+    {
+        for (const char *column : {"name", "option", "whoisServer", "perTld", "answer"})
+            QTest::addColumn<QString>(column);
+        QTest::addColumn<Verdict>("expected");
+        QTest::addColumn<bool>("explained");
+        const auto row = [](const char *tag, const char *name, const char *option, const char *whois,
+                            const char *perTld, const QString &answer, const Verdict &verdict) {
+            QTest::newRow(tag) << QString::fromUtf8(name) << QString::fromUtf8(option)
+                               << QString::fromUtf8(whois) << QString::fromUtf8(perTld) << answer << verdict
+                               << (verdict != Free && verdict != Taken);
+        };
+        const char *verisign = "whois.verisign-grs.com";
+        const auto noMatch = [](const char *name) {
+            return u"No match for \"%1\".\r\n>>> Last update of whois database <<<\r\n\r\nThe Registry "
+                   "database contains ONLY .COM, .NET, .EDU domains and\r\nRegistrars.\r\n"_s.arg(
+                       QString::fromUtf8(name).toUpper());
+        };
+        const Verdict unrecognised = unknown(reason::Unrecognised);
+        row("--server Verisign, .co.uk", "google.co.uk", verisign, "", "", noMatch("google.co.uk"),
+            unrecognised);
+        row("--server Verisign, .tv", "google.tv", verisign, "", "", noMatch("google.tv"), unrecognised);
+        row("WhoisServer Verisign, TLD without a row", "example.cc", "", verisign, "", noMatch("example.cc"),
+            unrecognised);
+        row("WhoisServer Verisign, .com", "myshop.com", "", verisign, "", noMatch("myshop.com"), Free);
+        row("unknown server says it holds .com only", "example.zz", "10.0.0.9", "", "", noMatch("example.zz"),
+            unrecognised);
+        row("unknown server, its own TLD", "myshop.net", "10.0.0.9:4343", "", "", noMatch("myshop.net"),
+            Free);
+        row("unknown server, no such sentence", "myshop.org", "", "10.0.0.9", "", u"Domain not found.\r\n"_s,
+            Free);
+        row("another registry's record still counts", "google.tv", verisign, "", "",
+            u"Domain Name: GOOGLE.TV\r\n"_s, Taken);
+        row("[Servers] vouches for its TLD", "google.co.uk", "", "", "uk=whois.verisign-grs.com",
+            noMatch("google.co.uk"), Free);
+        row("suffix of another registry", "tsinghua.edu.cn", "", "", "", u"no matching record\r\n"_s,
+            unrecognised);
+        row("suffix of another registry, .in", "india.gov.in", "", "", "", u"No Data Found\r\n"_s,
+            unrecognised);
+        row("suffix of another registry, .at", "univie.ac.at", "", "", "", u"% nothing found\r\n"_s,
+            unrecognised);
+        row("suffix of another registry, .us", "example.fed.us", "", "", "", u"No Data Found\r\n"_s,
+            unrecognised);
+        row("suffix without a row", "google.com.et", verisign, "", "", noMatch("google.com.et"),
+            unrecognised);
+        row("suffix the row lists", "myshop.co.uk", "", "", "", u"No match for \"myshop.co.uk\".\r\n"_s,
+            Free);
+        row("suffix the row lists, .au", "myshop.com.au", "", "", "", u"Domain not found.\r\n"_s, Free);
+    }
+    void authority()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, option);
+        QFETCH(QString, whoisServer);
+        QFETCH(QString, perTld);
+        QFETCH(QString, answer);
+        ServerOverrides overrides {option, {}, whoisServer, Protocol::Whois};
+        if (!perTld.isEmpty())
+            overrides.perTld.insert(perTld.section(u'=', 0, 0), perTld.section(u'=', 1));
+        const Route route = routeName(name, ServerTable::builtIn(), overrides);
+        QString why;
+        const RegistryRules rules = ServerTable::builtIn().judgingRules(route.tld);
+        QTEST(decideVerdict(answer, name, rules, LookupEnd::Answered, route.authority, &why), "expected");
+        QTEST(!why.isEmpty(), "explained");
+        QVERIFY(!why.contains(u'\n'));
+    }
+
+    // An RDAP 404 makes a name free only from its registry's service, for domain/NAME there.
+    void rdapNotFound_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("url"); // where the answer came from; empty: not known
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<Verdict>("expected");
+        const QString base = u"https://rdap.example/rdap/"_s;
+        const QByteArray plain = R"({"errorCode":404,"title":"Not Found"})";
+        QTest::newRow("the registry's own") << u"shop.xyz"_s << base + u"domain/shop.xyz"_s << plain << Free;
+        QTest::newRow("not known where from") << u"shop.xyz"_s << QString() << QByteArray() << Free;
+        QTest::newRow("a redirect led elsewhere") << u"shop.xyz"_s << u"https://old.example/domain/shop.xyz"_s
+                                                  << plain << unknown(reason::Unrecognised);
+        QTest::newRow("redirector without the TLD")
+            << u"shop.xyz"_s << base + u"domain/shop.xyz"_s
+            << QByteArray(R"({"errorCode":404,"title":"Not Found","description":["domain shop.xyz not found )"
+                          R"(in IANA bootstrap file"]})")
+            << unknown(reason::Unrecognised);
+        QTest::newRow("TLD not supported") << u"shop.xyz"_s << base + u"domain/shop.xyz"_s
+                                           << QByteArray(R"({"errorCode":404,"title":"TLD not supported"})")
+                                           << unknown(reason::Unrecognised);
+        QTest::newRow("second-level suffix of another registry")
+            << u"tsinghua.edu.cn"_s << base + u"domain/tsinghua.edu.cn"_s << plain
+            << unknown(reason::Unrecognised);
+    }
+    void rdapNotFound()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, url);
+        QFETCH(QByteArray, body);
+        RdapEnd end;
+        end.status = 404;
+        end.contentType = "application/rdap+json";
+        end.body = body;
+        end.url = QUrl(url);
+        const Route route = routeName(name, ServerTable::builtIn(), {{}, {}, {}, Protocol::Rdap});
+        QTEST(rdapVerdict(end, name, route.authority, u"https://rdap.example/rdap/"_s), "expected");
     }
 
     // Names no registry could hold are never asked.
@@ -121,12 +242,23 @@ private slots:
         QTest::newRow("two labels under .com") << u"example.net.com"_s << NotUnderSuffix;
         QTest::newRow("a suffix itself") << u"co.uk"_s << NotUnderSuffix;
         QTest::newRow("one label") << u"example"_s << NotUnderSuffix;
+        QTest::newRow("root dot dropped") << u"mystore.com."_s << QString();
+        QTest::newRow("one root dot only") << u"mystore.com.."_s << EmptyLabel;
+        QTest::newRow("upper-case IDN") << u"B\u00dcCHER.de"_s << QString();
+        QTest::newRow("A-label") << u"xn--bcher-kva.de"_s << QString();
+        QTest::newRow("A-label of U+0080") << u"xn--a.com"_s << DisallowedCodePoint;
+        QTest::newRow("bad Punycode") << u"xn--zz.com"_s << InvalidPunycode;
+        QTest::newRow("emoji") << u"\U0001F600.com"_s << DisallowedCodePoint;
+        QTest::newRow("emoji as A-label") << u"xn--e28h.com"_s << DisallowedCodePoint;
+        QTest::newRow("hyphens at 3 and 4") << u"ab--cd.com"_s << ReservedHyphens;
     }
     void registrable()
     {
         QFETCH(QString, name);
         QFETCH(QString, reason);
         QCOMPARE(unregistrableReason(name).value_or(QString()), reason);
+        if (reason.isEmpty())
+            QVERIFY(!asciiName(name).value_or(u"."_s).endsWith(u'.'));
     }
 
     // The server each name goes to: --server, then [Servers], then WhoisServer, then the table,
@@ -165,6 +297,13 @@ private slots:
         row("whois: IANA knows none", "a.zz", "whois", "", "", "", "", "none");
         row("rdap: bootstrap", "a.com", "RDAP", "", "com=10.0.0.1", "", "-", "rdap:");
         row("rdap: [Servers] rdap", "a.org", "rdap", "", orgRdap, "", "-", "rdap:http://127.0.0.1:9/");
+        row("auto: no port 43 any more", "a.info", "auto", "", "", "", "-", "rdap:");
+        row("auto: Google's RDAP only", "a.dev", "auto", "", "", "", "-", "rdap:");
+        row("auto: no not-found phrase", "a.shop", "auto", "", "", "", "-", "rdap:");
+        row("whois: no not-found phrase", "a.club", "whois", "", "", "", "-", "whois.nic.club:43");
+        row("whois: no port 43 any more", "a.app", "whois", "", "", "", "-", "none");
+        row("auto: Radix base", "a.online", "auto", "", "", "", "-", "whois.nic.online:43");
+        row("rdap: Radix base", "a.online", "rdap", "", "", "", "-", "rdap:https://rdap.radix.host/rdap/");
     }
     void routing()
     {
@@ -202,6 +341,17 @@ private slots:
         QCOMPARE(where(routeName(u"a.xx"_s, rdapOnly, {})), u"rdap:https://rdap.xx/"_s);
         QCOMPARE(where(routeName(u"a.xx"_s, rdapOnly, {{}, {}, {}, Protocol::Whois})), u"none"_s);
         QVERIFY(!parseProtocol(u"https"_s));
+        // A server IANA names is asked for the bare name; the .com form is Verisign's alone.
+        const auto referred = [](const QString &) {
+            return std::optional<QString>(u"whois.nic.zz"_s);
+        };
+        QCOMPARE(routeName(u"a.zz"_s, ServerTable::builtIn(), {}, referred).queryTemplate, u"{name}"_s);
+        QCOMPARE(routeName(u"a.com"_s, ServerTable::builtIn(), {}).queryTemplate, u"DO {name}"_s);
+        const ServerTable second
+            = ServerTable::parse(u"xx\th\t{name}\tx\t-\ty\tsrc\t-\tco.xx, org.xx,a.yy\n"_s);
+        QCOMPARE(second.row(u"xx"_s)->secondLevel, (QStringList {u"co.xx"_s, u"org.xx"_s}));
+        QCOMPARE(ServerTable::builtIn().tldsServedBy(u"WHOIS.verisign-grs.com"_s),
+                 (QStringList {u"com"_s, u"net"_s}));
     }
 
     // A limited server waits twice as long each time, up to five minutes, or as long as it asks.
