@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 #include "cli/CliOptions.h"
+#include "cli/CliOutput.h"
 #include "platform/Clock.h"
 #include "platform/EventYield.h"
 #include "platform/SettingsStore.h"
@@ -84,6 +85,7 @@ int runWindow(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+    zandrel::holdClosedStandardStreams();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

@@ -233,9 +233,7 @@ bool WhoController::searchTerm(bool asIs)
     if (route.kind == Route::Kind::Rdap)
         return searchRdap(asked, route);
     // A limited server is not asked again before its wait is over; Stop or closing skips the lookup.
-    const QString server = route.kind == Route::Kind::Server
-        ? QStringLiteral("%1:%2").arg(route.server.host).arg(route.server.port)
-        : QString();
+    const QString server = route.kind == Route::Kind::Server ? hostAndPort(route.server) : QString();
     const bool held = !server.isEmpty() && !holdOffFor(server);
     if (route.kind != Route::Kind::Server || held)
         return endUnasked(asked,
@@ -608,6 +606,7 @@ void WhoController::startJournal(qint64 total)
     inputs.queryType = m_state.QueryType;
     inputs.removalText = m_state.Nag.text();
     inputs.server = m_overrides.serverOption.isEmpty() ? m_overrides.whoisServer : m_overrides.serverOption;
+    inputs.delayMs = m_fixedPauseMs.value_or(-1);
     if (!m_runLog.start(inputs))
         emit notice(QStringLiteral("The search goes on without a journal: ") + m_runLog.error());
     // This run is the last one now.

@@ -3,6 +3,7 @@
 #include "CliOptions.h"
 #include "CliOutput.h"
 #include "app/WhoController.h"
+#include "combine/Journal.h"
 #include "combine/WordList.h"
 #include "platform/AppInfo.h"
 #include "platform/Clipboard.h"
@@ -10,7 +11,6 @@
 #include "platform/Launcher.h"
 #include "platform/SettingsStore.h"
 
-#include <QFileDevice>
 #include <QFileInfo>
 
 namespace zandrel {
@@ -20,12 +20,6 @@ namespace {
 void writeLine(QIODevice &device, const QString &line)
 {
     device.write(line.toUtf8() + '\n');
-}
-
-void flush(QIODevice &device)
-{
-    if (auto *file = qobject_cast<QFileDevice *>(&device))
-        file->flush();
 }
 
 // A run without the window opens nothing (never the browser) and copies nothing.
@@ -45,13 +39,8 @@ public:
 // Names one per line; blanks around a name and blank lines are dropped.
 QStringList readNames(QIODevice &in)
 {
-    QStringList names;
-    for (const QByteArray &line : in.readAll().split('\n')) {
-        const QString name = QString::fromUtf8(line).trimmed();
-        if (!name.isEmpty())
-            names << name;
-    }
-    return names;
+    NameSplitter splitter;
+    return splitter.feed(in.readAll()) + splitter.finish();
 }
 
 std::optional<QString> loadWords(const QString &option, const QString &path, QStringList &words)
@@ -64,7 +53,8 @@ std::optional<QString> loadWords(const QString &option, const QString &path, QSt
 }
 
 // --check and --batch: the window's procedures and combination driver, with no window.
-int runLookups(const CliOptions &options, const CliStreams &streams, const CliWorld &world)
+int runLookups(const CliOptions &options, const CliStreams &streams, const CliWorld &world,
+               OutputWriter &output)
 {
     const auto usage = [&streams](const QString &text) {
         writeLine(streams.err, QStringLiteral("zandrel: ") + text);
@@ -134,8 +124,8 @@ int runLookups(const CliOptions &options, const CliStreams &streams, const CliWo
     });
     QObject::connect(&who, &WhoController::recorded, &who, [&](const LookupRecord &record) {
         progress.eraseForOutput();
-        streams.out.write(formatRecord(record, options.format).toUtf8());
-        flush(streams.out);
+        if (!output.write(formatRecord(record, options.format).toUtf8()))
+            world.yield.requestClose(); // the results have nowhere to go: stop asking
         someUnknown = someUnknown || record.verdict.kind == VerdictKind::Unknown;
         progress.update(++done, total);
     });
@@ -157,6 +147,70 @@ int runLookups(const CliOptions &options, const CliStreams &streams, const CliWo
     if (options.resume)
         someUnknown = who.tally().count(VerdictKind::Unknown) > 0;
     return someUnknown ? ExitSomeUnknown : ExitAnswered;
+}
+
+QString journalFolderOf(const CliWorld &world)
+{
+    return world.journalFolder.isEmpty() ? JournalFolder::standardFolder() : world.journalFolder;
+}
+
+// --batch --list-runs: the unfinished runs, the newest first.
+int listRuns(const CliWorld &world, OutputWriter &output)
+{
+    const JournalFolder folder(journalFolderOf(world), world.clock);
+    for (const UnfinishedRun &run : folder.unfinishedRuns())
+        output.write(formatRunLine(run).toUtf8());
+    return ExitAnswered;
+}
+
+// What a run needs from the world before it starts: a run to resume that is free, a folder the
+// report can be written into. A problem ends the run with its line and status.
+std::optional<std::pair<QString, int>> checkBeforeRun(CliOptions &options, const CliWorld &world)
+{
+    if (options.mode != CliMode::Batch)
+        return std::nullopt;
+    if (options.resume) {
+        const JournalFolder folder(journalFolderOf(world), world.clock);
+        const ResumeChoice choice = folder.chooseResume(options.resumePath);
+        if (!choice.error.isEmpty())
+            return std::pair {QStringLiteral("--resume: ") + choice.error, int(ExitUsage)};
+        options.resumePath = choice.path;
+        // The run keeps the pace it was started with.
+        if (choice.contents.inputs.delayMs >= 0)
+            options.delayMs = choice.contents.inputs.delayMs;
+    }
+    if (!options.outDir.isEmpty()) {
+        const QString problem = folderWriteProblem(options.outDir);
+        if (!problem.isEmpty())
+            return std::pair {QStringLiteral("--out: cannot write to '%1': %2").arg(options.outDir, problem),
+                              int(ExitFailed)};
+    }
+    return std::nullopt;
+}
+
+int runWithOptions(CliOptions options, const CliStreams &streams, const CliWorld &world, OutputWriter &output)
+{
+    switch (options.mode) {
+    case CliMode::Help:
+        output.write(cliHelpText().toUtf8());
+        return ExitAnswered;
+    case CliMode::Version: {
+        const AppInfo app;
+        output.write(
+            QStringLiteral("zandrel %1.%2.%3\n").arg(app.major).arg(app.minor).arg(app.revision).toUtf8());
+        return ExitAnswered;
+    }
+    case CliMode::Check:
+    case CliMode::Batch:
+        break;
+    }
+    if (options.listRuns)
+        return listRuns(world, output);
+    if (const auto problem = checkBeforeRun(options, world)) {
+        writeLine(streams.err, QStringLiteral("zandrel: ") + problem->first);
+        return problem->second;
+    }
+    return runLookups(options, streams, world, output);
 }
 
 } // namespace
@@ -208,22 +262,14 @@ int runCli(const QStringList &arguments, const CliStreams &streams, const CliWor
         writeLine(streams.err, QStringLiteral("zandrel: ") + error->text);
         return ExitUsage;
     }
-    const CliOptions &options = std::get<CliOptions>(parsed);
-    switch (options.mode) {
-    case CliMode::Help:
-        streams.out.write(cliHelpText().toUtf8());
-        return ExitAnswered;
-    case CliMode::Version: {
-        const AppInfo app;
-        writeLine(streams.out,
-                  QStringLiteral("zandrel %1.%2.%3").arg(app.major).arg(app.minor).arg(app.revision));
-        return ExitAnswered;
+    OutputWriter output(streams.out);
+    const int status = runWithOptions(std::get<CliOptions>(parsed), streams, world, output);
+    // Results that did not reach standard output are lost: that outweighs any other status.
+    if (!output.finish()) {
+        streams.err.write(output.failureLine().toUtf8());
+        return ExitFailed;
     }
-    case CliMode::Check:
-    case CliMode::Batch:
-        break;
-    }
-    return runLookups(options, streams, world);
+    return status;
 }
 
 } // namespace zandrel
