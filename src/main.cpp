@@ -1,6 +1,7 @@
 #include "app/WindowMain.h"
 #include "cli/Cli.h"
 #include "cli/CliOptions.h"
+#include "cli/CliOutput.h"
 #include "platform/Clock.h"
 #include "platform/SettingsStore.h"
 
@@ -53,6 +54,7 @@ int runWithoutWindow(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+    zandrel::holdClosedStandardStreams();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

@@ -7,11 +7,11 @@
 #include "platform/Clock.h"
 #include "platform/SettingsStore.h"
 #include "report/Report.h"
+#include "search/Journal.h"
 #include "search/Preferences.h"
 #include "search/SearchSession.h"
 #include "search/WordList.h"
 
-#include <QFileDevice>
 #include <QFileInfo>
 
 namespace zandrel {
@@ -23,22 +23,11 @@ void writeLine(QIODevice &device, const QString &line)
     device.write(line.toUtf8() + '\n');
 }
 
-void flush(QIODevice &device)
-{
-    if (auto *file = qobject_cast<QFileDevice *>(&device))
-        file->flush();
-}
-
 // Names one per line; blanks around a name and blank lines are dropped.
 QStringList readNames(QIODevice &in)
 {
-    QStringList names;
-    for (const QByteArray &line : in.readAll().split('\n')) {
-        const QString name = QString::fromUtf8(line).trimmed();
-        if (!name.isEmpty())
-            names << name;
-    }
-    return names;
+    NameSplitter splitter;
+    return splitter.feed(in.readAll()) + splitter.finish();
 }
 
 std::optional<QString> loadWords(const QString &option, const QString &path, QStringList &words)
@@ -47,6 +36,45 @@ std::optional<QString> loadWords(const QString &option, const QString &path, QSt
         return QStringLiteral("--%1: cannot read '%2'").arg(option, path);
     if (words.isEmpty())
         return QStringLiteral("--%1: '%2' holds no words").arg(option, path);
+    return std::nullopt;
+}
+
+QString journalFolderOf(const CliWorld &world)
+{
+    return world.journalFolder.isEmpty() ? JournalFolder::standardFolder() : world.journalFolder;
+}
+
+// --batch --list-runs: the unfinished runs, the newest first.
+int listRuns(const CliWorld &world, OutputWriter &output)
+{
+    const JournalFolder folder(journalFolderOf(world), world.clock);
+    for (const UnfinishedRun &run : folder.unfinishedRuns())
+        output.write(formatRunLine(run).toUtf8());
+    return ExitAnswered;
+}
+
+// What a run needs from the world before it starts: a run to resume that is free, a folder the
+// report can be written into. A problem ends the run with its line and status.
+std::optional<std::pair<QString, int>> checkBeforeRun(CliOptions &options, const CliWorld &world)
+{
+    if (options.mode != CliMode::Batch)
+        return std::nullopt;
+    if (options.resume) {
+        const JournalFolder folder(journalFolderOf(world), world.clock);
+        const ResumeChoice choice = folder.chooseResume(options.resumePath);
+        if (!choice.error.isEmpty())
+            return std::pair {QStringLiteral("--resume: ") + choice.error, int(ExitUsage)};
+        options.resumePath = choice.path;
+        // The run keeps the pace it was started with.
+        if (choice.contents.inputs.delayMs >= 0)
+            options.delayMs = choice.contents.inputs.delayMs;
+    }
+    if (!options.outDir.isEmpty()) {
+        const QString problem = folderWriteProblem(options.outDir);
+        if (!problem.isEmpty())
+            return std::pair {QStringLiteral("--out: cannot write to '%1': %2").arg(options.outDir, problem),
+                              int(ExitFailed)};
+    }
     return std::nullopt;
 }
 
@@ -67,6 +95,7 @@ public:
                                        options.protocol, world.cacheFolder),
                     world.journalFolder, world.clock, m_available, m_links)
         , m_progress(streams.err, streams.errIsTerminal, streams.outIsTerminal)
+        , m_output(streams.out)
     { }
 
     // Everything is checked before anything is sent or written; a problem ends the run at once.
@@ -110,21 +139,16 @@ public:
             if (!record.judged)
                 return;
             m_progress.eraseForOutput();
-            m_streams.out.write(formatRecord(record, m_options.format).toUtf8());
-            flush(m_streams.out);
+            if (!m_output.write(formatRecord(record, m_options.format).toUtf8()))
+                m_session.abort(); // the results have nowhere to go: stop asking
             m_someUnknown = m_someUnknown || record.verdict.kind == VerdictKind::Unknown;
             m_progress.update(record.index, m_session.total());
         });
         connect(&m_session, &SearchSession::finished, this, &CommandLineRun::onFinished);
 
         if (m_options.resume) {
-            const SearchSession::LastRun last = m_session.findLastRun();
-            if (!last.error.isEmpty())
-                return usage(QStringLiteral("--resume: cannot resume the last search: ") + last.error);
-            if (!last.resumable)
-                return usage(QStringLiteral("--resume: there is no unfinished search to resume"));
             QString error;
-            if (!m_session.resume(last.path, &error))
+            if (!m_session.resume(m_options.resumePath, &error))
                 return usage(QStringLiteral("--resume: cannot resume the last search: ") + error);
         } else if (batch) {
             RunInputs inputs;
@@ -151,7 +175,7 @@ private:
     void onFinished(bool complete)
     {
         m_progress.erase();
-        if (!complete)
+        if (!complete || m_output.failed())
             return end(ExitFailed);
         if (m_options.mode == CliMode::Batch) {
             // The report of a complete run; its journal is marked finished once this returns.
@@ -167,6 +191,9 @@ private:
                 writeLine(m_streams.err,
                           QStringLiteral("zandrel: The program's folder cannot be written; the report is in ")
                               + result.folder);
+            m_streams.err.write(batchFilesText({result.textPath, result.htmlPath, result.csvPath},
+                                               m_session.runLog().journalPath())
+                                    .toUtf8());
         }
         // A resumed run's status speaks for the whole run, the part before the cut too.
         if (m_options.resume)
@@ -179,6 +206,11 @@ private:
         if (!m_done)
             return;
         const auto done = std::exchange(m_done, {});
+        // Results that did not reach standard output are lost: that outweighs any other status.
+        if (!m_output.finish()) {
+            m_streams.err.write(m_output.failureLine().toUtf8());
+            status = ExitFailed;
+        }
         done(status);
     }
 
@@ -190,6 +222,7 @@ private:
     UniqueList m_links {UniqueList::Key::WithoutQuotes};
     SearchSession m_session;
     ProgressLine m_progress;
+    OutputWriter m_output;
     QString m_outDir;
     bool m_someUnknown = false;
 };
@@ -243,22 +276,40 @@ std::unique_ptr<QObject> runCli(const QStringList &arguments, const CliStreams &
         done(ExitUsage);
         return {};
     }
-    const CliOptions &options = std::get<CliOptions>(parsed);
+    CliOptions options = std::get<CliOptions>(parsed);
+    OutputWriter output(streams.out);
+    // Results that did not reach standard output are lost: that outweighs any other status.
+    const auto ended = [&streams, &output, &done](int status) {
+        if (!output.finish()) {
+            streams.err.write(output.failureLine().toUtf8());
+            status = ExitFailed;
+        }
+        done(status);
+    };
     switch (options.mode) {
     case CliMode::Help:
-        streams.out.write(cliHelpText().toUtf8());
-        done(ExitAnswered);
+        output.write(cliHelpText().toUtf8());
+        ended(ExitAnswered);
         return {};
     case CliMode::Version: {
         const AppInfo app;
-        writeLine(streams.out,
-                  QStringLiteral("zandrel %1.%2.%3").arg(app.major).arg(app.minor).arg(app.revision));
-        done(ExitAnswered);
+        output.write(
+            QStringLiteral("zandrel %1.%2.%3\n").arg(app.major).arg(app.minor).arg(app.revision).toUtf8());
+        ended(ExitAnswered);
         return {};
     }
     case CliMode::Check:
     case CliMode::Batch:
         break;
+    }
+    if (options.listRuns) {
+        ended(listRuns(world, output));
+        return {};
+    }
+    if (const auto problem = checkBeforeRun(options, world)) {
+        writeLine(streams.err, QStringLiteral("zandrel: ") + problem->first);
+        ended(problem->second);
+        return {};
     }
     auto run = std::make_unique<CommandLineRun>(options, streams, world, std::move(done));
     run->start();

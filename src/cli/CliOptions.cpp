@@ -3,7 +3,9 @@
 #include "verdict/QueryLine.h"
 
 #include <QCommandLineParser>
+#include <QHostAddress>
 
+#include <algorithm>
 #include <cmath>
 
 namespace zandrel {
@@ -26,6 +28,31 @@ QCommandLineOption valued(const QString &name, const QString &valueName)
 UsageError problem(const QString &text)
 {
     return UsageError {text};
+}
+
+// "--resume FILE" and "--resume=FILE" become the hidden valued option, as the parser cannot take
+// an option that has a value only sometimes.
+QStringList withResumeFile(QStringList arguments)
+{
+    const QString resume = QStringLiteral("--resume");
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        QString &argument = arguments[i];
+        if (argument == QStringLiteral("--"))
+            break;
+        if (argument.startsWith(resume + u'=')) {
+            argument.insert(resume.size(), QStringLiteral("-file"));
+        } else if (argument == resume && i + 1 < arguments.size() && !arguments.at(i + 1).startsWith(u'-')) {
+            argument += QStringLiteral("-file");
+            ++i;
+        }
+    }
+    return arguments;
+}
+
+QString optionName(const QCommandLineOption &option)
+{
+    const QString name = option.names().constFirst();
+    return name == QStringLiteral("resume-file") ? QStringLiteral("resume") : name;
 }
 
 } // namespace
@@ -54,21 +81,26 @@ std::variant<CliOptions, UsageError> parseCliArguments(const QStringList &argume
     const QCommandLineOption com = flag({QStringLiteral("com")});
     const QCommandLineOption noCom = flag({QStringLiteral("no-com")});
     const QCommandLineOption resume = flag({QStringLiteral("resume")});
+    const QCommandLineOption resumeFile = valued(QStringLiteral("resume-file"), QStringLiteral("FILE"));
+    const QCommandLineOption listRuns = flag({QStringLiteral("list-runs")});
     const QCommandLineOption prefix = valued(QStringLiteral("prefix"), QStringLiteral("FILE"));
     const QCommandLineOption suffix = valued(QStringLiteral("suffix"), QStringLiteral("FILE"));
     const QCommandLineOption out = valued(QStringLiteral("out"), QStringLiteral("DIR"));
     const QCommandLineOption server = valued(QStringLiteral("server"), QStringLiteral("HOST[:PORT]"));
     const QCommandLineOption delay = valued(QStringLiteral("delay"), QStringLiteral("SECONDS"));
     const QCommandLineOption protocol = valued(QStringLiteral("protocol"), QStringLiteral("P"));
-    const QList<QCommandLineOption> valuedOptions {prefix, suffix, out, server, delay, protocol};
-    const QList<QCommandLineOption> batchOnly {prefix, suffix, out, com, noCom, resume};
-    // A resumed run takes its lists and options from its journal.
-    const QList<QCommandLineOption> fromJournal {prefix, suffix, com, noCom};
+    const QList<QCommandLineOption> valuedOptions {prefix, suffix, out, server, delay, protocol, resumeFile};
+    const QList<QCommandLineOption> batchOnly {prefix, suffix, out, com, noCom, resume, resumeFile, listRuns};
+    // A resumed run takes its lists, its server and its pace from its journal.
+    const QList<QCommandLineOption> fromJournal {prefix, suffix, com, noCom, delay, server};
+    // A listing starts no run.
+    const QList<QCommandLineOption> runOnly {prefix,     suffix, com,    noCom, resume,
+                                             resumeFile, out,    server, delay};
 
     QCommandLineParser parser;
-    parser.addOptions({help, version, check, batch, json, com, noCom, resume, prefix, suffix, out, server,
-                       delay, protocol});
-    if (!parser.parse(arguments))
+    parser.addOptions({help, version, check, batch, json, com, noCom, resume, resumeFile, listRuns, prefix,
+                       suffix, out, server, delay, protocol});
+    if (!parser.parse(withResumeFile(arguments)))
         return problem(parser.errorText());
 
     CliOptions options;
@@ -85,9 +117,10 @@ std::variant<CliOptions, UsageError> parseCliArguments(const QStringList &argume
     options.mode = parser.isSet(check) ? CliMode::Check : CliMode::Batch;
 
     for (const QCommandLineOption &option : valuedOptions) {
-        const QString name = option.names().constFirst();
+        const QString name = optionName(option);
         const QStringList values = parser.values(option);
-        if (values.size() > 1)
+        if (values.size() > 1
+            || (!values.isEmpty() && option.names() == resumeFile.names() && parser.isSet(resume)))
             return problem(QStringLiteral("--%1 is given more than once").arg(name));
         if (values.size() == 1 && values.constFirst().trimmed().isEmpty())
             return problem(QStringLiteral("--%1 needs a value").arg(name));
@@ -95,7 +128,8 @@ std::variant<CliOptions, UsageError> parseCliArguments(const QStringList &argume
 
     if (parser.isSet(server)) {
         options.server = parser.value(server).trimmed();
-        if (!parseServerAddress(options.server))
+        const std::optional<ServerAddress> address = parseServerAddress(options.server);
+        if (!address || !isServerHost(address->host))
             return problem(QStringLiteral("--server: '%1' is not HOST or HOST:PORT").arg(options.server));
     }
     if (parser.isSet(delay)) {
@@ -124,7 +158,7 @@ std::variant<CliOptions, UsageError> parseCliArguments(const QStringList &argume
     if (options.mode == CliMode::Check) {
         for (const QCommandLineOption &option : batchOnly) {
             if (parser.isSet(option))
-                return problem(QStringLiteral("--%1 is only for --batch").arg(option.names().constFirst()));
+                return problem(QStringLiteral("--%1 is only for --batch").arg(optionName(option)));
         }
         options.namesFromInput = positional.contains(QStringLiteral("-"));
         if (options.namesFromInput && positional.size() > 1)
@@ -138,14 +172,23 @@ std::variant<CliOptions, UsageError> parseCliArguments(const QStringList &argume
 
     if (!positional.isEmpty())
         return problem(QStringLiteral("--batch takes no names: '%1'").arg(positional.constFirst()));
+    if (parser.isSet(listRuns)) {
+        for (const QCommandLineOption &option : runOnly) {
+            if (parser.isSet(option))
+                return problem(QStringLiteral("--%1 cannot go with --list-runs").arg(optionName(option)));
+        }
+        options.listRuns = true;
+        return options;
+    }
     options.outDir = parser.value(out);
-    if (parser.isSet(resume)) {
+    if (parser.isSet(resume) || parser.isSet(resumeFile)) {
         for (const QCommandLineOption &option : fromJournal) {
             if (parser.isSet(option))
                 return problem(QStringLiteral("--%1 cannot go with --resume: the run's journal holds it")
-                                   .arg(option.names().constFirst()));
+                                   .arg(optionName(option)));
         }
         options.resume = true;
+        options.resumePath = parser.value(resumeFile);
         return options;
     }
     if (!parser.isSet(prefix))
@@ -158,6 +201,46 @@ std::variant<CliOptions, UsageError> parseCliArguments(const QStringList &argume
     options.suffixPath = parser.value(suffix);
     options.comSuffix = !parser.isSet(noCom);
     return options;
+}
+
+bool isServerHost(const QString &host)
+{
+    if (host.isEmpty())
+        return false;
+    if (!QHostAddress(host).isNull())
+        return true;
+    return std::all_of(host.cbegin(), host.cend(),
+                       [](QChar c) { return c.isLetterOrNumber() || c == u'-' || c == u'.' || c == u'_'; });
+}
+
+QStringList NameSplitter::feed(QByteArrayView bytes)
+{
+    QStringList names;
+    while (!bytes.isEmpty()) {
+        const qsizetype end = bytes.indexOf('\n');
+        const QByteArrayView piece = end < 0 ? bytes : bytes.first(end);
+        m_line += piece.first(std::min(piece.size(), std::max<qsizetype>(0, MaxLineBytes - m_line.size())));
+        if (end < 0)
+            break;
+        addName(names);
+        bytes = bytes.sliced(end + 1);
+    }
+    return names;
+}
+
+QStringList NameSplitter::finish()
+{
+    QStringList names;
+    addName(names);
+    return names;
+}
+
+void NameSplitter::addName(QStringList &names)
+{
+    const QString name = QString::fromUtf8(m_line).trimmed();
+    m_line.clear();
+    if (!name.isEmpty())
+        names << name;
 }
 
 } // namespace zandrel

@@ -24,6 +24,8 @@ struct CliOptions
     bool comSuffix = true;
     QString outDir; // empty: the current folder
     bool resume = false; // --batch --resume: the lists and options come from the last run's journal
+    QString resumePath; // --resume FILE: that journal; empty: the newest unfinished run's
+    bool listRuns = false; // --batch --list-runs: show the unfinished runs and stop
     QString server; // "HOST[:PORT]", already checked; empty: the usual routing
     int delayMs = 3000;
     Protocol protocol = Protocol::Auto;
@@ -40,6 +42,30 @@ bool isCommandLineRun(const QStringList &arguments);
 
 // The arguments (program name first) as options, or the first problem found in them.
 std::variant<CliOptions, UsageError> parseCliArguments(const QStringList &arguments);
+
+// Whether `host` can name a server: an IP address, or a host name of letters, digits, hyphens,
+// underscores and dots. Blanks, control characters and anything else a query could not reach are
+// refused.
+bool isServerHost(const QString &host);
+
+// Splits names arriving on standard input, in pieces of any size, into lines: one name a line,
+// blanks around it and blank lines dropped. A line longer than MaxLineBytes keeps its first
+// MaxLineBytes bytes (far beyond any domain name), so no input can grow the buffer without end.
+class NameSplitter
+{
+public:
+    static constexpr qsizetype MaxLineBytes = 4096;
+
+    // The names whose lines `bytes` completes.
+    QStringList feed(QByteArrayView bytes);
+    // The last name, when the input ended without a line end.
+    QStringList finish();
+
+private:
+    void addName(QStringList &names);
+
+    QByteArray m_line;
+};
 
 // The longest wait between lookups that --delay takes, in seconds.
 inline constexpr int MaxDelaySeconds = 3600;

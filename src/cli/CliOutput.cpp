@@ -1,8 +1,17 @@
 #include "CliOutput.h"
 
+#include <QDir>
+#include <QFile>
 #include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 namespace zandrel {
 
@@ -49,14 +58,107 @@ QString formatRecord(const LookupRecord &record, OutputFormat format)
 {
     const QString verdict = verdictName(record.verdict.kind);
     if (format == OutputFormat::Json) {
-        return QStringLiteral("{\"name\":%1,\"verdict\":%2,\"server\":%3,\"reason\":%4}\n")
+        return QStringLiteral("{\"name\":%1,\"verdict\":%2,\"server\":%3,\"reason\":%4,\"detail\":%5}\n")
             .arg(jsonString(record.name), jsonString(verdict), jsonString(record.server),
-                 jsonString(record.verdict.reason));
+                 jsonString(record.verdict.reason), jsonString(record.detail));
     }
     return QStringList {tsvField(record.name), verdict, tsvField(record.server),
                         tsvField(record.verdict.reason)}
                .join(u'\t')
         + u'\n';
+}
+
+QString formatRunLine(const UnfinishedRun &run)
+{
+    QString line = QStringLiteral("%1\t%2 of %3\t%4")
+                       .arg(tsvField(run.path))
+                       .arg(run.done)
+                       .arg(run.total)
+                       .arg(run.startedAt.toUTC().toString(Qt::ISODate));
+    if (run.inUse)
+        line += QStringLiteral("\trunning");
+    return line + u'\n';
+}
+
+QString batchFilesText(const QStringList &reportPaths, const QString &journalPath)
+{
+    QStringList files;
+    for (const QString &path : reportPaths)
+        files << QDir::toNativeSeparators(path);
+    QString text = QStringLiteral("zandrel: report: ") + files.join(QStringLiteral(", ")) + u'\n';
+    if (!journalPath.isEmpty())
+        text += QStringLiteral("zandrel: journal: ") + QDir::toNativeSeparators(journalPath) + u'\n';
+    return text;
+}
+
+QString folderWriteProblem(const QString &folder)
+{
+    QByteArray path = QFile::encodeName(QDir(folder).filePath(QStringLiteral(".zandrel-XXXXXX")));
+    const int fd = ::mkstemp(path.data());
+    if (fd < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    // An empty file can be made on a full disk; a block of data cannot.
+    const QByteArray probe(4096, ' ');
+    const bool written
+        = ::write(fd, probe.constData(), size_t(probe.size())) == probe.size() && ::fsync(fd) == 0;
+    const int code = errno;
+    ::close(fd);
+    ::unlink(path.constData());
+    return written ? QString() : QString::fromLocal8Bit(std::strerror(code ? code : ENOSPC));
+}
+
+OutputWriter::OutputWriter(QIODevice &device)
+    : m_device(device)
+{ }
+
+bool OutputWriter::write(const QByteArray &bytes)
+{
+    if (failed())
+        return false;
+    if (m_device.write(bytes) != bytes.size())
+        return fail();
+    return flush();
+}
+
+bool OutputWriter::finish()
+{
+    return !failed() && flush();
+}
+
+QString OutputWriter::failureLine() const
+{
+    return QStringLiteral("zandrel: cannot write to standard output: ") + m_error + u'\n';
+}
+
+bool OutputWriter::flush()
+{
+    auto *file = qobject_cast<QFileDevice *>(&m_device);
+    if (file && !file->flush())
+        return fail();
+    return true;
+}
+
+bool OutputWriter::fail()
+{
+    const int code = errno;
+    const auto *file = qobject_cast<QFileDevice *>(&m_device);
+    m_error = file && file->error() != QFileDevice::NoError ? file->errorString() : m_device.errorString();
+    if (m_error.isEmpty() || m_error == QStringLiteral("Unknown error"))
+        m_error = QString::fromLocal8Bit(std::strerror(code));
+    return false;
+}
+
+void holdClosedStandardStreams()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        const int null = ::open("/dev/null", O_RDONLY);
+        if (null >= 0 && null != fd) {
+            ::dup2(null, fd);
+            ::close(null);
+        }
+    }
 }
 
 QString progressText(qint64 done, qint64 total, qint64 elapsedMs)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CliOptions.h"
+#include "search/Journal.h"
 #include "verdict/Verdict.h"
 
 #include <QElapsedTimer>
@@ -11,9 +12,51 @@ class QIODevice;
 namespace zandrel {
 
 // One output line for a finished lookup, line feed included: NAME, VERDICT, SERVER and REASON
-// separated by tabs, or a JSON object with the keys name, verdict, server and reason. Control
-// characters never reach a tab-separated line, so every record stays one line of four fields.
+// separated by tabs, or a JSON object with the keys name, verdict, server, reason and detail (what
+// went wrong, for an unknown verdict). Control characters never reach a tab-separated line, so
+// every record stays one line of four fields.
 QString formatRecord(const LookupRecord &record, OutputFormat format);
+
+// One line of --list-runs, line feed included: the journal's path, "DONE of TOTAL" and the start
+// time (UTC, ISO 8601) separated by tabs, and a fourth field "running" while a search writes it.
+QString formatRunLine(const UnfinishedRun &run);
+
+// What a finished --batch says on standard error: where its report files and its journal are.
+QString batchFilesText(const QStringList &reportPaths, const QString &journalPath);
+
+// Why no report can be written into `folder` ("No such file or directory", "Permission denied",
+// "No space left on device" …), found by creating a file there and writing to it; empty when
+// one can.
+QString folderWriteProblem(const QString &folder);
+
+// Standard output with every write checked: the first failure is kept with its cause and nothing
+// more is written after it, so the run can end with one message and status 1.
+class OutputWriter
+{
+public:
+    explicit OutputWriter(QIODevice &device);
+
+    // Writes and hands the bytes to the system at once; false once any write has failed.
+    bool write(const QByteArray &bytes);
+    // The last flush; false when this or an earlier write failed.
+    bool finish();
+    bool failed() const { return !m_error.isNull(); }
+    // "zandrel: cannot write to standard output: No space left on device", line feed included.
+    QString failureLine() const;
+
+private:
+    bool flush();
+    bool fail();
+
+    QIODevice &m_device;
+    QString m_error;
+};
+
+// Puts /dev/null on standard input, output and error when they are closed, before anything else
+// opens a file: a socket or journal would otherwise take descriptor 0 or 1 and be read as the
+// names or written with the results. Output and error are opened for reading only, so writes to
+// them still fail ("Bad file descriptor") and are reported; input then reads as empty.
+void holdClosedStandardStreams();
 
 // "120/5000  3.4/s  23:55 left"; without a total (negative), the count and the rate only.
 QString progressText(qint64 done, qint64 total, qint64 elapsedMs);

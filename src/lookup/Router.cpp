@@ -101,7 +101,7 @@ void Router::planRoute(LookupPlan plan, const QString &routed, int queryType, bo
     if (route.kind == Route::Kind::Server) {
         plan.via = LookupPlan::Via::Whois;
         plan.server = route.server;
-        plan.serverKey = QStringLiteral("%1:%2").arg(route.server.host).arg(route.server.port);
+        plan.serverKey = hostAndPort(route.server);
         plan.recordServer = plan.serverKey;
         plan.queryLine = routable ? queryFromTemplate(route.queryTemplate, queryType, plan.ace)
                                   : buildQueryLine(queryType, plan.name, false);

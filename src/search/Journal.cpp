@@ -10,9 +10,12 @@
 #include <QJsonObject>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 using namespace Qt::StringLiterals;
 
@@ -88,6 +91,8 @@ std::optional<RunInputs> inputsOf(const QJsonObject &header)
     inputs.queryType = header[u"queryType"].toInt();
     inputs.removalText = header[u"removalText"].toString();
     inputs.server = header[u"server"].toString();
+    // Journals written before the pace was kept have none: the run then takes the usual one.
+    inputs.delayMs = header[u"delayMs"].toInt(-1);
     inputs.startedAt = utcFrom(header[u"startedAt"]);
     return inputs;
 }
@@ -110,6 +115,11 @@ std::optional<LookupRecord> recordOf(const QJsonObject &line, qint64 expectedInd
     record.addedAvailable = *available;
     record.addedLinks = *links;
     return record;
+}
+
+QString systemError(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
 }
 
 // Makes a file's entry in its folder last through a power cut.
@@ -232,13 +242,27 @@ JournalContents readJournal(const QString &path)
     return contents;
 }
 
+bool journalInUse(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd); // drops the shared lock taken, if any
+    return held;
+}
+
 bool JournalWriter::create(const QString &path, const RunInputs &inputs)
 {
     m_file.close();
     m_file.setFileName(path);
-    if (!QDir().mkpath(QFileInfo(path).absolutePath())
-        || !m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder))
+        return fail(QStringLiteral("create"), QStringLiteral("cannot make the folder ") + folder);
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return fail(QStringLiteral("create"));
+    if (!lock())
+        return false;
     syncFolderOf(path);
     QJsonObject header {{TypeKey, HeaderType},
                         {u"version"_s, JournalVersion},
@@ -249,6 +273,7 @@ bool JournalWriter::create(const QString &path, const RunInputs &inputs)
                         {u"queryType"_s, inputs.queryType},
                         {u"removalText"_s, inputs.removalText},
                         {u"server"_s, inputs.server},
+                        {u"delayMs"_s, inputs.delayMs},
                         {u"startedAt"_s, utcText(inputs.startedAt)}};
     return writeLine(lineOf(header));
 }
@@ -257,10 +282,27 @@ bool JournalWriter::reopen(const QString &path, qint64 wholeSize)
 {
     m_file.close();
     m_file.setFileName(path);
-    if (!m_file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly) || m_file.size() < wholeSize
-        || !m_file.resize(wholeSize) || !m_file.seek(wholeSize) || ::fsync(m_file.handle()) != 0)
+    if (!m_file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
         return fail(QStringLiteral("reopen"));
+    // The lock comes before the cut: the torn line may be a line another run is writing.
+    if (!lock())
+        return false;
+    if (m_file.size() < wholeSize)
+        return fail(QStringLiteral("reopen"), QStringLiteral("it is shorter than when it was read"));
+    if (!m_file.resize(wholeSize) || !m_file.seek(wholeSize))
+        return fail(QStringLiteral("reopen"));
+    if (::fsync(m_file.handle()) != 0)
+        return fail(QStringLiteral("reopen"), systemError(errno));
     return true;
+}
+
+bool JournalWriter::lock()
+{
+    if (::flock(m_file.handle(), LOCK_EX | LOCK_NB) == 0)
+        return true;
+    const int code = errno;
+    return fail(QStringLiteral("lock"),
+                code == EWOULDBLOCK ? QStringLiteral("another search is writing it") : systemError(code));
 }
 
 bool JournalWriter::append(const LookupRecord &record)
@@ -288,16 +330,20 @@ bool JournalWriter::writeLine(const QByteArray &line)
 {
     if (!m_file.isOpen())
         return fail(QStringLiteral("write"));
-    // Flushing hands the line to the system; only fsync puts it on the disk.
-    if (m_file.write(line) != line.size() || !m_file.flush() || ::fsync(m_file.handle()) != 0)
+    // Flushing hands the line to the system; only fsync puts it on the disk. A full disk often
+    // shows only at the fsync, which leaves its cause in errno alone.
+    if (m_file.write(line) != line.size() || !m_file.flush())
         return fail(QStringLiteral("write"));
+    if (::fsync(m_file.handle()) != 0)
+        return fail(QStringLiteral("write"), systemError(errno));
     return true;
 }
 
-bool JournalWriter::fail(const QString &what)
+bool JournalWriter::fail(const QString &what, const QString &cause)
 {
     m_error = QStringLiteral("Could not %1 the journal %2: %3")
-                  .arg(what, QDir::toNativeSeparators(m_file.fileName()), m_file.errorString());
+                  .arg(what, QDir::toNativeSeparators(m_file.fileName()),
+                       cause.isEmpty() ? m_file.errorString() : cause);
     m_file.close();
     return false;
 }
@@ -327,16 +373,70 @@ bool JournalFolder::start(JournalWriter &writer, RunInputs inputs) const
 
 QStringList JournalFolder::journals() const
 {
-    return QDir(m_folder).entryList({NamePrefix + u'*' + NameSuffix}, QDir::Files);
+    QStringList names = QDir(m_folder).entryList({NamePrefix + u'*' + NameSuffix}, QDir::Files);
+    std::sort(names.begin(), names.end(),
+              [](const QString &a, const QString &b) { return startOrder(b) < startOrder(a); });
+    return names;
 }
 
 QString JournalFolder::lastJournal() const
 {
     const QStringList names = journals();
-    const auto last = std::max_element(names.begin(), names.end(), [](const QString &a, const QString &b) {
-        return startOrder(a) < startOrder(b);
-    });
-    return last == names.end() ? QString() : QDir(m_folder).filePath(*last);
+    return names.isEmpty() ? QString() : QDir(m_folder).filePath(names.constFirst());
+}
+
+QList<UnfinishedRun> JournalFolder::unfinishedRuns() const
+{
+    QList<UnfinishedRun> runs;
+    for (const QString &name : journals()) {
+        const QString path = QDir(m_folder).filePath(name);
+        if (finishedTime(path).isValid())
+            continue;
+        const JournalContents contents = readJournal(path);
+        if (!contents.ok() || contents.finished)
+            continue;
+        runs.append({path, contents.records.size(),
+                     qint64(contents.inputs.prefixes.size()) * contents.inputs.suffixes.size(),
+                     contents.inputs.startedAt, journalInUse(path)});
+    }
+    return runs;
+}
+
+ResumeChoice JournalFolder::chooseResume(const QString &path) const
+{
+    ResumeChoice choice;
+    choice.path = path;
+    if (path.isEmpty()) {
+        // The newest run not finished; an unreadable journal is passed over, as a listing does.
+        for (const QString &name : journals()) {
+            const QString candidate = QDir(m_folder).filePath(name);
+            if (finishedTime(candidate).isValid())
+                continue;
+            JournalContents contents = readJournal(candidate);
+            if (contents.ok() && !contents.finished) {
+                choice.path = candidate;
+                choice.contents = std::move(contents);
+                break;
+            }
+        }
+        if (choice.path.isEmpty()) {
+            choice.error = QStringLiteral("there is no unfinished search to resume");
+            return choice;
+        }
+    } else {
+        choice.contents = readJournal(path);
+        if (!choice.contents.ok()) {
+            choice.error = choice.contents.error;
+            return choice;
+        }
+        if (choice.contents.finished) {
+            choice.error = QStringLiteral("the search in %1 is finished").arg(path);
+            return choice;
+        }
+    }
+    if (journalInUse(choice.path))
+        choice.error = QStringLiteral("the search in %1 is still running").arg(choice.path);
+    return choice;
 }
 
 int JournalFolder::removeFinished(int days) const

@@ -84,13 +84,14 @@ void SearchSession::searchCombinations(const RunInputs &inputs)
     if (running())
         return;
     m_inputs = inputs;
+    m_inputs.delayMs = m_options.pauseMs;
     m_combinations = true;
     m_tallied = true;
     const QStringList names = combinationNames(inputs.prefixes, inputs.suffixes, inputs.comSuffix);
     m_total = names.size();
     m_tally.clear();
     emit countsChanged(m_tally.countsText());
-    if (!m_runLog.start(inputs))
+    if (!m_runLog.start(m_inputs))
         emit notice(QStringLiteral("The search goes on without a journal: ") + m_runLog.error());
     // This run is the last one now.
     m_resumable.clear();

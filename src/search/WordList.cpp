@@ -40,8 +40,6 @@ QStringList parseWordList(const QByteArray &bytes)
 
     QStringList fields;
     qsizetype i = 0;
-    // Fields are read while unread text remains: a comma that ends the file adds nothing, while
-    // "a,b," followed by a line end still has an empty third field.
     while (i < n) {
         QString field;
         if (i < n && text.at(i) == u'"') {
@@ -67,7 +65,10 @@ QStringList parseWordList(const QByteArray &bytes)
         while (i < n && text.at(i) != u',' && !isLineEnd(text.at(i)))
             ++i;
         field += QStringView(text).sliced(start, i - start);
-        fields.append(field);
+        // A word is sent as it stands, so blanks around it or an empty field would reach the server.
+        field = field.trimmed();
+        if (!field.isEmpty())
+            fields.append(field);
 
         if (i < n) {
             if (text.at(i) == u',') {

@@ -10,10 +10,10 @@ namespace zandrel {
 // the whole file is valid UTF-8, else Windows-1252.
 QString decodeWordList(const QByteArray &bytes);
 
-// Reads a word-list file's bytes as comma-separated fields: a field ends at a comma or a line
-// end (CR LF, a lone CR or a lone LF), a field in double quotes may hold commas (a quote not
-// closed on its line ends there), a blank line is one empty field, a comma that ends the file
-// adds nothing.
+// Reads a word-list file's bytes as comma-separated words: a word ends at a comma or a line end
+// (CR LF, a lone CR or a lone LF), a word in double quotes may hold commas (a quote not closed on
+// its line ends there). Blanks around a word are dropped, and so is a field left empty (a blank
+// line, a lone or doubled comma, "").
 QStringList parseWordList(const QByteArray &bytes);
 
 // Reads the file at `path` and appends its fields to `entries`. Returns false when the file

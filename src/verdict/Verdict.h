@@ -93,6 +93,7 @@ struct LookupRecord
     QDateTime checkedAt; // UTC
     QStringList addedAvailable; // entries this lookup added to the Available list
     QStringList addedLinks; // entries this lookup added to the list of existing domains
+    QString detail = {}; // why the verdict is unknown, in the response box's words ("connection refused")
 
     friend bool operator==(const LookupRecord &, const LookupRecord &) = default;
 };

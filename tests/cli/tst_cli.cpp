@@ -4,8 +4,11 @@
 #include "cli/CliOptions.h"
 #include "cli/CliOutput.h"
 
+#include "search/Journal.h"
+
 #include <QBuffer>
 #include <QJsonDocument>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -13,9 +16,13 @@ using namespace zandrel;
 using namespace Qt::StringLiterals;
 
 namespace {
+// The arguments split at spaces; "{SPACE}" is a space inside one.
 QStringList args(const QString &joined)
 {
-    return (u"zandrel "_s + joined).split(u' ', Qt::SkipEmptyParts);
+    QStringList split = (u"zandrel "_s + joined).split(u' ', Qt::SkipEmptyParts);
+    for (QString &argument : split)
+        argument.replace(u"{SPACE}"_s, u" "_s);
+    return split;
 }
 
 // The parsed options in one comparable line: the mode, then each field away from its default.
@@ -31,7 +38,9 @@ QString summary(const CliOptions &o)
                            u"out="_s + o.outDir,
                            u"server="_s + o.server,
                            o.delayMs == 3000 ? QString() : u"delay=%1"_s.arg(o.delayMs),
-                           o.resume ? u"resume"_s : QString()};
+                           o.resume ? u"resume"_s : QString(),
+                           u"journal="_s + o.resumePath,
+                           o.listRuns ? u"list-runs"_s : QString()};
     return all.filter(QRegularExpression(u"[^=]$"_s)).join(u' '); // "name=" alone is a default
 }
 
@@ -66,7 +75,10 @@ struct CliRun
     {
         if (text.contains(u"{LIST}"_s))
             text.replace(u"{LIST}"_s, rig.writeFile(u"list.txt"_s, "a\r\n"));
-        return text.replace(u"{SERVER}"_s, rig.server.address()).replace(u"{DIR}"_s, outDir.path());
+        return text.replace(u"{SERVER}"_s, rig.server.address())
+            .replace(u"{PORT}"_s, QString::number(rig.server.port()))
+            .replace(u"{DIR}"_s, outDir.path())
+            .replace(u"{RUNS}"_s, rig.dataDir.path());
     }
     int operator()(const QString &arguments, const QByteArray &input = {})
     {
@@ -126,6 +138,31 @@ QMap<QString, QByteArray> reportsIn(const QString &folder, const test::WhoRig &r
     return files;
 }
 
+// An unfinished run's journal in the rig's journal folder, started at `startedAt` with `done` of
+// its 2 x 3 combinations; it is finished when `finished`.
+QString writeRun(const test::WhoRig &rig, const QDateTime &startedAt, int done, bool finished = false)
+{
+    test::FixedClock clock(startedAt);
+    const JournalFolder folder(rig.dataDir.path(), clock);
+    JournalWriter writer;
+    [&] {
+        QVERIFY(
+            folder.start(writer, {{u"a"_s, u"b"_s}, {u"x"_s, u"y"_s, u"z"_s}, true, true, 1, {}, {}, 0, {}}));
+        for (int i = 1; i <= done; ++i) {
+            LookupRecord record;
+            record.index = i;
+            record.name = u"n%1.com"_s.arg(i);
+            record.verdict = {VerdictKind::Free, {}};
+            QVERIFY(writer.append(record));
+        }
+        if (finished)
+            QVERIFY(writer.finish(startedAt.addSecs(60)));
+    }();
+    return writer.path();
+}
+
+const QDateTime Noon(QDate(2026, 12, 6), QTime(12, 0), Qt::UTC);
+
 } // namespace
 
 class tst_Cli : public QObject
@@ -143,8 +180,14 @@ private slots:
                                           << u"2 names=x server=127.0.0.1:4343 delay=250"_s;
         QTest::newRow("batch") << u"--batch --prefix p.txt --suffix s.txt --no-com --out r --delay 1"_s
                                << u"3 prefix=p.txt suffix=s.txt no-com out=r delay=1000"_s;
-        QTest::newRow("batch resume, delay zero")
-            << u"--batch --resume --out r --delay 0"_s << u"3 out=r delay=0 resume"_s;
+        QTest::newRow("batch resume") << u"--batch --resume --out r"_s << u"3 out=r resume"_s;
+        QTest::newRow("resume a journal")
+            << u"--batch --resume r.jsonl --out r"_s << u"3 out=r resume journal=r.jsonl"_s;
+        QTest::newRow("resume=journal")
+            << u"--batch --out r --resume=r.jsonl"_s << u"3 out=r resume journal=r.jsonl"_s;
+        QTest::newRow("list runs") << u"--batch --list-runs"_s << u"3 list-runs"_s;
+        QTest::newRow("IPv6 server") << u"--check x --server [::1]:4343"_s
+                                     << u"2 names=x server=[::1]:4343"_s;
     }
     void parse()
     {
@@ -170,6 +213,9 @@ private slots:
         QTest::newRow("nothing on standard input")
             << u"--check -"_s << u"--check -: no names on standard input\n"_s;
         QTest::newRow("bad server") << u"--check x --server h:99999"_s << u"--server: 'h:99999'"_s;
+        QTest::newRow("server with a blank")
+            << u"--check x --server a{SPACE}b"_s << u"--server: 'a b' is not HOST or HOST:PORT\n"_s;
+        QTest::newRow("server with a slash") << u"--check x --server a/b:43"_s << u"--server: 'a/b:43'"_s;
         QTest::newRow("negative delay") << u"--check x --delay -1"_s << u"--delay: '-1'"_s;
         QTest::newRow("delay words") << u"--check x --delay soon"_s << u"--delay: 'soon'"_s;
         QTest::newRow("delay nan") << u"--check x --delay nan"_s << u"--delay: 'nan'"_s;
@@ -184,6 +230,14 @@ private slots:
             << u"--batch --prefix p --suffix s --com --no-com"_s << u"--com and --no-com"_s;
         QTest::newRow("resume with a list")
             << u"--batch --resume --suffix s"_s << u"--suffix cannot go with --resume"_s;
+        QTest::newRow("resume with a delay")
+            << u"--batch --resume r.jsonl --delay 1"_s << u"--delay cannot go with --resume: the run's"_s;
+        QTest::newRow("resume with a server")
+            << u"--batch --resume --server {SERVER}"_s << u"--server cannot go with --resume: the run's"_s;
+        QTest::newRow("resume twice") << u"--batch --resume a --resume=b"_s << u"--resume is given more"_s;
+        QTest::newRow("resume a journal on check") << u"--check x --resume a"_s << u"--resume is only for"_s;
+        QTest::newRow("list runs with a list")
+            << u"--batch --list-runs --prefix p"_s << u"--prefix cannot go with --list-runs\n"_s;
         QTest::newRow("nothing to resume")
             << u"--batch --resume --out {DIR}"_s << u"--resume: there is no unfinished search to resume\n"_s;
         QTest::newRow("unreadable word list")
@@ -191,8 +245,6 @@ private slots:
             << u"--prefix: cannot read '{DIR}/none.txt'\n"_s;
         QTest::newRow("empty word list") << u"--batch --prefix /dev/null --suffix {LIST} --out {DIR}"_s
                                          << u"--prefix: '/dev/null' holds no words\n"_s;
-        QTest::newRow("out is no folder") << u"--batch --prefix {LIST} --suffix {LIST} --out {DIR}/none"_s
-                                          << u"--out: '{DIR}/none' is not a folder that can be written\n"_s;
     }
     void usageError()
     {
@@ -200,9 +252,11 @@ private slots:
         QFETCH(QString, error);
         test::WhoRig rig;
         CliRun cli(rig);
-        QCOMPARE(
-            cli(arguments.contains(u"--server"_s) ? arguments : u"--server {SERVER} "_s + arguments, "\n"),
-            int(ExitUsage));
+        QCOMPARE(cli(arguments.contains(u"--server"_s) || arguments.contains(u"--resume"_s)
+                         ? arguments
+                         : u"--server {SERVER} "_s + arguments,
+                     "\n"),
+                 int(ExitUsage));
         QVERIFY2(cli.err.startsWith(cli.fill(u"zandrel: "_s + error).toUtf8()) && cli.err.count('\n') == 1
                      && cli.err.endsWith('\n'),
                  cli.err.constData());
@@ -240,8 +294,12 @@ private slots:
                u"x-.com\tnot-registrable\t\tlabel starts or ends with a hyphen\n"_s;
         QTest::newRow("standard input, JSON")
             << check + u"--json -"_s << QByteArray("free.com\n\n  taken.com \r\n") << 0
-            << u"{\"name\":\"free.com\",\"verdict\":\"free\",\"server\":\"{SERVER}\",\"reason\":\"\"}\n"
-               u"{\"name\":\"taken.com\",\"verdict\":\"taken\",\"server\":\"{SERVER}\",\"reason\":\"\"}\n"_s;
+            << u"{\"name\":\"free.com\",\"verdict\":\"free\",\"server\":\"{SERVER}\",\"reason\":\"\","
+               u"\"detail\":\"\"}\n"
+               u"{\"name\":\"taken.com\",\"verdict\":\"taken\",\"server\":\"{SERVER}\",\"reason\":\"\",\"detail\":\"\"}\n"_s;
+        // Nothing listens there on IPv6: the lookup fails, and the server is written in brackets.
+        QTest::newRow("IPv6 server") << u"--check --delay 0 --server [::1]:{PORT} free.com"_s << QByteArray()
+                                     << 3 << u"free.com\tunknown\t[::1]:{PORT}\tconnection failed\n"_s;
     }
     void run()
     {
@@ -310,7 +368,7 @@ private slots:
         rig.useWordLists("other\r\n", "other\r\n"); // the journal's lists hold, not the files'
         rig.server.setReplyFor(registry);
         CliRun resumed(rig);
-        QCOMPARE(resumed(u"--batch --resume --delay 0 --out {DIR}"_s), int(ExitSomeUnknown));
+        QCOMPARE(resumed(u"--batch --resume --out {DIR}"_s), int(ExitSomeUnknown)); // at the run's pace
         QCOMPARE(rig.server.queries().size(), whole.server.queries().size() - askedByWindow + askedAgain);
         const QString wholeOut = QString::fromUtf8(uninterrupted.out).replace(whole.server.address(), u"S"_s);
         const QString resumedOut = QString::fromUtf8(resumed.out).replace(rig.server.address(), u"S"_s);
@@ -332,6 +390,165 @@ private slots:
         const QString json = formatRecord(record, OutputFormat::Json);
         QVERIFY(json.endsWith(u'\n') && json.count(u'\n') == 1);
         QCOMPARE(QJsonDocument::fromJson(json.toUtf8())[u"name"_s].toString(), record.name);
+
+        // The cause of an unknown verdict goes to JSON only; the TSV line keeps its four fields.
+        record.verdict = {VerdictKind::Unknown, reason::ConnectionFailed};
+        record.detail = u"connection refused"_s;
+        QCOMPARE(QJsonDocument::fromJson(formatRecord(record, OutputFormat::Json).toUtf8())[u"detail"_s]
+                     .toString(),
+                 u"connection refused"_s);
+        QCOMPARE(formatRecord(record, OutputFormat::Tsv).count(u'\t'), 3);
+    }
+
+    // Runs that cannot start: status 1 when the report has nowhere to go, 2 when the run to resume
+    // is missing, finished or still running. Nothing is sent and nothing written.
+    void cannotStart_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("error"); // after "zandrel: "; {OLD} and {NEW} are the journals
+        QTest::newRow("out missing") << u"--batch --prefix {LIST} --suffix {LIST} --out {DIR}/none"_s << 1
+                                     << u"--out: cannot write to '{DIR}/none': No such file or directory"_s;
+        QTest::newRow("out is a file") << u"--batch --prefix {LIST} --suffix {LIST} --out {LIST}"_s << 1
+                                       << u"--out: cannot write to '{LIST}': Not a directory"_s;
+        QTest::newRow("newest unfinished run is running")
+            << u"--batch --resume --out {DIR}"_s << 2 << u"--resume: the search in {NEW} is still running"_s;
+        QTest::newRow("named run is running") << u"--batch --resume {NEW} --out {DIR}"_s << 2
+                                              << u"--resume: the search in {NEW} is still running"_s;
+        QTest::newRow("named run is finished")
+            << u"--batch --resume {DONE}"_s << 2 << u"--resume: the search in {DONE} is finished"_s;
+        QTest::newRow("named run is missing")
+            << u"--batch --resume {RUNS}/none.jsonl"_s << 2
+            << u"--resume: The journal cannot be read: No such file or directory"_s;
+    }
+    void cannotStart()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, error);
+        test::WhoRig rig;
+        writeRun(rig, Noon.addDays(-2), 1);
+        const QString done = writeRun(rig, Noon.addDays(-1), 6, true);
+        // A run going on in this process holds the newest journal.
+        test::FixedClock clock(Noon);
+        JournalWriter running;
+        QVERIFY(JournalFolder(rig.dataDir.path(), clock)
+                    .start(running, {{u"a"_s}, {u"b"_s}, true, true, 1, {}, {}, 0, {}}));
+        CliRun cli(rig);
+        const auto fill = [&](QString text) {
+            return cli.fill(text.replace(u"{NEW}"_s, running.path()).replace(u"{DONE}"_s, done));
+        };
+        QCOMPARE(cli(fill(arguments)), status);
+        QCOMPARE(QString::fromUtf8(cli.err), fill(u"zandrel: "_s + error + u'\n'));
+        QVERIFY(cli.out.isEmpty() && rig.server.queries().isEmpty() && QDir(cli.outDir.path()).isEmpty());
+    }
+
+    // --list-runs shows the unfinished runs, the newest first, and which one is running now.
+    void listRuns()
+    {
+        test::WhoRig rig;
+        const QString older = writeRun(rig, Noon.addDays(-3), 2);
+        writeRun(rig, Noon.addDays(-2), 6, true);
+        const QString newer = writeRun(rig, Noon.addDays(-1), 5);
+        QFile empty(rig.dataDir.filePath(u"run-20261206-000000.jsonl"_s));
+        QVERIFY(empty.open(QIODevice::WriteOnly)); // the newest, and no journal
+        CliRun cli(rig);
+        QCOMPARE(cli(u"--batch --list-runs"_s), int(ExitAnswered));
+        QCOMPARE(QString::fromUtf8(cli.out),
+                 newer + u"\t5 of 6\t2026-12-05T12:00:00Z\n"_s + older
+                     + u"\t2 of 6\t2026-12-03T12:00:00Z\n"_s);
+
+        JournalWriter writer;
+        QVERIFY(writer.reopen(older, readJournal(older).wholeSize));
+        QCOMPARE(cli(u"--batch --list-runs"_s), int(ExitAnswered));
+        QVERIFY(cli.out.endsWith("\t2 of 6\t2026-12-03T12:00:00Z\trunning\n"));
+    }
+
+    // Names arriving in pieces of any size come out whole, one a line.
+    void nameSplitter_data()
+    {
+        QTest::addColumn<QByteArrayList>("pieces");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<int>("beforeTheEnd"); // names out before finish()
+        QTest::newRow("pieces cut inside lines") << QByteArrayList {"fr", "ee.com\n  tak", "en.com \r", "\n"}
+                                                 << QStringList {u"free.com"_s, u"taken.com"_s} << 2;
+        QTest::newRow("blank lines dropped")
+            << QByteArrayList {"\n \r\n\t\na.com\n\n"} << QStringList {u"a.com"_s} << 1;
+        QTest::newRow("last line unended")
+            << QByteArrayList {"a.com\nb.com"} << QStringList {u"a.com"_s, u"b.com"_s} << 1;
+        QTest::newRow("character cut between pieces")
+            << QByteArrayList {"caf\xC3", "\xA9.com\n"} << QStringList {u"caf\u00e9.com"_s} << 1;
+        QTest::newRow("nothing") << QByteArrayList {""} << QStringList() << 0;
+        const QByteArray longLine(3 * NameSplitter::MaxLineBytes, 'x');
+        QTest::newRow("overlong line kept short")
+            << QByteArrayList {longLine.first(100), longLine.sliced(100), "\nb.com\n"}
+            << QStringList {QString(NameSplitter::MaxLineBytes, u'x'), u"b.com"_s} << 2;
+    }
+    void nameSplitter()
+    {
+        QFETCH(QByteArrayList, pieces);
+        QFETCH(QStringList, names);
+        QFETCH(int, beforeTheEnd);
+        NameSplitter splitter;
+        QStringList out;
+        for (const QByteArray &piece : pieces)
+            out += splitter.feed(piece);
+        QCOMPARE(out.size(), beforeTheEnd);
+        QCOMPARE(out + splitter.finish(), names);
+    }
+
+    // The real program with its standard streams full or closed: output that cannot be written ends
+    // the run with status 1 and the cause; a closed input holds no names.
+    void programStreams_data()
+    {
+        QTest::addColumn<QString>("shell"); // runs the program as "$0" "$@"
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("error");
+        const QByteArray full = "zandrel: cannot write to standard output: No space left on device\n";
+        const QByteArray closed = "zandrel: cannot write to standard output: Bad file descriptor\n";
+        const QString names = u"--delay 0"_s + u" x-.com"_s.repeated(40);
+        QTest::newRow("help to a full device")
+            << u"exec \"$0\" \"$@\" >/dev/full"_s << u"--help"_s << 1 << full;
+        QTest::newRow("results to a full device")
+            << u"exec \"$0\" \"$@\" >/dev/full"_s << u"--check x-.com"_s << 1 << full;
+        QTest::newRow("version, output closed")
+            << u"exec \"$0\" \"$@\" >&-"_s << u"--version"_s << 1 << closed;
+        QTest::newRow("results, output closed")
+            << u"exec \"$0\" \"$@\" >&-"_s << u"--check x-.com"_s << 1 << closed;
+        // A file that may grow no further stands in for a full file system.
+        QTest::newRow("results cut by a file size limit")
+            << u"trap '' XFSZ; ulimit -f 1; exec \"$0\" \"$@\" >\"$OUT\""_s << u"--check "_s + names << 1
+            << QByteArray("zandrel: cannot write to standard output: File too large\n");
+        QTest::newRow("input closed") << u"exec \"$0\" \"$@\" <&-"_s << u"--check -"_s << 2
+                                      << QByteArray("zandrel: --check -: no names on standard input\n");
+        QTest::newRow("written whole")
+            << u"exec \"$0\" \"$@\" >\"$OUT\""_s << u"--check "_s + names << 0 << QByteArray();
+    }
+    void programStreams()
+    {
+        QFETCH(QString, shell);
+        QFETCH(QString, arguments);
+        QFETCH(int, status);
+        QFETCH(QByteArray, error);
+        QTemporaryDir home;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const QString &name : {u"HOME"_s, u"XDG_CONFIG_HOME"_s, u"XDG_DATA_HOME"_s, u"XDG_CACHE_HOME"_s})
+            environment.insert(name, home.path());
+        environment.insert(u"OUT"_s, home.filePath(u"out.txt"_s));
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(u"/bin/sh"_s,
+                      QStringList {u"-c"_s, shell, QStringLiteral(ZANDREL_PROGRAM)} + args(arguments).mid(1));
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.readAllStandardError(), error);
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), status);
+        if (status == 0) {
+            QFile out(home.filePath(u"out.txt"_s));
+            QVERIFY(out.open(QIODevice::ReadOnly));
+            QCOMPARE(out.readAll().count('\n'), 40);
+        }
     }
 
     // The progress line never divides by zero and copes with an unknown total.

@@ -5,8 +5,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/resource.h>
+
+#include <csignal>
 
 using namespace zandrel;
 using namespace zandrel::test;
@@ -16,7 +22,7 @@ namespace {
 
 const QDateTime Start(QDate(2026, 12, 6), QTime(22, 40, 0), Qt::UTC);
 const RunInputs Inputs {
-    {u"my"_s, u"caf\u00e9"_s}, {u"a,\"b\""_s}, false, true, 1, u"Nag\r\n"_s, u"h:43"_s, Start};
+    {u"my"_s, u"caf\u00e9"_s}, {u"a,\"b\""_s}, false, true, 1, u"Nag\r\n"_s, u"[::1]:43"_s, 250, Start};
 
 LookupRecord sampleRecord(qint64 index)
 {
@@ -70,6 +76,118 @@ private slots:
         QVERIFY(readAll(path).split('\n').at(1).contains("\"time\":\"2026-12-06T22:40:01Z\""));
         JournalWriter again;
         QVERIFY(!again.create(path, Inputs) && !again.errorString().isEmpty());
+
+        // A journal from before the pace was kept takes the usual one.
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const QByteArray old = file.readAll().replace(",\"delayMs\":250", "");
+        QVERIFY(file.resize(0) && file.write(old) == old.size());
+        file.close();
+        QCOMPARE(readJournal(path).inputs.delayMs, -1);
+    }
+
+    // A write that fails says why in the system's words.
+    void writeErrorKeepsItsCause()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"j.jsonl"_s);
+        JournalWriter writer;
+        QVERIFY(writer.create(path, Inputs));
+        // The file may grow no further, as on a full disk.
+        rlimit before {};
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &before) == 0);
+        const auto restore = qScopeGuard([&] { ::setrlimit(RLIMIT_FSIZE, &before); });
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        const auto restoreSignal = qScopeGuard([&] { std::signal(SIGXFSZ, oldHandler); });
+        rlimit limit = before;
+        limit.rlim_cur = rlim_t(QFileInfo(path).size());
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &limit) == 0);
+        QVERIFY(!writer.append(sampleRecord(1)));
+        QCOMPARE(writer.errorString(), u"Could not write the journal %1: File too large"_s.arg(path));
+    }
+
+    // A run holds its journal while it writes: another run cannot take it over until the first
+    // closes it (or its process ends).
+    void lockedWhileWritten()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"j.jsonl"_s);
+        JournalWriter first;
+        QVERIFY(first.create(path, Inputs) && first.append(sampleRecord(1)));
+        QVERIFY(journalInUse(path));
+        const QByteArray before = readAll(path);
+        JournalWriter second;
+        QVERIFY(!second.reopen(path, 10));
+        QCOMPARE(second.errorString(),
+                 u"Could not lock the journal %1: another search is writing it"_s.arg(path));
+        QCOMPARE(readAll(path), before); // not cut to the size asked for
+        first.close();
+        QVERIFY(!journalInUse(path));
+        QVERIFY(second.reopen(path, readJournal(path).wholeSize) && journalInUse(path));
+        QVERIFY(!journalInUse(dir.filePath(u"none"_s)));
+    }
+
+    // Which run --resume continues: the newest one not finished, or the one named; never one that
+    // is finished or being written.
+    void chooseResume_data()
+    {
+        QTest::addColumn<QList<int>>("runs"); // oldest first: records written; -1 finished, -2 damaged
+        QTest::addColumn<int>("named"); // the run asked for, or -1
+        QTest::addColumn<int>("running"); // the run a writer holds, or -1
+        QTest::addColumn<int>("chosen"); // -1: none
+        QTest::addColumn<QString>("error");
+        QTest::newRow("none") << QList<int>() << -1 << -1 << -1
+                              << u"there is no unfinished search to resume"_s;
+        QTest::newRow("all finished")
+            << QList<int> {-1, -1} << -1 << -1 << -1 << u"there is no unfinished search to resume"_s;
+        QTest::newRow("newest unfinished, not newest") << QList<int> {1, 2, -1} << -1 << -1 << 1 << QString();
+        QTest::newRow("damaged newest passed over") << QList<int> {1, -2} << -1 << -1 << 0 << QString();
+        QTest::newRow("named older run") << QList<int> {1, 2} << 0 << -1 << 0 << QString();
+        QTest::newRow("named finished run")
+            << QList<int> {1, -1} << 1 << -1 << 1 << u"the search in {1} is finished"_s;
+        QTest::newRow("named damaged run")
+            << QList<int> {-2} << 0 << -1 << 0 << u"Line 3 of the journal is damaged"_s;
+        QTest::newRow("newest unfinished is running")
+            << QList<int> {1, 2} << -1 << 1 << 1 << u"the search in {1} is still running"_s;
+        QTest::newRow("named run is running")
+            << QList<int> {1, 2} << 0 << 0 << 0 << u"the search in {0} is still running"_s;
+    }
+    void chooseResume()
+    {
+        QFETCH(QList<int>, runs);
+        QFETCH(int, named);
+        QFETCH(int, running);
+        QFETCH(int, chosen);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        FixedClock clock(Start);
+        const JournalFolder folder(dir.path(), clock);
+        QStringList paths;
+        JournalWriter holder;
+        for (int i = 0; i < runs.size(); ++i) {
+            clock.moment = Start.addSecs(i);
+            JournalWriter writer;
+            QVERIFY(folder.start(writer, Inputs));
+            paths << writer.path();
+            for (int r = 1; r <= std::max(runs.at(i), 1); ++r)
+                QVERIFY(writer.append(sampleRecord(r)));
+            if (runs.at(i) == -1)
+                QVERIFY(writer.finish(clock.now()));
+            writer.close();
+            if (runs.at(i) == -2) {
+                QFile file(writer.path());
+                QVERIFY(file.open(QIODevice::Append) && file.write("{damaged\n{}\n") > 0);
+            }
+            if (i == running)
+                QVERIFY(holder.reopen(paths.last(), readJournal(paths.last()).wholeSize));
+        }
+        const ResumeChoice choice = folder.chooseResume(named < 0 ? QString() : paths.at(named));
+        for (int i = 0; i < paths.size(); ++i)
+            error.replace(u"{%1}"_s.arg(i), paths.at(i));
+        QCOMPARE(choice.error, error);
+        QCOMPARE(choice.path, chosen < 0 ? QString() : paths.at(chosen));
+        if (error.isEmpty())
+            QCOMPARE(choice.contents.records.size(), runs.at(chosen));
     }
 
     // A torn last line (power cut) is cut off and the run goes on; damage before it is reported.

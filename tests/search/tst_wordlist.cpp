@@ -28,16 +28,23 @@ void TestWordList::parse_data()
 
     QTest::newRow("empty file") << QByteArray() << QStringList();
     QTest::newRow("lone CR, lone LF, unended") << QByteArray("a\rb\nc\r\nd") << words("a|b|c|d");
-    QTest::newRow("blank line between") << QByteArray("my\r\n\r\nyour\r\n") << words("my||your");
-    QTest::newRow("CR then CR LF") << QByteArray("a\r\r\nb") << words("a||b");
+    QTest::newRow("blank line between") << QByteArray("my\r\n\r\nyour\r\n") << words("my|your");
+    QTest::newRow("blank lines only") << QByteArray("\n\n \r\n\t\n") << QStringList();
+    QTest::newRow("CR then CR LF") << QByteArray("a\r\r\nb") << words("a|b");
+    QTest::newRow("lone comma") << QByteArray("a\r\n,\r\nb") << words("a|b");
+    QTest::newRow("doubled comma") << QByteArray("a,,b") << words("a|b");
+    QTest::newRow("empty quotes") << QByteArray("\"\",a,\" \"") << words("a");
     QTest::newRow("comma splits") << QByteArray("shop,store\r\n") << words("shop|store");
     QTest::newRow("quoted then more") << QByteArray("\"a,b\",c\r\nd") << words("a,b|c|d");
     QTest::newRow("doubled quote") << QByteArray("\"say \"\"hi\"\"\"") << words("say \"hi\"");
     QTest::newRow("unclosed quote ends at line end")
         << QByteArray("\"open,end\r\nb,c\nd") << words("open,end|b|c|d");
     QTest::newRow("comma at end of file") << QByteArray("a,b,") << words("a|b");
-    QTest::newRow("comma before line end") << QByteArray("a,b,\r\n") << words("a|b|");
-    QTest::newRow("blanks kept") << QByteArray(" shop , store\r\n") << words(" shop | store");
+    QTest::newRow("comma before line end") << QByteArray("a,b,\r\n") << words("a|b");
+    QTest::newRow("blanks around words")
+        << QByteArray(" my \r\n\tshop , store\r\n") << words("my|shop|store");
+    QTest::newRow("blanks inside quotes") << QByteArray("\" my \",b") << words("my|b");
+    QTest::newRow("blank inside a word kept") << QByteArray("my shop\r\n") << words("my shop");
     QTest::newRow("BOM skipped") << QByteArray("\xEF\xBB\xBFmy\r\nyour\r\n") << words("my|your");
     QTest::newRow("UTF-8") << QByteArray("caf\xC3\xA9\r\n\xE6\x97\xA5") << words("caf\xC3\xA9|\xE6\x97\xA5");
     QTest::newRow("Windows-1252 as a whole")
