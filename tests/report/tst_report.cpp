@@ -1,4 +1,5 @@
 #include "report/Report.h"
+#include "report/VerdictLine.h"
 
 #include "harvest/UniqueList.h"
 #include "platform/EventYield.h"
@@ -70,6 +71,8 @@ private slots:
     void fallsBack();
     void stamp_data();
     void stamp();
+    void verdictLine_data();
+    void verdictLine();
 };
 
 void TestReport::writesExpectedFiles_data()
@@ -213,6 +216,48 @@ void TestReport::stamp()
     const QString stamp = reportStamp(QDateTime(QDate(2000, 12, 31), time));
     QLocale::setDefault(before);
     QTEST(stamp, "stamp");
+}
+
+// The status-bar line of a single lookup.
+void TestReport::verdictLine_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("judged");
+    QTest::addColumn<Verdict>("verdict");
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("line");
+    const auto row = [](const char *tag, const char *name, Verdict verdict, const char *server,
+                        const char *line, bool judged = true) {
+        QTest::newRow(tag) << QString::fromUtf8(name) << judged << verdict << QString::fromUtf8(server)
+                           << QString::fromUtf8(line);
+    };
+    row("taken", "myshop.com", {VerdictKind::Taken, {}}, "whois.verisign-grs.com:43",
+        "myshop.com: taken (whois.verisign-grs.com)");
+    row("free, other port", "a.net", {VerdictKind::Free, {}}, "127.0.0.1:4343",
+        "a.net: free (127.0.0.1:4343)");
+    row("free over RDAP", "a.app", {VerdictKind::Free, {}}, "https://pubapi.registry.google/rdap/",
+        "a.app: free (pubapi.registry.google)");
+    row("no server", "a.zz", {VerdictKind::Taken, {}}, "", "a.zz: taken");
+    row("not registrable", "-bad.com", {VerdictKind::NotRegistrable, u"a label begins with a hyphen"_s}, "",
+        "-bad.com: not registrable (a label begins with a hyphen)");
+    row("unknown", "x.com", {VerdictKind::Unknown, reason::NoAnswer}, "whois.verisign-grs.com:43",
+        "x.com: unknown, no answer");
+    row("unknown without a reason", "x.com", {}, "", "x.com: unknown");
+    row("not a domain name", "NETWORK SOLUTIONS", {}, "whois.verisign-grs.com:43", "", false);
+}
+
+void TestReport::verdictLine()
+{
+    LookupRecord record;
+    QFETCH(QString, name);
+    QFETCH(bool, judged);
+    QFETCH(Verdict, verdict);
+    QFETCH(QString, server);
+    record.name = name;
+    record.judged = judged;
+    record.verdict = verdict;
+    record.server = server;
+    QTEST(zandrel::verdictLine(record), "line");
 }
 
 QTEST_GUILESS_MAIN(TestReport)
