@@ -2,7 +2,9 @@
 
 #include "Layout.h"
 #include "WhoController.h"
+#include "platform/Clipboard.h"
 #include "platform/EventYield.h"
+#include "platform/SettingsStore.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,6 +17,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -85,6 +88,13 @@ void follow(QLineEdit *edit, TextBox &box, QObject *context)
     });
 }
 
+// Where the window keeps its place and the options the user set.
+const QString WindowSection = QStringLiteral("Window");
+const QString GeometryKey = QStringLiteral("Geometry");
+const QString ComSuffixKey = QStringLiteral("ComSuffix");
+const QString QueryTypeKey = QStringLiteral("QueryType");
+const QString DelayKey = QStringLiteral("Delay");
+
 } // namespace
 
 void PressLabel::mousePressEvent(QMouseEvent *event)
@@ -99,8 +109,12 @@ Who::Who(WhoController &who, QWidget *parent)
 {
     setObjectName(QStringLiteral("Who"));
     setWindowTitle(m_who.state().caption.text());
+    restoreOptions();
     buildControls();
     buildMenus();
+    // No smaller than keeps every control whole and the response box readable.
+    const QRect smallest = pixels(0, 0, design::MinimumWidth, design::MinimumHeight);
+    setMinimumSize(smallest.size());
     bindTexts();
     connect(&m_who.state().caption, &TextBox::changed, this, &QWidget::setWindowTitle);
     connect(&m_who, &WhoController::notice, this,
@@ -179,8 +193,9 @@ void Who::buildControls()
         connect(b, &QPushButton::clicked, &m_who, click);
     };
     button("bLookUp", QStringLiteral("&Search"), {2580, 45, 840, 315}, &WhoController::bLookUp_Click);
-    button("SearchCombinations", QStringLiteral("Search &Combinations"), {675, 360, 1890, 315},
-           &WhoController::SearchCombinations_Click);
+    auto *searchCombinations = new QPushButton(QStringLiteral("Search &Combinations"));
+    place(searchCombinations, "SearchCombinations", {675, 360, 1890, 315}, controlFont());
+    connect(searchCombinations, &QPushButton::clicked, this, &Who::SearchCombinations_Click);
     button("cbStopRunning", QStringLiteral("S&top"), {2580, 360, 840, 300},
            &WhoController::cbStopRunning_Click);
 
@@ -209,11 +224,18 @@ void Who::buildControls()
     searchType->addButton(whois, 1);
     (state.QueryType == 0 ? domainSearch : whois)->setChecked(true);
     connect(searchType, &QButtonGroup::idClicked, &m_who, &WhoController::SearchType_Click);
+    connect(searchType, &QButtonGroup::idToggled, this, [this](int id, bool on) {
+        if (on)
+            saveOption(QueryTypeKey, QString::number(id));
+    });
 
     auto *comSuffix = new QCheckBox(QStringLiteral("&Always Suffix '.com'"));
     place(comSuffix, "ComSuffix", {4140, 720, 1995, 240}, controlFont());
     comSuffix->setChecked(state.ComSuffix);
-    connect(comSuffix, &QCheckBox::toggled, this, [&state](bool on) { state.ComSuffix = on; });
+    connect(comSuffix, &QCheckBox::toggled, this, [this, &state](bool on) {
+        state.ComSuffix = on;
+        saveOption(ComSuffixKey, on ? QStringLiteral("1") : QStringLiteral("0"));
+    });
     connect(&m_who, &WhoController::optionsRestored, this, [&state, searchType, comSuffix] {
         searchType->button(state.QueryType)->setChecked(true);
         comSuffix->setChecked(state.ComSuffix);
@@ -223,8 +245,9 @@ void Who::buildControls()
     Delay = new QLineEdit;
     place(Delay, "Delay", {7785, 705, 600, 285}, controlFont());
 
-    // Selecting another entry, by a left click or the arrow keys, is the list's click. Focus alone
-    // only moves the current entry and selects nothing; other buttons are kept from the list.
+    // A left click on an entry (the first click of a double click too) opens it; Enter opens the
+    // current one (see eventFilter). The arrow keys only move the selection; other buttons are
+    // kept from the list.
     auto list
         = [this, &place](const char *name, UniqueList &model, TwipRect r, void (WhoController::*click)(int)) {
               auto *view = new QListView;
@@ -233,11 +256,8 @@ void Who::buildControls()
               view->setUniformItemSizes(true);
               view->viewport()->installEventFilter(this);
               WhoController *who = &m_who;
-              connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, who,
-                      [who, click](const QItemSelection &selected) {
-                          if (!selected.indexes().isEmpty())
-                              (who->*click)(selected.indexes().first().row());
-                      });
+              connect(view, &QAbstractItemView::clicked, who,
+                      [who, click](const QModelIndex &index) { (who->*click)(index.row()); });
               return view;
           };
     label("Label5", QStringLiteral("Available Domains:"), {60, 1020, 1620, 255});
@@ -249,6 +269,8 @@ void Who::buildControls()
     Nag = new QTextEdit;
     place(Nag, "Nag", design::Nag, listFont());
     Nag->setAcceptRichText(false);
+    // Tab moves on, as in every other box; a tab is never part of the text to remove.
+    Nag->setTabChangesFocus(true);
 
     label("Label8", QStringLiteral("Search Results:"), {4680, 2640, 1620, 255});
     // A plain-text box lays out only the lines in view: an answer of a million short lines is
@@ -258,6 +280,9 @@ void Who::buildControls()
     tResponse->setReadOnly(true);
     tResponse->setUndoRedoEnabled(false);
     tResponse->setLineWrapMode(QPlainTextEdit::NoWrap);
+    tResponse->setTabChangesFocus(true);
+    // Reached by Tab, read and copied with the keys.
+    tResponse->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 
     auto *clearEach = new QCheckBox(QStringLiteral("&Clear Before Search"));
     place(clearEach, "ClearEachSearch", {6600, 2640, 1755, 240}, controlFont());
@@ -268,6 +293,37 @@ void Who::buildControls()
 
     bindCombo(Prefix, state.Prefix);
     bindCombo(Suffix, state.Suffix);
+
+    // Tab runs through the boxes as they stand, row by row, to the removal text, the check box
+    // above the response box, the response box, and round again (see focusNextPrevChild).
+    m_tabOrder = {SearchTerm,
+                  client->findChild<QWidget *>(QStringLiteral("bLookUp")),
+                  searchCombinations,
+                  client->findChild<QWidget *>(QStringLiteral("cbStopRunning")),
+                  Prefix,
+                  PrefixPath,
+                  Suffix,
+                  SuffixPath,
+                  domainSearch,
+                  whois,
+                  comSuffix,
+                  Delay,
+                  Available,
+                  LinkList,
+                  Nag,
+                  clearEach,
+                  tResponse};
+
+    // Escape stops a running search, as Stop does.
+    auto *stop = new QAction(this);
+    stop->setObjectName(QStringLiteral("StopKey"));
+    stop->setShortcut(Qt::Key_Escape);
+    stop->setShortcutContext(Qt::WindowShortcut);
+    addAction(stop);
+    connect(stop, &QAction::triggered, this, [this] {
+        if (m_who.searchRunning() || m_who.state().LookupPending)
+            m_who.cbStopRunning_Click();
+    });
 
     // Enter in the Domain box searches, as in any search box.
     connect(SearchTerm, &QLineEdit::returnPressed, &m_who, &WhoController::bLookUp_Click);
@@ -315,6 +371,11 @@ void Who::bindTexts()
         connect(path, &QLineEdit::textChanged, path, &QWidget::setToolTip);
     }
     follow(Delay, state.Delay, this);
+    // Saved once the procedures have judged it: only a delay they take is kept.
+    connect(&state.Delay, &TextBox::changed, this, [this](const QString &text) {
+        if (!m_who.delayInvalid())
+            saveOption(DelayKey, text);
+    });
     connect(&m_who, &WhoController::delayValidityChanged, Delay, [this](bool invalid) {
         Delay->setStyleSheet(invalid ? QStringLiteral("background: #ffb0b0;") : QString());
         Delay->setToolTip(invalid ? QStringLiteral("Whole seconds from 1 to 65") : QString());
@@ -463,6 +524,91 @@ void Who::buildProgress()
             });
 }
 
+// The focus chain Qt builds puts the combo boxes' edit fields at its end, where Shift+Tab finds
+// them: the window walks its own order instead.
+bool Who::focusNextPrevChild(bool next)
+{
+    const qsizetype at = m_tabOrder.indexOf(focusWidget());
+    if (at < 0)
+        return QMainWindow::focusNextPrevChild(next);
+    const qsizetype count = m_tabOrder.size();
+    for (qsizetype step = 1; step < count; ++step) {
+        QWidget *candidate = m_tabOrder.at((at + (next ? step : count - step)) % count);
+        const auto *radio = qobject_cast<QRadioButton *>(candidate);
+        if (!candidate->isEnabled() || !candidate->isVisible() || !(candidate->focusPolicy() & Qt::TabFocus)
+            || (radio && !radio->isChecked()))
+            continue;
+        candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return true;
+    }
+    return true;
+}
+
+bool Who::listKey(QListView &view, const QKeyEvent &key)
+{
+    // The entry with the focus frame, selected or not.
+    const QModelIndex current = view.currentIndex();
+    const bool selected = current.isValid();
+    if (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) {
+        const auto open
+            = &view == Available ? &WhoController::Available_Click : &WhoController::LinkList_Click;
+        if (selected)
+            (m_who.*open)(current.row());
+        return true;
+    }
+    if (key.matches(QKeySequence::Copy)) {
+        if (selected)
+            m_who.services().clipboard.setText(current.data().toString());
+        return true;
+    }
+    return false;
+}
+
+void Who::SearchCombinations_Click()
+{
+    const WhoState &state = m_who.state();
+    const QString question
+        = largeSearchQuestion(qint64(std::max(state.Prefix.count(), 1)) * std::max(state.Suffix.count(), 1),
+                              m_who.delayTimer().interval());
+    if (question.isEmpty()) {
+        m_who.SearchCombinations_Click();
+        return;
+    }
+    if (m_largeSearch)
+        return;
+    // Asked without a nested event loop: the search starts when the answer comes.
+    auto *box = new QMessageBox(QMessageBox::Question, m_who.services().app.title, question,
+                                QMessageBox::Yes | QMessageBox::No, this);
+    box->setObjectName(QStringLiteral("LargeSearch"));
+    box->setDefaultButton(QMessageBox::No);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, &m_who, [this](int answer) {
+        if (answer == QMessageBox::Yes)
+            m_who.SearchCombinations_Click();
+    });
+    m_largeSearch = box;
+    box->open();
+}
+
+void Who::restoreOptions()
+{
+    WhoState &state = m_who.state();
+    const SettingsStore &settings = m_who.services().settings;
+    const QString title = m_who.services().app.title;
+    const QString Settings = QStringLiteral("Settings");
+    if (settings.contains(title, Settings, ComSuffixKey))
+        state.ComSuffix = settings.value(title, Settings, ComSuffixKey) != u"0";
+    if (settings.contains(title, Settings, QueryTypeKey))
+        state.QueryType = settings.value(title, Settings, QueryTypeKey) == u"1" ? 1 : 0;
+    if (settings.contains(title, Settings, DelayKey))
+        state.Delay.setText(settings.value(title, Settings, DelayKey));
+}
+
+void Who::saveOption(const QString &key, const QString &value)
+{
+    m_who.services().settings.setValue(m_who.services().app.title, QStringLiteral("Settings"), key, value);
+}
+
 void Who::mAbout_Click()
 {
     if (!m_about) {
@@ -483,6 +629,10 @@ void Who::mAbout_Click()
 
 void Who::placeAtStart()
 {
+    const QByteArray saved = QByteArray::fromBase64(
+        m_who.services().settings.value(m_who.services().app.title, WindowSection, GeometryKey).toLatin1());
+    if (!saved.isEmpty() && restoreGeometry(saved))
+        return;
     // Outer size: the frame is known only once the window is shown, so correct for it then.
     resize(620, 460);
     move(10, 10);
@@ -531,6 +681,12 @@ bool Who::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
         break;
+    case QEvent::KeyPress:
+        if (watched == Available || watched == LinkList) {
+            if (listKey(*static_cast<QListView *>(watched), *static_cast<QKeyEvent *>(event)))
+                return true;
+        }
+        break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
         if (static_cast<QMouseEvent *>(event)->button() != Qt::LeftButton
@@ -562,6 +718,8 @@ void Who::changeEvent(QEvent *event)
 
 void Who::closeEvent(QCloseEvent *event)
 {
+    m_who.services().settings.setValue(m_who.services().app.title, WindowSection, GeometryKey,
+                                       QString::fromLatin1(saveGeometry().toBase64()));
     // Every setting is on disk already; waits give up so a running search unwinds at once.
     m_who.services().yield.requestClose();
     if (m_about)

@@ -55,6 +55,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void buildControls();
@@ -65,6 +66,12 @@ private:
     void Form_Resize();
     bool isMenuShortcut(const QKeyEvent &key) const;
     void mAbout_Click();
+    // Asks first when the search is large.
+    void SearchCombinations_Click();
+    // Enter opens the current entry, Ctrl+C copies it; whether the key was taken.
+    bool listKey(QListView &view, const QKeyEvent &key);
+    void restoreOptions();
+    void saveOption(const QString &key, const QString &value);
     QRect pixels(int left, int top, int width, int height) const;
 
     WhoController &m_who;
@@ -79,7 +86,9 @@ private:
     QTextEdit *Nag = nullptr;
     QPlainTextEdit *tResponse = nullptr;
     QPointer<QWidget> m_about;
+    QPointer<QWidget> m_largeSearch;
     QList<QAction *> m_menuActions;
+    QList<QWidget *> m_tabOrder;
     bool m_syncingNag = false;
 };
 
