@@ -32,6 +32,10 @@
 #include <cmath>
 #include <limits>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace zandrel {
 
 namespace {
@@ -64,7 +68,18 @@ QFont listFont()
     return designFont(QStringLiteral("Small Fonts"), 6.75);
 }
 
-// The response and removal-text boxes keep CR LF pairs; the text widgets show plain line feeds.
+// A document of more blocks than this leaves much memory behind when it is emptied.
+constexpr int LargeDocument = 10'000;
+
+// The allocator keeps the memory a large document freed for itself; hand it back to the system.
+void giveMemoryBack()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
+// The removal-text box keeps CR LF pairs; the text widget shows plain line feeds.
 QString forDisplay(QString text)
 {
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -398,21 +413,31 @@ void Who::bindTexts()
         m_syncingNag = false;
     });
 
-    tResponse->setPlainText(forDisplay(state.tResponse.text()));
-    connect(&state.tResponse, &ResponseBox::textReset, tResponse,
-            [this](const QString &text) { tResponse->setPlainText(forDisplay(text)); });
+    // The box shows the text as ShownText makes it, so that a hostile answer of bare line feeds
+    // makes a few lines, not a block per line.
+    tResponse->setPlainText(m_shown.reset(state.tResponse.text()));
+    connect(&state.tResponse, &ResponseBox::textReset, tResponse, [this](const QString &text) {
+        const bool large = tResponse->document()->blockCount() > LargeDocument;
+        tResponse->setPlainText(m_shown.reset(text));
+        if (large && text.isEmpty())
+            giveMemoryBack();
+    });
     connect(&state.tResponse, &ResponseBox::appended, tResponse, [this](const QString &piece) {
+        const QString added = m_shown.append(piece);
+        if (added.isEmpty())
+            return;
         QTextCursor cursor(tResponse->document());
         cursor.movePosition(QTextCursor::End);
-        cursor.insertText(forDisplay(piece));
+        cursor.insertText(added);
     });
     connect(&state.tResponse, &ResponseBox::tailReplaced, tResponse,
-            [this](const QString &removed, const QString &added) {
+            [this, &state](const QString &, const QString &added) {
+                const QString &text = state.tResponse.text();
+                const ShownText::Change change = m_shown.replaceTail(text, text.size() - added.size());
                 QTextCursor cursor(tResponse->document());
-                cursor.movePosition(QTextCursor::End);
-                cursor.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor,
-                                    int(forDisplay(removed).size()));
-                cursor.insertText(forDisplay(added));
+                cursor.setPosition(int(change.keep));
+                cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+                cursor.insertText(change.added);
             });
     connect(&state.tResponse, &ResponseBox::scrolledToStart, tResponse,
             [this] { tResponse->moveCursor(QTextCursor::Start); });

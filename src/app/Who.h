@@ -1,5 +1,7 @@
 #pragma once
 
+#include "harvest/ShownText.h"
+
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
@@ -90,6 +92,7 @@ private:
     QList<QAction *> m_menuActions;
     QList<QWidget *> m_tabOrder;
     bool m_syncingNag = false;
+    ShownText m_shown; // what tResponse shows of the response text
 };
 
 } // namespace zandrel

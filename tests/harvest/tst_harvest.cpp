@@ -1,5 +1,6 @@
 #include "harvest/Harvest.h"
 #include "harvest/ResponseTail.h"
+#include "harvest/ShownText.h"
 #include "harvest/UniqueList.h"
 #include "whois/Replaceit.h"
 
@@ -17,6 +18,8 @@ private slots:
     void scans_data();
     void scans();
     void newTextOnlyMatchesWholeText();
+    void shownText_data();
+    void shownText();
 };
 
 static QString crlf(const char *text)
@@ -118,8 +121,9 @@ void TestHarvest::newTextOnlyMatchesWholeText()
     const QStringList nags = {QString(), u"ab"_s, u"no match for \""_s, u".com"_s, u"b\r\n"_s, u"x.c"_s};
     QRandomGenerator random(1303);
     for (int run = 0; run < 300; ++run) {
-        QString whole, text;
+        QString whole, text, shown;
         ResponseTail tail;
+        ShownText shownText;
         UniqueList wholeAvailable, available;
         UniqueList wholeLinks(UniqueList::Key::WithoutQuotes), links(UniqueList::Key::WithoutQuotes);
         const QString nag = nags.at(random.bounded(int(nags.size())));
@@ -136,6 +140,7 @@ void TestHarvest::newTextOnlyMatchesWholeText()
                     answer += QString(random.bounded(240, 260), u'h') + u".com"_s;
                 whole += answer;
                 text += answer;
+                shown += shownText.append(answer);
             } else if (what < 8) { // a lookup ends
                 createavailablelist(whole, wholeAvailable);
                 createweblist(whole, wholeLinks);
@@ -147,16 +152,51 @@ void TestHarvest::newTextOnlyMatchesWholeText()
                 whole = replaceit(whole, removing, QString());
                 const TailEdit edit = tail.clean(text, removing);
                 text = text.left(edit.keep) + edit.tail;
+                const ShownText::Change change = shownText.replaceTail(text, edit.keep);
+                shown = shown.left(change.keep) + change.added;
             } else { // cleared before a search
                 whole.clear();
                 text.clear();
                 tail.reset();
+                shown = shownText.reset(text);
             }
             QCOMPARE(text, whole);
+            QCOMPARE(shown, ShownText::shown(text));
             QCOMPARE(available.entries(), wholeAvailable.entries());
             QCOMPARE(links.entries(), wholeLinks.entries());
         }
     }
+}
+
+// The response box shows each line break as one line feed and no more than two empty lines in a row.
+void TestHarvest::shownText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("CR LF, lone CR, lone LF") << u"a\r\nb\rc\nd"_s << u"a\nb\nc\nd"_s;
+    QTest::newRow("LF CR is two breaks") << u"a\n\rb"_s << u"a\n\nb"_s;
+    QTest::newRow("two empty lines kept") << u"a\r\n\r\n\r\nb"_s << u"a\n\n\nb"_s;
+    QTest::newRow("more empty lines dropped") << u"a\n\n\n\n\n b\r\r\r\r"_s << u"a\n\n\n b\n\n\n"_s;
+    QTest::newRow("blanks make a line") << u"\n\n\n \n\n\n"_s << u"\n\n\n \n\n\n"_s;
+    QTest::newRow("many line feeds") << QString(20'000, u'\n') << u"\n\n\n"_s;
+}
+
+void TestHarvest::shownText()
+{
+    QFETCH(QString, text);
+    QTEST(ShownText::shown(text), "shown");
+    // Piece by piece, every piece's end rewritten once, gives the same.
+    ShownText follower;
+    QString shown = follower.reset(QString());
+    QString sofar;
+    for (qsizetype at = 0; at < text.size(); at += 3) {
+        sofar += text.sliced(at, std::min<qsizetype>(3, text.size() - at));
+        shown += follower.append(sofar.last(std::min<qsizetype>(3, text.size() - at)));
+        const ShownText::Change change
+            = follower.replaceTail(sofar, std::max<qsizetype>(0, sofar.size() - 2));
+        shown = shown.left(change.keep) + change.added;
+    }
+    QTEST(shown, "shown");
 }
 
 QTEST_GUILESS_MAIN(TestHarvest)
