@@ -687,13 +687,10 @@ void WhoController::saveReport(const QString &baseName, bool show)
 {
     ReportWriter writer(m_services.yield, [this](const QString &text) { m_state.caption.setText(text); });
     ReportInput input;
-    input.links = &m_state.LinkList;
-    input.available = m_state.Available.entries();
+    input.records = m_runLog.records();
+    input.links = m_state.LinkList.entries();
     input.prefixes = m_state.Prefix.entries();
     input.suffixes = m_state.Suffix.entries();
-    for (const RunTally::Row &row : m_tally.notAnsweredRows())
-        input.notAnswered.append({row.name, row.verdict.reason});
-    input.records = m_runLog.records();
     const ReportResult result
         = writer.SaveResults(baseName, input, m_services.app.folder, reportFallbackFolder());
     m_lastReportWritten = result.ok;

@@ -1,7 +1,6 @@
 #include "report/Report.h"
 #include "report/VerdictLine.h"
 
-#include "harvest/UniqueList.h"
 #include "platform/EventYield.h"
 
 #include <QDir>
@@ -32,6 +31,16 @@ QStringList split(const char *joined)
     return QString::fromUtf8(joined).split(u'|', Qt::SkipEmptyParts);
 }
 
+LookupRecord record(const QString &name, VerdictKind kind, const QString &why = {}, bool judged = true)
+{
+    LookupRecord made;
+    made.name = name;
+    made.judged = judged;
+    made.verdict = {kind, why};
+    made.server = u"whois.example:43"_s;
+    return made;
+}
+
 QString entriesOf(const QString &folder)
 {
     return QDir(folder)
@@ -43,10 +52,7 @@ QString entriesOf(const QString &folder)
 ReportResult save(const QString &hosts, ReportInput input, const QString &folder, const QString &fallback,
                   const QString &failing = {})
 {
-    UniqueList links;
-    for (const QString &host : hosts.split(u'|', Qt::SkipEmptyParts))
-        links.addUnique(host);
-    input.links = &links;
+    input.links = hosts.split(u'|', Qt::SkipEmptyParts);
     events.clear();
     RecordingYield yield;
     ReportWriter writer(yield, [](const QString &caption) { events << caption; });
@@ -69,6 +75,8 @@ private slots:
     void escapesLinks();
     void fallsBack_data();
     void fallsBack();
+    void oneResultSet_data();
+    void oneResultSet();
     void stamp_data();
     void stamp();
     void verdictLine_data();
@@ -99,13 +107,18 @@ void TestReport::writesExpectedFiles_data()
     const QByteArray header = "domain,verdict,reason,server,checked_at\r\n";
     QTest::newRow("small")
         << "www.alpha.com|www.beta-2.org|www.gamma.net"
-        << ReportInput {nullptr, split("myshop.com|yourshop.com"), split("my|your"), split("shop"), {},
-                        records}
+        << ReportInput {QList<LookupRecord> {record(u"myshop.com"_s, VerdictKind::Free)} + records
+                            + QList<LookupRecord> {record(u"yourshop.com"_s, VerdictKind::Free)},
+                        {},
+                        split("my|your"),
+                        split("shop")}
         << (step.arg(0) + step.arg(1) + step.arg(2) + u"yield|yield"_s).split(u'|')
         << readAll(data + u"small.txt"_s) << readAll(data + u"small.htm"_s)
         << header
-            + "\"a,\"\"b\"\"\n.com\",unknown,rate-limited,,2026-12-06T21:40:05Z\r\n"
-              "'=caf\u00e9.de,unknown,rate-limited,\"'@\u00e9,y\",2026-12-06T21:40:05Z\r\n";
+            + "myshop.com,free,,whois.example:43,\r\n"
+              "\"a,\"\"b\"\"\n.com\",unknown,rate-limited,,2026-12-06T21:40:05Z\r\n"
+              "'=caf\u00e9.de,unknown,rate-limited,\"'@\u00e9,y\",2026-12-06T21:40:05Z\r\n"
+              "yourshop.com,free,,whois.example:43,\r\n";
     QTest::newRow("empty lists") << "" << ReportInput() << split("yield|yield") << QByteArray()
                                  << readAll(data + u"empty.htm"_s) << header;
 }
@@ -134,11 +147,11 @@ void TestReport::escapesLinks()
     const QString existing = u"www.e.com'><script>"_s;
     QTemporaryDir dir;
     const ReportResult result = save(existing,
-                                     {nullptr,
-                                      split("x'y<&.org"),
-                                      split("a<b&c'd|big caf\u00e9"),
+                                     {{record(u"x'y<&.org"_s, VerdictKind::Free),
+                                       record(u"b<i>.org"_s, VerdictKind::Unknown, u"rate-limited"_s)},
                                       {},
-                                      {{u"b<i>.org"_s, u"rate-limited"_s}}},
+                                      split("a<b&c'd|big caf\u00e9"),
+                                      {}},
                                      dir.path(), {});
     const QString html = QString::fromUtf8(readAll(result.htmlPath));
     for (const QString &piece : split("q=a%3Cb%26c%27d&kl=XX&stype=stext='>a&lt;b&amp;c&#39;d\r\n|"
@@ -196,6 +209,61 @@ void TestReport::fallsBack()
     QVERIFY(result.ok ? result.folder == dir.filePath(saved)
                       : !result.error.isEmpty() && result.htmlPath.isEmpty());
     QTEST(entriesOf(folder) + u" / "_s + entriesOf(dir.filePath(u"fb"_s)), "entries");
+}
+
+// The CSV and the HTML tell the same verdicts: a name asked again counts once, with its last
+// verdict, in both; a cleared result set leaves both empty.
+void TestReport::oneResultSet_data()
+{
+    QTest::addColumn<QList<LookupRecord>>("records");
+    QTest::addColumn<QString>("csvRows"); // after the header, "|" for CR LF
+    QTest::addColumn<QString>("available");
+    QTest::addColumn<QString>("notAnswered");
+
+    const QString unknown = reason::NoAnswer;
+    QTest::newRow("searched unanswered again")
+        << QList<LookupRecord> {record(u"a.com"_s, VerdictKind::Unknown, unknown),
+                                record(u"b.com"_s, VerdictKind::Taken),
+                                record(u"c.com"_s, VerdictKind::Unknown, unknown),
+                                record(u"A.com"_s, VerdictKind::Free)}
+        << u"A.com,free,,whois.example:43,|b.com,taken,,whois.example:43,|c.com,unknown,no answer,whois.example:43,|"_s
+        << u"A.com"_s << u"c.com"_s;
+    QTest::newRow("free, then not answered")
+        << QList<LookupRecord> {record(u"a.com"_s, VerdictKind::Free),
+                                record(u"a.com"_s, VerdictKind::NotRegistrable, u"why"_s)}
+        << u"a.com,not-registrable,why,whois.example:43,|"_s << QString() << u"a.com"_s;
+    QTest::newRow("not a domain name")
+        << QList<LookupRecord> {record(u"Registrar X"_s, VerdictKind::Unknown, {}, false)}
+        << u"Registrar X,,,whois.example:43,|"_s << QString() << QString();
+    QTest::newRow("cleared") << QList<LookupRecord> {} << QString() << QString() << QString();
+}
+
+void TestReport::oneResultSet()
+{
+    QFETCH(QList<LookupRecord>, records);
+    QTemporaryDir dir;
+    const ReportResult result = save({}, {records, {}, {}, {}}, dir.path(), {});
+    QVERIFY(result.ok);
+    QFETCH(QString, csvRows);
+    QCOMPARE(QString::fromUtf8(readAll(result.csvPath)),
+             u"domain,verdict,reason,server,checked_at\r\n"_s + QString(csvRows).replace(u"|"_s, u"\r\n"_s));
+    // The names in a section of the HTML, in order.
+    const QString html = QString::fromUtf8(readAll(result.htmlPath));
+    const auto section = [&html](const QString &title, const QString &before, const QString &after) {
+        const qsizetype start = html.indexOf(u"<b>"_s + title + u"</b>"_s);
+        if (start < 0)
+            return QString();
+        const qsizetype end = html.indexOf(u"</table>"_s, start);
+        QStringList names;
+        for (qsizetype at = html.indexOf(before, start); at >= 0 && at < end;
+             at = html.indexOf(before, at + 1)) {
+            const qsizetype from = at + before.size();
+            names << html.mid(from, html.indexOf(after, from) - from);
+        }
+        return names.join(u'|');
+    };
+    QTEST(section(u"Available Domains"_s, u"'>http://www."_s, u"\r\n"_s), "available");
+    QTEST(section(u"Not Answered"_s, u"<tr><td>"_s, u"</td>"_s), "notAnswered");
 }
 
 void TestReport::stamp_data()
