@@ -607,9 +607,10 @@ void Who::SearchCombinations_Click()
     box->setObjectName(QStringLiteral("LargeSearch"));
     box->setDefaultButton(QMessageBox::No);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    // The search starts once the box is gone: it runs for long, and the box is deleted meanwhile.
     connect(box, &QMessageBox::finished, &m_who, [this](int answer) {
         if (answer == QMessageBox::Yes)
-            m_who.SearchCombinations_Click();
+            QMetaObject::invokeMethod(&m_who, &WhoController::SearchCombinations_Click, Qt::QueuedConnection);
     });
     m_largeSearch = box;
     box->open();

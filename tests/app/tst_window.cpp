@@ -14,6 +14,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -267,6 +268,42 @@ private slots:
         QVERIFY(!rig.who->searchRunning());
         QCOMPARE(rig.server.queries().size(), 1);
         QVERIFY(control<QAction>(window, "mResumeSearch")->isEnabled());
+    }
+
+    // A search of more than 100,000 names starts only once the user says so.
+    void largeSearchAsksFirst()
+    {
+        WhoRig rig;
+        QByteArray prefixes, suffixes;
+        for (int i = 0; i < 400; ++i)
+            prefixes += "p" + QByteArray::number(i) + "\r\n";
+        for (int i = 0; i < 251; ++i)
+            suffixes += "s" + QByteArray::number(i) + "\r\n";
+        rig.useWordLists(prefixes, suffixes);
+        Who window(*rig.who);
+        rig.who->Form_Load();
+        rig.who->delayTimer().setInterval(5);
+        showActive(window);
+        auto *start = control<QPushButton>(window, "SearchCombinations");
+        const auto ask = [&]() -> QMessageBox * {
+            QTest::mouseClick(start, Qt::LeftButton);
+            auto *box = window.findChild<QMessageBox *>(u"LargeSearch"_s);
+            return box && box->isVisible() ? box : nullptr;
+        };
+        QMessageBox *box = ask();
+        QVERIFY(box);
+        QVERIFY2(box->text().contains(u"100,400 names"_s), qPrintable(box->text()));
+        QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
+        QVERIFY(rig.server.queries().isEmpty() && !rig.who->searchRunning());
+
+        rig.server.setReplyFor([&](const QByteArray &) {
+            rig.who->cbStopRunning_Click();
+            return ScriptedWhoisServer::Reply {"Domain Name: P0S0.COM\r\n"};
+        });
+        QTRY_VERIFY((box = ask()));
+        QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+        QTRY_COMPARE(rig.server.queries().size(), 1);
+        QTRY_VERIFY(!rig.who->searchRunning());
     }
 
     // The window keeps every control at its smallest, and comes back where and as large as it was
