@@ -573,16 +573,16 @@ bool Who::listKey(QListView &view, const QKeyEvent &key)
 {
     // The entry with the focus frame, selected or not.
     const QModelIndex current = view.currentIndex();
-    const bool selected = current.isValid();
+    const bool hasCurrent = current.isValid();
     if (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) {
         const auto open
             = &view == Available ? &WhoController::Available_Click : &WhoController::LinkList_Click;
-        if (selected)
+        if (hasCurrent)
             (m_who.*open)(current.row());
         return true;
     }
     if (key.matches(QKeySequence::Copy)) {
-        if (selected)
+        if (hasCurrent)
             m_who.services().clipboard.setText(current.data().toString());
         return true;
     }
