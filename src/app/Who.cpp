@@ -68,8 +68,8 @@ QFont listFont()
     return designFont(QStringLiteral("Small Fonts"), 6.75);
 }
 
-// A document of more blocks than this leaves much memory behind when it is emptied.
-constexpr int LargeDocument = 10'000;
+// A document of more characters than this leaves much memory behind when it is emptied.
+constexpr int LargeDocument = 100'000;
 
 // The allocator keeps the memory a large document freed for itself; hand it back to the system.
 void giveMemoryBack()
@@ -414,30 +414,37 @@ void Who::bindTexts()
     });
 
     // The box shows the text as ShownText makes it, so that a hostile answer of bare line feeds
-    // makes a few lines, not a block per line.
-    tResponse->setPlainText(m_shown.reset(state.tResponse.text()));
+    // makes a few lines, not a block per line; a long text goes in a slice at a time, the window
+    // answering between slices.
+    m_feedTimer.setSingleShot(true);
+    m_feedTimer.setInterval(0);
+    connect(&m_feedTimer, &QTimer::timeout, this, &Who::feedResponse);
+    m_feed.reset(m_shown.reset(state.tResponse.text()));
+    feedResponse();
     connect(&state.tResponse, &ResponseBox::textReset, tResponse, [this](const QString &text) {
-        const bool large = tResponse->document()->blockCount() > LargeDocument;
-        tResponse->setPlainText(m_shown.reset(text));
-        if (large && text.isEmpty())
+        const bool large = tResponse->document()->characterCount() > LargeDocument;
+        tResponse->clear();
+        if (large)
             giveMemoryBack();
+        m_feed.reset(m_shown.reset(text));
+        feedResponse();
     });
     connect(&state.tResponse, &ResponseBox::appended, tResponse, [this](const QString &piece) {
-        const QString added = m_shown.append(piece);
-        if (added.isEmpty())
-            return;
-        QTextCursor cursor(tResponse->document());
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertText(added);
+        m_feed.append(m_shown.append(piece));
+        feedResponse();
     });
     connect(&state.tResponse, &ResponseBox::tailReplaced, tResponse,
             [this, &state](const QString &, const QString &added) {
                 const QString &text = state.tResponse.text();
-                const ShownText::Change change = m_shown.replaceTail(text, text.size() - added.size());
+                const qsizetype cut
+                    = m_feed.replaceTail(m_shown.replaceTail(text, text.size() - added.size()));
                 QTextCursor cursor(tResponse->document());
-                cursor.setPosition(int(change.keep));
-                cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-                cursor.insertText(change.added);
+                cursor.movePosition(QTextCursor::End);
+                if (cut < cursor.position()) {
+                    cursor.setPosition(int(cut), QTextCursor::KeepAnchor);
+                    cursor.removeSelectedText();
+                }
+                feedResponse();
             });
     connect(&state.tResponse, &ResponseBox::scrolledToStart, tResponse,
             [this] { tResponse->moveCursor(QTextCursor::Start); });
@@ -567,6 +574,18 @@ bool Who::focusNextPrevChild(bool next)
         return true;
     }
     return true;
+}
+
+void Who::feedResponse()
+{
+    const QString slice = m_feed.take();
+    if (!slice.isEmpty()) {
+        QTextCursor cursor(tResponse->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(slice);
+    }
+    if (m_feed.waiting())
+        m_feedTimer.start();
 }
 
 bool Who::listKey(QListView &view, const QKeyEvent &key)

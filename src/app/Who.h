@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 
 class QCheckBox;
 class QKeyEvent;
@@ -73,6 +74,8 @@ private:
     // Enter opens the current entry, Ctrl+C copies it; whether the key was taken.
     bool listKey(QListView &view, const QKeyEvent &key);
     void restoreOptions();
+    // Puts the next slice of the shown text in tResponse; the rest follows on the next turns.
+    void feedResponse();
     void saveOption(const QString &key, const QString &value);
     QRect pixels(int left, int top, int width, int height) const;
 
@@ -93,6 +96,8 @@ private:
     QList<QWidget *> m_tabOrder;
     bool m_syncingNag = false;
     ShownText m_shown; // what tResponse shows of the response text
+    ShownFeed m_feed; // what of it tResponse holds, and what waits
+    QTimer m_feedTimer;
 };
 
 } // namespace zandrel

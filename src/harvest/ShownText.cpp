@@ -1,5 +1,7 @@
 #include "ShownText.h"
 
+#include <algorithm>
+
 namespace zandrel {
 
 namespace {
@@ -71,6 +73,55 @@ ShownText::Change ShownText::replaceTail(const QString &text, qsizetype keep)
     at.text = keep;
     moveEnd(at);
     return {at.shown, append(text.sliced(keep))};
+}
+
+void ShownFeed::reset(const QString &shown)
+{
+    m_inBox = 0;
+    m_waiting = shown;
+    m_from = 0;
+}
+
+void ShownFeed::append(const QString &added)
+{
+    if (m_from > 0 && m_from == m_waiting.size()) {
+        m_waiting.clear();
+        m_from = 0;
+    }
+    m_waiting += added;
+}
+
+qsizetype ShownFeed::replaceTail(const ShownText::Change &change)
+{
+    if (change.keep >= m_inBox) {
+        m_waiting.truncate(m_from + change.keep - m_inBox);
+        append(change.added);
+        return m_inBox;
+    }
+    reset(change.added);
+    m_inBox = change.keep;
+    return change.keep;
+}
+
+QString ShownFeed::take()
+{
+    // A line goes in whole: the box lays a line out again each time it grows.
+    const QStringView rest = QStringView(m_waiting).sliced(m_from);
+    qsizetype size = rest.size();
+    if (size > m_sliceSize) {
+        const qsizetype lastBreak = rest.first(m_sliceSize).lastIndexOf(u'\n');
+        const qsizetype nextBreak = lastBreak >= 0 ? lastBreak : rest.indexOf(u'\n', m_sliceSize);
+        if (nextBreak >= 0)
+            size = nextBreak + 1;
+    }
+    const QString slice = m_waiting.sliced(m_from, size);
+    m_from += size;
+    m_inBox += size;
+    if (m_from == m_waiting.size()) {
+        m_waiting.clear();
+        m_from = 0;
+    }
+    return slice;
 }
 
 } // namespace zandrel

@@ -54,4 +54,33 @@ private:
     std::vector<Mark> m_marks {Mark {}};
 };
 
+// Hands the shown text to the box a slice at a time, so that a long answer never holds the window
+// for long: tracks what the box holds and what still waits.
+class ShownFeed
+{
+public:
+    explicit ShownFeed(qsizetype sliceSize = 32 * 1024)
+        : m_sliceSize(sliceSize)
+    { }
+
+    // The box was emptied; `shown` waits.
+    void reset(const QString &shown);
+    void append(const QString &added);
+    // The shown text changed from `change.keep` on: returns where the box is to be cut (its size
+    // when what it holds stays).
+    qsizetype replaceTail(const ShownText::Change &change);
+    // The next slice for the end of the box: whole lines, no more than the slice size unless one
+    // line is longer; empty when nothing waits.
+    QString take();
+    bool waiting() const { return m_from < m_waiting.size(); }
+    // What waits.
+    QStringView rest() const { return QStringView(m_waiting).sliced(m_from); }
+
+private:
+    qsizetype m_sliceSize;
+    qsizetype m_inBox = 0; // characters the box holds
+    QString m_waiting; // from m_from on, what the box does not hold yet
+    qsizetype m_from = 0;
+};
+
 } // namespace zandrel

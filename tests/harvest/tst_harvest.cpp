@@ -121,9 +121,10 @@ void TestHarvest::newTextOnlyMatchesWholeText()
     const QStringList nags = {QString(), u"ab"_s, u"no match for \""_s, u".com"_s, u"b\r\n"_s, u"x.c"_s};
     QRandomGenerator random(1303);
     for (int run = 0; run < 300; ++run) {
-        QString whole, text, shown;
+        QString whole, text, shown, box;
         ResponseTail tail;
         ShownText shownText;
+        ShownFeed feed(random.bounded(1, 8)); // the box, filled a slice at a time
         UniqueList wholeAvailable, available;
         UniqueList wholeLinks(UniqueList::Key::WithoutQuotes), links(UniqueList::Key::WithoutQuotes);
         const QString nag = nags.at(random.bounded(int(nags.size())));
@@ -140,7 +141,9 @@ void TestHarvest::newTextOnlyMatchesWholeText()
                     answer += QString(random.bounded(240, 260), u'h') + u".com"_s;
                 whole += answer;
                 text += answer;
-                shown += shownText.append(answer);
+                const QString added = shownText.append(answer);
+                shown += added;
+                feed.append(added);
             } else if (what < 8) { // a lookup ends
                 createavailablelist(whole, wholeAvailable);
                 createweblist(whole, wholeLinks);
@@ -154,14 +157,25 @@ void TestHarvest::newTextOnlyMatchesWholeText()
                 text = text.left(edit.keep) + edit.tail;
                 const ShownText::Change change = shownText.replaceTail(text, edit.keep);
                 shown = shown.left(change.keep) + change.added;
+                box.truncate(feed.replaceTail(change));
             } else { // cleared before a search
                 whole.clear();
                 text.clear();
                 tail.reset();
                 shown = shownText.reset(text);
+                box.clear();
+                feed.reset(shown);
             }
             QCOMPARE(text, whole);
             QCOMPARE(shown, ShownText::shown(text));
+            for (int slices = random.bounded(3); slices > 0; --slices) {
+                const QString slice = feed.take();
+                // Whole lines, unless the last one is cut at the end of what waits.
+                QVERIFY(feed.rest().isEmpty() || slice.endsWith(u'\n'));
+                QVERIFY(slice.size() < 8 || slice.count(u'\n') <= 1);
+                box += slice;
+            }
+            QCOMPARE(box + feed.rest().toString(), shown);
             QCOMPARE(available.entries(), wholeAvailable.entries());
             QCOMPARE(links.entries(), wholeLinks.entries());
         }
