@@ -270,6 +270,25 @@ private slots:
         QVERIFY(control<QAction>(window, "mResumeSearch")->isEnabled());
     }
 
+    // A long answer fills the box a slice at a time, runs of empty lines shown as two; a removal
+    // from its end shows in the box as in the text.
+    void longAnswerShown()
+    {
+        WhoRig rig;
+        Who window(*rig.who);
+        showActive(window);
+        rig.server.setReply({QByteArray("a line\r\n").repeated(20'000) + QByteArray(5000, '\n') + "end\r\n"});
+        rig.state().SearchTerm.setText(u"long"_s);
+        QVERIFY(rig.lookUp());
+        rig.state().tResponse.removeAll(u"end\r\n"_s);
+        auto *response = control<QPlainTextEdit>(window, "tResponse");
+        const QString expected
+            = u"Connected.  Waiting for data...\n\n"_s + u"a line\n"_s.repeated(20'000) + u"\n\n"_s;
+        QTRY_COMPARE(response->document()->characterCount() - 1, expected.size());
+        QCOMPARE(response->toPlainText(), expected);
+        QCOMPARE(response->document()->blockCount(), 20'005);
+    }
+
     // A search of more than 100,000 names starts only once the user says so.
     void largeSearchAsksFirst()
     {
