@@ -1,4 +1,3 @@
-#include "harvest/UniqueList.h"
 #include "report/Report.h"
 
 #include <QTemporaryDir>
@@ -13,13 +12,14 @@ void BM_SaveResults(benchmark::State &state)
 {
     const int existing = int(state.range(0));
     const int available = int(state.range(1));
-    UniqueList links;
-    for (int i = 0; i < existing; ++i)
-        links.addUnique(QStringLiteral("www.existing-domain-%1.com").arg(i));
     ReportInput input;
-    input.links = &links;
-    for (int i = 0; i < available; ++i)
-        input.available << QStringLiteral("free-domain-%1.com").arg(i);
+    for (int i = 0; i < existing; ++i)
+        input.links << QStringLiteral("www.existing-domain-%1.com").arg(i);
+    for (int i = 0; i < available; ++i) {
+        LookupRecord &free = input.records.emplace_back();
+        free.name = QStringLiteral("free-domain-%1.com").arg(i);
+        free.verdict.kind = VerdictKind::Free;
+    }
     for (int i = 0; i < 20; ++i) {
         input.prefixes << QStringLiteral("prefix%1").arg(i);
         input.suffixes << QStringLiteral("suffix%1").arg(i);

@@ -2,6 +2,8 @@
 
 #include "Layout.h"
 #include "WhoController.h"
+#include "platform/Clipboard.h"
+#include "platform/SettingsStore.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,6 +16,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -27,6 +30,10 @@
 
 #include <cmath>
 #include <limits>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace zandrel {
 
@@ -60,7 +67,18 @@ QFont listFont()
     return designFont(QStringLiteral("Small Fonts"), 6.75);
 }
 
-// The response and removal-text boxes keep CR LF pairs; the text widgets show plain line feeds.
+// A document of more characters than this leaves much memory behind when it is emptied.
+constexpr int LargeDocument = 100'000;
+
+// The allocator keeps the memory a large document freed for itself; hand it back to the system.
+void giveMemoryBack()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
+// The removal-text box keeps CR LF pairs; the text widget shows plain line feeds.
 QString forDisplay(QString text)
 {
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -84,6 +102,13 @@ void follow(QLineEdit *edit, TextBox &box, QObject *context)
     });
 }
 
+// Where the window keeps its place and the options the user set.
+const QString WindowSection = QStringLiteral("Window");
+const QString GeometryKey = QStringLiteral("Geometry");
+const QString ComSuffixKey = QStringLiteral("ComSuffix");
+const QString QueryTypeKey = QStringLiteral("QueryType");
+const QString DelayKey = QStringLiteral("Delay");
+
 } // namespace
 
 void PressLabel::mousePressEvent(QMouseEvent *event)
@@ -98,8 +123,12 @@ Who::Who(WhoController &who, QWidget *parent)
 {
     setObjectName(QStringLiteral("Who"));
     setWindowTitle(m_who.state().caption.text());
+    restoreOptions();
     buildControls();
     buildMenus();
+    // No smaller than keeps every control whole and the response box readable.
+    const QRect smallest = pixels(0, 0, design::MinimumWidth, design::MinimumHeight);
+    setMinimumSize(smallest.size());
     bindTexts();
     connect(&m_who.state().caption, &TextBox::changed, this, &QWidget::setWindowTitle);
     connect(&m_who, &WhoController::notice, this,
@@ -178,8 +207,9 @@ void Who::buildControls()
         connect(b, &QPushButton::clicked, &m_who, click);
     };
     button("bLookUp", QStringLiteral("&Search"), {2580, 45, 840, 315}, &WhoController::bLookUp_Click);
-    button("SearchCombinations", QStringLiteral("Search &Combinations"), {675, 360, 1890, 315},
-           &WhoController::SearchCombinations_Click);
+    auto *searchCombinations = new QPushButton(QStringLiteral("Search &Combinations"));
+    place(searchCombinations, "SearchCombinations", {675, 360, 1890, 315}, controlFont());
+    connect(searchCombinations, &QPushButton::clicked, this, &Who::SearchCombinations_Click);
     button("cbStopRunning", QStringLiteral("S&top"), {2580, 360, 840, 300},
            &WhoController::cbStopRunning_Click);
 
@@ -208,11 +238,18 @@ void Who::buildControls()
     searchType->addButton(whois, 1);
     (state.QueryType == 0 ? domainSearch : whois)->setChecked(true);
     connect(searchType, &QButtonGroup::idClicked, &m_who, &WhoController::SearchType_Click);
+    connect(searchType, &QButtonGroup::idToggled, this, [this](int id, bool on) {
+        if (on)
+            saveOption(QueryTypeKey, QString::number(id));
+    });
 
     auto *comSuffix = new QCheckBox(QStringLiteral("&Always Suffix '.com'"));
     place(comSuffix, "ComSuffix", {4140, 720, 1995, 240}, controlFont());
     comSuffix->setChecked(state.ComSuffix);
-    connect(comSuffix, &QCheckBox::toggled, this, [&state](bool on) { state.ComSuffix = on; });
+    connect(comSuffix, &QCheckBox::toggled, this, [this, &state](bool on) {
+        state.ComSuffix = on;
+        saveOption(ComSuffixKey, on ? QStringLiteral("1") : QStringLiteral("0"));
+    });
     connect(&m_who, &WhoController::optionsRestored, this, [&state, searchType, comSuffix] {
         searchType->button(state.QueryType)->setChecked(true);
         comSuffix->setChecked(state.ComSuffix);
@@ -222,8 +259,9 @@ void Who::buildControls()
     Delay = new QLineEdit;
     place(Delay, "Delay", {7785, 705, 600, 285}, controlFont());
 
-    // Selecting another entry, by a left click or the arrow keys, is the list's click. Focus alone
-    // only moves the current entry and selects nothing; other buttons are kept from the list.
+    // A left click on an entry (the first click of a double click too) opens it; Enter opens the
+    // current one (see eventFilter). The arrow keys only move the selection; other buttons are
+    // kept from the list.
     auto list
         = [this, &place](const char *name, UniqueList &model, TwipRect r, void (WhoController::*click)(int)) {
               auto *view = new QListView;
@@ -232,11 +270,8 @@ void Who::buildControls()
               view->setUniformItemSizes(true);
               view->viewport()->installEventFilter(this);
               WhoController *who = &m_who;
-              connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, who,
-                      [who, click](const QItemSelection &selected) {
-                          if (!selected.indexes().isEmpty())
-                              (who->*click)(selected.indexes().first().row());
-                      });
+              connect(view, &QAbstractItemView::clicked, who,
+                      [who, click](const QModelIndex &index) { (who->*click)(index.row()); });
               return view;
           };
     label("Label5", QStringLiteral("Available Domains:"), {60, 1020, 1620, 255});
@@ -248,6 +283,8 @@ void Who::buildControls()
     Nag = new QTextEdit;
     place(Nag, "Nag", design::Nag, listFont());
     Nag->setAcceptRichText(false);
+    // Tab moves on, as in every other box; a tab is never part of the text to remove.
+    Nag->setTabChangesFocus(true);
 
     label("Label8", QStringLiteral("Search Results:"), {4680, 2640, 1620, 255});
     // A plain-text box lays out only the lines in view: an answer of a million short lines is
@@ -257,6 +294,9 @@ void Who::buildControls()
     tResponse->setReadOnly(true);
     tResponse->setUndoRedoEnabled(false);
     tResponse->setLineWrapMode(QPlainTextEdit::NoWrap);
+    tResponse->setTabChangesFocus(true);
+    // Reached by Tab, read and copied with the keys.
+    tResponse->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 
     auto *clearEach = new QCheckBox(QStringLiteral("&Clear Before Search"));
     place(clearEach, "ClearEachSearch", {6600, 2640, 1755, 240}, controlFont());
@@ -267,6 +307,37 @@ void Who::buildControls()
 
     bindCombo(Prefix, state.Prefix);
     bindCombo(Suffix, state.Suffix);
+
+    // Tab runs through the boxes as they stand, row by row, to the removal text, the check box
+    // above the response box, the response box, and round again (see focusNextPrevChild).
+    m_tabOrder = {SearchTerm,
+                  client->findChild<QWidget *>(QStringLiteral("bLookUp")),
+                  searchCombinations,
+                  client->findChild<QWidget *>(QStringLiteral("cbStopRunning")),
+                  Prefix,
+                  PrefixPath,
+                  Suffix,
+                  SuffixPath,
+                  domainSearch,
+                  whois,
+                  comSuffix,
+                  Delay,
+                  Available,
+                  LinkList,
+                  Nag,
+                  clearEach,
+                  tResponse};
+
+    // Escape stops a running search, as Stop does.
+    auto *stop = new QAction(this);
+    stop->setObjectName(QStringLiteral("StopKey"));
+    stop->setShortcut(Qt::Key_Escape);
+    stop->setShortcutContext(Qt::WindowShortcut);
+    addAction(stop);
+    connect(stop, &QAction::triggered, this, [this] {
+        if (m_who.searchRunning() || m_who.state().LookupPending)
+            m_who.cbStopRunning_Click();
+    });
 
     // Enter in the Domain box searches, as in any search box.
     connect(SearchTerm, &QLineEdit::returnPressed, &m_who, &WhoController::bLookUp_Click);
@@ -314,6 +385,11 @@ void Who::bindTexts()
         connect(path, &QLineEdit::textChanged, path, &QWidget::setToolTip);
     }
     follow(Delay, state.Delay, this);
+    // Saved once the procedures have judged it: only a delay they take is kept.
+    connect(&state.Delay, &TextBox::changed, this, [this](const QString &text) {
+        if (!m_who.delayInvalid())
+            saveOption(DelayKey, text);
+    });
     connect(&m_who, &WhoController::delayValidityChanged, Delay, [this](bool invalid) {
         Delay->setStyleSheet(invalid ? QStringLiteral("background: #ffb0b0;") : QString());
         Delay->setToolTip(invalid ? QStringLiteral("Whole seconds from 1 to 65") : QString());
@@ -336,21 +412,38 @@ void Who::bindTexts()
         m_syncingNag = false;
     });
 
-    tResponse->setPlainText(forDisplay(state.tResponse.text()));
-    connect(&state.tResponse, &ResponseBox::textReset, tResponse,
-            [this](const QString &text) { tResponse->setPlainText(forDisplay(text)); });
+    // The box shows the text as ShownText makes it, so that a hostile answer of bare line feeds
+    // makes a few lines, not a block per line; a long text goes in a slice at a time, the window
+    // answering between slices.
+    m_feedTimer.setSingleShot(true);
+    m_feedTimer.setInterval(0);
+    connect(&m_feedTimer, &QTimer::timeout, this, &Who::feedResponse);
+    m_feed.reset(m_shown.reset(state.tResponse.text()));
+    feedResponse();
+    connect(&state.tResponse, &ResponseBox::textReset, tResponse, [this](const QString &text) {
+        const bool large = tResponse->document()->characterCount() > LargeDocument;
+        tResponse->clear();
+        if (large)
+            giveMemoryBack();
+        m_feed.reset(m_shown.reset(text));
+        feedResponse();
+    });
     connect(&state.tResponse, &ResponseBox::appended, tResponse, [this](const QString &piece) {
-        QTextCursor cursor(tResponse->document());
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertText(forDisplay(piece));
+        m_feed.append(m_shown.append(piece));
+        feedResponse();
     });
     connect(&state.tResponse, &ResponseBox::tailReplaced, tResponse,
-            [this](const QString &removed, const QString &added) {
+            [this, &state](const QString &, const QString &added) {
+                const QString &text = state.tResponse.text();
+                const qsizetype cut
+                    = m_feed.replaceTail(m_shown.replaceTail(text, text.size() - added.size()));
                 QTextCursor cursor(tResponse->document());
                 cursor.movePosition(QTextCursor::End);
-                cursor.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor,
-                                    int(forDisplay(removed).size()));
-                cursor.insertText(forDisplay(added));
+                if (cut < cursor.position()) {
+                    cursor.setPosition(int(cut), QTextCursor::KeepAnchor);
+                    cursor.removeSelectedText();
+                }
+                feedResponse();
             });
     connect(&state.tResponse, &ResponseBox::scrolledToStart, tResponse,
             [this] { tResponse->moveCursor(QTextCursor::Start); });
@@ -462,6 +555,103 @@ void Who::buildProgress()
             });
 }
 
+// The focus chain Qt builds puts the combo boxes' edit fields at its end, where Shift+Tab finds
+// them: the window walks its own order instead.
+bool Who::focusNextPrevChild(bool next)
+{
+    const qsizetype at = m_tabOrder.indexOf(focusWidget());
+    if (at < 0)
+        return QMainWindow::focusNextPrevChild(next);
+    const qsizetype count = m_tabOrder.size();
+    for (qsizetype step = 1; step < count; ++step) {
+        QWidget *candidate = m_tabOrder.at((at + (next ? step : count - step)) % count);
+        const auto *radio = qobject_cast<QRadioButton *>(candidate);
+        if (!candidate->isEnabled() || !candidate->isVisible() || !(candidate->focusPolicy() & Qt::TabFocus)
+            || (radio && !radio->isChecked()))
+            continue;
+        candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return true;
+    }
+    return true;
+}
+
+void Who::feedResponse()
+{
+    const QString slice = m_feed.take();
+    if (!slice.isEmpty()) {
+        QTextCursor cursor(tResponse->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(slice);
+    }
+    if (m_feed.waiting())
+        m_feedTimer.start();
+}
+
+bool Who::listKey(QListView &view, const QKeyEvent &key)
+{
+    // The entry with the focus frame, selected or not.
+    const QModelIndex current = view.currentIndex();
+    const bool hasCurrent = current.isValid();
+    if (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) {
+        const auto open
+            = &view == Available ? &WhoController::Available_Click : &WhoController::LinkList_Click;
+        if (hasCurrent)
+            (m_who.*open)(current.row());
+        return true;
+    }
+    if (key.matches(QKeySequence::Copy)) {
+        if (hasCurrent)
+            m_who.services().clipboard.setText(current.data().toString());
+        return true;
+    }
+    return false;
+}
+
+void Who::SearchCombinations_Click()
+{
+    const WhoState &state = m_who.state();
+    const QString question = largeSearchQuestion(
+        qint64(std::max(state.Prefix.count(), 1)) * std::max(state.Suffix.count(), 1), m_who.pauseMs());
+    if (question.isEmpty()) {
+        m_who.SearchCombinations_Click();
+        return;
+    }
+    if (m_largeSearch)
+        return;
+    // Asked without a nested event loop: the search starts when the answer comes.
+    auto *box = new QMessageBox(QMessageBox::Question, m_who.services().app.title, question,
+                                QMessageBox::Yes | QMessageBox::No, this);
+    box->setObjectName(QStringLiteral("LargeSearch"));
+    box->setDefaultButton(QMessageBox::No);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    // The search starts once the box is gone.
+    connect(box, &QMessageBox::finished, &m_who, [this](int answer) {
+        if (answer == QMessageBox::Yes)
+            QMetaObject::invokeMethod(&m_who, &WhoController::SearchCombinations_Click, Qt::QueuedConnection);
+    });
+    m_largeSearch = box;
+    box->open();
+}
+
+void Who::restoreOptions()
+{
+    WhoState &state = m_who.state();
+    const SettingsStore &settings = m_who.services().settings;
+    const QString title = m_who.services().app.title;
+    const QString Settings = QStringLiteral("Settings");
+    if (settings.contains(title, Settings, ComSuffixKey))
+        state.ComSuffix = settings.value(title, Settings, ComSuffixKey) != u"0";
+    if (settings.contains(title, Settings, QueryTypeKey))
+        state.QueryType = settings.value(title, Settings, QueryTypeKey) == u"1" ? 1 : 0;
+    if (settings.contains(title, Settings, DelayKey))
+        state.Delay.setText(settings.value(title, Settings, DelayKey));
+}
+
+void Who::saveOption(const QString &key, const QString &value)
+{
+    m_who.services().settings.setValue(m_who.services().app.title, QStringLiteral("Settings"), key, value);
+}
+
 void Who::mAbout_Click()
 {
     if (!m_about) {
@@ -482,6 +672,10 @@ void Who::mAbout_Click()
 
 void Who::placeAtStart()
 {
+    const QByteArray saved = QByteArray::fromBase64(
+        m_who.services().settings.value(m_who.services().app.title, WindowSection, GeometryKey).toLatin1());
+    if (!saved.isEmpty() && restoreGeometry(saved))
+        return;
     // Outer size: the frame is known only once the window is shown, so correct for it then.
     resize(620, 460);
     move(10, 10);
@@ -530,6 +724,12 @@ bool Who::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
         break;
+    case QEvent::KeyPress:
+        if (watched == Available || watched == LinkList) {
+            if (listKey(*static_cast<QListView *>(watched), *static_cast<QKeyEvent *>(event)))
+                return true;
+        }
+        break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
         if (static_cast<QMouseEvent *>(event)->button() != Qt::LeftButton
@@ -561,6 +761,8 @@ void Who::changeEvent(QEvent *event)
 
 void Who::closeEvent(QCloseEvent *event)
 {
+    m_who.services().settings.setValue(m_who.services().app.title, WindowSection, GeometryKey,
+                                       QString::fromLatin1(saveGeometry().toBase64()));
     // Every setting is on disk already; a running search ends at once.
     m_who.closing();
     if (m_about)

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "harvest/ShownText.h"
+
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 
 class QCheckBox;
 class QKeyEvent;
@@ -55,6 +58,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void buildControls();
@@ -65,6 +69,14 @@ private:
     void Form_Resize();
     bool isMenuShortcut(const QKeyEvent &key) const;
     void mAbout_Click();
+    // Asks first when the search is large.
+    void SearchCombinations_Click();
+    // Enter opens the current entry, Ctrl+C copies it; whether the key was taken.
+    bool listKey(QListView &view, const QKeyEvent &key);
+    void restoreOptions();
+    // Puts the next slice of the shown text in tResponse; the rest follows on the next turns.
+    void feedResponse();
+    void saveOption(const QString &key, const QString &value);
     QRect pixels(int left, int top, int width, int height) const;
 
     WhoController &m_who;
@@ -79,8 +91,13 @@ private:
     QTextEdit *Nag = nullptr;
     QPlainTextEdit *tResponse = nullptr;
     QPointer<QWidget> m_about;
+    QPointer<QWidget> m_largeSearch;
     QList<QAction *> m_menuActions;
+    QList<QWidget *> m_tabOrder;
     bool m_syncingNag = false;
+    ShownText m_shown; // what tResponse shows of the response text
+    ShownFeed m_feed; // what of it tResponse holds, and what waits
+    QTimer m_feedTimer;
 };
 
 } // namespace zandrel

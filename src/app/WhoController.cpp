@@ -6,6 +6,7 @@
 #include "platform/Launcher.h"
 #include "platform/SettingsStore.h"
 #include "report/Report.h"
+#include "report/VerdictLine.h"
 #include "search/WordList.h"
 
 #include <QDir>
@@ -204,6 +205,12 @@ void WhoController::onBegun(qint64 index, qint64 total, const QString &term)
 void WhoController::onCommitted(const LookupRecord &record)
 {
     m_lastRecord = record;
+    // A single lookup says its verdict in the status bar.
+    if (m_runKind == RunKind::Single) {
+        const QString line = verdictLine(record);
+        if (!line.isEmpty())
+            emit notice(line);
+    }
     if (m_runKind != RunKind::Single) {
         m_state.tResponse.removeAll(m_state.Nag.text());
         if (record.judged)
@@ -359,7 +366,7 @@ void WhoController::restoreOptions(const RunInputs &inputs)
 
 bool WhoController::hasResults() const
 {
-    return m_state.Available.count() > 0 || m_state.LinkList.count() > 0 || !runLog().records().isEmpty();
+    return m_state.Available.count() > 0 || m_state.LinkList.count() > 0 || !m_session.results().isEmpty();
 }
 
 void WhoController::mWriteReport_Click()
@@ -430,6 +437,8 @@ void WhoController::mDirectory_Click()
 
 void WhoController::mClearall_Click()
 {
+    m_session.clearResults();
+    m_session.clearTally();
     m_state.Available.clear();
     m_state.Prefix.clear();
     m_state.Suffix.clear();

@@ -181,7 +181,9 @@ private:
             // The report of a complete run; its journal is marked finished once this returns.
             const ReportResult result
                 = m_session.writeReport(reportStamp(m_world.clock.now()), m_session.inputs().prefixes,
-                                        m_session.inputs().suffixes, m_outDir, AppInfo::dataFolder(), {});
+                                        m_session.inputs().suffixes, m_outDir,
+                                        // Where --out names a folder, the report goes there or nowhere.
+                                        m_options.outDir.isEmpty() ? AppInfo::dataFolder() : QString(), {});
             if (!result.ok) {
                 writeLine(m_streams.err,
                           QStringLiteral("zandrel: The report was not written: ") + result.error);

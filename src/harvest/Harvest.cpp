@@ -27,6 +27,15 @@ bool isStop(QStringView text, qsizetype i)
     return c == u'\t' || c == u' ' || c == u':' || (c == u'\n' && text.at(i - 1) == u'\r');
 }
 
+// What a host name is made of: letters (a name in Unicode form too), digits, hyphens and dots.
+bool inHostName(QChar c)
+{
+    if (c.unicode() < 0x80)
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-'
+            || c == u'.';
+    return c.isLetter() || c.isDigit();
+}
+
 // One suffix pass over the folded text.
 void harvestSuffix(QStringView text, QLatin1String suffix, bool dropAfterNoMatch, UniqueList &links)
 {
@@ -44,7 +53,7 @@ void harvestSuffix(QStringView text, QLatin1String suffix, bool dropAfterNoMatch
         const qsizetype stop = scan::linkStop(text, dot, suffix.size(), previousDot, previousStop);
         previousDot = dot;
         previousStop = stop;
-        if (stop >= 0 && lastNoMatch < from) {
+        if (scan::isLinkCandidate(text, dot, suffix.size(), stop) && lastNoMatch < from) {
             const qsizetype end = dot + suffix.size();
             AddLinkToList(scan::linkEntry(text.sliced(stop + 1, end - stop - 1)), links);
         }
@@ -81,22 +90,34 @@ qsizetype availableNameEnd(QStringView folded, qsizetype start)
 qsizetype linkStop(QStringView text, qsizetype dot, qsizetype suffixLength, qsizetype previousDot,
                    qsizetype previousStop)
 {
-    // The entry is "www." and the text after the stop up to the suffix's end; a stop before
-    // `lowest` would make it too long. A stop at the very first character does not count.
+    // The host runs back from the suffix to the first character no host name holds, which must
+    // be a stop within reach: a stop before `lowest` would make the entry too long, and one at the
+    // very first character does not count.
     const qsizetype lowest = std::max<qsizetype>(1, dot + suffixLength + kWww.size() - 1 - MaxEntryLength);
     qsizetype i = dot;
-    while (i > previousDot && i >= lowest && !isStop(text, i))
+    while (i > previousDot && i >= lowest && inHostName(text.at(i)))
         --i;
-    if (i > previousDot && i >= lowest)
-        return i;
-    // No stop between the two dots: the nearest one is the previous dot's.
-    if (i == previousDot && previousStop >= lowest)
-        return previousStop;
-    return -1;
+    qsizetype boundary;
+    if (i > previousDot)
+        boundary = i >= lowest ? i : -1;
+    else // nothing but host characters back to the previous dot: its boundary is this one's
+        boundary = previousStop >= lowest ? previousStop : -1;
+    return boundary;
+}
+
+bool isLinkCandidate(QStringView text, qsizetype dot, qsizetype suffixLength, qsizetype stop)
+{
+    const qsizetype end = dot + suffixLength;
+    // A suffix followed by more of a host name is not its end.
+    if (end < text.size() && inHostName(text.at(end)))
+        return false;
+    return stop >= 0 && isStop(text, stop);
 }
 
 QString linkEntry(QStringView host)
 {
+    if (host.startsWith(kWww))
+        return host.toString();
     QString entry;
     entry.reserve(kWww.size() + host.size());
     entry += kWww;
@@ -148,8 +169,8 @@ void AddLinkToList(const QString &curaddress, UniqueList &links)
     if (curaddress.isEmpty() || curaddress.contains(QLatin1String(".."))
         || curaddress.contains(QLatin1String("internic")))
         return;
-    if (curaddress.startsWith(QLatin1String("www.whois")) || curaddress.contains(u'@')
-        || curaddress.contains(u'/'))
+    if (curaddress.startsWith(QLatin1String("www.whois"))
+        || !std::all_of(curaddress.begin(), curaddress.end(), inHostName))
         return;
     links.addUnique(curaddress);
 }

@@ -30,7 +30,7 @@ qsizetype longest(std::span<const QLatin1String> texts)
 void offerLinkAt(const QString &text, qsizetype dot, qsizetype suffixLength, UniqueList &links)
 {
     const qsizetype stop = scan::linkStop(text, dot, suffixLength, -1, -1);
-    if (stop >= 0)
+    if (scan::isLinkCandidate(text, dot, suffixLength, stop))
         AddLinkToList(scan::linkEntry(foldCase(text.mid(stop + 1, dot + suffixLength - stop - 1))), links);
 }
 
@@ -86,8 +86,9 @@ void ResponseTail::scanLinks(const QString &text, UniqueList &links)
     const auto keepBefore = [](std::vector<qsizetype> &found, qsizetype limit) {
         found.erase(std::lower_bound(found.begin(), found.end(), limit), found.end());
     };
-    keepBefore(m_comDots, newFrom - comLength + 1);
-    keepBefore(m_withheld, newFrom - comLength + 1);
+    // A suffix ending right at newFrom counts as changed: what follows it may be new.
+    keepBefore(m_comDots, newFrom - comLength);
+    keepBefore(m_withheld, newFrom - comLength);
     keepBefore(m_noMatch, newFrom - phraseLength + 1);
 
     // A candidate ending after newFrom starts no further back than the longest entry.
@@ -129,14 +130,14 @@ void ResponseTail::scanLinks(const QString &text, UniqueList &links)
             previousDot = at;
             previousStop = stop;
             const qsizetype dot = base + at;
-            if (dot + suffix.size() <= newFrom)
+            if (dot + suffix.size() < newFrom)
                 continue;
             bool counts = true;
             if (isCom) {
                 counts = lastNoMatch <= (m_comDots.empty() ? -1 : m_comDots.back());
                 m_comDots.push_back(dot);
             }
-            if (stop < 0)
+            if (!scan::isLinkCandidate(folded, at, suffix.size(), stop))
                 continue;
             if (counts)
                 AddLinkToList(

@@ -1,11 +1,11 @@
 #include "Report.h"
 
 #include "Csv.h"
-#include "harvest/UniqueList.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLocale>
 #include <QSaveFile>
 #include <QUrl>
@@ -130,6 +130,23 @@ WriteOutcome writeWhole(const QString &path, const QString &text, const ReportWr
 
 } // namespace
 
+QList<LookupRecord> latestVerdicts(const QList<LookupRecord> &records)
+{
+    QList<LookupRecord> rows;
+    QHash<QString, qsizetype> rowOf;
+    for (const LookupRecord &record : records) {
+        const QString key = record.name.toLower();
+        const auto found = rowOf.constFind(key);
+        if (found == rowOf.constEnd()) {
+            rowOf.insert(key, rows.size());
+            rows.append(record);
+        } else {
+            rows[*found] = record;
+        }
+    }
+    return rows;
+}
+
 QString reportStamp(const QDateTime &when)
 {
     // One form on every locale: ASCII digits, a four-digit year, seconds so that two reports in the
@@ -202,8 +219,9 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
     const QLatin1StringView htmlExtension = ReportExtensions[1];
     const QLatin1StringView csvExtension = ReportExtensions[2];
 
-    const QString linkText = composeLinkText(input.links ? input.links->entries() : QStringList());
-    const QString csvText = composeCsv(input.records);
+    const QList<LookupRecord> rows = latestVerdicts(input.records);
+    const QString linkText = composeLinkText(input.links);
+    const QString csvText = composeCsv(rows);
     // The lists go first, the two of them or neither.
     const auto writeLists = [&](const QString &dir) {
         result.textPath = pathIn(dir, textExtension);
@@ -220,10 +238,12 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
     base = freeBaseName(folder, baseName);
     WriteOutcome written = writeLists(folder);
     const auto switchToFallback = [&]() {
+        if (fallbackFolder.isEmpty()) // none: the first error stands
+            return;
         const QString firstError = written.error;
         result.usedFallback = true;
         result.folder = fallbackFolder;
-        if (fallbackFolder.isEmpty() || !QDir().mkpath(fallbackFolder)) {
+        if (!QDir().mkpath(fallbackFolder)) {
             written = {false,
                        QStringLiteral("Could not create %1").arg(QDir::toNativeSeparators(fallbackFolder))};
         } else {
@@ -243,7 +263,7 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
     }
 
     const int termCount = int(input.prefixes.size() + input.suffixes.size());
-    const int domainCount = int(input.available.size()) + (input.links ? input.links->count() : 0);
+    const int domainCount = int(rows.size() + input.links.size());
     QString html;
     html.reserve(4096 + termCount * TermRowSize + domainCount * DomainRowSize);
     html += u"<html><head><title>Zandrel Domain Search Results</title></head><body>";
@@ -252,7 +272,16 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
     appendTermTable(html, u"Suffix Search Terms", input.suffixes);
 
     appendTableStart(html, u"Available Domains", u"#FFFF00");
-    for (const QString &domain : input.available) {
+    const auto isFree = [](const LookupRecord &row) {
+        return row.judged && row.verdict.kind == VerdictKind::Free;
+    };
+    const auto notAnswered = [](const LookupRecord &row) {
+        return row.judged && !row.verdict.answered();
+    };
+    for (const LookupRecord &row : rows) {
+        if (!isFree(row))
+            continue;
+        const QString &domain = row.name;
         html += u"<tr><td>";
         html += CrLf;
         html += AnchorStart;
@@ -267,13 +296,15 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
     }
     appendTableEnd(html);
 
-    if (!input.notAnswered.isEmpty()) {
+    if (std::any_of(rows.begin(), rows.end(), notAnswered)) {
         appendTableStart(html, u"Not Answered", u"#FF9966");
-        for (const auto &[name, why] : input.notAnswered) {
+        for (const LookupRecord &row : rows) {
+            if (!notAnswered(row))
+                continue;
             html += u"<tr><td>";
-            html += escapeHtml(name);
+            html += escapeHtml(row.name);
             html += u"</td><td>";
-            html += escapeHtml(why);
+            html += escapeHtml(row.verdict.reason);
             html += u"</td></tr>";
             html += CrLf;
         }
@@ -281,10 +312,9 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
     }
 
     appendTableStart(html, u"Existing Domains", u"00FFFF");
-    // The list is read live: rows added or removed while the report yields show up here.
-    const int existingRows = input.links ? input.links->count() : 0;
+    const int existingRows = int(input.links.size());
     for (int i = 0; i < existingRows; ++i) {
-        const QString host = escapeHtml(input.links->at(i));
+        const QString host = escapeHtml(input.links.at(i));
         html += u"<tr><td>";
         html += CrLf;
         html += AnchorStart;
@@ -297,9 +327,8 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
         html += u"</td></tr>";
         html += CrLf;
         if (m_setCaption)
-            m_setCaption(QStringLiteral("Building HTML for existing domain %1 of %2")
-                             .arg(i)
-                             .arg(input.links->count() - 1));
+            m_setCaption(
+                QStringLiteral("Building HTML for existing domain %1 of %2").arg(i).arg(existingRows - 1));
     }
     appendTableEnd(html);
     appendHeading(html, u"Search Details");

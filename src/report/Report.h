@@ -13,19 +13,22 @@ class QIODevice;
 
 namespace zandrel {
 
-class UniqueList;
-
-// What the report is made from, read at the moment of writing.
+// One search's results: every file of a report is composed from this one set, so the files
+// cannot disagree.
 struct ReportInput
 {
-    const UniqueList *links = nullptr; // existing domains, read live (the caption counts them)
-    QStringList available;
+    // Every lookup of the search, in the order made (see latestVerdicts). The ".csv" lists them;
+    // the HTML's Available Domains are the free names, its Not Answered the unknown and not
+    // registrable ones (the section is left out when there are none).
+    QList<LookupRecord> records;
+    QStringList links; // existing domains, for the ".txt" and the HTML's Existing Domains
     QStringList prefixes;
     QStringList suffixes;
-    // Names the run could not judge, with the reason; their section is left out when empty.
-    QList<QPair<QString, QString>> notAnswered;
-    QList<LookupRecord> records {}; // every name looked up in the run, for the ".csv"
 };
+
+// `records` with one row per name (case ignored): a name asked again keeps the place it was first
+// asked in and takes its last verdict, server and time.
+QList<LookupRecord> latestVerdicts(const QList<LookupRecord> &records);
 
 struct ReportResult
 {
@@ -71,7 +74,7 @@ public:
     explicit ReportWriter(std::function<void(const QString &)> setCaption);
     void setWriteBytes(WriteBytes write) { m_write = std::move(write); }
 
-    // Writes into `folder`; where that cannot be written, into `fallbackFolder`.
+    // Writes into `folder`; where that cannot be written, into `fallbackFolder` (empty: nowhere else).
     ReportResult SaveResults(const QString &baseName, const ReportInput &input, const QString &folder,
                              const QString &fallbackFolder);
 

@@ -1,9 +1,27 @@
 #include "Progress.h"
 
+#include <QLocale>
+
 #include <algorithm>
 #include <cmath>
 
 namespace zandrel {
+
+QString durationText(double seconds)
+{
+    if (seconds < 60)
+        return QStringLiteral("less than a minute");
+    // Past 48 hours minutes mean nothing; the count of hours would be hard to read.
+    if (seconds >= 48 * 3600.0) {
+        const double hours = std::min(std::round(seconds / 3600), 1e15);
+        const auto whole = qint64(hours);
+        return QStringLiteral("about %1 days %2 h").arg(whole / 24).arg(whole % 24);
+    }
+    const qint64 minutes = std::llround(seconds / 60);
+    if (minutes < 60)
+        return QStringLiteral("about %1 min").arg(minutes);
+    return QStringLiteral("about %1 h %2 min").arg(minutes / 60).arg(minutes % 60);
+}
 
 QString timeLeftText(qint64 done, qint64 total, qint64 elapsedMs)
 {
@@ -11,12 +29,20 @@ QString timeLeftText(qint64 done, qint64 total, qint64 elapsedMs)
         return {};
     const double seconds = double(std::max<qint64>(elapsedMs, 0)) / 1000.0 / double(done)
         * double(std::max<qint64>(total - done, 0));
-    if (seconds < 60)
-        return QStringLiteral("less than a minute left");
-    const qint64 minutes = std::llround(seconds / 60);
-    if (minutes < 60)
-        return QStringLiteral("about %1 min left").arg(minutes);
-    return QStringLiteral("about %1 h %2 min left").arg(minutes / 60).arg(minutes % 60);
+    return durationText(seconds) + QStringLiteral(" left");
+}
+
+QString largeSearchQuestion(qint64 names, qint64 pauseMs)
+{
+    if (names <= LargeSearch)
+        return {};
+    const double seconds = double(names) * double(std::max<qint64>(pauseMs, 0)) / 1000.0;
+    QLocale grouped = QLocale::c();
+    grouped.setNumberOptions(QLocale::DefaultNumberOptions);
+    return QStringLiteral("This search looks up %1 names, one every %2 s: %3. Start it?")
+        .arg(grouped.toString(names))
+        .arg(QLocale::c().toString(double(pauseMs) / 1000.0, 'g', 6))
+        .arg(durationText(seconds));
 }
 
 void RunPace::start(qint64 first, qint64 total)

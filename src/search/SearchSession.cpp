@@ -90,6 +90,7 @@ void SearchSession::searchCombinations(const RunInputs &inputs)
     const QStringList names = combinationNames(inputs.prefixes, inputs.suffixes, inputs.comSuffix);
     m_total = names.size();
     m_tally.clear();
+    m_results.clear();
     emit countsChanged(m_tally.countsText());
     if (!m_runLog.start(m_inputs))
         emit notice(QStringLiteral("The search goes on without a journal: ") + m_runLog.error());
@@ -115,6 +116,7 @@ bool SearchSession::resume(const QString &path, QString *error)
     m_combinations = true;
     m_tallied = true;
     m_tally.clear();
+    m_results = run.records;
     for (const LookupRecord &done : run.records) {
         for (const QString &entry : done.addedAvailable)
             m_available.addUnique(entry);
@@ -223,6 +225,7 @@ void SearchSession::onCommitted(const LookupRecord &done, const QString &answer)
         m_links.addUnique(entry);
     if (m_journaled && !m_runLog.record(record))
         emit notice(QStringLiteral("The search goes on without its journal: ") + m_runLog.error());
+    m_results << record;
     if (m_tallied && record.judged) {
         m_tally.record(record.name, record.verdict);
         emit countsChanged(m_tally.countsText());
@@ -278,13 +281,10 @@ ReportResult SearchSession::writeReport(const QString &baseName, const QStringLi
 {
     ReportWriter writer(setCaption);
     ReportInput input;
-    input.links = &m_links;
-    input.available = m_available.entries();
+    input.records = m_results;
+    input.links = m_links.entries();
     input.prefixes = prefixes;
     input.suffixes = suffixes;
-    for (const RunTally::Row &row : m_tally.notAnsweredRows())
-        input.notAnswered.append({row.name, row.verdict.reason});
-    input.records = m_runLog.records();
     return writer.SaveResults(baseName, input, folder, fallbackFolder);
 }
 

@@ -65,6 +65,10 @@ public:
     const RunTally &tally() const { return m_tally; }
     void clearTally();
     const RunLog &runLog() const { return m_runLog; }
+    // Every name looked up since the last combination search began (or Clear All), in order,
+    // single lookups and names asked again included: what the report lists.
+    const QList<LookupRecord> &results() const { return m_results; }
+    void clearResults() { m_results.clear(); }
     const RunInputs &inputs() const { return m_inputs; }
 
     // The last run's journal, and whether it can be resumed.
@@ -126,6 +130,7 @@ private:
     RunPace m_pace;
     RunInputs m_inputs;
     QHash<QString, QString> m_freeNames;
+    QList<LookupRecord> m_results;
     QString m_resumable;
     std::optional<QString> m_serverBefore; // the --server a resumed run set aside
     qint64 m_total = 0;

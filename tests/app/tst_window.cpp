@@ -7,13 +7,18 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextEdit>
@@ -166,33 +171,204 @@ private slots:
         QCOMPARE(ran.size(), 1);
     }
 
-    // Focus alone opens nothing; the arrow keys and a left click do; a right click does neither.
-    // Enter in the Domain box searches.
+    // Focus and the arrow keys open nothing; a left click, Enter and a double click open the entry
+    // (once); a right click does neither; Ctrl+C copies the entry. Enter in the Domain box searches.
     void keysAndClicksInTheLists()
     {
         if (QGuiApplication::platformName() != u"xcb"_s)
             QSKIP("Key tests run on the xcb platform");
         WhoRig rig;
         Who window(*rig.who);
-        rig.state().LinkList.addUnique(u"www.a.com"_s);
-        rig.state().LinkList.addUnique(u"www.b.com"_s);
+        for (const char *entry : {"www.a.com", "www.b.com", "www.c.com"})
+            rig.state().LinkList.addUnique(QString::fromLatin1(entry));
+        rig.state().Available.addUnique(u"free.com"_s);
         showActive(window);
         auto *links = control<QListView>(window, "LinkList");
         links->setFocus(Qt::TabFocusReason);
-        QVERIFY(rig.launcher.opened.isEmpty() && rig.clipboard.texts.isEmpty());
         QTest::keyClick(links, Qt::Key_Down);
-        const QPoint first = links->visualRect(links->model()->index(0, 0)).center();
-        QTest::mouseClick(links->viewport(), Qt::RightButton, {}, first);
+        QTest::keyClick(links, Qt::Key_Down);
+        QTest::keyClick(links, Qt::Key_Up);
+        QVERIFY(rig.launcher.opened.isEmpty() && rig.clipboard.texts.isEmpty());
+        QCOMPARE(links->currentIndex().row(), 1); // focus made the first entry current
+        QTest::keyClick(links, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(rig.clipboard.texts, QStringList {u"www.b.com"_s});
+        QVERIFY(rig.launcher.opened.isEmpty());
+        rig.clipboard.texts.clear();
+
+        const auto row = [links](int r) {
+            return links->visualRect(links->model()->index(r, 0)).center();
+        };
+        QTest::keyClick(links, Qt::Key_Return);
         QCOMPARE(rig.launcher.opened, QStringList {u"http://www.b.com"_s});
-        QTest::mouseClick(links->viewport(), Qt::LeftButton, {}, first);
-        QCOMPARE(rig.launcher.opened, (QStringList {u"http://www.b.com"_s, u"http://www.a.com"_s}));
+        QTest::mouseClick(links->viewport(), Qt::RightButton, {}, row(2));
+        QCOMPARE(rig.launcher.opened.size(), 1);
+        QTest::mouseClick(links->viewport(), Qt::LeftButton, {}, row(2));
+        QCOMPARE(rig.launcher.opened.last(), u"http://www.c.com"_s);
+        QTest::mouseClick(links->viewport(), Qt::LeftButton, {},
+                          row(0)); // a double click, as a user makes it
+        QTest::mouseDClick(links->viewport(), Qt::LeftButton, {}, row(0));
+        QCOMPARE(rig.launcher.opened,
+                 (QStringList {u"http://www.b.com"_s, u"http://www.c.com"_s, u"http://www.a.com"_s}));
         QCOMPARE(rig.clipboard.texts, rig.launcher.opened);
+
+        auto *available = control<QListView>(window, "Available");
+        available->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(available, Qt::Key_Down);
+        QCOMPARE(rig.launcher.opened.size(), 3);
+        QTest::keyClick(available, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(rig.launcher.opened.size(), 4);
 
         auto *term = control<QLineEdit>(window, "SearchTerm");
         term->setFocus();
         QTest::keyClicks(term, u"example"_s);
         QTest::keyClick(term, Qt::Key_Return);
         QTRY_COMPARE(rig.server.queries().size(), 1);
+    }
+
+    // Tab moves on from every box: from the lists through the removal text, the check box above
+    // the response box and the response box, back to the Domain box. No tab is typed or saved.
+    void tabGoesRound()
+    {
+        WhoRig rig;
+        Who window(*rig.who);
+        rig.who->Form_Load();
+        showActive(window);
+        control<QWidget>(window, "Available")->setFocus(Qt::TabFocusReason);
+        QStringList reached;
+        for (int i = 0; i < 5; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            reached << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(
+            reached,
+            (QStringList {u"LinkList"_s, u"Nag"_s, u"ClearEachSearch"_s, u"tResponse"_s, u"SearchTerm"_s}));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget()->objectName(), u"tResponse"_s);
+        QCOMPARE(rig.state().Nag.text(), QString());
+        QVERIFY(!rig.settings.value(u"Zandrel"_s, u"Settings"_s, u"Nag"_s).contains(u'\t'));
+    }
+
+    // Escape stops a running search wherever the focus is, as Stop does.
+    void escapeStopsTheSearch()
+    {
+        WhoRig rig;
+        rig.useWordLists("a\r\nb\r\nc\r\n", "x\r\n");
+        Who window(*rig.who);
+        rig.who->Form_Load();
+        rig.who->session().options().pauseMs = 5;
+        showActive(window);
+        auto *delay = control<QLineEdit>(window, "Delay");
+        delay->setFocus();
+        rig.server.setReplyFor([&](const QByteArray &) {
+            QTest::keyClick(delay, Qt::Key_Escape);
+            return ScriptedWhoisServer::Reply {"Domain Name: AX.COM\r\n"};
+        });
+        QVERIFY(rig.runToEnd([&window] {
+            QTest::mouseClick(control<QPushButton>(window, "SearchCombinations"), Qt::LeftButton);
+        }));
+        QCOMPARE(rig.server.queries().size(), 1);
+        QVERIFY(control<QAction>(window, "mResumeSearch")->isEnabled());
+    }
+
+    // A long answer fills the box a slice at a time, runs of empty lines shown as two; a removal
+    // from its end shows in the box as in the text.
+    void longAnswerShown()
+    {
+        WhoRig rig;
+        Who window(*rig.who);
+        showActive(window);
+        rig.server.setReply({QByteArray("a line\r\n").repeated(20'000) + QByteArray(5000, '\n') + "end\r\n"});
+        rig.state().SearchTerm.setText(u"long"_s);
+        QVERIFY(rig.lookUp());
+        rig.state().tResponse.removeAll(u"end\r\n"_s);
+        auto *response = control<QPlainTextEdit>(window, "tResponse");
+        const QString expected
+            = u"Connected.  Waiting for data...\n\n"_s + u"a line\n"_s.repeated(20'000) + u"\n\n"_s;
+        QTRY_COMPARE(response->document()->characterCount() - 1, expected.size());
+        QCOMPARE(response->toPlainText(), expected);
+        QCOMPARE(response->document()->blockCount(), 20'005);
+    }
+
+    // A search of more than 100,000 names starts only once the user says so.
+    void largeSearchAsksFirst()
+    {
+        WhoRig rig;
+        QByteArray prefixes, suffixes;
+        for (int i = 0; i < 400; ++i)
+            prefixes += "p" + QByteArray::number(i) + "\r\n";
+        for (int i = 0; i < 251; ++i)
+            suffixes += "s" + QByteArray::number(i) + "\r\n";
+        rig.useWordLists(prefixes, suffixes);
+        Who window(*rig.who);
+        rig.who->Form_Load();
+        rig.who->session().options().pauseMs = 5;
+        showActive(window);
+        auto *start = control<QPushButton>(window, "SearchCombinations");
+        const auto ask = [&]() -> QMessageBox * {
+            QTest::mouseClick(start, Qt::LeftButton);
+            auto *box = window.findChild<QMessageBox *>(u"LargeSearch"_s);
+            return box && box->isVisible() ? box : nullptr;
+        };
+        QMessageBox *box = ask();
+        QVERIFY(box);
+        QVERIFY2(box->text().contains(u"100,400 names"_s), qPrintable(box->text()));
+        QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
+        QVERIFY(rig.server.queries().isEmpty() && !rig.who->searchRunning());
+
+        rig.server.setReplyFor([&](const QByteArray &) {
+            rig.who->cbStopRunning_Click();
+            return ScriptedWhoisServer::Reply {"Domain Name: P0S0.COM\r\n"};
+        });
+        QTRY_VERIFY((box = ask()));
+        QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+        QTRY_COMPARE(rig.server.queries().size(), 1);
+        QTRY_VERIFY(!rig.who->searchRunning());
+    }
+
+    // The window keeps every control at its smallest, and comes back where and as large as it was
+    // left, with the options the user set.
+    void placeAndOptionsKept()
+    {
+        WhoRig rig;
+        QRect left;
+        {
+            Who window(*rig.who);
+            window.placeAtStart();
+            rig.who->Form_Load();
+            showActive(window);
+            window.resize(300, 200);
+            QVERIFY(window.width() > 300 && window.height() > 200);
+            for (const char *box : {"tResponse", "Nag", "Available", "LinkList"}) {
+                const QWidget *widget = control<QWidget>(window, box);
+                QVERIFY2(widget->width() >= 60 && widget->height() >= 60, box);
+            }
+            QCOMPARE(window.minimumSize(), window.size());
+            const QRect help
+                = window.menuBar()->actionGeometry(window.findChild<QMenu *>(u"mHelp"_s)->menuAction());
+            QVERIFY(!help.isEmpty() && help.right() < window.menuBar()->width());
+
+            window.setGeometry(40, 50, 700, 520);
+            control<QCheckBox>(window, "ComSuffix")->click();
+            control<QRadioButton>(window, "SearchType1")->click();
+            auto *delay = control<QLineEdit>(window, "Delay");
+            delay->selectAll();
+            QTest::keyClicks(delay, u"7"_s);
+            QTest::keyClicks(delay, u"0"_s); // 70 is no delay the program takes: 7 stays saved
+            left = window.geometry();
+            window.close();
+        }
+        rig.start();
+        Who window(*rig.who);
+        window.placeAtStart();
+        rig.who->Form_Load();
+        showActive(window);
+        QCOMPARE(window.geometry().size(), left.size());
+        QCOMPARE(window.geometry().topLeft(), left.topLeft());
+        QVERIFY(!control<QCheckBox>(window, "ComSuffix")->isChecked() && !rig.state().ComSuffix);
+        QVERIFY(control<QRadioButton>(window, "SearchType1")->isChecked());
+        QCOMPARE(rig.state().QueryType, 1);
+        QCOMPARE(control<QLineEdit>(window, "Delay")->text(), u"7"_s);
+        QCOMPARE(rig.who->pauseMs(), 7000);
     }
 
     // Typing is saved, a click searches, the response box follows the text, typing composes the

@@ -1,6 +1,5 @@
 #include "report/Report.h"
-
-#include "harvest/UniqueList.h"
+#include "report/VerdictLine.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,6 +24,16 @@ QStringList split(const char *joined)
     return QString::fromUtf8(joined).split(u'|', Qt::SkipEmptyParts);
 }
 
+LookupRecord record(const QString &name, VerdictKind kind, const QString &why = {}, bool judged = true)
+{
+    LookupRecord made;
+    made.name = name;
+    made.judged = judged;
+    made.verdict = {kind, why};
+    made.server = u"whois.example:43"_s;
+    return made;
+}
+
 QString entriesOf(const QString &folder)
 {
     return QDir(folder)
@@ -36,10 +45,7 @@ QString entriesOf(const QString &folder)
 ReportResult save(const QString &hosts, ReportInput input, const QString &folder, const QString &fallback,
                   const QString &failing = {})
 {
-    UniqueList links;
-    for (const QString &host : hosts.split(u'|', Qt::SkipEmptyParts))
-        links.addUnique(host);
-    input.links = &links;
+    input.links = hosts.split(u'|', Qt::SkipEmptyParts);
     events.clear();
     ReportWriter writer([](const QString &caption) { events << caption; });
     writer.setWriteBytes([failing](QIODevice &device, const QByteArray &bytes) -> qint64 {
@@ -61,8 +67,12 @@ private slots:
     void escapesLinks();
     void fallsBack_data();
     void fallsBack();
+    void oneResultSet_data();
+    void oneResultSet();
     void stamp_data();
     void stamp();
+    void verdictLine_data();
+    void verdictLine();
 };
 
 void TestReport::writesExpectedFiles_data()
@@ -89,13 +99,18 @@ void TestReport::writesExpectedFiles_data()
     const QByteArray header = "domain,verdict,reason,server,checked_at\r\n";
     QTest::newRow("small")
         << "www.alpha.com|www.beta-2.org|www.gamma.net"
-        << ReportInput {nullptr, split("myshop.com|yourshop.com"), split("my|your"), split("shop"), {},
-                        records}
+        << ReportInput {QList<LookupRecord> {record(u"myshop.com"_s, VerdictKind::Free)} + records
+                            + QList<LookupRecord> {record(u"yourshop.com"_s, VerdictKind::Free)},
+                        {},
+                        split("my|your"),
+                        split("shop")}
         << (step.arg(0) + step.arg(1) + step.arg(2)).split(u'|', Qt::SkipEmptyParts)
         << readAll(data + u"small.txt"_s) << readAll(data + u"small.htm"_s)
         << header
-            + "\"a,\"\"b\"\"\n.com\",unknown,rate-limited,,2026-12-06T21:40:05Z\r\n"
-              "'=caf\u00e9.de,unknown,rate-limited,\"'@\u00e9,y\",2026-12-06T21:40:05Z\r\n";
+            + "myshop.com,free,,whois.example:43,\r\n"
+              "\"a,\"\"b\"\"\n.com\",unknown,rate-limited,,2026-12-06T21:40:05Z\r\n"
+              "'=caf\u00e9.de,unknown,rate-limited,\"'@\u00e9,y\",2026-12-06T21:40:05Z\r\n"
+              "yourshop.com,free,,whois.example:43,\r\n";
     QTest::newRow("empty lists") << "" << ReportInput() << QStringList() << QByteArray()
                                  << readAll(data + u"empty.htm"_s) << header;
 }
@@ -124,11 +139,11 @@ void TestReport::escapesLinks()
     const QString existing = u"www.e.com'><script>"_s;
     QTemporaryDir dir;
     const ReportResult result = save(existing,
-                                     {nullptr,
-                                      split("x'y<&.org"),
-                                      split("a<b&c'd|big caf\u00e9"),
+                                     {{record(u"x'y<&.org"_s, VerdictKind::Free),
+                                       record(u"b<i>.org"_s, VerdictKind::Unknown, u"rate-limited"_s)},
                                       {},
-                                      {{u"b<i>.org"_s, u"rate-limited"_s}}},
+                                      split("a<b&c'd|big caf\u00e9"),
+                                      {}},
                                      dir.path(), {});
     const QString html = QString::fromUtf8(readAll(result.htmlPath));
     for (const QString &piece : split("q=a%3Cb%26c%27d&kl=XX&stype=stext='>a&lt;b&amp;c&#39;d\r\n|"
@@ -188,6 +203,61 @@ void TestReport::fallsBack()
     QTEST(entriesOf(folder) + u" / "_s + entriesOf(dir.filePath(u"fb"_s)), "entries");
 }
 
+// The CSV and the HTML tell the same verdicts: a name asked again counts once, with its last
+// verdict, in both; a cleared result set leaves both empty.
+void TestReport::oneResultSet_data()
+{
+    QTest::addColumn<QList<LookupRecord>>("records");
+    QTest::addColumn<QString>("csvRows"); // after the header, "|" for CR LF
+    QTest::addColumn<QString>("available");
+    QTest::addColumn<QString>("notAnswered");
+
+    const QString unknown = reason::NoAnswer;
+    QTest::newRow("searched unanswered again")
+        << QList<LookupRecord> {record(u"a.com"_s, VerdictKind::Unknown, unknown),
+                                record(u"b.com"_s, VerdictKind::Taken),
+                                record(u"c.com"_s, VerdictKind::Unknown, unknown),
+                                record(u"A.com"_s, VerdictKind::Free)}
+        << u"A.com,free,,whois.example:43,|b.com,taken,,whois.example:43,|c.com,unknown,no answer,whois.example:43,|"_s
+        << u"A.com"_s << u"c.com"_s;
+    QTest::newRow("free, then not answered")
+        << QList<LookupRecord> {record(u"a.com"_s, VerdictKind::Free),
+                                record(u"a.com"_s, VerdictKind::NotRegistrable, u"why"_s)}
+        << u"a.com,not-registrable,why,whois.example:43,|"_s << QString() << u"a.com"_s;
+    QTest::newRow("not a domain name")
+        << QList<LookupRecord> {record(u"Registrar X"_s, VerdictKind::Unknown, {}, false)}
+        << u"Registrar X,,,whois.example:43,|"_s << QString() << QString();
+    QTest::newRow("cleared") << QList<LookupRecord> {} << QString() << QString() << QString();
+}
+
+void TestReport::oneResultSet()
+{
+    QFETCH(QList<LookupRecord>, records);
+    QTemporaryDir dir;
+    const ReportResult result = save({}, {records, {}, {}, {}}, dir.path(), {});
+    QVERIFY(result.ok);
+    QFETCH(QString, csvRows);
+    QCOMPARE(QString::fromUtf8(readAll(result.csvPath)),
+             u"domain,verdict,reason,server,checked_at\r\n"_s + QString(csvRows).replace(u"|"_s, u"\r\n"_s));
+    // The names in a section of the HTML, in order.
+    const QString html = QString::fromUtf8(readAll(result.htmlPath));
+    const auto section = [&html](const QString &title, const QString &before, const QString &after) {
+        const qsizetype start = html.indexOf(u"<b>"_s + title + u"</b>"_s);
+        if (start < 0)
+            return QString();
+        const qsizetype end = html.indexOf(u"</table>"_s, start);
+        QStringList names;
+        for (qsizetype at = html.indexOf(before, start); at >= 0 && at < end;
+             at = html.indexOf(before, at + 1)) {
+            const qsizetype from = at + before.size();
+            names << html.mid(from, html.indexOf(after, from) - from);
+        }
+        return names.join(u'|');
+    };
+    QTEST(section(u"Available Domains"_s, u"'>http://www."_s, u"\r\n"_s), "available");
+    QTEST(section(u"Not Answered"_s, u"<tr><td>"_s, u"</td>"_s), "notAnswered");
+}
+
 void TestReport::stamp_data()
 {
     QTest::addColumn<QString>("locale");
@@ -206,6 +276,48 @@ void TestReport::stamp()
     const QString stamp = reportStamp(QDateTime(QDate(2000, 12, 31), time));
     QLocale::setDefault(before);
     QTEST(stamp, "stamp");
+}
+
+// The status-bar line of a single lookup.
+void TestReport::verdictLine_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("judged");
+    QTest::addColumn<Verdict>("verdict");
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("line");
+    const auto row = [](const char *tag, const char *name, Verdict verdict, const char *server,
+                        const char *line, bool judged = true) {
+        QTest::newRow(tag) << QString::fromUtf8(name) << judged << verdict << QString::fromUtf8(server)
+                           << QString::fromUtf8(line);
+    };
+    row("taken", "myshop.com", {VerdictKind::Taken, {}}, "whois.verisign-grs.com:43",
+        "myshop.com: taken (whois.verisign-grs.com)");
+    row("free, other port", "a.net", {VerdictKind::Free, {}}, "127.0.0.1:4343",
+        "a.net: free (127.0.0.1:4343)");
+    row("free over RDAP", "a.app", {VerdictKind::Free, {}}, "https://pubapi.registry.google/rdap/",
+        "a.app: free (pubapi.registry.google)");
+    row("no server", "a.zz", {VerdictKind::Taken, {}}, "", "a.zz: taken");
+    row("not registrable", "-bad.com", {VerdictKind::NotRegistrable, u"a label begins with a hyphen"_s}, "",
+        "-bad.com: not registrable (a label begins with a hyphen)");
+    row("unknown", "x.com", {VerdictKind::Unknown, reason::NoAnswer}, "whois.verisign-grs.com:43",
+        "x.com: unknown, no answer");
+    row("unknown without a reason", "x.com", {}, "", "x.com: unknown");
+    row("not a domain name", "NETWORK SOLUTIONS", {}, "whois.verisign-grs.com:43", "", false);
+}
+
+void TestReport::verdictLine()
+{
+    LookupRecord record;
+    QFETCH(QString, name);
+    QFETCH(bool, judged);
+    QFETCH(Verdict, verdict);
+    QFETCH(QString, server);
+    record.name = name;
+    record.judged = judged;
+    record.verdict = verdict;
+    record.server = server;
+    QTEST(zandrel::verdictLine(record), "line");
 }
 
 QTEST_GUILESS_MAIN(TestReport)

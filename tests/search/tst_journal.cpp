@@ -275,6 +275,11 @@ private slots:
         QTest::newRow("under a minute") << 99LL << 100LL << 5'000'000LL << u"less than a minute left"_s;
         QTest::newRow("rounds up to the hour") << 1LL << 2LL << 3'590'000LL << u"about 1 h 0 min left"_s;
         QTest::newRow("all done") << 100LL << 100LL << 1000LL << u"less than a minute left"_s;
+        QTest::newRow("just under two days") << 1LL << 2LL << 172'740'000LL << u"about 47 h 59 min left"_s;
+        QTest::newRow("two days") << 1LL << 2LL << 172'800'000LL << u"about 2 days 0 h left"_s;
+        QTest::newRow("years") << 1LL << 1'000'000LL << 4'730'832LL << u"about 54754 days 23 h left"_s;
+        QTest::newRow("beyond any run")
+            << 1LL << (1LL << 62) << (1LL << 62) << u"about 41666666666666 days 16 h left"_s;
     }
     void timeLeft()
     {
@@ -282,6 +287,27 @@ private slots:
         QFETCH(qint64, total);
         QFETCH(qint64, elapsedMs);
         QTEST(timeLeftText(done, total, elapsedMs), "text");
+    }
+
+    // A large search is asked about first, with how many names and about how long.
+    void largeSearch_data()
+    {
+        QTest::addColumn<qint64>("names");
+        QTest::addColumn<qint64>("pauseMs");
+        QTest::addColumn<QString>("question");
+        QTest::newRow("not large") << 100'000LL << 3000LL << QString();
+        QTest::newRow("large")
+            << 100'001LL << 3000LL
+            << u"This search looks up 100,001 names, one every 3 s: about 3 days 11 h. Start it?"_s;
+        QTest::newRow("short pause")
+            << 250'000LL << 1500LL
+            << u"This search looks up 250,000 names, one every 1.5 s: about 4 days 8 h. Start it?"_s;
+    }
+    void largeSearch()
+    {
+        QFETCH(qint64, names);
+        QFETCH(qint64, pauseMs);
+        QTEST(largeSearchQuestion(names, pauseMs), "question");
     }
 };
 
