@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the formatting, builds and runs every test: once under the
 # address and undefined-behaviour sanitizers, then in the ordinary build, ending with CTest's summary.
-# Each fuzz target also runs for a few seconds from its seed corpus.
+# Each fuzz target also runs for a few seconds from its seed corpus, and packaging/check.sh builds
+# the Debian package from the release build and validates it and the desktop and AppStream entries.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./setup.sh
@@ -19,6 +20,8 @@ fi
 cmake --preset asan >/dev/null
 cmake --build --preset asan
 ctest --preset asan -j2
+
+packaging/check.sh
 
 cmake --preset dev >/dev/null
 cmake --build --preset dev

@@ -1,6 +1,7 @@
 // The command line: options, usage errors, output lines, and runs against a scripted registry.
 #include "WhoRig.h"
 #include "cli/Cli.h"
+#include "cli/CliHelp.h"
 #include "cli/CliOptions.h"
 #include "cli/CliOutput.h"
 
@@ -270,6 +271,52 @@ private slots:
             QVERIFY2(isCommandLineRun(args(arguments)), qPrintable(arguments));
         for (const QString &arguments : {QString(), u"--server 127.0.0.1:4343"_s, u"-- --check"_s})
             QVERIFY2(!isCommandLineRun(args(arguments)), qPrintable(arguments));
+    }
+
+    // The --help layout from the word file: usage purposes in a column, paragraphs and option texts
+    // wrapped at 96 columns, a long option's text on the next line, comments and blank lines dropped.
+    void helpText_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("help");
+        const QString words = u"lorem ipsum dolor sit amet consectetur "_s.repeated(3).trimmed();
+        QTest::newRow("usage forms")
+            << u"# comment\n[usage]\n--check NAME\tlook up\n--help | --version\n"_s
+            << u"Usage: zandrel --check NAME                       look up\n       zandrel --help | --version\n"_s;
+        QTest::newRow("usage purpose beyond the column")
+            << u"[usage]\n--batch --prefix FILE --suffix FILE [--com]\tsearch\n"_s
+            << u"Usage: zandrel --batch --prefix FILE --suffix FILE [--com]   search\n"_s;
+        QTest::newRow("paragraphs joined and wrapped")
+            << u"[description]\n"_s + words + u"\nnext\n\n\nsecond\r\n"_s
+            << u"lorem ipsum dolor sit amet consectetur lorem ipsum dolor sit amet consectetur lorem ipsum "
+               u"dolor\n"
+               u"sit amet consectetur next\n\nsecond\n"_s;
+        QTest::newRow("option text wrapped under its column")
+            << u"[options]\n--delay SECONDS\n    "_s + words + u"\n  more\n-h, --help\n    show this text\n"_s
+            << u"  --delay SECONDS       lorem ipsum dolor sit amet consectetur lorem ipsum dolor sit amet\n"
+               u"                        consectetur lorem ipsum dolor sit amet consectetur more\n"
+               u"  -h, --help            show this text\n"_s;
+        QTest::newRow("long option on a line of its own")
+            << u"[options]\n--resume-from-this FILE\n    go on\n"_s
+            << u"  --resume-from-this FILE\n                        go on\n"_s;
+        QTest::newRow("sections apart, exit statuses")
+            << u"[usage]\n-v\n[options]\n-v\n    show\n[exit]\n0\tall answered\n2\ta usage error\n"_s
+            << u"Usage: zandrel -v\n\n  -v                    show\n\nExit status:\n  0   all answered\n"
+               u"  2   a usage error\n"_s;
+    }
+    void helpText()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, help);
+        QCOMPARE(renderCliHelp(source), help);
+    }
+
+    // The compiled-in help is there and names the real cap on --delay.
+    void compiledHelp()
+    {
+        const QString help = cliHelpText();
+        QVERIFY(help.startsWith(u"Usage: zandrel "_s));
+        QVERIFY2(help.simplified().contains(u"at most %1)"_s.arg(MaxDelaySeconds)), qPrintable(help));
     }
 
     // Verdicts, exit statuses and output lines of whole runs; a name that cannot be registered is never sent.

@@ -1,0 +1,48 @@
+# zandrel --help and the man page list the same options in the same order, and no --help line is wider
+# than 96 columns. cmake -DZANDREL=path/to/zandrel -DMAN=path/to/zandrel.1 -P CompareHelpAndManPage.cmake
+cmake_minimum_required(VERSION 3.25)
+
+execute_process(COMMAND ${ZANDREL} --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "zandrel --help exited with ${status}")
+endif()
+file(READ ${MAN} man)
+
+# Lists split on ';' and group on brackets, which both texts hold.
+foreach(text help man)
+  string(REPLACE ";" "," ${text} "${${text}}")
+  string(REPLACE "[" "<" ${text} "${${text}}")
+  string(REPLACE "]" ">" ${text} "${${text}}")
+  string(REPLACE "\n" ";" ${text} "${${text}}")
+endforeach()
+
+set(from_help "")
+foreach(line IN LISTS help)
+  string(LENGTH "${line}" width)
+  if(width GREATER 96)
+    message(FATAL_ERROR "--help line wider than 96 columns: ${line}")
+  endif()
+  if(line MATCHES "^  (-[^ ]*( [^ ]+)?(, -[^ ]*( [^ ]+)?)*)")
+    list(APPEND from_help "${CMAKE_MATCH_1}")
+  endif()
+endforeach()
+
+set(from_man "")
+set(after_tp FALSE)
+foreach(line IN LISTS man)
+  if(after_tp AND line MATCHES "^\\\\fB\\\\-")
+    string(REGEX REPLACE "\\\\f[BIR]" "" line "${line}")
+    string(REPLACE "\\-" "-" line "${line}")
+    list(APPEND from_man "${line}")
+  endif()
+  set(after_tp FALSE)
+  if(line STREQUAL ".TP")
+    set(after_tp TRUE)
+  endif()
+endforeach()
+
+if(NOT from_help OR NOT from_help STREQUAL from_man)
+  message(FATAL_ERROR "--help lists:\n  ${from_help}\nthe man page lists:\n  ${from_man}")
+endif()
+list(LENGTH from_help count)
+message(STATUS "${count} options, the same in --help and the man page")

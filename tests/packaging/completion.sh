@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# The bash completion offers every long option --help lists, the protocols after --protocol and only
+# folders after --out. Usage: completion.sh ZANDREL COMPLETION_SCRIPT
+set -u
+[ -r /usr/share/bash-completion/bash_completion ] || { echo "bash-completion is missing"; exit 77; }
+# shellcheck disable=SC1091
+source /usr/share/bash-completion/bash_completion
+PATH="$(dirname "$1"):$PATH"
+# shellcheck disable=SC1090
+source "$2"
+
+complete_words() {
+  COMP_WORDS=(zandrel "$@")
+  COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+  COMP_LINE="${COMP_WORDS[*]}"
+  COMP_POINT=${#COMP_LINE}
+  COMPREPLY=()
+  _zandrel zandrel "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
+  printf '%s\n' "${COMPREPLY[@]}" | sort -u | tr '\n' ' '
+}
+
+failed=0
+expect() { # what, got, wanted
+  if [ "$2" != "$3" ]; then
+    echo "$1: got '$2', wanted '$3'"
+    failed=1
+  fi
+}
+
+wanted=$("$1" --help | grep -oE '^  (-[a-z], )?--[a-z-]+' | grep -oE -- '--[a-z-]+' | sort -u | tr '\n' ' ')
+expect "options" "$(complete_words --)" "$wanted"
+expect "protocols" "$(complete_words --check --protocol '')" "auto rdap whois "
+
+folder=$(mktemp -d)
+trap 'rm -rf "$folder"' EXIT
+mkdir "$folder/reports"
+touch "$folder/report.txt"
+expect "folders only" "$(complete_words --batch --out "$folder/rep")" "$folder/reports "
+expect "files too" "$(complete_words --batch --prefix "$folder/rep")" "$folder/report.txt $folder/reports "
+exit $failed
