@@ -2,23 +2,24 @@
 // the tags and quotes of the same report made with plain names, and no control character or
 // bidirectional override reaches it.
 #include "FuzzCheck.h"
-#include "harvest/UniqueList.h"
 #include "report/Report.h"
 
 #include <QFile>
+#include <QSet>
 #include <QTemporaryDir>
 
 namespace {
 
 QByteArray reportOf(const QStringList &names, const QString &folder)
 {
-    zandrel::UniqueList links;
-    for (const QString &name : names)
-        links.addUnique(name);
     zandrel::ReportInput input;
-    input.links = &links;
-    input.available = links.entries();
-    input.prefixes = links.entries();
+    for (const QString &name : names) {
+        zandrel::LookupRecord &record = input.records.emplace_back();
+        record.name = name;
+        record.verdict.kind = zandrel::VerdictKind::Free;
+    }
+    input.links = names;
+    input.prefixes = names;
     zandrel::ReportWriter writer({});
     const zandrel::ReportResult result = writer.SaveResults(QStringLiteral("r"), input, folder, {});
     FUZZ_CHECK(result.ok);
@@ -28,6 +29,7 @@ QByteArray reportOf(const QStringList &names, const QString &folder)
     file.close();
     QFile::remove(result.htmlPath);
     QFile::remove(result.textPath);
+    QFile::remove(result.csvPath);
     return html;
 }
 
@@ -37,7 +39,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static QTemporaryDir folder;
     QStringList names = fuzzText(data, size).split(u'|');
-    names.removeDuplicates();
+    // One report row per name, as the report folds them (to lower case).
+    QStringList distinct;
+    QSet<QString> keys;
+    for (const QString &name : std::as_const(names)) {
+        if (!keys.contains(name.toLower())) {
+            keys.insert(name.toLower());
+            distinct << name;
+        }
+    }
+    names = distinct;
     if (names.size() > 8)
         names.resize(8);
     QStringList plain;

@@ -23,7 +23,7 @@ struct SearchRun::Queue
     QString key;
     std::deque<qint64> waiting;
     bool busy = false;
-    qint64 lastEndMs = -1; // on the run's monotonic clock; -1: nothing asked there yet
+    qint64 lastEndNs = -1; // on the run's monotonic clock; -1: nothing asked there yet
     bool holdSaid = false; // the back-off's wait was told
     QTimer timer;
 };
@@ -139,7 +139,11 @@ void SearchRun::pump(Queue &queue)
         return;
     if (m_inFlight >= m_options.maxServers)
         return;
-    qint64 wait = queue.lastEndMs < 0 ? 0 : queue.lastEndMs + m_options.pauseMs - m_monotonic.elapsed();
+    // Reckoned in nanoseconds and rounded up, so that no pause is ever a fraction short.
+    const qint64 leftNs = queue.lastEndNs < 0
+        ? 0
+        : queue.lastEndNs + m_options.pauseMs * 1'000'000LL - m_monotonic.nsecsElapsed();
+    qint64 wait = leftNs > 0 ? (leftNs + 999'999) / 1'000'000 : 0;
     // A server that limited or refused is held off by the clock, looked at again every quarter second,
     // so a wait of minutes follows the clock the back-off was reckoned by.
     const QDateTime due = m_backOff.dueAt(queue.key);
@@ -195,7 +199,7 @@ void SearchRun::lookupEnded(qint64 index)
         Queue &queue = *m_queues.value(slot->key);
         queue.busy = false;
         --m_inFlight;
-        queue.lastEndMs = m_monotonic.elapsed();
+        queue.lastEndNs = m_monotonic.nsecsElapsed();
         queue.holdSaid = false;
         if (job.countsForBackOff())
             m_backOff.ended(slot->key, job.limited(), m_clock.nowUtc(), m_options.pauseMs,

@@ -1,5 +1,6 @@
 #include "ScriptedWhoisServer.h"
 
+#include <QElapsedTimer>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -19,6 +20,16 @@ ScriptedWhoisServer::ScriptedWhoisServer(QObject *parent)
 }
 
 ScriptedWhoisServer::~ScriptedWhoisServer() = default;
+
+qint64 ScriptedWhoisServer::nowNs()
+{
+    static QElapsedTimer clock = [] {
+        QElapsedTimer started;
+        started.start();
+        return started;
+    }();
+    return clock.nsecsElapsed();
+}
 
 QString ScriptedWhoisServer::address() const
 {
@@ -45,6 +56,13 @@ void ScriptedWhoisServer::stopListening()
 void ScriptedWhoisServer::serve(QTcpSocket *socket)
 {
     socket->setParent(this);
+    m_mostOpen = std::max(m_mostOpen, ++m_open);
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+        --m_open;
+        const QVariant visit = socket->property("visit");
+        if (visit.isValid() && m_visits[visit.toInt()].closedNs < 0)
+            m_visits[visit.toInt()].closedNs = nowNs();
+    });
     auto buffer = std::make_shared<QByteArray>();
     connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer] {
         *buffer += socket->readAll();
@@ -54,6 +72,8 @@ void ScriptedWhoisServer::serve(QTcpSocket *socket)
         socket->setProperty("answered", true);
         const QByteArray query = buffer->left(end + 2);
         m_queries.append(query);
+        socket->setProperty("visit", int(m_visits.size()));
+        m_visits.append({query, nowNs()});
         emit queryReceived(query);
         const Reply reply = m_script(query);
         sendChunk(socket, reply.text, reply);
@@ -73,8 +93,12 @@ void ScriptedWhoisServer::sendChunk(QPointer<QTcpSocket> socket, QByteArray rest
                            [this, socket, rest, reply] { sendChunk(socket, rest, reply); });
         return;
     }
-    if (!reply.keepOpen)
+    if (!reply.keepOpen) {
+        const QVariant visit = socket->property("visit");
+        if (visit.isValid())
+            m_visits[visit.toInt()].closedNs = nowNs();
         socket->disconnectFromHost();
+    }
 }
 
 } // namespace zandrel::test
