@@ -28,12 +28,7 @@ void NameLookup::start()
         m_whois->start(m_plan.queryLine);
         return;
     case LookupPlan::Via::Rdap:
-        m_rdap = std::make_unique<RdapLookup>(m_router.network(), m_router.clock());
-        m_rdap->setLimits(m_router.settings().limits);
-        m_rdap->setBase(m_plan.rdapBase);
-        connect(m_rdap.get(), &RdapLookup::responseText, this, &NameLookup::show);
-        connect(m_rdap.get(), &RdapLookup::lookupEnded, this, &NameLookup::end);
-        m_rdap->start(m_plan.ace);
+        startRdap(m_plan.rdapBase);
         return;
     case LookupPlan::Via::None:
         // Asks no server: its lines say why, and its end comes once the caller has returned.
@@ -46,6 +41,16 @@ void NameLookup::start()
             Qt::QueuedConnection);
         return;
     }
+}
+
+void NameLookup::startRdap(const QString &base)
+{
+    m_rdap = std::make_unique<RdapLookup>(m_router.network(), m_router.clock());
+    m_rdap->setLimits(m_router.settings().limits);
+    m_rdap->setBase(base);
+    connect(m_rdap.get(), &RdapLookup::responseText, this, &NameLookup::show);
+    connect(m_rdap.get(), &RdapLookup::lookupEnded, this, &NameLookup::end);
+    m_rdap->start(m_plan.ace);
 }
 
 void NameLookup::abandon(const QString &why)
@@ -88,6 +93,18 @@ void NameLookup::end()
 {
     if (m_finished)
         return;
+    // A registry whose port 43 cannot be reached is asked over RDAP instead, where it has a service.
+    if (m_whois && !m_rdap && !m_abandoned && m_plan.rdapFallback
+        && m_whois->endedHow() == LookupEnd::ConnectionFailed) {
+        const QString base = m_router.rdapBaseFor(m_plan.ace);
+        if (!base.isEmpty()) {
+            m_plan.rdapBase = base;
+            m_plan.recordServer = base;
+            show(QStringLiteral("Asking the RDAP service %1 instead.\r\n").arg(base));
+            startRdap(base);
+            return;
+        }
+    }
     m_finished = true;
     judge();
     emit finished();
@@ -99,9 +116,16 @@ void NameLookup::judge()
     Verdict verdict = decideVerdict({}, m_plan.ace, m_plan.rules, m_plan.unasked);
     // Why an answer that reads free cannot make the name free, from a server that is not its registry.
     QString notFree;
+    QString detail;
     if (m_rdap) {
         const RdapEnd &end = m_rdap->lastEnd();
-        verdict = rdapVerdict(end, m_plan.ace, m_plan.authority, m_plan.rdapBase, &notFree);
+        // A fallback from the registry's own WHOIS server reaches the registry's own RDAP service.
+        const Authority authority = m_plan.via == LookupPlan::Via::Whois ? Authority {} : m_plan.authority;
+        verdict = rdapVerdict(end, m_plan.ace, authority, m_plan.rdapBase, &notFree);
+        if (end.failed || end.cutOff)
+            detail = end.failure;
+        else if (end.status >= 300)
+            detail = QStringLiteral("HTTP %1").arg(end.status);
         // A server's Retry-After holds it off at least that long, on top of the back-off.
         m_limited = verdict.reason == reason::RateLimited || end.failed;
         m_countsForBackOff = m_limited || (end.status > 0 && !end.cutOff);
@@ -109,11 +133,19 @@ void NameLookup::judge()
     } else if (m_whois) {
         const LookupEnd end = m_whois->endedHow();
         verdict = decideVerdict(m_whois->answer(), m_plan.ace, m_plan.rules, end, m_plan.authority, &notFree);
+        detail = m_whois->failure();
         m_limited = verdict.reason == reason::RateLimited || end == LookupEnd::ConnectionFailed;
         m_countsForBackOff = m_limited || end == LookupEnd::Answered;
     }
-    if (!notFree.isEmpty() && m_plan.judged)
+    if (m_plan.via == LookupPlan::Via::None && m_plan.noService) {
+        verdict = {VerdictKind::Unknown, reason::NoService};
+        detail = m_plan.unaskedLines.section(QStringLiteral("\r\n"), -2, -2);
+        detail = detail.isEmpty() ? detail : detail.at(0).toLower() + detail.mid(1);
+    }
+    if (!notFree.isEmpty() && m_plan.judged) {
         show(notFree + QStringLiteral("\r\n"));
+        detail = notFree;
+    }
     if (m_plan.unregistrable)
         verdict = {VerdictKind::NotRegistrable, *m_plan.unregistrable};
     m_record = {};
@@ -121,6 +153,8 @@ void NameLookup::judge()
     m_record.judged = m_plan.judged;
     m_record.verdict = m_plan.judged ? verdict : Verdict {VerdictKind::Unknown, {}};
     m_record.server = m_plan.recordServer;
+    if (m_record.verdict.kind == VerdictKind::Unknown)
+        m_record.detail = detail;
 }
 
 } // namespace zandrel

@@ -47,6 +47,7 @@ signals:
 
 private:
     void show(const QString &piece);
+    void startRdap(const QString &base);
     void end();
     void judge();
 

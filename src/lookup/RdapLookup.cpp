@@ -21,6 +21,7 @@ RdapLookup::RdapLookup(QNetworkAccessManager &network, const Clock &clock, QObje
             return;
         dropReply();
         m_end.failed = true;
+        m_end.failure = QStringLiteral("no connection within %1 s").arg(m_limits.connectWaitMs / 1000.0);
         emit responseText(QStringLiteral("Connection failed: no connection within %1 seconds.\r\n\r\n")
                               .arg(m_limits.connectWaitMs / 1000.0));
         end();
@@ -48,6 +49,7 @@ void RdapLookup::start(const QString &aceName)
     const QUrl url = rdapDomainUrl(m_base, aceName);
     if (!url.isValid()) {
         m_end.failed = true;
+        m_end.failure = QStringLiteral("not an http or https RDAP address");
         emit responseText(QStringLiteral("Not an http or https RDAP address: ") + printableLine(m_base)
                           + QStringLiteral("\r\n\r\n"));
         end();
@@ -139,6 +141,7 @@ void RdapLookup::onFinished()
                 : QStringLiteral("The server redirected to a less safe address.\r\n"));
     } else if (m_end.status == 0) {
         m_end.failed = true;
+        m_end.failure = errorText.isEmpty() ? errorText : errorText.at(0).toLower() + errorText.mid(1);
         emit responseText(QStringLiteral("Connection failed: ") + errorText + QStringLiteral("\r\n\r\n"));
     } else {
         onSent();
@@ -156,6 +159,7 @@ void RdapLookup::giveUp(const QString &why)
         return;
     dropReply();
     m_end.cutOff = true;
+    m_end.failure = QStringLiteral("cut off: ") + why;
     emit responseText(QStringLiteral("\r\n") + why + QStringLiteral("\r\n"));
     finish();
 }

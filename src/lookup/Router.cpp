@@ -79,6 +79,9 @@ void Router::planRoute(LookupPlan plan, const QString &routed, int queryType, bo
         askIana(route.tld,
                 [this, plan, routed, queryType, routable, done,
                  tld = route.tld](std::optional<LookupEnd> failed) mutable {
+                    // The server asked was IANA's, whatever it said; a server it names replaces it.
+                    if (const std::optional<ServerAddress> iana = parseServerAddress(m_settings.ianaServer))
+                        plan.recordServer = hostAndPort(*iana);
                     if (failed) {
                         plan.unasked = *failed;
                         plan.unaskedLines
@@ -95,10 +98,18 @@ void Router::planRoute(LookupPlan plan, const QString &routed, int queryType, bo
         planRdap(std::move(plan), route, done);
         return;
     }
-    if (route.kind == Route::Kind::NoServer)
+    if (route.kind == Route::Kind::NoServer) {
         plan.unaskedLines
             += QStringLiteral("No WHOIS server is known for .") + route.tld + QStringLiteral("\r\n");
+        plan.noService = true;
+    }
     if (route.kind == Route::Kind::Server) {
+        // Only the registry's own server as the table or IANA names it: a server the user chose is
+        // not swapped for another service.
+        const ServerOverrides &overrides = m_settings.overrides;
+        plan.rdapFallback = overrides.protocol == Protocol::Auto && routable
+            && overrides.serverOption.isEmpty() && overrides.whoisServer.isEmpty()
+            && !overrides.perTld.contains(route.tld) && route.authority.kind == Authority::Kind::Registry;
         plan.via = LookupPlan::Via::Whois;
         plan.server = route.server;
         plan.serverKey = hostAndPort(route.server);
@@ -107,6 +118,11 @@ void Router::planRoute(LookupPlan plan, const QString &routed, int queryType, bo
                                   : buildQueryLine(queryType, plan.name, false);
     }
     done(std::move(plan));
+}
+
+QString Router::rdapBaseFor(const QString &aceName)
+{
+    return m_bootstrap.bootstrap().baseFor(aceName);
 }
 
 // One lookup over RDAP, at the route's base URL or the one IANA's bootstrap names.
@@ -132,6 +148,7 @@ void Router::planRdap(LookupPlan plan, const Route &route, const std::function<v
                 += QStringLiteral("No WHOIS server is known for .") + route.tld + QStringLiteral("\r\n");
         plan.unaskedLines
             += QStringLiteral("No RDAP service is known for .") + route.tld + QStringLiteral("\r\n");
+        plan.noService = true;
         // A bootstrap that gives no routes at all is why; a failed refresh alone is not.
         if (m_bootstrap.bootstrap().size() == 0)
             plan.unaskedLines += m_bootstrap.message() + QStringLiteral("\r\n");

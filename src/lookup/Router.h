@@ -41,6 +41,10 @@ struct LookupPlan
     QString recordServer; // what the record names: "host:port" or the RDAP base URL
     QString unaskedLines; // why no server is asked, for the response box
     LookupEnd unasked = LookupEnd::NoAnswer;
+    bool noService = false; // neither a WHOIS server nor an RDAP service is known for the TLD
+    // A WHOIS server that cannot be reached is replaced by the TLD's RDAP service, when the
+    // bootstrap knows one (the auto protocol, the server being the registry's own).
+    bool rdapFallback = false;
 };
 
 // What a run is told about each server asked, and what every lookup shares: the table, the
@@ -74,6 +78,8 @@ public:
     // server unless `sendUnregistrable`.
     void plan(const QString &name, int queryType, bool sendUnregistrable,
               const std::function<void(LookupPlan)> &done);
+    // The RDAP service the bootstrap at hand names for `aceName`; empty when it names none.
+    QString rdapBaseFor(const QString &aceName);
 
 signals:
     // A short word for the user about a setting or a service that did not work as asked.

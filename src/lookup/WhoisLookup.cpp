@@ -33,19 +33,26 @@ WhoisLookup::WhoisLookup(TcpClient &client, QObject *parent)
             return;
         m_client.close();
         m_ended = LookupEnd::ConnectionFailed;
+        m_failure = QStringLiteral("no connection within %1 s").arg(m_limits.connectWaitMs / 1000.0);
         end();
     });
     connect(&m_idle, &QTimer::timeout, this, [this] {
-        giveUp(idleLimitLine(m_limits), m_answer.isEmpty() ? LookupEnd::NoAnswer : LookupEnd::CutOff);
+        m_failure = m_gotBytes ? QStringLiteral("cut off: no data for %1 s").arg(m_limits.idleMs / 1000.0)
+                               : QStringLiteral("no answer within %1 s").arg(m_limits.idleMs / 1000.0);
+        giveUp(idleLimitLine(m_limits), m_gotBytes ? LookupEnd::CutOff : LookupEnd::NoAnswer);
     });
     connect(&m_total, &QTimer::timeout, this, [this] {
-        giveUp(totalLimitLine(m_limits), m_answer.isEmpty() ? LookupEnd::NoAnswer : LookupEnd::CutOff);
+        m_failure = m_gotBytes ? QStringLiteral("cut off after %1 s").arg(m_limits.totalMs / 1000.0)
+                               : QStringLiteral("no answer within %1 s").arg(m_limits.totalMs / 1000.0);
+        giveUp(totalLimitLine(m_limits), m_gotBytes ? LookupEnd::CutOff : LookupEnd::NoAnswer);
     });
     connect(&m_client, &TcpClient::connectionEvent, this, &WhoisLookup::onConnection);
     connect(&m_client, &TcpClient::dataEvent, this, &WhoisLookup::onData);
     connect(&m_client, &TcpClient::bytesArrived, this, &WhoisLookup::onBytes);
-    connect(&m_client, &TcpClient::limitExceeded, this,
-            [this] { giveUp(sizeLimitLine(m_limits), LookupEnd::CutOff); });
+    connect(&m_client, &TcpClient::limitExceeded, this, [this] {
+        m_failure = QStringLiteral("cut off at %1 bytes").arg(m_limits.maxBytes);
+        giveUp(sizeLimitLine(m_limits), LookupEnd::CutOff);
+    });
     connect(&m_client, &TcpClient::disconnectionEvent, this, &WhoisLookup::onDisconnection);
 }
 
@@ -55,6 +62,8 @@ void WhoisLookup::start(const QString &queryLine)
     m_total.stop();
     m_active = true;
     m_answer.clear();
+    m_failure.clear();
+    m_gotBytes = false;
     m_queryLine = queryLine;
     m_ended = LookupEnd::ConnectionFailed;
     ++m_serial;
@@ -79,6 +88,8 @@ void WhoisLookup::onConnection(int status, const QString &description)
         return;
     m_connectWait.stop();
     if (status != 0) {
+        // As the response box words it, in the middle of a sentence.
+        m_failure = description.isEmpty() ? description : description.at(0).toLower() + description.mid(1);
         emit responseText(
             QStringLiteral("Connection failed: %1 (%2)\r\n\r\n").arg(description, hostAndPort(m_server)));
         m_client.close();
@@ -102,14 +113,19 @@ void WhoisLookup::onData(const QString &text)
 
 void WhoisLookup::onBytes()
 {
-    if (m_active)
-        m_idle.start(m_limits.idleMs);
+    if (!m_active)
+        return;
+    m_gotBytes = true;
+    m_idle.start(m_limits.idleMs);
 }
 
 void WhoisLookup::onDisconnection()
 {
-    if (m_active)
+    if (m_active) {
         m_ended = LookupEnd::Answered;
+        if (!m_gotBytes)
+            m_failure = QStringLiteral("closed with no answer");
+    }
     end();
 }
 

@@ -54,6 +54,9 @@ public:
     // The last lookup's own answer (the server's text only, lines ended by CR LF) and how it ended.
     const QString &answer() const { return m_answer; }
     LookupEnd endedHow() const { return m_ended; }
+    // Why the last lookup got no whole answer ("connection refused", "no answer within 30 s" …);
+    // empty when the server answered and closed.
+    const QString &failure() const { return m_failure; }
 
 signals:
     // Text for the response box, line ends included.
@@ -76,7 +79,9 @@ private:
     QTimer m_idle;
     QTimer m_total;
     QString m_answer;
+    QString m_failure;
     LookupEnd m_ended = LookupEnd::NoAnswer;
+    bool m_gotBytes = false; // a lookup that received anything was cut off, never unanswered
     bool m_active = false;
     bool m_starting = false; // inside start(): an end is posted, not emitted
     quint64 m_serial = 0; // tells a posted end from the lookup it belongs to

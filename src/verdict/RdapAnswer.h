@@ -20,6 +20,7 @@ struct RdapEnd
     std::optional<qint64> retryAfterSeconds;
     QByteArray body;
     bool failed = false; // no HTTP answer: bad base URL, connection or TLS failure
+    QString failure; // why, when it failed or a limit closed it
     bool cutOff = false; // a limit closed it
     bool redirectLoop = false; // too many redirects, or one to a less safe address
     bool abandoned = false; // given up by the user (a stopped search)

@@ -37,6 +37,7 @@ inline const QString ConnectionFailed = QStringLiteral("connection failed");
 inline const QString CutOff = QStringLiteral("cut off");
 inline const QString RateLimited = QStringLiteral("rate-limited");
 inline const QString Unrecognised = QStringLiteral("unrecognised");
+inline const QString NoService = QStringLiteral("no service known");
 } // namespace reason
 
 // How a lookup's exchange with its server ended, whatever the transport.

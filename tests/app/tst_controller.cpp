@@ -1,4 +1,5 @@
 // Start-up, settings, word lists, one lookup and the small commands, without a window.
+#include "ScriptedHttpServer.h"
 #include "WhoRig.h"
 
 #include <QFileInfo>
@@ -149,7 +150,10 @@ private slots:
         rig.state().SearchTerm.setText(u"myshop.yy"_s);
         QVERIFY(rig.lookUp());
         QCOMPARE(rig.state().tResponse.text(), NoServerForYy);
-        QCOMPARE(rig.who->lastRecord().verdict, (Verdict {VerdictKind::Unknown, reason::NoAnswer}));
+        // Ended at once, naming the server that was asked and why nothing more could be.
+        QCOMPARE(rig.who->lastRecord().verdict, (Verdict {VerdictKind::Unknown, reason::NoService}));
+        QCOMPARE(rig.who->lastRecord().server, iana.address());
+        QCOMPARE(rig.who->lastRecord().detail, u"no RDAP service is known for .yy"_s);
 
         rig.start();
         rig.state().ComSuffix = false;
@@ -157,6 +161,24 @@ private slots:
         QVERIFY(rig.lookUp());
         QCOMPARE(rig.state().tResponse.text(), NoServerForYy);
         QCOMPARE(iana.queries(), (QList<QByteArray> {"zz\r\n", "yy\r\n"}));
+
+        // The server IANA named takes no connection (nothing listens on port 43 here): the TLD's
+        // RDAP service in the bootstrap is asked instead, and its not-found counts.
+        ScriptedHttpServer rdap;
+        rdap.setReply({404, {}, {}});
+        QFile bootstrap(QDir(rig.cacheDir.path()).filePath(u"rdap-dns.json"_s));
+        QVERIFY(bootstrap.open(QIODevice::WriteOnly));
+        bootstrap.write("{\"publication\":\"2099-01-01T00:00:00Z\",\"services\":[[[\"zz\"],[\""
+                        + rdap.baseUrl().toUtf8() + "\"]]]}");
+        bootstrap.close();
+        rig.start();
+        rig.state().ComSuffix = false;
+        rig.state().SearchTerm.setText(u"myshop.zz"_s);
+        QVERIFY(rig.lookUp());
+        QCOMPARE(rig.who->lastRecord().verdict, (Verdict {VerdictKind::Free, {}}));
+        QCOMPARE(rig.who->lastRecord().server, rdap.baseUrl());
+        QCOMPARE(rdap.requests().size(), 1);
+        QVERIFY(rig.state().tResponse.text().contains(u"Asking the RDAP service "_s));
     }
 
     // Each clear command empties only its own boxes.

@@ -347,6 +347,15 @@ private slots:
         // Nothing listens there on IPv6: the lookup fails, and the server is written in brackets.
         QTest::newRow("IPv6 server") << u"--check --delay 0 --server [::1]:{PORT} free.com"_s << QByteArray()
                                      << 3 << u"free.com\tunknown\t[::1]:{PORT}\tconnection failed\n"_s;
+        // JSON says why in the response box's words; the server that closed at once sent nothing.
+        QTest::newRow("JSON: why unknown")
+            << u"--check --delay 0 --json --server [::1]:{PORT} free.com"_s << QByteArray() << 3
+            << u"{\"name\":\"free.com\",\"verdict\":\"unknown\",\"server\":\"[::1]:{PORT}\",\"reason\":"
+               u"\"connection failed\",\"detail\":\"connection refused\"}\n"_s;
+        QTest::newRow("JSON: closed with no answer")
+            << check + u"--json silent.com"_s << QByteArray() << 3
+            << u"{\"name\":\"silent.com\",\"verdict\":\"unknown\",\"server\":\"{SERVER}\",\"reason\":"
+               u"\"no answer\",\"detail\":\"closed with no answer\"}\n"_s;
     }
     void run()
     {

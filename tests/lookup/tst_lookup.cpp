@@ -11,6 +11,8 @@ using namespace zandrel;
 using namespace Qt::StringLiterals;
 using zandrel::test::ScriptedWhoisServer;
 
+Q_DECLARE_METATYPE(zandrel::LookupEnd)
+
 class tst_Lookup : public QObject
 {
     Q_OBJECT
@@ -90,12 +92,18 @@ private slots:
     {
         QTest::addColumn<ScriptedWhoisServer::Reply>("reply");
         QTest::addColumn<QString>("lastLine"); // what arrived is shown, a last line without end too
+        QTest::addColumn<LookupEnd>("how"); // a lookup that received anything was cut off
+        QTest::addColumn<QString>("failure");
         QTest::newRow("never answers")
-            << ScriptedWhoisServer::Reply {{}, 0, 0, true} << u"\r\n\r\n\r\nConnection closed: no data"_s;
+            << ScriptedWhoisServer::Reply {{}, 0, 0, true} << u"\r\n\r\n\r\nConnection closed: no data"_s
+            << LookupEnd::NoAnswer << u"no answer within 1 s"_s;
         QTest::newRow("never closes")
-            << ScriptedWhoisServer::Reply {"hello\r\nhal", 0, 0, true} << u"hello\r\nhal\r\n\r\nConnection"_s;
-        QTest::newRow("drips forever") << ScriptedWhoisServer::Reply {QByteArray(10000, 'x'), 1, 20}
-                                       << u"xx\r\n\r\nConnection closed: the response took"_s;
+            << ScriptedWhoisServer::Reply {"hello\r\nhal", 0, 0, true} << u"hello\r\nhal\r\n\r\nConnection"_s
+            << LookupEnd::CutOff << u"cut off: no data for 1 s"_s;
+        QTest::newRow("drips forever, never a whole line")
+            << ScriptedWhoisServer::Reply {QByteArray(10000, 'x'), 1, 20}
+            << u"xx\r\n\r\nConnection closed: the response took"_s << LookupEnd::CutOff
+            << u"cut off after 2.5 s"_s;
     }
     void misbehavingServersEnd()
     {
@@ -108,6 +116,8 @@ private slots:
         QCOMPARE(rig.ended, 1);
         QVERIFY2(rig.response.contains(lastLine), qPrintable(rig.response));
         QVERIFY(!rig.lookup.inProgress());
+        QTEST(rig.lookup.endedHow(), "how");
+        QTEST(rig.lookup.failure(), "failure");
     }
 
     // The text is held to the limit, and what arrived within it is all shown; one byte past it is
