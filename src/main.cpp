@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QTimer>
 
+#include <cstdio>
+
 #include <unistd.h>
 
 namespace {
@@ -60,5 +62,12 @@ int main(int argc, char *argv[])
         arguments << QString::fromLocal8Bit(argv[i]);
     if (zandrel::isCommandLineRun(arguments))
         return runWithoutWindow(argc, argv);
+    // Said before any window library is asked for a display, which would abort the program.
+    const bool hasDisplay = !qEnvironmentVariableIsEmpty("DISPLAY")
+        || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    if (const std::optional<QString> problem = zandrel::windowStartProblem(arguments, hasDisplay)) {
+        fputs(qPrintable(QStringLiteral("zandrel: ") + *problem + u'\n'), stderr);
+        return zandrel::ExitUsage;
+    }
     return zandrel::runWindow(argc, argv);
 }

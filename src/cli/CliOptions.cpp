@@ -71,6 +71,24 @@ bool isCommandLineRun(const QStringList &arguments)
     return false;
 }
 
+std::optional<QString> windowStartProblem(const QStringList &arguments, bool hasDisplay)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument == QStringLiteral("--server") || argument == QStringLiteral("--protocol")) {
+            ++i; // its value
+            continue;
+        }
+        if (!argument.startsWith(u'-'))
+            return QStringLiteral("%1: names are looked up with --check (zandrel --check NAME...)")
+                .arg(argument);
+    }
+    if (!hasDisplay)
+        return QStringLiteral("the window needs a display, and none is set; to look names up without one: "
+                              "zandrel --check NAME...");
+    return std::nullopt;
+}
+
 std::variant<CliOptions, UsageError> parseCliArguments(const QStringList &arguments)
 {
     const QCommandLineOption help = flag({QStringLiteral("h"), QStringLiteral("help")});

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <variant>
 
 namespace zandrel {
@@ -39,6 +40,10 @@ struct UsageError
 // Whether the arguments (program name first) ask for a run without a window. Decided before any
 // application object exists, so those runs never load a GUI platform plugin.
 bool isCommandLineRun(const QStringList &arguments);
+
+// Why the window cannot start with these arguments (program name first): names given without
+// --check, or no display to show it on; nothing when it can.
+std::optional<QString> windowStartProblem(const QStringList &arguments, bool hasDisplay);
 
 // The arguments (program name first) as options, or the first problem found in them.
 std::variant<CliOptions, UsageError> parseCliArguments(const QStringList &arguments);

@@ -275,8 +275,9 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
     const auto isFree = [](const LookupRecord &row) {
         return row.judged && row.verdict.kind == VerdictKind::Free;
     };
+    // Names nobody can register were still answered: only the unknown ones are listed here.
     const auto notAnswered = [](const LookupRecord &row) {
-        return row.judged && !row.verdict.answered();
+        return row.judged && row.verdict.kind == VerdictKind::Unknown;
     };
     for (const LookupRecord &row : rows) {
         if (!isFree(row))

@@ -578,6 +578,20 @@ private slots:
             << QByteArray("zandrel: cannot write to standard output: File too large\n");
         QTest::newRow("input closed") << u"exec \"$0\" \"$@\" <&-"_s << u"--check -"_s << 2
                                       << QByteArray("zandrel: --check -: no names on standard input\n");
+        // Names without --check, with or without a display, never open the window; nor does a start
+        // where no display is set.
+        const QByteArray noCheck
+            = "zandrel: foo.com: names are looked up with --check (zandrel --check NAME...)\n";
+        QTest::newRow("a name without --check")
+            << u"DISPLAY= WAYLAND_DISPLAY= QT_QPA_PLATFORM= exec \"$0\" \"$@\""_s << u"foo.com"_s << 2
+            << noCheck;
+        QTest::newRow("a name without --check, offscreen")
+            << u"QT_QPA_PLATFORM=offscreen exec \"$0\" \"$@\""_s << u"--server x foo.com"_s << 2 << noCheck;
+        QTest::newRow("no display")
+            << u"DISPLAY= WAYLAND_DISPLAY= QT_QPA_PLATFORM= exec \"$0\" \"$@\""_s << u""_s << 2
+            << QByteArray(
+                   "zandrel: the window needs a display, and none is set; to look names up without one: "
+                   "zandrel --check NAME...\n");
         QTest::newRow("written whole")
             << u"exec \"$0\" \"$@\" >\"$OUT\""_s << u"--check "_s + names << 0 << QByteArray();
     }

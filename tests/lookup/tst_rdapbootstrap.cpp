@@ -113,6 +113,26 @@ private slots:
         if (cache.bootstrap().baseFor(u"example.com"_s).contains(u"verisign"_s))
             QCOMPARE(cache.bootstrap().baseFor(u"example.co.uk"_s), u"https://rdap.nominet.uk/uk/"_s);
     }
+
+    // A refresh ends when its server answers, not at its 60 s limit; a failed one is remembered, so
+    // runs within the next hour ask nothing and use the copies at hand.
+    void failedRefreshEndsAtOnceAndIsRemembered()
+    {
+        QTemporaryDir folder;
+        ScriptedHttpServer server;
+        server.setReply({404, {}, {}});
+        QNetworkAccessManager network;
+        test::FixedClock clock {QDateTime::currentDateTime()};
+        for (int run = 0; run < 2; ++run) {
+            RdapBootstrapCache cache {network, clock, folder.path()};
+            cache.setSourceUrl(server.baseUrl() + u"dns.json"_s);
+            bool ended = false;
+            cache.refreshIfStale([&ended] { ended = true; });
+            QVERIFY(QTest::qWaitFor([&ended] { return ended; }, 20000)); // the limit is 60 s
+            QVERIFY(cache.bootstrap().baseFor(u"example.com"_s).contains(u"verisign"_s));
+        }
+        QCOMPARE(server.requests().size(), 1);
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_RdapBootstrap)
