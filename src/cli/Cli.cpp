@@ -14,6 +14,11 @@
 #include "search/WordList.h"
 
 #include <QFileInfo>
+#include <QSocketNotifier>
+
+#include <cerrno>
+
+#include <unistd.h>
 
 namespace zandrel {
 
@@ -118,7 +123,10 @@ public:
                 return usage(
                     QStringLiteral("--out: '%1' is not a folder that can be written").arg(out.filePath()));
             m_outDir = out.absoluteFilePath();
-        } else if (m_options.namesFromInput) {
+        }
+        auto *input = qobject_cast<QFile *>(&m_streams.in);
+        const bool streamed = m_options.namesFromInput && input && input->handle() >= 0;
+        if (m_options.namesFromInput && !streamed) {
             names = readNames(m_streams.in);
             if (names.isEmpty())
                 return usage(QStringLiteral("--check -: no names on standard input"));
@@ -159,6 +167,11 @@ public:
             const ServerOverrides &overrides = m_session.router().settings().overrides;
             inputs.server = overrides.serverOption.isEmpty() ? overrides.whoisServer : overrides.serverOption;
             m_session.searchCombinations(inputs);
+        } else if (streamed) {
+            // Names are asked as they arrive, so the run can follow a slow producer or a `tail -f`.
+            m_inputFd = input->handle();
+            m_input = std::make_unique<QSocketNotifier>(m_inputFd, QSocketNotifier::Read);
+            connect(m_input.get(), &QSocketNotifier::activated, this, &CommandLineRun::readInput);
         } else {
             m_session.searchNames(names);
         }
@@ -167,6 +180,34 @@ public:
     void abort() { m_session.abort(); }
 
 private:
+    void readInput()
+    {
+        char buffer[64 * 1024];
+        const ssize_t got = ::read(m_inputFd, buffer, sizeof buffer);
+        if (got < 0 && (errno == EINTR || errno == EAGAIN))
+            return;
+        if (got > 0) {
+            askNames(m_splitter.feed(QByteArrayView(buffer, got)));
+            return;
+        }
+        // The end of the input, or an input that cannot be read: what came is all there is.
+        m_input->setEnabled(false);
+        askNames(m_splitter.finish());
+        if (!m_session.running())
+            return usage(QStringLiteral("--check -: no names on standard input"));
+        m_session.endOfNames();
+    }
+
+    void askNames(const QStringList &names)
+    {
+        if (names.isEmpty())
+            return;
+        if (m_session.running())
+            m_session.addNames(names);
+        else
+            m_session.searchNames(names, true);
+    }
+
     void usage(const QString &text)
     {
         writeLine(m_streams.err, QStringLiteral("zandrel: ") + text);
@@ -226,6 +267,9 @@ private:
     SearchSession m_session;
     ProgressLine m_progress;
     OutputWriter m_output;
+    std::unique_ptr<QSocketNotifier> m_input; // standard input, for --check -
+    int m_inputFd = -1;
+    NameSplitter m_splitter;
     QString m_outDir;
     bool m_someUnknown = false;
 };

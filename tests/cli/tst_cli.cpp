@@ -621,6 +621,45 @@ private slots:
         }
     }
 
+    // --check - asks each name as its line arrives: the second name is written only once the
+    // first one's line is out, as a slow producer or `tail -f` would.
+    void checkAsksNamesAsTheyArrive()
+    {
+        test::ScriptedWhoisServer server;
+        server.setReplyFor(registry);
+        QTemporaryDir home;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const QString &name : {u"HOME"_s, u"XDG_CONFIG_HOME"_s, u"XDG_DATA_HOME"_s, u"XDG_CACHE_HOME"_s})
+            environment.insert(name, home.path());
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(
+            QStringLiteral(ZANDREL_PROGRAM),
+            QStringList {u"--check"_s, u"--delay"_s, u"0"_s, u"--server"_s, server.address(), u"-"_s});
+        QVERIFY(program.waitForStarted());
+        QByteArray out;
+        const auto lineOut = [&program, &out](const QByteArray &name) {
+            return QTest::qWaitFor(
+                [&] {
+                    out += program.readAllStandardOutput();
+                    return out.contains(name + '\t');
+                },
+                20000);
+        };
+        program.write("free.com\n");
+        QVERIFY(lineOut("free.com"));
+        QCOMPARE(server.queries().size(), 1);
+        program.write("  taken.com\r\n\n");
+        QVERIFY(lineOut("taken.com"));
+        program.closeWriteChannel();
+        QVERIFY(QTest::qWaitFor([&program] { return program.state() == QProcess::NotRunning; }, 20000));
+        out += program.readAllStandardOutput();
+        QCOMPARE(program.exitCode(), 0);
+        QCOMPARE(out,
+                 "free.com\tfree\t" + server.address().toUtf8() + "\t\ntaken.com\ttaken\t"
+                     + server.address().toUtf8() + "\t\n");
+    }
+
     // The progress line never divides by zero and copes with an unknown total.
     void progress()
     {
