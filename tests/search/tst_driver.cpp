@@ -194,15 +194,18 @@ private slots:
     {
         QTest::addColumn<QString>("cut"); // how the first part ended
         QTest::addColumn<int>("k");
-        QTest::newRow("stopped") << u"stop"_s << 2;
-        QTest::newRow("killed, program started again") << u"kill"_s << 3;
-        QTest::newRow("killed while writing a line") << u"torn"_s << 1;
-        QTest::newRow("journal of a later version") << u"later"_s << 1;
+        QTest::addColumn<bool>("listedBefore"); // an earlier search had found the same names
+        QTest::newRow("stopped") << u"stop"_s << 2 << false;
+        QTest::newRow("killed, program started again") << u"kill"_s << 3 << false;
+        QTest::newRow("killed, the names listed before") << u"kill"_s << 4 << true;
+        QTest::newRow("killed while writing a line") << u"torn"_s << 1 << false;
+        QTest::newRow("journal of a later version") << u"later"_s << 1 << false;
     }
     void resumesWhereItStopped()
     {
         QFETCH(QString, cut);
         QFETCH(int, k);
+        QFETCH(bool, listedBefore);
         WhoRig whole, rig;
         for (WhoRig *each : {&whole, &rig}) {
             prepare(*each, Prefixes, Suffixes);
@@ -218,6 +221,10 @@ private slots:
                 rig.who->cbStopRunning_Click();
             return registryReply(query);
         });
+        if (listedBefore) {
+            rig.state().Available.addUnique(u"yourshop.com"_s);
+            rig.state().LinkList.addUnique(u"www.myshop.com"_s);
+        }
         QVERIFY(rig.searchCombinations());
         QVERIFY(reportOf(rig).isEmpty() && rig.who->canResume());
         if (cut != u"stop") {
@@ -252,6 +259,22 @@ private slots:
         QVERIFY(!rig.who->canResume());
         const JournalContents journal = readJournal(rig.who->runLog().journalPath());
         QVERIFY(journal.ok() && journal.finished && journal.records.size() == 6);
+    }
+
+    // Only what servers sent is scanned: a name nobody answered is no existing domain, however the
+    // program's own lines (the banner, the connection line) name it.
+    void ownLinesAreNotScanned()
+    {
+        WhoRig rig;
+        prepare(rig, "empty\r\n", "store.org\r\nzone.com\r\n");
+        rig.state().ComSuffix = false;
+        rig.server.setReply({""});
+        QVERIFY(rig.searchCombinations());
+        QCOMPARE(rig.server.queries().size(), 2);
+        QCOMPARE(rig.state().LinkList.count(), 0);
+        const QMap<QString, QByteArray> report = reportOf(rig);
+        QCOMPARE(report.value(u"txt"_s), QByteArray());
+        QVERIFY(report.value(u"htm"_s).contains("<tr><td>emptystore.org</td><td>no answer</td></tr>"));
     }
 
     // An empty list takes its edit text; with the box kept, each answer follows the last, the
