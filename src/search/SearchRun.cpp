@@ -305,6 +305,7 @@ void SearchRun::maybeFinish()
     m_grace.stop();
     const Slot *head = slotAt(m_commit);
     const bool headAbandoned = head && head->shown && head->job && head->job->abandoned();
+    const QString headName = head ? head->name : QString();
     for (auto &[index, slot] : m_slots) {
         if (slot->job) {
             disconnect(slot->job.get(), nullptr, this, nullptr);
@@ -314,7 +315,7 @@ void SearchRun::maybeFinish()
     m_slots.clear();
     m_running = false;
     if (headAbandoned)
-        emit abandoned(m_commit);
+        emit abandoned(m_commit, headName);
     emit finished(complete);
 }
 

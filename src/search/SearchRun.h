@@ -68,7 +68,7 @@ public:
     bool running() const { return m_running; }
     // The index the next committed name will get.
     qint64 nextIndex() const { return m_commit; }
-    qint64 namesGiven() const { return m_options.firstIndex + m_names.size() - 1; }
+    qint64 namesGiven() const { return m_options.firstIndex + m_namesDropped + m_names.size() - 1; }
 
 signals:
     // The lookup at `index` is now the one shown: its text follows.
@@ -78,7 +78,7 @@ signals:
     // A name's lookup is done, in list order. `answer` is what its server sent.
     void committed(const LookupRecord &record, const QString &answer);
     // The lookup shown was given up after Stop; it is not committed.
-    void abandoned(qint64 index);
+    void abandoned(qint64 index, const QString &name);
     void notice(const QString &text);
     // The run ended: complete, or stopped (then the names from nextIndex() on are not done).
     void finished(bool complete);

@@ -64,6 +64,14 @@ void SearchSession::startRun(const QStringList &names, qint64 firstIndex, bool j
     connect(run, &SearchRun::text, this, &SearchSession::text);
     connect(run, &SearchRun::committed, this, &SearchSession::onCommitted);
     connect(run, &SearchRun::notice, this, &SearchSession::notice);
+    // A name given up after Stop counts as not answered, though it is not committed: a resume or
+    // "Search Unanswered Again" asks it again.
+    connect(run, &SearchRun::abandoned, this, [this](qint64, const QString &name) {
+        if (!m_tallied)
+            return;
+        m_tally.record(name, {VerdictKind::Unknown, reason::NoAnswer});
+        emit countsChanged(m_tally.countsText());
+    });
     connect(run, &SearchRun::finished, this, &SearchSession::onFinished);
     m_pace.start(firstIndex, m_total);
     emit runStateChanged();

@@ -344,6 +344,8 @@ private slots:
         QCOMPARE(rig.state().tResponse.text().contains(
                      u"\r\nLookup abandoned after Stop: w0w0 was not answered.\r\n"_s),
                  silent && !closing);
+        if (silent) // the name given up is counted, though not committed
+            QCOMPARE(rig.who->countsText(), u"free 0 \u00b7 taken 0 \u00b7 not answered 1"_s);
     }
 };
 

@@ -184,6 +184,22 @@ private slots:
                  int(names.size()));
     }
 
+    // A list longer than the names kept in memory (committed names are let go) is asked whole, and
+    // a run ends only after its last name.
+    void longListAskedWhole()
+    {
+        Registries r;
+        r.answerAfter(0, 0, 0);
+        r.session->options().pauseMs = 0;
+        QStringList names;
+        for (int i = 0; i < 2500; ++i)
+            names << u"n%1.%2"_s.arg(i).arg(i % 3 ? u"com"_s : u"org"_s);
+        QVERIFY(r.run([&] { r.session->searchNames(names); }));
+        QCOMPARE(r.committed.size(), names.size());
+        QCOMPARE(r.committed.last().name, names.last());
+        QCOMPARE(r.allQueries().size(), names.size());
+    }
+
     // The report of a run across three registries is the report of the same answers asked one at
     // a time.
     void reportAsIfOneAtATime()
