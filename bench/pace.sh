@@ -9,7 +9,8 @@
 # Prints the wall time, the floor (the busiest registry's names x the pause), their ratio (goal: at
 # most 1.15), the refused queries (goal: none), the most queries a registry had open at once (goal:
 # 1), the least gap between two queries' arrivals at one registry, and whether the output lines
-# come in the order the names were given, each with the verdict its registry gave.
+# come in the order the names were given, each with the verdict its registry gave (exit status 1
+# when not).
 # Takes about NAMES / 2 x PAUSE seconds.
 set -euo pipefail
 export LC_ALL=C # a decimal point in the clock readings
@@ -112,4 +113,7 @@ print("  least gap between arrivals: " + ", ".join("%s %.3f s" % (r, g) for r, g
 print("  output lines     %d, in the order given: %s" % (len(lines), "yes" if in_order else "NO"))
 print("  verdicts         %d of %d as the registries answered%s"
       % (len(lines) - len(wrong), len(names), "" if not wrong else "; not: " + " ".join(wrong[:5])))
+# A line missing, out of place or wrongly judged is a fault, not a figure.
+if not in_order or wrong or len(lines) != len(names):
+    sys.exit(1)
 PY
