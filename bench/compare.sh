@@ -177,3 +177,7 @@ fi
 
 read -r first last count < <("$python" "$work/long.py" "$zandrel" "$port" "$long_n")
 echo "zandrel --check, $count names: first 50 $first ms each, last 50 $last ms each"
+if [ "$count" -ne "$long_n" ]; then
+  echo "zandrel printed $count lines for $long_n names" >&2
+  exit 1
+fi

@@ -1,7 +1,10 @@
 #include "Who.h"
 
+#include "ControlBinding.h"
 #include "Layout.h"
 #include "WhoController.h"
+#include "WindowInput.h"
+#include "WindowSettings.h"
 #include "platform/Clipboard.h"
 #include "platform/SettingsStore.h"
 
@@ -30,10 +33,6 @@
 
 #include <cmath>
 #include <limits>
-
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace zandrel {
 
@@ -67,48 +66,6 @@ QFont listFont()
     return designFont(QStringLiteral("Small Fonts"), 6.75);
 }
 
-// A document of more characters than this leaves much memory behind when it is emptied.
-constexpr int LargeDocument = 100'000;
-
-// The allocator keeps the memory a large document freed for itself; hand it back to the system.
-void giveMemoryBack()
-{
-#ifdef __GLIBC__
-    malloc_trim(0);
-#endif
-}
-
-// The removal-text box keeps CR LF pairs; the text widget shows plain line feeds.
-QString forDisplay(QString text)
-{
-    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-}
-
-QString fromDisplay(const QString &shown)
-{
-    QString text = shown;
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return text.replace(u'\n', QStringLiteral("\r\n"));
-}
-
-void follow(QLineEdit *edit, TextBox &box, QObject *context)
-{
-    edit->setText(box.text());
-    QObject::connect(edit, &QLineEdit::textEdited, context,
-                     [&box](const QString &text) { box.setText(text); });
-    QObject::connect(&box, &TextBox::changed, edit, [edit](const QString &text) {
-        if (edit->text() != text)
-            edit->setText(text);
-    });
-}
-
-// Where the window keeps its place and the options the user set.
-const QString WindowSection = QStringLiteral("Window");
-const QString GeometryKey = QStringLiteral("Geometry");
-const QString ComSuffixKey = QStringLiteral("ComSuffix");
-const QString QueryTypeKey = QStringLiteral("QueryType");
-const QString DelayKey = QStringLiteral("Delay");
-
 } // namespace
 
 void PressLabel::mousePressEvent(QMouseEvent *event)
@@ -123,7 +80,7 @@ Who::Who(WhoController &who, QWidget *parent)
 {
     setObjectName(QStringLiteral("Who"));
     setWindowTitle(m_who.state().caption.text());
-    restoreOptions();
+    restoreWindowOptions(m_who.state(), m_who.services().settings, m_who.services().app.title);
     buildControls();
     buildMenus();
     // No smaller than keeps every control whole and the response box readable.
@@ -240,7 +197,7 @@ void Who::buildControls()
     connect(searchType, &QButtonGroup::idClicked, &m_who, &WhoController::SearchType_Click);
     connect(searchType, &QButtonGroup::idToggled, this, [this](int id, bool on) {
         if (on)
-            saveOption(QueryTypeKey, QString::number(id));
+            saveOption(windowKeys::QueryType, QString::number(id));
     });
 
     auto *comSuffix = new QCheckBox(QStringLiteral("&Always Suffix '.com'"));
@@ -248,7 +205,7 @@ void Who::buildControls()
     comSuffix->setChecked(state.ComSuffix);
     connect(comSuffix, &QCheckBox::toggled, this, [this, &state](bool on) {
         state.ComSuffix = on;
-        saveOption(ComSuffixKey, on ? QStringLiteral("1") : QStringLiteral("0"));
+        saveOption(windowKeys::ComSuffix, on ? QStringLiteral("1") : QStringLiteral("0"));
     });
     connect(&m_who, &WhoController::optionsRestored, this, [&state, searchType, comSuffix] {
         searchType->button(state.QueryType)->setChecked(true);
@@ -348,47 +305,21 @@ void Who::buildControls()
         child->installEventFilter(this);
 }
 
-void Who::bindCombo(QComboBox *combo, WordCombo &words)
-{
-    combo->setEditable(true);
-    combo->setInsertPolicy(QComboBox::NoInsert);
-    // The whole list is set in one step; its drop-down measures one row, not 50,000.
-    combo->setModel(&words.model());
-    if (auto *popup = qobject_cast<QListView *>(combo->view()))
-        popup->setUniformItemSizes(true);
-    auto show = [combo, &words] {
-        const QSignalBlocker blocker(combo);
-        if (combo->currentIndex() != -1 && combo->currentText() != words.editText())
-            combo->setCurrentIndex(-1);
-        if (combo->currentText() != words.editText())
-            combo->setEditText(words.editText());
-    };
-    show();
-    // The combo box picks an entry of its own when its list fills; the edit text stays the state's.
-    connect(&words.model(), &QAbstractItemModel::modelReset, combo, show);
-    connect(&words.model(), &QAbstractItemModel::rowsInserted, combo, show);
-    connect(&words, &WordCombo::editChanged, combo, show);
-    connect(&words, &WordCombo::editReset, combo, show);
-    connect(combo->lineEdit(), &QLineEdit::textEdited, &words, &WordCombo::setEditText);
-    connect(combo, &QComboBox::activated, &words,
-            [combo, &words](int index) { words.pick(combo->itemText(index)); });
-}
-
 void Who::bindTexts()
 {
     WhoState &state = m_who.state();
-    follow(SearchTerm, state.SearchTerm, this);
-    follow(PrefixPath, state.PrefixPath, this);
-    follow(SuffixPath, state.SuffixPath, this);
+    followText(SearchTerm, state.SearchTerm, this);
+    followText(PrefixPath, state.PrefixPath, this);
+    followText(SuffixPath, state.SuffixPath, this);
     for (QLineEdit *path : {PrefixPath, SuffixPath}) {
         path->setToolTip(path->text());
         connect(path, &QLineEdit::textChanged, path, &QWidget::setToolTip);
     }
-    follow(Delay, state.Delay, this);
+    followText(Delay, state.Delay, this);
     // Saved once the procedures have judged it: only a delay they take is kept.
     connect(&state.Delay, &TextBox::changed, this, [this](const QString &text) {
         if (!m_who.delayInvalid())
-            saveOption(DelayKey, text);
+            saveOption(windowKeys::Delay, text);
     });
     connect(&m_who, &WhoController::delayValidityChanged, Delay, [this](bool invalid) {
         Delay->setStyleSheet(invalid ? QStringLiteral("background: #ffb0b0;") : QString());
@@ -398,55 +329,8 @@ void Who::bindTexts()
                                      15000);
     });
 
-    Nag->setPlainText(forDisplay(state.Nag.text()));
-    connect(Nag, &QTextEdit::textChanged, this, [this, &state] {
-        if (!m_syncingNag)
-            state.Nag.setText(fromDisplay(Nag->toPlainText()));
-    });
-    connect(&state.Nag, &TextBox::changed, this, [this](const QString &text) {
-        const QString shown = forDisplay(text);
-        if (Nag->toPlainText() == shown)
-            return;
-        m_syncingNag = true;
-        Nag->setPlainText(shown);
-        m_syncingNag = false;
-    });
-
-    // The box shows the text as ShownText makes it, so that a hostile answer of bare line feeds
-    // makes a few lines, not a block per line; a long text goes in a slice at a time, the window
-    // answering between slices.
-    m_feedTimer.setSingleShot(true);
-    m_feedTimer.setInterval(0);
-    connect(&m_feedTimer, &QTimer::timeout, this, &Who::feedResponse);
-    m_feed.reset(m_shown.reset(state.tResponse.text()));
-    feedResponse();
-    connect(&state.tResponse, &ResponseBox::textReset, tResponse, [this](const QString &text) {
-        const bool large = tResponse->document()->characterCount() > LargeDocument;
-        tResponse->clear();
-        if (large)
-            giveMemoryBack();
-        m_feed.reset(m_shown.reset(text));
-        feedResponse();
-    });
-    connect(&state.tResponse, &ResponseBox::appended, tResponse, [this](const QString &piece) {
-        m_feed.append(m_shown.append(piece));
-        feedResponse();
-    });
-    connect(&state.tResponse, &ResponseBox::tailReplaced, tResponse,
-            [this, &state](const QString &, const QString &added) {
-                const QString &text = state.tResponse.text();
-                const qsizetype cut
-                    = m_feed.replaceTail(m_shown.replaceTail(text, text.size() - added.size()));
-                QTextCursor cursor(tResponse->document());
-                cursor.movePosition(QTextCursor::End);
-                if (cut < cursor.position()) {
-                    cursor.setPosition(int(cut), QTextCursor::KeepAnchor);
-                    cursor.removeSelectedText();
-                }
-                feedResponse();
-            });
-    connect(&state.tResponse, &ResponseBox::scrolledToStart, tResponse,
-            [this] { tResponse->moveCursor(QTextCursor::Start); });
+    bindRemovalText(Nag, state.Nag, this);
+    new ResponseView(tResponse, state.tResponse);
 }
 
 void Who::buildMenus()
@@ -559,52 +443,13 @@ void Who::buildProgress()
 // them: the window walks its own order instead.
 bool Who::focusNextPrevChild(bool next)
 {
-    const qsizetype at = m_tabOrder.indexOf(focusWidget());
-    if (at < 0)
+    QWidget *from = focusWidget();
+    QWidget *to = nextInTabOrder(m_tabOrder, from, next);
+    if (!to)
         return QMainWindow::focusNextPrevChild(next);
-    const qsizetype count = m_tabOrder.size();
-    for (qsizetype step = 1; step < count; ++step) {
-        QWidget *candidate = m_tabOrder.at((at + (next ? step : count - step)) % count);
-        const auto *radio = qobject_cast<QRadioButton *>(candidate);
-        if (!candidate->isEnabled() || !candidate->isVisible() || !(candidate->focusPolicy() & Qt::TabFocus)
-            || (radio && !radio->isChecked()))
-            continue;
-        candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-        return true;
-    }
+    if (to != from)
+        to->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
     return true;
-}
-
-void Who::feedResponse()
-{
-    const QString slice = m_feed.take();
-    if (!slice.isEmpty()) {
-        QTextCursor cursor(tResponse->document());
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertText(slice);
-    }
-    if (m_feed.waiting())
-        m_feedTimer.start();
-}
-
-bool Who::listKey(QListView &view, const QKeyEvent &key)
-{
-    // The entry with the focus frame, selected or not.
-    const QModelIndex current = view.currentIndex();
-    const bool hasCurrent = current.isValid();
-    if (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) {
-        const auto open
-            = &view == Available ? &WhoController::Available_Click : &WhoController::LinkList_Click;
-        if (hasCurrent)
-            (m_who.*open)(current.row());
-        return true;
-    }
-    if (key.matches(QKeySequence::Copy)) {
-        if (hasCurrent)
-            m_who.services().clipboard.setText(current.data().toString());
-        return true;
-    }
-    return false;
 }
 
 void Who::SearchCombinations_Click()
@@ -633,23 +478,9 @@ void Who::SearchCombinations_Click()
     box->open();
 }
 
-void Who::restoreOptions()
-{
-    WhoState &state = m_who.state();
-    const SettingsStore &settings = m_who.services().settings;
-    const QString title = m_who.services().app.title;
-    const QString Settings = QStringLiteral("Settings");
-    if (settings.contains(title, Settings, ComSuffixKey))
-        state.ComSuffix = settings.value(title, Settings, ComSuffixKey) != u"0";
-    if (settings.contains(title, Settings, QueryTypeKey))
-        state.QueryType = settings.value(title, Settings, QueryTypeKey) == u"1" ? 1 : 0;
-    if (settings.contains(title, Settings, DelayKey))
-        state.Delay.setText(settings.value(title, Settings, DelayKey));
-}
-
 void Who::saveOption(const QString &key, const QString &value)
 {
-    m_who.services().settings.setValue(m_who.services().app.title, QStringLiteral("Settings"), key, value);
+    saveWindowOption(m_who.services().settings, m_who.services().app.title, key, value);
 }
 
 void Who::mAbout_Click()
@@ -672,8 +503,7 @@ void Who::mAbout_Click()
 
 void Who::placeAtStart()
 {
-    const QByteArray saved = QByteArray::fromBase64(
-        m_who.services().settings.value(m_who.services().app.title, WindowSection, GeometryKey).toLatin1());
+    const QByteArray saved = savedGeometry(m_who.services().settings, m_who.services().app.title);
     if (!saved.isEmpty() && restoreGeometry(saved))
         return;
     // Outer size: the frame is known only once the window is shown, so correct for it then.
@@ -703,30 +533,26 @@ void Who::Form_Resize()
     Available->resize(Available->width(), int(std::lround(sizes->AvailableHeight / y)));
 }
 
-bool Who::isMenuShortcut(const QKeyEvent &key) const
-{
-    const QKeySequence pressed(key.keyCombination());
-    for (const QAction *action : m_menuActions) {
-        if (action->isEnabled() && !action->shortcut().isEmpty() && action->shortcut() == pressed)
-            return true;
-    }
-    return false;
-}
-
 bool Who::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
     case QEvent::ShortcutOverride:
         // A box that claims the key for editing (Ctrl+E, Ctrl+K on X11) would keep it from the
         // menu: refuse the claim, so the shortcut runs.
-        if (isMenuShortcut(*static_cast<QKeyEvent *>(event))) {
+        if (isMenuShortcut(m_menuActions, *static_cast<QKeyEvent *>(event))) {
             event->ignore();
             return true;
         }
         break;
     case QEvent::KeyPress:
         if (watched == Available || watched == LinkList) {
-            if (listKey(*static_cast<QListView *>(watched), *static_cast<QKeyEvent *>(event)))
+            const auto click
+                = watched == Available ? &WhoController::Available_Click : &WhoController::LinkList_Click;
+            const auto open = [this, click](int row) {
+                (m_who.*click)(row);
+            };
+            const auto &key = *static_cast<QKeyEvent *>(event);
+            if (listKey(*static_cast<QListView *>(watched), key, open, m_who.services().clipboard))
                 return true;
         }
         break;
@@ -761,8 +587,7 @@ void Who::changeEvent(QEvent *event)
 
 void Who::closeEvent(QCloseEvent *event)
 {
-    m_who.services().settings.setValue(m_who.services().app.title, WindowSection, GeometryKey,
-                                       QString::fromLatin1(saveGeometry().toBase64()));
+    zandrel::saveGeometry(m_who.services().settings, m_who.services().app.title, saveGeometry());
     // Every setting is on disk already; a running search ends at once.
     m_who.closing();
     if (m_about)

@@ -1,11 +1,8 @@
 #pragma once
 
-#include "harvest/ShownText.h"
-
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
-#include <QTimer>
 
 class QCheckBox;
 class QKeyEvent;
@@ -20,7 +17,6 @@ class QTextEdit;
 namespace zandrel {
 
 class WhoController;
-class WordCombo;
 
 // A caption label that reports which mouse button was pressed on it.
 class PressLabel : public QLabel
@@ -65,17 +61,10 @@ private:
     void buildMenus();
     void buildProgress();
     void bindTexts();
-    void bindCombo(QComboBox *combo, WordCombo &state);
     void Form_Resize();
-    bool isMenuShortcut(const QKeyEvent &key) const;
     void mAbout_Click();
     // Asks first when the search is large.
     void SearchCombinations_Click();
-    // Enter opens the current entry, Ctrl+C copies it; whether the key was taken.
-    bool listKey(QListView &view, const QKeyEvent &key);
-    void restoreOptions();
-    // Puts the next slice of the shown text in tResponse; the rest follows on the next turns.
-    void feedResponse();
     void saveOption(const QString &key, const QString &value);
     QRect pixels(int left, int top, int width, int height) const;
 
@@ -94,10 +83,6 @@ private:
     QPointer<QWidget> m_largeSearch;
     QList<QAction *> m_menuActions;
     QList<QWidget *> m_tabOrder;
-    bool m_syncingNag = false;
-    ShownText m_shown; // what tResponse shows of the response text
-    ShownFeed m_feed; // what of it tResponse holds, and what waits
-    QTimer m_feedTimer;
 };
 
 } // namespace zandrel
