@@ -135,6 +135,7 @@ public:
         m_world.settings.keepChangesInMemory();
         RunOptions &run = m_session.options();
         run.pauseMs = m_options.delayMs;
+        m_progress.setPaceMs(m_options.delayMs);
         run.queryType = DomainSearch;
         // A name nobody can register is not sent, except in the combination search, which asks and
         // harvests exactly as the window's does.

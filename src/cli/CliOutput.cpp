@@ -161,12 +161,12 @@ void holdClosedStandardStreams()
     }
 }
 
-QString progressText(qint64 done, qint64 total, qint64 elapsedMs)
+QString progressText(qint64 done, qint64 total, qint64 elapsedMs, qint64 paceMs)
 {
     QString text = total >= 0 ? QStringLiteral("%1/%2").arg(done).arg(total) : QString::number(done);
-    if (done <= 0 || elapsedMs <= 0)
+    if (done <= 0 || elapsedMs + paceMs <= 0)
         return text;
-    const double perSecond = double(done) * 1000 / double(elapsedMs);
+    const double perSecond = double(done) * 1000 / double(elapsedMs + paceMs);
     text += QStringLiteral("  %1/s").arg(rateText(perSecond));
     if (total >= done) {
         const qint64 left = qint64(double(total - done) / perSecond + 0.5);
@@ -204,7 +204,7 @@ void ProgressLine::update(qint64 done, qint64 total)
         return;
     if (m_shownWidth > 0 && m_lastDraw.isValid() && m_lastDraw.elapsed() < RedrawMs)
         return;
-    const QString text = progressText(done, total, m_started.elapsed());
+    const QString text = progressText(done, total, m_started.elapsed(), m_paceMs);
     const qsizetype pad = qMax<qsizetype>(0, m_shownWidth - text.size());
     m_err.write("\r" + text.toUtf8() + QByteArray(pad, ' '));
     m_shownWidth = text.size();

@@ -59,7 +59,9 @@ private:
 void holdClosedStandardStreams();
 
 // "120/5000  3.4/s  23:55 left"; without a total (negative), the count and the rate only.
-QString progressText(qint64 done, qint64 total, qint64 elapsedMs);
+// The rate counts one pause more than the time taken, so the first estimates, made after lookups
+// that did not wait yet, already reckon with the pace.
+QString progressText(qint64 done, qint64 total, qint64 elapsedMs, qint64 paceMs = 0);
 
 // The progress line on a terminal's standard error, redrawn in place, at most ten times a second
 // while it stays on screen. Nothing is drawn when standard error is not a terminal.
@@ -72,6 +74,8 @@ public:
     void erase();
     // Wipes the line when standard output goes to the same terminal; call before writing a result.
     void eraseForOutput();
+    // The pause between lookups at one server.
+    void setPaceMs(qint64 paceMs) { m_paceMs = paceMs; }
     // Shows the count after a finished lookup.
     void update(qint64 done, qint64 total);
 
@@ -82,6 +86,7 @@ private:
     QElapsedTimer m_started;
     QElapsedTimer m_lastDraw;
     qsizetype m_shownWidth = 0;
+    qint64 m_paceMs = 0;
 };
 
 } // namespace zandrel

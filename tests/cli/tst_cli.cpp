@@ -668,6 +668,8 @@ private slots:
         QCOMPARE(progressText(10, 5000, 30000), u"10/5000  0.33/s  4:09:30 left"_s);
         QCOMPARE(progressText(4, 4, 2000), u"4/4  2.0/s  0:00 left"_s);
         QCOMPARE(progressText(7, -1, 1000), u"7  7.0/s"_s);
+        // The first lookup took 0.1 s, but the next waits its pause: the estimate says so.
+        QCOMPARE(progressText(1, 100, 100, 3000), u"1/100  0.32/s  5:07 left"_s);
     }
 };
 

@@ -225,9 +225,10 @@ void TestReport::oneResultSet_data()
                                 record(u"a.com"_s, VerdictKind::Unknown, u"why"_s)}
         << u"a.com,unknown,why,whois.example:43,|"_s << QString() << u"a.com"_s;
     // Answered, though nobody can register it: neither available nor unanswered.
-    QTest::newRow("not registrable")
-        << QList<LookupRecord> {record(u"a-.com"_s, VerdictKind::NotRegistrable, u"why"_s)}
-        << u"a-.com,not-registrable,why,whois.example:43,|"_s << QString() << QString();
+    QTest::newRow("not registrable") << QList<LookupRecord> {record(u"a-.com"_s, VerdictKind::NotRegistrable,
+                                                                    u"why"_s)}
+                                     << u"a-.com,not-registrable,why,whois.example:43,|"_s << QString()
+                                     << QString();
     QTest::newRow("not a domain name")
         << QList<LookupRecord> {record(u"Registrar X"_s, VerdictKind::Unknown, {}, false)}
         << u"Registrar X,,,whois.example:43,|"_s << QString() << QString();
