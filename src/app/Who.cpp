@@ -548,8 +548,9 @@ bool Who::eventFilter(QObject *watched, QEvent *event)
         if (watched == Available || watched == LinkList) {
             const auto click
                 = watched == Available ? &WhoController::Available_Click : &WhoController::LinkList_Click;
-            const auto open = [this, click](int row) {
-                (m_who.*click)(row);
+            WhoController &who = m_who;
+            const auto open = [&who, click](int row) {
+                (who.*click)(row);
             };
             const auto &key = *static_cast<QKeyEvent *>(event);
             if (listKey(*static_cast<QListView *>(watched), key, open, m_who.services().clipboard))
