@@ -101,6 +101,28 @@ private slots:
                   "yourshop.com,free,,whois.example:43,\r\n";
         QTest::newRow("empty lists") << "" << ReportInput() << QStringList() << QByteArray()
                                      << readAll(data + u"empty.htm"_s) << header;
+        // The CSV and the HTML tell the same verdicts: a name asked again counts once, with its last
+        // verdict, in both. A name nobody can register, or no domain name, is neither available nor
+        // unanswered.
+        const auto only = [&](const char *tag, const QList<LookupRecord> &records, const char *htm,
+                              const QByteArray &rows) {
+            QTest::newRow(tag) << "" << ReportInput {records, {}, {}, {}} << QStringList() << QByteArray()
+                               << readAll(data + QString::fromUtf8(htm)) << header + rows;
+        };
+        const QString noAnswer = reason::NoAnswer;
+        only("searched unanswered again",
+             {record(u"a.com"_s, VerdictKind::Unknown, noAnswer), record(u"b.com"_s, VerdictKind::Taken),
+              record(u"c.com"_s, VerdictKind::Unknown, noAnswer), record(u"A.com"_s, VerdictKind::Free)},
+             "asked-again.htm",
+             "A.com,free,,whois.example:43,\r\nb.com,taken,,whois.example:43,\r\n"
+             "c.com,unknown,no answer,whois.example:43,\r\n");
+        only("free, then not answered",
+             {record(u"a.com"_s, VerdictKind::Free), record(u"a.com"_s, VerdictKind::Unknown, u"why"_s)},
+             "free-then-unanswered.htm", "a.com,unknown,why,whois.example:43,\r\n");
+        only("not registrable", {record(u"a-.com"_s, VerdictKind::NotRegistrable, u"why"_s)}, "empty.htm",
+             "a-.com,not-registrable,why,whois.example:43,\r\n");
+        only("not a domain name", {record(u"Registrar X"_s, VerdictKind::Unknown, {}, false)}, "empty.htm",
+             "Registrar X,,,whois.example:43,\r\n");
     }
 
     void writesExpectedFiles()
@@ -194,66 +216,6 @@ private slots:
         QVERIFY(result.ok ? result.folder == dir.filePath(saved)
                           : !result.error.isEmpty() && result.htmlPath.isEmpty());
         QTEST(entriesOf(folder) + u" / "_s + entriesOf(dir.filePath(u"fb"_s)), "entries");
-    }
-
-    // The CSV and the HTML tell the same verdicts: a name asked again counts once, with its last
-    // verdict, in both; a cleared result set leaves both empty.
-    void oneResultSet_data()
-    {
-        QTest::addColumn<QList<LookupRecord>>("records");
-        QTest::addColumn<QString>("csvRows"); // after the header, "|" for CR LF
-        QTest::addColumn<QString>("available");
-        QTest::addColumn<QString>("notAnswered");
-
-        const QString unknown = reason::NoAnswer;
-        QTest::newRow("searched unanswered again")
-            << QList<LookupRecord> {record(u"a.com"_s, VerdictKind::Unknown, unknown),
-                                    record(u"b.com"_s, VerdictKind::Taken),
-                                    record(u"c.com"_s, VerdictKind::Unknown, unknown),
-                                    record(u"A.com"_s, VerdictKind::Free)}
-            << u"A.com,free,,whois.example:43,|b.com,taken,,whois.example:43,|c.com,unknown,no answer,whois.example:43,|"_s
-            << u"A.com"_s << u"c.com"_s;
-        QTest::newRow("free, then not answered")
-            << QList<LookupRecord> {record(u"a.com"_s, VerdictKind::Free),
-                                    record(u"a.com"_s, VerdictKind::Unknown, u"why"_s)}
-            << u"a.com,unknown,why,whois.example:43,|"_s << QString() << u"a.com"_s;
-        // Answered, though nobody can register it: neither available nor unanswered.
-        QTest::newRow("not registrable")
-            << QList<LookupRecord> {record(u"a-.com"_s, VerdictKind::NotRegistrable, u"why"_s)}
-            << u"a-.com,not-registrable,why,whois.example:43,|"_s << QString() << QString();
-        QTest::newRow("not a domain name")
-            << QList<LookupRecord> {record(u"Registrar X"_s, VerdictKind::Unknown, {}, false)}
-            << u"Registrar X,,,whois.example:43,|"_s << QString() << QString();
-        QTest::newRow("cleared") << QList<LookupRecord> {} << QString() << QString() << QString();
-    }
-
-    void oneResultSet()
-    {
-        QFETCH(QList<LookupRecord>, records);
-        QTemporaryDir dir;
-        const ReportResult result = save({}, {records, {}, {}, {}}, dir.path(), {});
-        QVERIFY(result.ok);
-        QFETCH(QString, csvRows);
-        QCOMPARE(QString::fromUtf8(readAll(result.csvPath)),
-                 u"domain,verdict,reason,server,checked_at\r\n"_s
-                     + QString(csvRows).replace(u"|"_s, u"\r\n"_s));
-        // The names in a section of the HTML, in order.
-        const QString html = QString::fromUtf8(readAll(result.htmlPath));
-        const auto section = [&html](const QString &title, const QString &before, const QString &after) {
-            const qsizetype start = html.indexOf(u"<b>"_s + title + u"</b>"_s);
-            if (start < 0)
-                return QString();
-            const qsizetype end = html.indexOf(u"</table>"_s, start);
-            QStringList names;
-            for (qsizetype at = html.indexOf(before, start); at >= 0 && at < end;
-                 at = html.indexOf(before, at + 1)) {
-                const qsizetype from = at + before.size();
-                names << html.mid(from, html.indexOf(after, from) - from);
-            }
-            return names.join(u'|');
-        };
-        QTEST(section(u"Available Domains"_s, u"'>http://www."_s, u"\r\n"_s), "available");
-        QTEST(section(u"Not Answered"_s, u"<tr><td>"_s, u"</td>"_s), "notAnswered");
     }
 
     void stamp_data()
