@@ -57,19 +57,20 @@ private slots:
     {
         QFETCH(QByteArray, file);
         QFETCH(QString, name);
-        QFETCH(QString, base);
         QString why;
         const auto bootstrap = RdapBootstrap::parse(file, &why);
-        QCOMPARE(bootstrap ? bootstrap->baseFor(name) : QString(), base);
+        QTEST(bootstrap ? bootstrap->baseFor(name) : QString(), "base");
         QCOMPARE(why.isEmpty(), bool(bootstrap));
     }
 
-    // The compiled-in copy, a cached copy and a refresh: which one routes .com afterwards.
+    // The compiled-in copy, a cached copy and a refresh: which one routes .com afterwards. A refresh
+    // ends when its server answers (its limit is 60 s); a failed one is remembered, so the next run
+    // within the hour asks nothing either.
     void cacheAndRefresh_data()
     {
         QTest::addColumn<QByteArray>("cached"); // empty: no cached copy
         QTest::addColumn<int>("cacheAgeDays");
-        QTest::addColumn<QByteArray>("served"); // what the bootstrap URL answers; empty: not asked
+        QTest::addColumn<ScriptedHttpServer::Reply>("served"); // by the bootstrap URL; status 0: not asked
         QTest::addColumn<QString>("comBase");
         QTest::addColumn<bool>("complains");
 
@@ -78,60 +79,52 @@ private slots:
         const QByteArray older
             = bootstrapFile("2001-01-01T00:00:00Z", "[[\"com\"],[\"https://older.example/\"]]");
         const QString builtIn = u"https://rdap.verisign.com/com/v1/"_s;
-        QTest::newRow("fresh newer cache")
-            << newer << 1 << QByteArray() << u"https://newer.example/"_s << false;
+        const auto json = [](const QByteArray &body) {
+            return ScriptedHttpServer::Reply {200, body, {{"Content-Type", "application/json"}}};
+        };
+        const ScriptedHttpServer::Reply notAsked {0, {}, {}};
+        QTest::newRow("fresh newer cache") << newer << 1 << notAsked << u"https://newer.example/"_s << false;
         QTest::newRow("stale cache, refreshed")
-            << older << 8 << newer << u"https://newer.example/"_s << false;
-        QTest::newRow("refresh does not parse") << older << 8 << QByteArray("<html>") << builtIn << true;
-        QTest::newRow("cache does not parse") << QByteArray("{") << 1 << QByteArray() << builtIn << true;
+            << older << 8 << json(newer) << u"https://newer.example/"_s << false;
+        QTest::newRow("refresh does not parse") << older << 8 << json("<html>") << builtIn << true;
+        QTest::newRow("refresh refused")
+            << QByteArray() << 0 << ScriptedHttpServer::Reply {404, {}, {}} << builtIn << true;
+        QTest::newRow("cache does not parse") << QByteArray("{") << 1 << notAsked << builtIn << true;
     }
     void cacheAndRefresh()
     {
         QFETCH(QByteArray, cached);
         QFETCH(int, cacheAgeDays);
-        QFETCH(QByteArray, served);
+        QFETCH(ScriptedHttpServer::Reply, served);
         QTemporaryDir folder;
         ScriptedHttpServer server;
-        server.setReply({200, served, {{"Content-Type", "application/json"}}});
+        server.setReply(served);
         QNetworkAccessManager network;
-        test::FixedClock clock {QDateTime::currentDateTimeUtc().addDays(cacheAgeDays)};
-        RdapBootstrapCache cache {network, clock, folder.path()};
-        cache.setSourceUrl(server.baseUrl() + u"dns.json"_s);
-        QFile file(cache.cacheFile());
-        QVERIFY(cached.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(cached) == cached.size()));
-        file.close();
-
-        int ended = 0;
-        cache.refreshIfStale([&ended] { ++ended; });
-        QVERIFY(QTest::qWaitFor([&ended] { return ended == 1; }, 20000));
-        cache.refreshIfStale([&ended] { ++ended; }); // at most once a run
-        QCOMPARE(ended, 2);
-        QCOMPARE(server.requests().size(), served.isEmpty() ? 0 : 1);
-        QTEST(cache.bootstrap().baseFor(u"example.com"_s), "comBase");
-        QTEST(!cache.message().isEmpty(), "complains");
-        // The compiled-in copy serves the other TLDs.
-        if (cache.bootstrap().baseFor(u"example.com"_s).contains(u"verisign"_s))
-            QCOMPARE(cache.bootstrap().baseFor(u"example.co.uk"_s), u"https://rdap.nominet.uk/uk/"_s);
-    }
-
-    // A refresh ends when its server answers, not at its 60 s limit; a failed one is remembered, so
-    // runs within the next hour ask nothing and use the copies at hand.
-    void failedRefreshEndsAtOnceAndIsRemembered()
-    {
-        QTemporaryDir folder;
-        ScriptedHttpServer server;
-        server.setReply({404, {}, {}});
-        QNetworkAccessManager network;
-        test::FixedClock clock {QDateTime::currentDateTime()};
+        test::FixedClock clock {QDateTime::currentDateTimeUtc()};
         for (int run = 0; run < 2; ++run) {
             RdapBootstrapCache cache {network, clock, folder.path()};
             cache.setSourceUrl(server.baseUrl() + u"dns.json"_s);
-            bool ended = false;
-            cache.refreshIfStale([&ended] { ended = true; });
-            QVERIFY(QTest::qWaitFor([&ended] { return ended; }, 20000)); // the limit is 60 s
-            QVERIFY(cache.bootstrap().baseFor(u"example.com"_s).contains(u"verisign"_s));
+            QFile file(cache.cacheFile());
+            if (run == 0 && !cached.isEmpty()) {
+                QVERIFY(file.open(QIODevice::WriteOnly) && file.write(cached) == cached.size()
+                        && file.flush());
+                QVERIFY(
+                    file.setFileTime(clock.now().addDays(-cacheAgeDays), QFileDevice::FileModificationTime));
+                file.close();
+            }
+            int ended = 0;
+            cache.refreshIfStale([&ended] { ++ended; });
+            QVERIFY(QTest::qWaitFor([&ended] { return ended == 1; }, 20000));
+            cache.refreshIfStale([&ended] { ++ended; }); // at most once a run
+            QCOMPARE(ended, 2);
+            QCOMPARE(server.requests().size(), served.status == 0 ? 0 : 1);
+            QTEST(cache.bootstrap().baseFor(u"example.com"_s), "comBase");
+            if (run == 0)
+                QTEST(!cache.message().isEmpty(), "complains");
+            // The compiled-in copy serves the other TLDs.
+            if (cache.bootstrap().baseFor(u"example.com"_s).contains(u"verisign"_s))
+                QCOMPARE(cache.bootstrap().baseFor(u"example.co.uk"_s), u"https://rdap.nominet.uk/uk/"_s);
         }
-        QCOMPARE(server.requests().size(), 1);
     }
 };
 

@@ -24,13 +24,14 @@ QStringList split(const char *joined)
     return QString::fromUtf8(joined).split(u'|', Qt::SkipEmptyParts);
 }
 
-LookupRecord record(const QString &name, VerdictKind kind, const QString &why = {}, bool judged = true)
+LookupRecord record(const QString &name, VerdictKind kind, const QString &why = {}, bool judged = true,
+                    const QString &server = u"whois.example:43"_s)
 {
     LookupRecord made;
     made.name = name;
     made.judged = judged;
     made.verdict = {kind, why};
-    made.server = u"whois.example:43"_s;
+    made.server = server;
     return made;
 }
 
@@ -62,268 +63,212 @@ class TestReport : public QObject
 {
     Q_OBJECT
 private slots:
-    void writesExpectedFiles_data();
-    void writesExpectedFiles();
-    void escapesLinks();
-    void fallsBack_data();
-    void fallsBack();
-    void oneResultSet_data();
-    void oneResultSet();
-    void stamp_data();
-    void stamp();
-    void verdictLine_data();
-    void verdictLine();
-};
+    void writesExpectedFiles_data()
+    {
+        QTest::addColumn<QString>("links");
+        QTest::addColumn<ReportInput>("input");
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("html");
+        QTest::addColumn<QByteArray>("csv");
 
-void TestReport::writesExpectedFiles_data()
-{
-    QTest::addColumn<QString>("links");
-    QTest::addColumn<ReportInput>("input");
-    QTest::addColumn<QStringList>("events");
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<QByteArray>("html");
-    QTest::addColumn<QByteArray>("csv");
-
-    const QString data = QStringLiteral(ZANDREL_TEST_DATA "/report/");
-    const QString step = u"Building HTML for existing domain %1 of 2|"_s;
-    // Records whose cells need quoting or would start a formula; local time in, UTC out.
-    QList<LookupRecord> records;
-    for (const QStringList &cells :
-         {QStringList {u"a,\"b\"\n.com"_s, QString()}, QStringList {u"=caf\u00e9.de"_s, u"@\u00e9,y"_s}}) {
-        LookupRecord &record = records.emplace_back();
-        record.name = cells.first();
-        record.server = cells.last();
-        record.verdict = {VerdictKind::Unknown, reason::RateLimited};
-        record.checkedAt = QDateTime(QDate(2026, 12, 6), QTime(22, 40, 5), Qt::OffsetFromUTC, 3600);
-    }
-    const QByteArray header = "domain,verdict,reason,server,checked_at\r\n";
-    QTest::newRow("small")
-        << "www.alpha.com|www.beta-2.org|www.gamma.net"
-        << ReportInput {QList<LookupRecord> {record(u"myshop.com"_s, VerdictKind::Free)} + records
-                            + QList<LookupRecord> {record(u"yourshop.com"_s, VerdictKind::Free)},
-                        {},
-                        split("my|your"),
-                        split("shop")}
-        << (step.arg(0) + step.arg(1) + step.arg(2)).split(u'|', Qt::SkipEmptyParts)
-        << readAll(data + u"small.txt"_s) << readAll(data + u"small.htm"_s)
-        << header
-            + "myshop.com,free,,whois.example:43,\r\n"
-              "\"a,\"\"b\"\"\n.com\",unknown,rate-limited,,2026-12-06T21:40:05Z\r\n"
-              "'=caf\u00e9.de,unknown,rate-limited,\"'@\u00e9,y\",2026-12-06T21:40:05Z\r\n"
-              "yourshop.com,free,,whois.example:43,\r\n";
-    QTest::newRow("empty lists") << "" << ReportInput() << QStringList() << QByteArray()
-                                 << readAll(data + u"empty.htm"_s) << header;
-}
-
-void TestReport::writesExpectedFiles()
-{
-    QFETCH(QString, links);
-    QFETCH(ReportInput, input);
-    QTemporaryDir dir;
-    QFile old(dir.filePath(u"r.htm"_s)); // another report's, never replaced
-    QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(100, 'x')) > 0 && old.flush());
-    const ReportResult result = save(links, input, dir.path(), dir.filePath(u"fb"_s));
-    QVERIFY2(result.ok && !result.usedFallback, qPrintable(result.error));
-    QCOMPARE(readAll(old.fileName()), QByteArray(100, 'x'));
-    QVERIFY(result.htmlPath.endsWith(u"/r-2.htm"_s) && result.textPath.endsWith(u"/r-2.txt"_s));
-    QTEST(events, "events");
-    QTEST(readAll(result.textPath), "text");
-    QTEST(readAll(result.htmlPath), "html");
-    QTEST(readAll(result.csvPath), "csv");
-}
-
-void TestReport::escapesLinks()
-{
-    // Markup in a term, an available name, an unanswered name and an existing host. An available
-    // name carries its own TLD; the unanswered get their own section.
-    const QString existing = u"www.e.com'><script>"_s;
-    QTemporaryDir dir;
-    const ReportResult result = save(existing,
-                                     {{record(u"x'y<&.org"_s, VerdictKind::Free),
-                                       record(u"b<i>.org"_s, VerdictKind::Unknown, u"rate-limited"_s)},
-                                      {},
-                                      split("a<b&c'd|big caf\u00e9"),
-                                      {}},
-                                     dir.path(), {});
-    const QString html = QString::fromUtf8(readAll(result.htmlPath));
-    for (const QString &piece : split("q=a%3Cb%26c%27d&kl=XX&stype=stext='>a&lt;b&amp;c&#39;d\r\n|"
-                                      "query=a%3Cb%26c%27d'>a&lt;b&amp;c&#39;d\r\n|"
-                                      "?MT=big%20caf%C3%A9&SM=MC&DV=0&LG=any&DC=10&DE=2'>big caf\u00e9\r\n|"
-                                      "networksolutions.com/'>http://www.x&#39;y&lt;&amp;.org\r\n|"
-                                      "</table>\r\n<p align='center'><b>Not Answered</b></p>|"
-                                      "<tr><td>b&lt;i&gt;.org</td><td>rate-limited</td></tr>\r\n</table>|"
-                                      "href='http://www.e.com&#39;&gt;&lt;script&gt;'>"))
-        QVERIFY2(html.contains(piece), qPrintable(piece));
-    QVERIFY(!html.contains(u"<script"_s));
-    // Control characters and bidirectional overrides and isolates show as replacement characters.
-    QCOMPARE(escapeHtml(u"a\u202Eb\u2066c\u2069d\u202Ae\u0000f\tg\x1Fh\u2067i"_s),
-             u"a\uFFFDb\uFFFDc\uFFFDd\uFFFDe\uFFFDf\uFFFDg\uFFFDh\uFFFDi"_s);
-    QCOMPARE(readAll(result.textPath), existing.toUtf8() + "\r\n");
-}
-
-void TestReport::fallsBack_data()
-{
-    // Permission bits do not stop root, but a file where a folder should be stops everyone.
-    QTest::addColumn<QString>("blockers"); // made first: "x/" a folder, "x" a file, "x>y" a link
-    QTest::addColumn<QString>("failing"); // writes to paths holding this fail halfway
-    QTest::addColumn<QString>("saved"); // the folder the report is in; empty: none
-    QTest::addColumn<QString>("entries"); // of the folder, then of the fallback
-
-    QTest::newRow("folder unwritable") << u"p"_s << QString() << u"fb"_s << u" / r.csv|r.htm|r.txt"_s;
-    QTest::newRow("both unwritable") << u"p|fb"_s << QString() << QString() << u" / "_s;
-    // Every file of the report takes the first base name free for all of them; links count.
-    QTest::newRow("names taken") << u"p/r.htm/|p/r-2.txt|p/r-3.csv>nowhere|p/r-4.htm"_s << QString() << u"p"_s
-                                 << u"r-2.txt|r-3.csv|r-4.htm|r-5.csv|r-5.htm|r-5.txt|r.htm / "_s;
-    // A failed write (a full disk) is no report: nothing is left of it where it failed, and the
-    // lists go together. The lists stay when only the report fails in the fallback.
-    QTest::newRow("htm fails in folder") << u"p/"_s << u"/p/r.htm"_s << u"fb"_s << u" / r.csv|r.htm|r.txt"_s;
-    QTest::newRow("csv fails in folder") << u"p/"_s << u"/p/r.csv"_s << u"fb"_s << u" / r.csv|r.htm|r.txt"_s;
-    QTest::newRow("write fails everywhere") << u"p/"_s << u".htm"_s << QString() << u" / r.csv|r.txt"_s;
-}
-
-void TestReport::fallsBack()
-{
-    QFETCH(QString, blockers);
-    QTemporaryDir dir;
-    QFETCH(QString, failing);
-    for (const QString &path : blockers.split(u'|')) {
-        QFile file(dir.filePath(path.section(u'>', 0, 0)));
-        if (path.contains(u'>'))
-            QVERIFY(QFile::link(path.section(u'>', 1), file.fileName()));
-        else
-            QVERIFY(path.endsWith(u'/') ? QDir(dir.path()).mkpath(path) : file.open(QIODevice::WriteOnly));
-    }
-    const QString folder = dir.filePath(u"p"_s);
-    const ReportResult result = save(u"www.a.com"_s, {}, folder, dir.filePath(u"fb"_s), failing);
-    QFETCH(QString, saved);
-    QCOMPARE(result.ok, !saved.isEmpty());
-    QCOMPARE(result.usedFallback, saved != u"p");
-    QVERIFY(result.ok ? result.folder == dir.filePath(saved)
-                      : !result.error.isEmpty() && result.htmlPath.isEmpty());
-    QTEST(entriesOf(folder) + u" / "_s + entriesOf(dir.filePath(u"fb"_s)), "entries");
-}
-
-// The CSV and the HTML tell the same verdicts: a name asked again counts once, with its last
-// verdict, in both; a cleared result set leaves both empty.
-void TestReport::oneResultSet_data()
-{
-    QTest::addColumn<QList<LookupRecord>>("records");
-    QTest::addColumn<QString>("csvRows"); // after the header, "|" for CR LF
-    QTest::addColumn<QString>("available");
-    QTest::addColumn<QString>("notAnswered");
-
-    const QString unknown = reason::NoAnswer;
-    QTest::newRow("searched unanswered again")
-        << QList<LookupRecord> {record(u"a.com"_s, VerdictKind::Unknown, unknown),
-                                record(u"b.com"_s, VerdictKind::Taken),
-                                record(u"c.com"_s, VerdictKind::Unknown, unknown),
-                                record(u"A.com"_s, VerdictKind::Free)}
-        << u"A.com,free,,whois.example:43,|b.com,taken,,whois.example:43,|c.com,unknown,no answer,whois.example:43,|"_s
-        << u"A.com"_s << u"c.com"_s;
-    QTest::newRow("free, then not answered")
-        << QList<LookupRecord> {record(u"a.com"_s, VerdictKind::Free),
-                                record(u"a.com"_s, VerdictKind::Unknown, u"why"_s)}
-        << u"a.com,unknown,why,whois.example:43,|"_s << QString() << u"a.com"_s;
-    // Answered, though nobody can register it: neither available nor unanswered.
-    QTest::newRow("not registrable") << QList<LookupRecord> {record(u"a-.com"_s, VerdictKind::NotRegistrable,
-                                                                    u"why"_s)}
-                                     << u"a-.com,not-registrable,why,whois.example:43,|"_s << QString()
-                                     << QString();
-    QTest::newRow("not a domain name")
-        << QList<LookupRecord> {record(u"Registrar X"_s, VerdictKind::Unknown, {}, false)}
-        << u"Registrar X,,,whois.example:43,|"_s << QString() << QString();
-    QTest::newRow("cleared") << QList<LookupRecord> {} << QString() << QString() << QString();
-}
-
-void TestReport::oneResultSet()
-{
-    QFETCH(QList<LookupRecord>, records);
-    QTemporaryDir dir;
-    const ReportResult result = save({}, {records, {}, {}, {}}, dir.path(), {});
-    QVERIFY(result.ok);
-    QFETCH(QString, csvRows);
-    QCOMPARE(QString::fromUtf8(readAll(result.csvPath)),
-             u"domain,verdict,reason,server,checked_at\r\n"_s + QString(csvRows).replace(u"|"_s, u"\r\n"_s));
-    // The names in a section of the HTML, in order.
-    const QString html = QString::fromUtf8(readAll(result.htmlPath));
-    const auto section = [&html](const QString &title, const QString &before, const QString &after) {
-        const qsizetype start = html.indexOf(u"<b>"_s + title + u"</b>"_s);
-        if (start < 0)
-            return QString();
-        const qsizetype end = html.indexOf(u"</table>"_s, start);
-        QStringList names;
-        for (qsizetype at = html.indexOf(before, start); at >= 0 && at < end;
-             at = html.indexOf(before, at + 1)) {
-            const qsizetype from = at + before.size();
-            names << html.mid(from, html.indexOf(after, from) - from);
+        const QString data = QStringLiteral(ZANDREL_TEST_DATA "/report/");
+        const QString step = u"Building HTML for existing domain %1 of 2|"_s;
+        // Records whose cells need quoting or would start a formula; local time in, UTC out.
+        QList<LookupRecord> records;
+        for (const QStringList &cells : {QStringList {u"a,\"b\"\n.com"_s, QString()},
+                                         QStringList {u"=caf\u00e9.de"_s, u"@\u00e9,y"_s}}) {
+            LookupRecord &record = records.emplace_back();
+            record.name = cells.first();
+            record.server = cells.last();
+            record.verdict = {VerdictKind::Unknown, reason::RateLimited};
+            record.checkedAt = QDateTime(QDate(2026, 12, 6), QTime(22, 40, 5), Qt::OffsetFromUTC, 3600);
         }
-        return names.join(u'|');
-    };
-    QTEST(section(u"Available Domains"_s, u"'>http://www."_s, u"\r\n"_s), "available");
-    QTEST(section(u"Not Answered"_s, u"<tr><td>"_s, u"</td>"_s), "notAnswered");
-}
+        const QByteArray header = "domain,verdict,reason,server,checked_at\r\n";
+        QTest::newRow("small")
+            << "www.alpha.com|www.beta-2.org|www.gamma.net"
+            << ReportInput {QList<LookupRecord> {record(u"myshop.com"_s, VerdictKind::Free)} + records
+                                + QList<LookupRecord> {record(u"yourshop.com"_s, VerdictKind::Free)},
+                            {},
+                            split("my|your"),
+                            split("shop")}
+            << (step.arg(0) + step.arg(1) + step.arg(2)).split(u'|', Qt::SkipEmptyParts)
+            << readAll(data + u"small.txt"_s) << readAll(data + u"small.htm"_s)
+            << header
+                + "myshop.com,free,,whois.example:43,\r\n"
+                  "\"a,\"\"b\"\"\n.com\",unknown,rate-limited,,2026-12-06T21:40:05Z\r\n"
+                  "'=caf\u00e9.de,unknown,rate-limited,\"'@\u00e9,y\",2026-12-06T21:40:05Z\r\n"
+                  "yourshop.com,free,,whois.example:43,\r\n";
+        QTest::newRow("empty lists") << "" << ReportInput() << QStringList() << QByteArray()
+                                     << readAll(data + u"empty.htm"_s) << header;
+        // The CSV and the HTML tell the same verdicts: a name asked again counts once, with its last
+        // verdict, in both. A name nobody can register, or no domain name, is neither available nor
+        // unanswered.
+        const auto only = [&](const char *tag, const QList<LookupRecord> &records, const char *htm,
+                              const QByteArray &rows) {
+            QTest::newRow(tag) << "" << ReportInput {records, {}, {}, {}} << QStringList() << QByteArray()
+                               << readAll(data + QString::fromUtf8(htm)) << header + rows;
+        };
+        const QString noAnswer = reason::NoAnswer;
+        only("searched unanswered again",
+             {record(u"a.com"_s, VerdictKind::Unknown, noAnswer), record(u"b.com"_s, VerdictKind::Taken),
+              record(u"c.com"_s, VerdictKind::Unknown, noAnswer), record(u"A.com"_s, VerdictKind::Free)},
+             "asked-again.htm",
+             "A.com,free,,whois.example:43,\r\nb.com,taken,,whois.example:43,\r\n"
+             "c.com,unknown,no answer,whois.example:43,\r\n");
+        only("free, then not answered",
+             {record(u"a.com"_s, VerdictKind::Free), record(u"a.com"_s, VerdictKind::Unknown, u"why"_s)},
+             "free-then-unanswered.htm", "a.com,unknown,why,whois.example:43,\r\n");
+        only("not registrable", {record(u"a-.com"_s, VerdictKind::NotRegistrable, u"why"_s)}, "empty.htm",
+             "a-.com,not-registrable,why,whois.example:43,\r\n");
+        only("not a domain name", {record(u"Registrar X"_s, VerdictKind::Unknown, {}, false)}, "empty.htm",
+             "Registrar X,,,whois.example:43,\r\n");
+    }
 
-void TestReport::stamp_data()
-{
-    QTest::addColumn<QString>("locale");
-    QTest::addColumn<QTime>("time");
-    QTest::addColumn<QString>("stamp");
-    QTest::newRow("C after midnight") << u"C"_s << QTime(0, 5, 9) << u"12-31-2000_12_05_09_AM"_s;
-    QTest::newRow("ar_EG morning") << u"ar_EG"_s << QTime(9, 0, 0) << u"12-31-2000_09_00_00_AM"_s;
-}
+    void writesExpectedFiles()
+    {
+        QFETCH(QString, links);
+        QFETCH(ReportInput, input);
+        QTemporaryDir dir;
+        QFile old(dir.filePath(u"r.htm"_s)); // another report's, never replaced
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(100, 'x')) > 0 && old.flush());
+        const ReportResult result = save(links, input, dir.path(), dir.filePath(u"fb"_s));
+        QVERIFY2(result.ok && !result.usedFallback, qPrintable(result.error));
+        QCOMPARE(readAll(old.fileName()), QByteArray(100, 'x'));
+        QVERIFY(result.htmlPath.endsWith(u"/r-2.htm"_s) && result.textPath.endsWith(u"/r-2.txt"_s));
+        QTEST(events, "events");
+        QTEST(readAll(result.textPath), "text");
+        QTEST(readAll(result.htmlPath), "html");
+        QTEST(readAll(result.csvPath), "csv");
+    }
 
-void TestReport::stamp()
-{
-    QFETCH(QString, locale);
-    QFETCH(QTime, time);
-    const QLocale before;
-    QLocale::setDefault(QLocale(locale));
-    const QString stamp = reportStamp(QDateTime(QDate(2000, 12, 31), time));
-    QLocale::setDefault(before);
-    QTEST(stamp, "stamp");
-}
+    void escapesLinks()
+    {
+        // Markup in a term, an available name, an unanswered name and an existing host. An available
+        // name carries its own TLD; the unanswered get their own section.
+        const QString existing = u"www.e.com'><script>"_s;
+        QTemporaryDir dir;
+        const ReportResult result = save(existing,
+                                         {{record(u"x'y<&.org"_s, VerdictKind::Free),
+                                           record(u"b<i>.org"_s, VerdictKind::Unknown, u"rate-limited"_s)},
+                                          {},
+                                          split("a<b&c'd|big caf\u00e9"),
+                                          {}},
+                                         dir.path(), {});
+        const QString html = QString::fromUtf8(readAll(result.htmlPath));
+        for (const QString &piece :
+             split("q=a%3Cb%26c%27d&kl=XX&stype=stext='>a&lt;b&amp;c&#39;d\r\n|"
+                   "query=a%3Cb%26c%27d'>a&lt;b&amp;c&#39;d\r\n|"
+                   "?MT=big%20caf%C3%A9&SM=MC&DV=0&LG=any&DC=10&DE=2'>big caf\u00e9\r\n|"
+                   "networksolutions.com/'>http://www.x&#39;y&lt;&amp;.org\r\n|"
+                   "</table>\r\n<p align='center'><b>Not Answered</b></p>|"
+                   "<tr><td>b&lt;i&gt;.org</td><td>rate-limited</td></tr>\r\n</table>|"
+                   "href='http://www.e.com&#39;&gt;&lt;script&gt;'>"))
+            QVERIFY2(html.contains(piece), qPrintable(piece));
+        QVERIFY(!html.contains(u"<script"_s));
+        // Control characters and bidirectional overrides and isolates show as replacement characters.
+        QCOMPARE(escapeHtml(u"a\u202Eb\u2066c\u2069d\u202Ae\u0000f\tg\x1Fh\u2067i"_s),
+                 u"a\uFFFDb\uFFFDc\uFFFDd\uFFFDe\uFFFDf\uFFFDg\uFFFDh\uFFFDi"_s);
+        QCOMPARE(readAll(result.textPath), existing.toUtf8() + "\r\n");
+    }
 
-// The status-bar line of a single lookup.
-void TestReport::verdictLine_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("judged");
-    QTest::addColumn<Verdict>("verdict");
-    QTest::addColumn<QString>("server");
-    QTest::addColumn<QString>("line");
-    const auto row = [](const char *tag, const char *name, Verdict verdict, const char *server,
-                        const char *line, bool judged = true) {
-        QTest::newRow(tag) << QString::fromUtf8(name) << judged << verdict << QString::fromUtf8(server)
-                           << QString::fromUtf8(line);
-    };
-    row("taken", "myshop.com", {VerdictKind::Taken, {}}, "whois.verisign-grs.com:43",
-        "myshop.com: taken (whois.verisign-grs.com)");
-    row("free, other port", "a.net", {VerdictKind::Free, {}}, "127.0.0.1:4343",
-        "a.net: free (127.0.0.1:4343)");
-    row("free over RDAP", "a.app", {VerdictKind::Free, {}}, "https://pubapi.registry.google/rdap/",
-        "a.app: free (pubapi.registry.google)");
-    row("no server", "a.zz", {VerdictKind::Taken, {}}, "", "a.zz: taken");
-    row("not registrable", "-bad.com", {VerdictKind::NotRegistrable, u"a label begins with a hyphen"_s}, "",
-        "-bad.com: not registrable (a label begins with a hyphen)");
-    row("unknown", "x.com", {VerdictKind::Unknown, reason::NoAnswer}, "whois.verisign-grs.com:43",
-        "x.com: unknown, no answer");
-    row("unknown without a reason", "x.com", {}, "", "x.com: unknown");
-    row("not a domain name", "NETWORK SOLUTIONS", {}, "whois.verisign-grs.com:43", "", false);
-}
+    void fallsBack_data()
+    {
+        // Permission bits do not stop root, but a file where a folder should be stops everyone.
+        QTest::addColumn<QString>("blockers"); // made first: "x/" a folder, "x" a file, "x>y" a link
+        QTest::addColumn<QString>("failing"); // writes to paths holding this fail halfway
+        QTest::addColumn<QString>("saved"); // the folder the report is in; empty: none
+        QTest::addColumn<QString>("entries"); // of the folder, then of the fallback
 
-void TestReport::verdictLine()
-{
-    LookupRecord record;
-    QFETCH(QString, name);
-    QFETCH(bool, judged);
-    QFETCH(Verdict, verdict);
-    QFETCH(QString, server);
-    record.name = name;
-    record.judged = judged;
-    record.verdict = verdict;
-    record.server = server;
-    QTEST(zandrel::verdictLine(record), "line");
-}
+        QTest::newRow("folder unwritable") << u"p"_s << QString() << u"fb"_s << u" / r.csv|r.htm|r.txt"_s;
+        QTest::newRow("both unwritable") << u"p|fb"_s << QString() << QString() << u" / "_s;
+        // Every file of the report takes the first base name free for all of them; links count.
+        QTest::newRow("names taken") << u"p/r.htm/|p/r-2.txt|p/r-3.csv>nowhere|p/r-4.htm"_s << QString()
+                                     << u"p"_s
+                                     << u"r-2.txt|r-3.csv|r-4.htm|r-5.csv|r-5.htm|r-5.txt|r.htm / "_s;
+        // A failed write (a full disk) is no report: nothing is left of it where it failed, and the
+        // lists go together. The lists stay when only the report fails in the fallback.
+        QTest::newRow("htm fails in folder")
+            << u"p/"_s << u"/p/r.htm"_s << u"fb"_s << u" / r.csv|r.htm|r.txt"_s;
+        QTest::newRow("csv fails in folder")
+            << u"p/"_s << u"/p/r.csv"_s << u"fb"_s << u" / r.csv|r.htm|r.txt"_s;
+        QTest::newRow("write fails everywhere") << u"p/"_s << u".htm"_s << QString() << u" / r.csv|r.txt"_s;
+    }
+
+    void fallsBack()
+    {
+        QFETCH(QString, blockers);
+        QTemporaryDir dir;
+        QFETCH(QString, failing);
+        for (const QString &path : blockers.split(u'|')) {
+            QFile file(dir.filePath(path.section(u'>', 0, 0)));
+            if (path.contains(u'>'))
+                QVERIFY(QFile::link(path.section(u'>', 1), file.fileName()));
+            else
+                QVERIFY(path.endsWith(u'/') ? QDir(dir.path()).mkpath(path)
+                                            : file.open(QIODevice::WriteOnly));
+        }
+        const QString folder = dir.filePath(u"p"_s);
+        const ReportResult result = save(u"www.a.com"_s, {}, folder, dir.filePath(u"fb"_s), failing);
+        QFETCH(QString, saved);
+        QCOMPARE(result.ok, !saved.isEmpty());
+        QCOMPARE(result.usedFallback, saved != u"p");
+        QVERIFY(result.ok ? result.folder == dir.filePath(saved)
+                          : !result.error.isEmpty() && result.htmlPath.isEmpty());
+        QTEST(entriesOf(folder) + u" / "_s + entriesOf(dir.filePath(u"fb"_s)), "entries");
+    }
+
+    void stamp_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QTime>("time");
+        QTest::addColumn<QString>("stamp");
+        QTest::newRow("C after midnight") << u"C"_s << QTime(0, 5, 9) << u"12-31-2000_12_05_09_AM"_s;
+        QTest::newRow("ar_EG morning") << u"ar_EG"_s << QTime(9, 0, 0) << u"12-31-2000_09_00_00_AM"_s;
+    }
+
+    void stamp()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QTime, time);
+        const QLocale before;
+        QLocale::setDefault(QLocale(locale));
+        const QString stamp = reportStamp(QDateTime(QDate(2000, 12, 31), time));
+        QLocale::setDefault(before);
+        QTEST(stamp, "stamp");
+    }
+
+    // The status-bar line of a single lookup.
+    void verdictLine_data()
+    {
+        QTest::addColumn<LookupRecord>("record");
+        QTest::addColumn<QString>("line");
+        const auto row = [](const char *tag, const char *name, VerdictKind kind, const char *server,
+                            const char *line, const QString &why = {}, bool judged = true) {
+            QTest::newRow(tag) << record(QString::fromUtf8(name), kind, why, judged,
+                                         QString::fromUtf8(server))
+                               << QString::fromUtf8(line);
+        };
+        using enum VerdictKind;
+        row("taken", "myshop.com", Taken, "whois.verisign-grs.com:43",
+            "myshop.com: taken (whois.verisign-grs.com)");
+        row("free, other port", "a.net", Free, "127.0.0.1:4343", "a.net: free (127.0.0.1:4343)");
+        row("free over RDAP", "a.app", Free, "https://pubapi.registry.google/rdap/",
+            "a.app: free (pubapi.registry.google)");
+        row("no server", "a.zz", Taken, "", "a.zz: taken");
+        row("not registrable", "-bad.com", NotRegistrable, "",
+            "-bad.com: not registrable (a label begins with a hyphen)", u"a label begins with a hyphen"_s);
+        row("unknown", "x.com", Unknown, "whois.verisign-grs.com:43", "x.com: unknown, no answer",
+            reason::NoAnswer);
+        row("unknown without a reason", "x.com", Unknown, "", "x.com: unknown");
+        row("not a domain name", "NETWORK SOLUTIONS", Unknown, "whois.verisign-grs.com:43", "", {}, false);
+    }
+    void verdictLine()
+    {
+        QFETCH(LookupRecord, record);
+        QTEST(zandrel::verdictLine(record), "line");
+    }
+};
 
 QTEST_GUILESS_MAIN(TestReport)
 #include "tst_report.moc"

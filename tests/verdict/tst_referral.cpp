@@ -39,8 +39,7 @@ private slots:
     void whoisLine()
     {
         QFETCH(QString, answer);
-        QFETCH(QString, host);
-        QCOMPARE(parseIanaWhoisServer(answer).value_or(QString()), host);
+        QTEST(parseIanaWhoisServer(answer).value_or(QString()), "host");
     }
 
     // A referral is remembered a week to the second; a file with any damaged line is not trusted.

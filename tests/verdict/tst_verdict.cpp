@@ -43,13 +43,16 @@ class tst_Verdict : public QObject
 {
     Q_OBJECT
 private slots:
-    // "Free" only where the registry of the name's TLD said so, for the name asked.
+    // "Free" only where the registry of the name's TLD said so, for the name asked: not from
+    // overrides that send every name to one server, nor for names under second-level suffixes other
+    // registries run.
     void answers_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("answer");
+        for (const char *column : {"name", "option", "whoisServer", "perTld", "answer"})
+            QTest::addColumn<QString>(column); // perTld: "tld=value"
         QTest::addColumn<LookupEnd>("end");
         QTest::addColumn<Verdict>("expected");
+        QTest::addColumn<bool>("explained"); // by the server's authority alone
 
         // Captured registry answers: NAME.EXPECTED.txt, or NAME.EXPECTED~VARIANT.txt for another
         // capture of the same name, judged by the rules of NAME's TLD.
@@ -63,13 +66,23 @@ private slots:
             QFile text(answers.filePath(file));
             QVERIFY2(expected.contains(stem.section(u'.', -1)) && text.open(QIODevice::ReadOnly),
                      qPrintable(file));
-            QTest::newRow(qPrintable(file)) << stem.section(u'.', 0, -2) << QString::fromUtf8(text.readAll())
-                                            << LookupEnd::Answered << expected.value(stem.section(u'.', -1));
+            QTest::newRow(qPrintable(file))
+                << stem.section(u'.', 0, -2) << QString() << QString() << QString()
+                << QString::fromUtf8(text.readAll()) << LookupEnd::Answered
+                << expected.value(stem.section(u'.', -1)) << false;
         }
 
         const auto row = [](const char *tag, const char *name, const char *answer, const Verdict &verdict,
                             LookupEnd end = LookupEnd::Answered) {
-            QTest::newRow(tag) << QString::fromUtf8(name) << QString::fromUtf8(answer) << end << verdict;
+            QTest::newRow(tag) << QString::fromUtf8(name) << QString() << QString() << QString()
+                               << QString::fromUtf8(answer) << end << verdict << false;
+        };
+        // Overridden servers: --server (option), WhoisServer, [Servers].
+        const auto overridden = [](const char *tag, const char *name, const char *option, const char *whois,
+                                   const char *perTld, const QString &answer, const Verdict &verdict) {
+            QTest::newRow(tag) << QString::fromUtf8(name) << QString::fromUtf8(option)
+                               << QString::fromUtf8(whois) << QString::fromUtf8(perTld) << answer
+                               << LookupEnd::Answered << verdict << !verdict.answered();
         };
         const Verdict unrecognised = unknown(reason::Unrecognised);
         row("no match over lines", "myshop.net", "No match for domain\r\n  \"MYSHOP.NET\".", Free);
@@ -102,83 +115,62 @@ private slots:
         row(".nz before 2025", "shop.co.nz", "domain_name: shop.co.nz\r\nquery_status: 200 Active\r\n",
             Taken);
         row(".nz since 2025", "shop.co.nz", "Domain Name: shop.co.nz\r\nRegistrar: X\r\n", Taken);
-    }
-    void answers()
-    {
-        QFETCH(QString, name);
-        QFETCH(QString, answer);
-        QFETCH(LookupEnd, end);
-        const std::optional<QString> ace = asciiName(name);
-        QVERIFY(ace);
-        const RegistryRules rules = ServerTable::builtIn().judgingRules(routingTld(*ace));
-        QTEST(decideVerdict(answer, *ace, rules, end), "expected");
-    }
 
-    // A not-found makes a name free only from the name's own registry: overrides that send every
-    // name to one server, and names under second-level suffixes other registries run.
-    void authority_data()
-    {
-        for (const char *column : {"name", "option", "whoisServer", "perTld", "answer"})
-            QTest::addColumn<QString>(column);
-        QTest::addColumn<Verdict>("expected");
-        QTest::addColumn<bool>("explained");
-        const auto row = [](const char *tag, const char *name, const char *option, const char *whois,
-                            const char *perTld, const QString &answer, const Verdict &verdict) {
-            QTest::newRow(tag) << QString::fromUtf8(name) << QString::fromUtf8(option)
-                               << QString::fromUtf8(whois) << QString::fromUtf8(perTld) << answer << verdict
-                               << (verdict != Free && verdict != Taken);
-        };
         const char *verisign = "whois.verisign-grs.com";
         const auto noMatch = [](const char *name) {
             return u"No match for \"%1\".\r\n>>> Last update of whois database <<<\r\n\r\nThe Registry "
                    "database contains ONLY .COM, .NET, .EDU domains and\r\nRegistrars.\r\n"_s.arg(
                        QString::fromUtf8(name).toUpper());
         };
-        const Verdict unrecognised = unknown(reason::Unrecognised);
-        row("--server Verisign, .co.uk", "google.co.uk", verisign, "", "", noMatch("google.co.uk"),
-            unrecognised);
-        row("--server Verisign, .tv", "google.tv", verisign, "", "", noMatch("google.tv"), unrecognised);
-        row("WhoisServer Verisign, TLD without a row", "example.cc", "", verisign, "", noMatch("example.cc"),
-            unrecognised);
-        row("WhoisServer Verisign, .com", "myshop.com", "", verisign, "", noMatch("myshop.com"), Free);
-        row("unknown server says it holds .com only", "example.zz", "10.0.0.9", "", "", noMatch("example.zz"),
-            unrecognised);
-        row("unknown server, its own TLD", "myshop.net", "10.0.0.9:4343", "", "", noMatch("myshop.net"),
-            Free);
-        row("unknown server, no such sentence", "myshop.org", "", "10.0.0.9", "", u"Domain not found.\r\n"_s,
-            Free);
-        row("another registry's record still counts", "google.tv", verisign, "", "",
-            u"Domain Name: GOOGLE.TV\r\n"_s, Taken);
-        row("[Servers] vouches for its TLD", "google.co.uk", "", "", "uk=whois.verisign-grs.com",
-            noMatch("google.co.uk"), Free);
-        row("suffix of another registry", "tsinghua.edu.cn", "", "", "", u"no matching record\r\n"_s,
-            unrecognised);
-        row("suffix of another registry, .in", "india.gov.in", "", "", "", u"No Data Found\r\n"_s,
-            unrecognised);
-        row("suffix of another registry, .at", "univie.ac.at", "", "", "", u"% nothing found\r\n"_s,
-            unrecognised);
-        row("suffix of another registry, .us", "example.fed.us", "", "", "", u"No Data Found\r\n"_s,
-            unrecognised);
-        row("suffix without a row", "google.com.et", verisign, "", "", noMatch("google.com.et"),
-            unrecognised);
-        row("suffix the row lists", "myshop.co.uk", "", "", "", u"No match for \"myshop.co.uk\".\r\n"_s,
-            Free);
-        row("suffix the row lists, .au", "myshop.com.au", "", "", "", u"Domain not found.\r\n"_s, Free);
+        overridden("--server Verisign, .co.uk", "google.co.uk", verisign, "", "", noMatch("google.co.uk"),
+                   unrecognised);
+        overridden("--server Verisign, .tv", "google.tv", verisign, "", "", noMatch("google.tv"),
+                   unrecognised);
+        overridden("WhoisServer Verisign, TLD without a row", "example.cc", "", verisign, "",
+                   noMatch("example.cc"), unrecognised);
+        overridden("WhoisServer Verisign, .com", "myshop.com", "", verisign, "", noMatch("myshop.com"), Free);
+        overridden("unknown server says it holds .com only", "example.zz", "10.0.0.9", "", "",
+                   noMatch("example.zz"), unrecognised);
+        overridden("unknown server, its own TLD", "myshop.net", "10.0.0.9:4343", "", "",
+                   noMatch("myshop.net"), Free);
+        overridden("unknown server, no such sentence", "myshop.org", "", "10.0.0.9", "",
+                   u"Domain not found.\r\n"_s, Free);
+        overridden("another registry's record still counts", "google.tv", verisign, "", "",
+                   u"Domain Name: GOOGLE.TV\r\n"_s, Taken);
+        overridden("[Servers] vouches for its TLD", "google.co.uk", "", "", "uk=whois.verisign-grs.com",
+                   noMatch("google.co.uk"), Free);
+        overridden("suffix of another registry", "tsinghua.edu.cn", "", "", "", u"no matching record\r\n"_s,
+                   unrecognised);
+        overridden("suffix of another registry, .in", "india.gov.in", "", "", "", u"No Data Found\r\n"_s,
+                   unrecognised);
+        overridden("suffix of another registry, .at", "univie.ac.at", "", "", "", u"% nothing found\r\n"_s,
+                   unrecognised);
+        overridden("suffix of another registry, .us", "example.fed.us", "", "", "", u"No Data Found\r\n"_s,
+                   unrecognised);
+        overridden("suffix without a row", "google.com.et", verisign, "", "", noMatch("google.com.et"),
+                   unrecognised);
+        overridden("suffix the row lists", "myshop.co.uk", "", "", "",
+                   u"No match for \"myshop.co.uk\".\r\n"_s, Free);
+        overridden("suffix the row lists, .au", "myshop.com.au", "", "", "", u"Domain not found.\r\n"_s,
+                   Free);
     }
-    void authority()
+    void answers()
     {
         QFETCH(QString, name);
         QFETCH(QString, option);
         QFETCH(QString, whoisServer);
         QFETCH(QString, perTld);
         QFETCH(QString, answer);
+        QFETCH(LookupEnd, end);
+        const std::optional<QString> ace = asciiName(name);
+        QVERIFY(ace);
         ServerOverrides overrides {option, {}, whoisServer, Protocol::Whois};
         if (!perTld.isEmpty())
             overrides.perTld.insert(perTld.section(u'=', 0, 0), perTld.section(u'=', 1));
-        const Route route = routeName(name, ServerTable::builtIn(), overrides);
+        const Route route = routeName(*ace, ServerTable::builtIn(), overrides);
         QString why;
         const RegistryRules rules = ServerTable::builtIn().judgingRules(route.tld);
-        QTEST(decideVerdict(answer, name, rules, LookupEnd::Answered, route.authority, &why), "expected");
+        QTEST(decideVerdict(answer, *ace, rules, end, route.authority, &why), "expected");
         QTEST(!why.isEmpty(), "explained");
         QVERIFY(!why.contains(u'\n'));
     }
