@@ -73,7 +73,7 @@ public:
     bool running() const { return m_running; }
     // The index the next committed name will get.
     qint64 nextIndex() const { return m_commit; }
-    qint64 namesGiven() const { return m_options.firstIndex + m_names.size() - 1; }
+    qint64 namesGiven() const { return m_options.firstIndex + m_namesDropped + m_names.size() - 1; }
 
 signals:
     // The lookup at `index` is now the one shown: its text follows.
