@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev libgtest-dev libbenchmark-dev
-          clang-format fonts-dejavu-core fonts-liberation2 libpsl-dev libidn2-dev publicsuffix pkg-config libqt6svg6 xvfb
+          clang-format fonts-dejavu-core fonts-liberation2 libpsl-dev libidn2-dev libc-ares-dev publicsuffix pkg-config libqt6svg6 xvfb
           xauth ca-certificates clang libclang-rt-14-dev
           desktop-file-utils appstream dpkg-dev lintian file bash-completion)
 missing=()

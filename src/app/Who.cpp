@@ -2,6 +2,7 @@
 
 #include "ControlBinding.h"
 #include "Layout.h"
+#include "SearchScopeMenu.h"
 #include "WhoController.h"
 #include "WindowInput.h"
 #include "WindowSettings.h"
@@ -216,9 +217,7 @@ void Who::buildControls()
     Delay = new QLineEdit;
     place(Delay, "Delay", {7785, 705, 600, 285}, controlFont());
 
-    // A left click on an entry (the first click of a double click too) opens it; Enter opens the
-    // current one (see eventFilter). The arrow keys only move the selection; other buttons are
-    // kept from the list.
+    // A left click (or a double click's first) or Enter opens an entry; arrows only move the selection.
     auto list
         = [this, &place](const char *name, UniqueList &model, TwipRect r, void (WhoController::*click)(int)) {
               auto *view = new QListView;
@@ -244,8 +243,7 @@ void Who::buildControls()
     Nag->setTabChangesFocus(true);
 
     label("Label8", QStringLiteral("Search Results:"), {4680, 2640, 1620, 255});
-    // A plain-text box lays out only the lines in view: an answer of a million short lines is
-    // shown without holding the window.
+    // A plain-text box lays out only the lines in view: a million short lines never hold the window.
     tResponse = new QPlainTextEdit;
     place(tResponse, "tResponse", design::tResponse, listFont());
     tResponse->setReadOnly(true);
@@ -387,6 +385,7 @@ void Who::buildMenus()
         ->setEnabled(false);
     item(results, "mSearchUnanswered", QStringLiteral("Search Unanswered Again"), QKeySequence(),
          [who] { who->mSearchUnanswered_Click(); });
+    addSearchScopeItems(results, m_who, this);
 
     QMenu *existing = menu("mLinkList", QStringLiteral("&Existing"));
     item(existing, "mClearLinkList", QStringLiteral("&Clear"), QKeySequence(Qt::CTRL | Qt::Key_L),

@@ -47,6 +47,19 @@ QString searchedCaption(const QString &product, qint64 total)
     return QStringLiteral("%1 - %2 Domains Searched").arg(product).arg(total);
 }
 
+QString alwaysSuffixCaption(const QStringList &tlds)
+{
+    if (tlds == QStringList {QStringLiteral("com")})
+        return QStringLiteral("&Always Suffix '.com'");
+    // Beyond four the box would outgrow its place: the rest are counted.
+    QStringList shown;
+    for (const QString &tld : tlds.first(std::min<qsizetype>(tlds.size(), 4)))
+        shown << u'.' + tld;
+    if (tlds.size() > 4)
+        shown << QStringLiteral("+%1").arg(tlds.size() - 4);
+    return QStringLiteral("&Always Suffix '%1'").arg(shown.join(u' '));
+}
+
 QString combinationBanner(const QString &term)
 {
     return QStringLiteral("\r\n\r\n") + term + QStringLiteral("   ************************\r\n");
@@ -97,6 +110,10 @@ void WhoController::Form_Load()
     Opensuffix();
     m_state.EditorCommand
         = settings.value(keys::Keltrow, keys::Application, keys::KelEdit, defaultEditorCommand());
+    m_state.Tlds = tldsSetting(settings, app.title);
+    m_session.setDnsFirst(settings.value(app.title, keys::Settings, keys::DnsFirst) == u"1");
+    m_session.setDnsSettings(dnsSettingsFrom(settings, app.title, QString()));
+    emit tldsChanged();
     findUnfinishedRun();
 }
 
@@ -178,10 +195,12 @@ void WhoController::SearchCurrent()
 {
     if (searchRunning())
         return;
-    m_runKind = RunKind::Single;
     m_session.options().queryType = m_state.QueryType;
     m_session.options().sendUnregistrable = true;
-    m_session.lookUpOne(m_state.SearchTerm.text() + (m_state.ComSuffix ? QStringLiteral(".com") : QString()));
+    m_runKind = RunKind::Single;
+    // A single lookup asks the first of the TLDs.
+    const QString tld = m_state.Tlds.value(0, QStringLiteral("com"));
+    m_session.lookUpOne(m_state.SearchTerm.text() + (m_state.ComSuffix ? u'.' + tld : QString()));
 }
 
 void WhoController::onBegun(qint64 index, qint64 total, const QString &term)
@@ -309,6 +328,7 @@ void WhoController::SearchCombinations_Click()
     inputs.prefixes = state.Prefix.entries();
     inputs.suffixes = state.Suffix.entries();
     inputs.comSuffix = state.ComSuffix;
+    inputs.tlds = state.Tlds;
     inputs.clearEachSearch = state.ClearEachSearch;
     inputs.queryType = state.QueryType;
     inputs.removalText = state.Nag.text();
@@ -356,12 +376,35 @@ void WhoController::restoreOptions(const RunInputs &inputs)
     m_state.Prefix.setEntries(inputs.prefixes);
     m_state.Suffix.setEntries(inputs.suffixes);
     m_state.ComSuffix = inputs.comSuffix;
+    // The run's TLDs hold for it; the setting stays as it is.
+    m_state.Tlds = inputs.tlds;
     m_state.ClearEachSearch = inputs.clearEachSearch;
     m_state.QueryType = inputs.queryType == PlainWhois ? PlainWhois : DomainSearch;
     m_state.Nag.setText(inputs.removalText);
     m_session.options().queryType = m_state.QueryType;
     m_session.options().sendUnregistrable = true;
+    emit tldsChanged();
     emit optionsRestored();
+}
+
+bool WhoController::setTlds(const QString &text)
+{
+    const std::optional<QStringList> tlds = parseTlds(text);
+    if (!tlds) {
+        emit notice(QStringLiteral("'%1' is not a list of TLDs such as com, net, io.").arg(text));
+        return false;
+    }
+    m_state.Tlds = *tlds;
+    m_services.settings.setValue(m_services.app.title, keys::Settings, keys::Tlds, tlds->join(u','));
+    emit tldsChanged();
+    return true;
+}
+
+void WhoController::mAskDnsFirst_Click(bool on)
+{
+    m_session.setDnsFirst(on);
+    m_services.settings.setValue(m_services.app.title, keys::Settings, keys::DnsFirst,
+                                 on ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 bool WhoController::hasResults() const

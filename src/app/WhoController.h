@@ -41,6 +41,8 @@ struct Services
 QString searchingCaption(qint64 count, qint64 total);
 // "Zandrel - 12 Domains Searched"
 QString searchedCaption(const QString &product, qint64 total);
+// "&Always Suffix '.com'", or the TLDs "Always Suffix" appends when they are more than .com.
+QString alwaysSuffixCaption(const QStringList &tlds);
 // The line put in the response box before each combination's lookup.
 QString combinationBanner(const QString &term);
 
@@ -99,6 +101,13 @@ public:
     void LinkList_Click(int row);
     void Available_Click(int row);
 
+    // The TLDs "Always Suffix" appends, and DNS first; both are remembered at once.
+    // Returns false, changing nothing, when `text` is not a list of TLDs.
+    bool setTlds(const QString &text);
+    const QStringList &tlds() const { return m_state.Tlds; }
+    void mAskDnsFirst_Click(bool on);
+    bool dnsFirst() const { return m_session.dnsFirst(); }
+
     // Menus and label presses.
     void mDirectory_Click();
     void mClearall_Click();
@@ -135,6 +144,8 @@ signals:
     void optionsRestored();
     // A search or a single lookup ended.
     void searchEnded();
+    // The TLDs "Always Suffix" appends changed (set, or restored from a run's journal).
+    void tldsChanged();
 
 private:
     void SearchTerm_Change();

@@ -125,6 +125,8 @@ public:
 
     int QueryType = 0;
     QString EditorCommand;
+    // The TLDs "Always Suffix" appends ("[Settings] Tlds"), in the order they are asked.
+    QStringList Tlds {QStringLiteral("com")};
 
     // Shared flags of the lookup and the combination search.
     bool LookupPending = false;

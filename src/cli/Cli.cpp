@@ -141,6 +141,10 @@ public:
         // harvests exactly as the window's does.
         run.sendUnregistrable = batch;
         m_session.setScanLists(batch);
+        m_session.setNameTlds(batch ? QStringList() : m_options.tlds);
+        m_session.setDnsFirst(m_options.dnsFirst);
+        m_session.setDnsSettings(
+            dnsSettingsFrom(m_world.settings, AppInfo::current().title, m_options.dnsServer));
         connect(&m_session, &SearchSession::notice, this, [this](const QString &text) {
             m_progress.erase();
             writeLine(m_streams.err, QStringLiteral("zandrel: ") + text);
@@ -165,6 +169,8 @@ public:
             inputs.prefixes = prefixes;
             inputs.suffixes = suffixes;
             inputs.comSuffix = m_options.comSuffix;
+            if (!m_options.tlds.isEmpty())
+                inputs.tlds = m_options.tlds;
             const ServerOverrides &overrides = m_session.router().settings().overrides;
             inputs.server = overrides.serverOption.isEmpty() ? overrides.whoisServer : overrides.serverOption;
             m_session.searchCombinations(inputs);

@@ -1,5 +1,7 @@
 #include "CliOptions.h"
 
+#include "lookup/DnsCheck.h"
+#include "search/Preferences.h"
 #include "verdict/QueryLine.h"
 
 #include <QCommandLineParser>
@@ -107,17 +109,21 @@ std::variant<CliOptions, UsageError> parseCliArguments(const QStringList &argume
     const QCommandLineOption server = valued(QStringLiteral("server"), QStringLiteral("HOST[:PORT]"));
     const QCommandLineOption delay = valued(QStringLiteral("delay"), QStringLiteral("SECONDS"));
     const QCommandLineOption protocol = valued(QStringLiteral("protocol"), QStringLiteral("P"));
-    const QList<QCommandLineOption> valuedOptions {prefix, suffix, out, server, delay, protocol, resumeFile};
+    const QCommandLineOption tld = valued(QStringLiteral("tld"), QStringLiteral("LIST"));
+    const QCommandLineOption dnsFirst = flag({QStringLiteral("dns-first")});
+    const QCommandLineOption dns = valued(QStringLiteral("dns"), QStringLiteral("HOST[:PORT]"));
+    const QList<QCommandLineOption> valuedOptions {prefix,   suffix,     out, server, delay,
+                                                   protocol, resumeFile, tld, dns};
     const QList<QCommandLineOption> batchOnly {prefix, suffix, out, com, noCom, resume, resumeFile, listRuns};
-    // A resumed run takes its lists, its server and its pace from its journal.
-    const QList<QCommandLineOption> fromJournal {prefix, suffix, com, noCom, delay, server};
+    // A resumed run takes its lists, its TLDs, its server and its pace from its journal.
+    const QList<QCommandLineOption> fromJournal {prefix, suffix, com, noCom, delay, server, tld, dnsFirst};
     // A listing starts no run.
-    const QList<QCommandLineOption> runOnly {prefix,     suffix, com,    noCom, resume,
-                                             resumeFile, out,    server, delay};
+    const QList<QCommandLineOption> runOnly {prefix, suffix, com,   noCom, resume,   resumeFile,
+                                             out,    server, delay, tld,   dnsFirst, dns};
 
     QCommandLineParser parser;
     parser.addOptions({help, version, check, batch, json, com, noCom, resume, resumeFile, listRuns, prefix,
-                       suffix, out, server, delay, protocol});
+                       suffix, out, server, delay, protocol, tld, dnsFirst, dns});
     if (!parser.parse(withResumeFile(arguments)))
         return problem(parser.errorText());
 
@@ -171,6 +177,20 @@ std::variant<CliOptions, UsageError> parseCliArguments(const QStringList &argume
     }
     if (parser.isSet(json))
         options.format = OutputFormat::Json;
+    if (parser.isSet(tld)) {
+        const std::optional<QStringList> tlds = parseTlds(parser.value(tld));
+        if (!tlds)
+            return problem(QStringLiteral("--tld: '%1' is not a list of TLDs such as com,net,io")
+                               .arg(parser.value(tld)));
+        options.tlds = *tlds;
+    }
+    options.dnsFirst = parser.isSet(dnsFirst);
+    if (parser.isSet(dns)) {
+        options.dnsServer = parser.value(dns).trimmed();
+        if (!isDnsServer(options.dnsServer))
+            return problem(
+                QStringLiteral("--dns: '%1' is not IP-ADDRESS or IP-ADDRESS:PORT").arg(options.dnsServer));
+    }
 
     const QStringList positional = parser.positionalArguments();
     if (options.mode == CliMode::Check) {
@@ -215,6 +235,9 @@ std::variant<CliOptions, UsageError> parseCliArguments(const QStringList &argume
         return problem(QStringLiteral("--batch needs --suffix FILE"));
     if (parser.isSet(com) && parser.isSet(noCom))
         return problem(QStringLiteral("--com and --no-com cannot be used together"));
+    if (parser.isSet(tld) && (parser.isSet(com) || parser.isSet(noCom)))
+        return problem(QStringLiteral("--tld cannot go with --%1")
+                           .arg(parser.isSet(com) ? QStringLiteral("com") : QStringLiteral("no-com")));
     options.prefixPath = parser.value(prefix);
     options.suffixPath = parser.value(suffix);
     options.comSuffix = !parser.isSet(noCom);

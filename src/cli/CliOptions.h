@@ -23,6 +23,11 @@ struct CliOptions
     QString prefixPath; // --batch
     QString suffixPath;
     bool comSuffix = true;
+    // --tld: the TLDs each pairing (--batch) or each name without a dot (--check) is asked in;
+    // empty: .com for --batch, names as given for --check.
+    QStringList tlds;
+    bool dnsFirst = false; // --dns-first
+    QString dnsServer; // --dns "HOST[:PORT]", already checked; empty: "[Dns] Server" or the system's
     QString outDir; // empty: the current folder
     bool resume = false; // --batch --resume: the lists and options come from the last run's journal
     QString resumePath; // --resume FILE: that journal; empty: the newest unfinished run's

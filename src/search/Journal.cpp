@@ -94,6 +94,14 @@ std::optional<RunInputs> inputsOf(const QJsonObject &header)
     // Journals written before the pace was kept have none: the run then takes the usual one.
     inputs.delayMs = header[u"delayMs"].toInt(-1);
     inputs.startedAt = utcFrom(header[u"startedAt"]);
+    // Journals of runs in .com alone, and of runs before more TLDs could be asked, have none.
+    if (header.contains(u"tlds")) {
+        const auto tlds = stringsOf(header[u"tlds"]);
+        if (!tlds || tlds->isEmpty())
+            return std::nullopt;
+        inputs.tlds = *tlds;
+    }
+    inputs.dnsFirst = header[u"dnsFirst"].toBool(false);
     return inputs;
 }
 
@@ -252,6 +260,12 @@ bool journalInUse(const QString &path)
     return held;
 }
 
+qint64 combinationCount(const RunInputs &inputs)
+{
+    const qint64 pairings = qint64(inputs.prefixes.size()) * inputs.suffixes.size();
+    return inputs.comSuffix ? pairings * inputs.tlds.size() : pairings;
+}
+
 bool JournalWriter::create(const QString &path, const RunInputs &inputs)
 {
     m_file.close();
@@ -275,6 +289,10 @@ bool JournalWriter::create(const QString &path, const RunInputs &inputs)
                         {u"server"_s, inputs.server},
                         {u"delayMs"_s, inputs.delayMs},
                         {u"startedAt"_s, utcText(inputs.startedAt)}};
+    if (inputs.tlds != RunInputs().tlds)
+        header.insert(u"tlds"_s, arrayOf(inputs.tlds));
+    if (inputs.dnsFirst)
+        header.insert(u"dnsFirst"_s, true);
     return writeLine(lineOf(header));
 }
 
@@ -395,8 +413,7 @@ QList<UnfinishedRun> JournalFolder::unfinishedRuns() const
         const JournalContents contents = readJournal(path);
         if (!contents.ok() || contents.finished)
             continue;
-        runs.append({path, contents.records.size(),
-                     qint64(contents.inputs.prefixes.size()) * contents.inputs.suffixes.size(),
+        runs.append({path, contents.records.size(), combinationCount(contents.inputs),
                      contents.inputs.startedAt, journalInUse(path)});
     }
     return runs;

@@ -27,9 +27,15 @@ struct RunInputs
     QString server; // the server every lookup went to; empty when each name went to its registry
     int delayMs = -1; // the fixed wait between lookups; negative: none was set (the window's pace)
     QDateTime startedAt; // UTC
+    // With comSuffix: each pairing is asked in each of these TLDs, in this order.
+    QStringList tlds {QStringLiteral("com")};
+    bool dnsFirst = false; // DNS was asked for NS records before the registries
 
     friend bool operator==(const RunInputs &, const RunInputs &) = default;
 };
+
+// How many names a combination search asks: every pairing, in each TLD when they are appended.
+qint64 combinationCount(const RunInputs &inputs);
 
 // A journal as far as it could be read.
 struct JournalContents

@@ -3,6 +3,8 @@
 #include "platform/AppInfo.h"
 #include "platform/SettingsStore.h"
 
+#include <QRegularExpression>
+
 namespace zandrel {
 
 RouterSettings routerSettingsFrom(const SettingsStore &settings, const QString &title,
@@ -21,6 +23,38 @@ RouterSettings routerSettingsFrom(const SettingsStore &settings, const QString &
     result.rdapBootstrapUrl
         = settings.value(title, keys::Servers, keys::RdapBootstrap, RdapBootstrapCache::defaultSourceUrl());
     result.cacheFolder = cacheFolder.isEmpty() ? AppInfo::cacheFolder() : cacheFolder;
+    return result;
+}
+
+std::optional<QStringList> parseTlds(const QString &text)
+{
+    static const QRegularExpression separators(QStringLiteral("[,\\s]+"));
+    static const QRegularExpression label(QStringLiteral("^[a-z0-9]([a-z0-9-]{0,61}[a-z0-9])?$"));
+    QStringList tlds;
+    for (QString tld : text.split(separators, Qt::SkipEmptyParts)) {
+        tld = tld.toLower();
+        if (tld.startsWith(u'.'))
+            tld.remove(0, 1);
+        if (!label.match(tld).hasMatch())
+            return std::nullopt;
+        if (!tlds.contains(tld))
+            tlds << tld;
+    }
+    if (tlds.isEmpty())
+        return std::nullopt;
+    return tlds;
+}
+
+QStringList tldsSetting(const SettingsStore &settings, const QString &title)
+{
+    return parseTlds(settings.value(title, keys::Settings, keys::Tlds, QStringLiteral("com")))
+        .value_or(QStringList {QStringLiteral("com")});
+}
+
+DnsSettings dnsSettingsFrom(const SettingsStore &settings, const QString &title, const QString &serverOption)
+{
+    DnsSettings result;
+    result.server = serverOption.isEmpty() ? settings.value(title, keys::Dns, keys::Server) : serverOption;
     return result;
 }
 

@@ -1,6 +1,7 @@
 #include "SearchRun.h"
 
 #include "lookup/BackOff.h"
+#include "lookup/DnsCheck.h"
 #include "lookup/NameLookup.h"
 #include "platform/Clock.h"
 
@@ -10,10 +11,12 @@ namespace zandrel {
 
 struct SearchRun::Slot
 {
-    enum class State { Planning, Queued, Running, Done };
+    enum class State { Planning, Dns, Queued, Running, Done };
     QString name;
     State state = State::Planning;
     std::unique_ptr<NameLookup> job;
+    std::unique_ptr<DnsCheck> dns;
+    QString settledText; // the line a name DNS settled shows; its record names server "dns"
     QString key; // its server's queue; empty: it asks none
     bool shown = false; // it is, or was, the lookup shown
 };
@@ -26,6 +29,14 @@ struct SearchRun::Queue
     qint64 lastEndNs = -1; // on the run's monotonic clock; -1: nothing asked there yet
     bool holdSaid = false; // the back-off's wait was told
     QTimer timer;
+};
+
+struct SearchRun::Zone
+{
+    enum class Trust { Asking, Trusted, Untrusted };
+    Trust trust = Trust::Asking;
+    std::unique_ptr<DnsCheck> check;
+    QList<qint64> waiting;
 };
 
 SearchRun::SearchRun(Router &router, BackOff &backOff, const Clock &clock, const RunOptions &options,
@@ -114,6 +125,14 @@ void SearchRun::planned(qint64 index)
     });
     connect(job, &NameLookup::finished, this, [this, index] { lookupEnded(index); });
     slot.key = job->plan().serverKey;
+    if (askDns(index))
+        return;
+    enqueue(index);
+}
+
+void SearchRun::enqueue(qint64 index)
+{
+    Slot &slot = *slotAt(index);
     if (slot.key.isEmpty()) {
         launch(index);
         return;
@@ -217,12 +236,14 @@ void SearchRun::lookupEnded(qint64 index)
 void SearchRun::showHead()
 {
     Slot *slot = slotAt(m_commit);
-    if (!slot || slot->shown || slot->state == Slot::State::Planning || slot->state == Slot::State::Queued)
+    if (!slot || slot->shown || slot->state == Slot::State::Planning || slot->state == Slot::State::Dns
+        || slot->state == Slot::State::Queued)
         return;
     slot->shown = true;
     emit begun(m_commit, slot->name);
-    if (!slot->job->shownText().isEmpty())
-        emit text(slot->job->shownText());
+    const QString &shown = slot->settledText.isEmpty() ? slot->job->shownText() : slot->settledText;
+    if (!shown.isEmpty())
+        emit text(shown);
 }
 
 void SearchRun::commitReady()
@@ -236,6 +257,12 @@ void SearchRun::commitReady()
         std::unique_ptr<Slot> slot = std::move(found->second);
         m_slots.erase(found);
         LookupRecord record = slot->job->record();
+        if (!slot->settledText.isEmpty()) {
+            record = {};
+            record.name = slot->name;
+            record.verdict = {VerdictKind::Taken, {}};
+            record.server = QStringLiteral("dns");
+        }
         record.index = m_commit;
         record.checkedAt = m_clock.nowUtc();
         ++m_commit;
@@ -245,7 +272,10 @@ void SearchRun::commitReady()
             m_names.remove(0, drop);
             m_namesDropped += drop;
         }
-        emit committed(record, slot->job->answer());
+        // The scans find a name after a blank, a colon or a line break: the line starts after one.
+        emit committed(record,
+                       slot->settledText.isEmpty() ? slot->job->answer()
+                                                   : QStringLiteral("\r\n") + slot->settledText);
         // The job may be on the stack of this call.
         slot->job.release()->deleteLater();
     }
@@ -260,6 +290,10 @@ void SearchRun::stop()
         queue->timer.stop();
         queue->waiting.clear();
     }
+    // DNS answers still out are not waited for: those names were not asked of their registries.
+    for (auto &[index, slot] : m_slots)
+        slot->dns.reset();
+    m_zones.clear();
     m_grace.start(m_options.stopGraceMs);
     maybeFinish();
 }
@@ -317,6 +351,106 @@ void SearchRun::maybeFinish()
     if (headAbandoned)
         emit abandoned(m_commit, headName);
     emit finished(complete);
+}
+
+// Asks DNS first where the run says so: for a name its registry would be asked about, whose TLD
+// zone does not answer for every name. Returns whether the name waits for DNS.
+bool SearchRun::askDns(qint64 index)
+{
+    Slot &slot = *slotAt(index);
+    const LookupPlan &plan = slot.job->plan();
+    if (!m_options.dns || slot.key.isEmpty() || !plan.judged || plan.unregistrable)
+        return false;
+    const qsizetype dot = plan.ace.lastIndexOf(u'.');
+    if (dot <= 0 || dot == plan.ace.size() - 1)
+        return false;
+    const QString tld = plan.ace.mid(dot + 1).toLower();
+    std::shared_ptr<Zone> &zone = m_zones[tld];
+    if (!zone) {
+        // A name nobody holds tells whether the zone answers for every name.
+        zone = std::make_shared<Zone>();
+        zone->check = std::make_unique<DnsCheck>(*m_options.dns);
+        connect(zone->check.get(), &DnsCheck::finished, this,
+                [this, tld](const DnsAnswer &answer) { wildcardAnswered(tld, answer); });
+        zone->check->start(randomLabel() + u'.' + tld);
+    }
+    if (zone->trust == Zone::Trust::Untrusted)
+        return false;
+    slot.state = Slot::State::Dns;
+    if (zone->trust == Zone::Trust::Asking) {
+        zone->waiting << index;
+        return true;
+    }
+    slot.dns = std::make_unique<DnsCheck>(*m_options.dns);
+    connect(slot.dns.get(), &DnsCheck::finished, this,
+            [this, index](const DnsAnswer &answer) { dnsAnswered(index, answer); });
+    slot.dns->start(plan.ace);
+    return true;
+}
+
+void SearchRun::wildcardAnswered(const QString &tld, const DnsAnswer &answer)
+{
+    const std::shared_ptr<Zone> zone = m_zones.value(tld);
+    if (!zone || m_stopping)
+        return;
+    zone->check.release()->deleteLater();
+    // Only a zone that says a name nobody holds is not delegated can be believed about the others.
+    if (answer.outcome == DnsAnswer::Outcome::NotDelegated) {
+        zone->trust = Zone::Trust::Trusted;
+    } else {
+        zone->trust = Zone::Trust::Untrusted;
+        if (answer.outcome == DnsAnswer::Outcome::Delegated)
+            emit notice(
+                QStringLiteral("DNS answers for every name in .%1: its names are asked of the registry.")
+                    .arg(tld));
+        else
+            dnsAnswered(0, answer); // says once that DNS does not answer
+    }
+    const QList<qint64> waiting = std::exchange(zone->waiting, {});
+    for (const qint64 index : waiting) {
+        if (m_stopping)
+            return;
+        Slot *slot = slotAt(index);
+        if (!slot || slot->state != Slot::State::Dns)
+            continue;
+        if (zone->trust == Zone::Trust::Untrusted) {
+            enqueue(index);
+            continue;
+        }
+        slot->dns = std::make_unique<DnsCheck>(*m_options.dns);
+        connect(slot->dns.get(), &DnsCheck::finished, this,
+                [this, index](const DnsAnswer &answer) { dnsAnswered(index, answer); });
+        slot->dns->start(slot->job->plan().ace);
+    }
+}
+
+void SearchRun::dnsAnswered(qint64 index, const DnsAnswer &answer)
+{
+    // Index 0: a zone's own check failed.
+    if ((answer.outcome == DnsAnswer::Outcome::Unreachable || index == 0) && !m_dnsFailureSaid) {
+        m_dnsFailureSaid = true;
+        emit notice(
+            QStringLiteral("DNS did not answer (%1): names go to their registries.").arg(answer.detail));
+    }
+    Slot *slot = index > 0 ? slotAt(index) : nullptr;
+    if (!slot || slot->state != Slot::State::Dns || m_stopping)
+        return;
+    slot->dns.release()->deleteLater();
+    if (answer.outcome == DnsAnswer::Outcome::Delegated)
+        dnsSettled(index, answer.nameServers);
+    else
+        enqueue(index); // DNS never makes a name free: its registry says
+}
+
+void SearchRun::dnsSettled(qint64 index, const QStringList &nameServers)
+{
+    Slot &slot = *slotAt(index);
+    slot.state = Slot::State::Done;
+    slot.key.clear();
+    slot.settledText = delegatedLine(slot.job->plan().name, nameServers) + QStringLiteral("\r\n");
+    commitReady();
+    planMore();
+    maybeFinish();
 }
 
 } // namespace zandrel

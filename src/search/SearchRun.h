@@ -17,6 +17,8 @@ namespace zandrel {
 
 class BackOff;
 class Clock;
+class DnsResolver;
+struct DnsAnswer;
 class NameLookup;
 class Router;
 
@@ -38,6 +40,9 @@ struct RunOptions
     qint64 firstIndex = 1;
     // How a name is called in the line that tells it was given up after Stop; empty: as it is.
     std::function<QString(const QString &)> shownName;
+    // Set: DNS is asked for a name's NS records before the name is queued for its registry; a
+    // delegated name is taken without the registry.
+    DnsResolver *dns = nullptr;
 };
 
 // Asks an ordered list of names through one queue per server: at most one lookup in flight at a
@@ -89,6 +94,11 @@ private:
     Slot *slotAt(qint64 index);
     void planMore();
     void planned(qint64 index);
+    void enqueue(qint64 index);
+    bool askDns(qint64 index);
+    void dnsAnswered(qint64 index, const DnsAnswer &answer);
+    void wildcardAnswered(const QString &tld, const DnsAnswer &answer);
+    void dnsSettled(qint64 index, const QStringList &nameServers);
     void pump(Queue &queue);
     void pumpAll();
     void launch(qint64 index);
@@ -116,6 +126,11 @@ private:
     bool m_quiet = false; // ended by abort(): nothing more is shown
     QTimer m_grace;
     QElapsedTimer m_monotonic;
+    // Per TLD: whether DNS can settle its names in this run (a zone that answers for a name nobody
+    // holds cannot), and the names waiting until that is known.
+    struct Zone;
+    QHash<QString, std::shared_ptr<Zone>> m_zones;
+    bool m_dnsFailureSaid = false;
 };
 
 } // namespace zandrel

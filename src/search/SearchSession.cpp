@@ -19,6 +19,21 @@ QStringList combinationNames(const QStringList &prefixes, const QStringList &suf
     return names;
 }
 
+QStringList combinationNames(const RunInputs &inputs)
+{
+    if (!inputs.comSuffix)
+        return combinationNames(inputs.prefixes, inputs.suffixes, false);
+    QStringList names;
+    names.reserve(combinationCount(inputs));
+    for (const QString &prefix : inputs.prefixes) {
+        for (const QString &suffix : inputs.suffixes) {
+            for (const QString &tld : inputs.tlds)
+                names << prefix + suffix + u'.' + tld;
+        }
+    }
+    return names;
+}
+
 SearchSession::SearchSession(const RouterSettings &settings, const QString &journalFolder, const Clock &clock,
                              UniqueList &available, UniqueList &links, QObject *parent)
     : QObject(parent)
@@ -43,17 +58,49 @@ void SearchSession::clearTally()
 QPair<QString, QString> SearchSession::combination(qint64 index) const
 {
     const qsizetype suffixes = m_inputs.suffixes.size();
-    if (!m_combinations || suffixes == 0 || index < 1)
+    const qsizetype tlds = m_inputs.comSuffix ? m_inputs.tlds.size() : 1;
+    if (!m_combinations || suffixes == 0 || tlds == 0 || index < 1)
         return {};
-    const qint64 at = index - 1;
+    const qint64 at = (index - 1) / tlds;
     return {m_inputs.prefixes.value(at / suffixes), m_inputs.suffixes.value(at % suffixes)};
 }
 
-void SearchSession::startRun(const QStringList &names, qint64 firstIndex, bool journaled, bool more)
+void SearchSession::setDnsSettings(const DnsSettings &settings)
+{
+    m_dnsSettings = settings;
+    if (!running())
+        m_resolver.reset();
+}
+
+QStringList SearchSession::withTlds(const QStringList &names) const
+{
+    if (m_nameTlds.isEmpty())
+        return names;
+    QStringList expanded;
+    for (const QString &name : names) {
+        if (name.contains(u'.')) {
+            expanded << name;
+            continue;
+        }
+        for (const QString &tld : m_nameTlds)
+            expanded << name + u'.' + tld;
+    }
+    return expanded;
+}
+
+void SearchSession::startRun(const QStringList &names, qint64 firstIndex, bool journaled, bool more,
+                             bool dnsFirst)
 {
     m_journaled = journaled;
     RunOptions options = m_options;
     options.firstIndex = firstIndex;
+    if (dnsFirst) {
+        if (!m_resolver)
+            m_resolver = std::make_unique<DnsResolver>(m_dnsSettings);
+        options.dns = m_resolver.get();
+        if (!m_resolver->error().isEmpty())
+            emit notice(QStringLiteral("DNS cannot be asked: ") + m_resolver->error());
+    }
     options.shownName = [this](const QString &name) {
         return termOf(name);
     };
@@ -83,7 +130,9 @@ void SearchSession::startRun(const QStringList &names, qint64 firstIndex, bool j
 
 QString SearchSession::termOf(const QString &name) const
 {
-    const bool com = m_combinations && m_inputs.comSuffix && name.endsWith(QStringLiteral(".com"));
+    // With more TLDs than .com the name is shown whole, so that its TLD shows.
+    const bool com = m_combinations && m_inputs.comSuffix && m_inputs.tlds == RunInputs().tlds
+        && name.endsWith(QStringLiteral(".com"));
     return com ? name.chopped(4) : name;
 }
 
@@ -93,9 +142,10 @@ void SearchSession::searchCombinations(const RunInputs &inputs)
         return;
     m_inputs = inputs;
     m_inputs.delayMs = m_options.pauseMs;
+    m_inputs.dnsFirst = m_dnsFirst;
     m_combinations = true;
     m_tallied = true;
-    const QStringList names = combinationNames(inputs.prefixes, inputs.suffixes, inputs.comSuffix);
+    const QStringList names = combinationNames(m_inputs);
     m_total = names.size();
     m_tally.clear();
     m_results.clear();
@@ -105,7 +155,7 @@ void SearchSession::searchCombinations(const RunInputs &inputs)
     // This run is the last one now.
     m_resumable.clear();
     emit progressChanged(0, m_total, QString());
-    startRun(names, 1, true);
+    startRun(names, 1, true, false, m_inputs.dnsFirst);
 }
 
 bool SearchSession::resume(const QString &path, QString *error)
@@ -141,12 +191,12 @@ bool SearchSession::resume(const QString &path, QString *error)
     if (!m_inputs.server.isEmpty())
         m_router.overrides().serverOption = m_inputs.server;
     emit restored(m_inputs);
-    const QStringList names = combinationNames(m_inputs.prefixes, m_inputs.suffixes, m_inputs.comSuffix);
+    const QStringList names = combinationNames(m_inputs);
     m_total = names.size();
     if (!m_runLog.resume(path, run))
         emit notice(QStringLiteral("The search goes on without its journal: ") + m_runLog.error());
     emit progressChanged(run.records.size(), m_total, QString());
-    startRun(names.mid(run.records.size()), run.nextIndex(), true);
+    startRun(names.mid(run.records.size()), run.nextIndex(), true, false, m_inputs.dnsFirst);
     return true;
 }
 
@@ -157,15 +207,17 @@ void SearchSession::searchNames(const QStringList &names, bool more)
     m_combinations = false;
     m_tallied = true;
     m_tally.clear();
-    m_total = names.size();
-    startRun(names, 1, false, more);
+    const QStringList expanded = withTlds(names);
+    m_total = expanded.size();
+    startRun(expanded, 1, false, more, m_dnsFirst);
 }
 
 void SearchSession::addNames(const QStringList &names)
 {
-    m_total += names.size();
+    const QStringList expanded = withTlds(names);
+    m_total += expanded.size();
     if (m_run)
-        m_run->addNames(names);
+        m_run->addNames(expanded);
 }
 
 void SearchSession::endOfNames()
@@ -182,7 +234,7 @@ bool SearchSession::searchUnanswered()
     m_combinations = false;
     m_tallied = true;
     m_total = names.size();
-    startRun(names, 1, false);
+    startRun(names, 1, false, false, m_dnsFirst);
     return true;
 }
 
@@ -278,7 +330,7 @@ SearchSession::LastRun SearchSession::findLastRun()
     m_resumable = path;
     last.resumable = true;
     last.done = run.records.size();
-    last.total = qint64(run.inputs.prefixes.size()) * run.inputs.suffixes.size();
+    last.total = combinationCount(run.inputs);
     return last;
 }
 

@@ -2,6 +2,7 @@
 
 #include "SearchRun.h"
 #include "lookup/BackOff.h"
+#include "lookup/DnsCheck.h"
 #include "lookup/Router.h"
 #include "report/Report.h"
 #include "search/Journal.h"
@@ -35,12 +36,19 @@ public:
     const RunOptions &options() const { return m_options; }
     // Off: answers are judged but not scanned for available names and links.
     void setScanLists(bool scan) { m_scanLists = scan; }
+    // The TLDs a name given without a dot is asked in (searchNames, addNames); empty: as given.
+    void setNameTlds(const QStringList &tlds) { m_nameTlds = tlds; }
+    // Whether the runs started from now on ask DNS for NS records first (a single lookup never
+    // does), and which resolver.
+    void setDnsFirst(bool on) { m_dnsFirst = on; }
+    bool dnsFirst() const { return m_dnsFirst; }
+    void setDnsSettings(const DnsSettings &settings);
 
     bool running() const { return m_run != nullptr; }
     SearchRun *run() const { return m_run.get(); }
 
-    // Every pairing of a prefix with a suffix, prefix-major, ".com" appended as `inputs` say; a
-    // new journaled run.
+    // Every pairing of a prefix with a suffix, prefix-major, in each of the TLDs as `inputs` say;
+    // a new journaled run, asking DNS first when the session does.
     void searchCombinations(const RunInputs &inputs);
     // Goes on with the run in the journal at `path` from its first name not done. The lists, the
     // tally and the inputs come back from it first (restored()).
@@ -113,7 +121,9 @@ signals:
 private:
     // The name as its pairing made it, before ".com".
     QString termOf(const QString &name) const;
-    void startRun(const QStringList &names, qint64 firstIndex, bool journaled, bool more = false);
+    void startRun(const QStringList &names, qint64 firstIndex, bool journaled, bool more = false,
+                  bool dnsFirst = false);
+    QStringList withTlds(const QStringList &names) const;
     void onCommitted(const LookupRecord &record, const QString &answer);
     void onFinished(bool complete);
 
@@ -138,9 +148,16 @@ private:
     bool m_tallied = true;
     bool m_combinations = false;
     bool m_scanLists = true;
+    bool m_dnsFirst = false;
+    QStringList m_nameTlds;
+    DnsSettings m_dnsSettings;
+    std::unique_ptr<DnsResolver> m_resolver; // made when a run first asks DNS
 };
 
 // The names of every pairing, prefix-major, ".com" appended when asked.
 QStringList combinationNames(const QStringList &prefixes, const QStringList &suffixes, bool comSuffix);
+// The names of every pairing, prefix-major; with comSuffix each in every TLD of `inputs`, in order
+// ("a1.com", "a1.net", "a2.com" …).
+QStringList combinationNames(const RunInputs &inputs);
 
 } // namespace zandrel

@@ -41,7 +41,10 @@ QString summary(const CliOptions &o)
                            o.delayMs == 3000 ? QString() : u"delay=%1"_s.arg(o.delayMs),
                            o.resume ? u"resume"_s : QString(),
                            u"journal="_s + o.resumePath,
-                           o.listRuns ? u"list-runs"_s : QString()};
+                           o.listRuns ? u"list-runs"_s : QString(),
+                           u"tlds="_s + o.tlds.join(u','),
+                           o.dnsFirst ? u"dns-first"_s : QString(),
+                           u"dns="_s + o.dnsServer};
     return all.filter(QRegularExpression(u"[^=]$"_s)).join(u' '); // "name=" alone is a default
 }
 
@@ -189,6 +192,13 @@ private slots:
         QTest::newRow("list runs") << u"--batch --list-runs"_s << u"3 list-runs"_s;
         QTest::newRow("IPv6 server") << u"--check x --server [::1]:4343"_s
                                      << u"2 names=x server=[::1]:4343"_s;
+        QTest::newRow("check in TLDs, DNS first")
+            << u"--check x --tld .NET,com --dns-first --dns 127.0.0.1:5353"_s
+            << u"2 names=x tlds=net,com dns-first dns=127.0.0.1:5353"_s;
+        QTest::newRow("batch in TLDs")
+            << u"--batch --prefix p --suffix s --tld com,io"_s << u"3 prefix=p suffix=s tlds=com,io"_s;
+        QTest::newRow("resume with its resolver")
+            << u"--batch --resume --dns [::1]:53"_s << u"3 resume dns=[::1]:53"_s;
     }
     void parse()
     {
@@ -229,6 +239,15 @@ private slots:
         QTest::newRow("batch with names") << u"--batch --prefix p --suffix s x"_s << u"--batch takes no"_s;
         QTest::newRow("com and no-com")
             << u"--batch --prefix p --suffix s --com --no-com"_s << u"--com and --no-com"_s;
+        QTest::newRow("tld and com") << u"--batch --prefix p --suffix s --com --tld io"_s
+                                     << u"--tld cannot go with --com\n"_s;
+        QTest::newRow("tld and no-com")
+            << u"--batch --prefix p --suffix s --no-com --tld io"_s << u"--tld cannot go with --no-com\n"_s;
+        QTest::newRow("not a TLD") << u"--check x --tld co.uk"_s << u"--tld: 'co.uk' is not a list"_s;
+        QTest::newRow("resolver by name")
+            << u"--check x --dns-first --dns dns.example"_s << u"--dns: 'dns.example' is not IP-ADDRESS"_s;
+        QTest::newRow("resume in other TLDs")
+            << u"--batch --resume --tld net"_s << u"--tld cannot go with --resume: the run's"_s;
         QTest::newRow("resume with a list")
             << u"--batch --resume --suffix s"_s << u"--suffix cannot go with --resume"_s;
         QTest::newRow("resume with a delay")
@@ -344,6 +363,9 @@ private slots:
             << u"{\"name\":\"free.com\",\"verdict\":\"free\",\"server\":\"{SERVER}\",\"reason\":\"\","
                u"\"detail\":\"\"}\n"
                u"{\"name\":\"taken.com\",\"verdict\":\"taken\",\"server\":\"{SERVER}\",\"reason\":\"\",\"detail\":\"\"}\n"_s;
+        QTest::newRow("names without a dot in each TLD")
+            << check + u"--tld net,com free taken.com"_s << QByteArray() << 0
+            << u"free.net\tfree\t{SERVER}\t\nfree.com\tfree\t{SERVER}\t\ntaken.com\ttaken\t{SERVER}\t\n"_s;
         // Nothing listens there on IPv6: the lookup fails, and the server is written in brackets.
         QTest::newRow("IPv6 server") << u"--check --delay 0 --server [::1]:{PORT} free.com"_s << QByteArray()
                                      << 3 << u"free.com\tunknown\t[::1]:{PORT}\tconnection failed\n"_s;
