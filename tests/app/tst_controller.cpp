@@ -201,11 +201,18 @@ private slots:
         rig.who->mClearLinkList_Click();
         QCOMPARE(s.LinkList.count(), 0);
 
+        // Clear All forgets the last search too: its counts and what the next report would list.
+        rig.server.setReply({"No match for \"AB.COM\".\r\n"});
+        rig.who->session().options().pauseMs = 5;
+        QVERIFY(rig.searchCombinations());
+        QCOMPARE(rig.who->countsText(), u"free 1 \u00b7 taken 0 \u00b7 not answered 0"_s);
         fill();
         rig.who->mClearall_Click();
+        QCOMPARE(rig.who->countsText(), u"free 0 \u00b7 taken 0 \u00b7 not answered 0"_s);
+        QVERIFY(!rig.who->hasResults());
         QCOMPARE(s.Available.count() + s.LinkList.count() + s.Prefix.count() + s.Suffix.count(), 0);
         QVERIFY(s.Prefix.editText().isEmpty() && s.tResponse.text().isEmpty());
-        QCOMPARE(s.SearchTerm.text(), u"pre"_s); // emptying the boxes composes nothing
+        QCOMPARE(s.SearchTerm.text(), u"preb"_s); // emptying the boxes composes nothing
     }
 
     // Links open and are copied as they are; the fixed sites and the folder open; failures are told.
