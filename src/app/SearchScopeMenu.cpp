@@ -9,6 +9,28 @@
 
 namespace zandrel {
 
+namespace {
+
+// The check box grows up to the control beside it, naming as many TLDs as then fit; its tip names
+// them all.
+void fitCaption(QCheckBox &box, const QStringList &tlds, const QWidget *next)
+{
+    const int room = next ? next->x() - box.x() - 4 : box.width();
+    for (qsizetype named = std::min<qsizetype>(tlds.size(), 4); named >= 1; --named) {
+        box.setText(alwaysSuffixCaption(tlds, named));
+        if (!next || box.sizeHint().width() <= room || named == 1)
+            break;
+    }
+    if (next)
+        box.resize(std::max(box.width(), std::min(room, box.sizeHint().width())), box.height());
+    QStringList all;
+    for (const QString &tld : tlds)
+        all << u'.' + tld;
+    box.setToolTip(tlds.size() > 1 ? all.join(u' ') : QString());
+}
+
+} // namespace
+
 void addSearchScopeItems(QMenu *results, WhoController &who, QWidget *window)
 {
     QAction *dnsFirst = results->addAction(QStringLiteral("Ask &DNS First"));
@@ -35,7 +57,7 @@ void addSearchScopeItems(QMenu *results, WhoController &who, QWidget *window)
 
     const auto refresh = [&who, window, dnsFirst] {
         if (auto *box = window->findChild<QCheckBox *>(QStringLiteral("ComSuffix")))
-            box->setText(alwaysSuffixCaption(who.tlds()));
+            fitCaption(*box, who.tlds(), window->findChild<QWidget *>(QStringLiteral("Label4")));
         const QSignalBlocker quiet(dnsFirst);
         dnsFirst->setChecked(who.dnsFirst());
     };

@@ -47,16 +47,17 @@ QString searchedCaption(const QString &product, qint64 total)
     return QStringLiteral("%1 - %2 Domains Searched").arg(product).arg(total);
 }
 
-QString alwaysSuffixCaption(const QStringList &tlds)
+QString alwaysSuffixCaption(const QStringList &tlds, qsizetype named)
 {
     if (tlds == QStringList {QStringLiteral("com")})
         return QStringLiteral("&Always Suffix '.com'");
-    // Beyond four the box would outgrow its place: the rest are counted.
+    // Past those named the box would outgrow its place: the rest are counted.
+    named = std::max<qsizetype>(1, named);
     QStringList shown;
-    for (const QString &tld : tlds.first(std::min<qsizetype>(tlds.size(), 4)))
+    for (const QString &tld : tlds.first(std::min<qsizetype>(tlds.size(), named)))
         shown << u'.' + tld;
-    if (tlds.size() > 4)
-        shown << QStringLiteral("+%1").arg(tlds.size() - 4);
+    if (tlds.size() > named)
+        shown << QStringLiteral("+%1").arg(tlds.size() - named);
     return QStringLiteral("&Always Suffix '%1'").arg(shown.join(u' '));
 }
 

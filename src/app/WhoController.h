@@ -42,7 +42,7 @@ QString searchingCaption(qint64 count, qint64 total);
 // "Zandrel - 12 Domains Searched"
 QString searchedCaption(const QString &product, qint64 total);
 // "&Always Suffix '.com'", or the TLDs "Always Suffix" appends when they are more than .com.
-QString alwaysSuffixCaption(const QStringList &tlds);
+QString alwaysSuffixCaption(const QStringList &tlds, qsizetype named = 4);
 // The line put in the response box before each combination's lookup.
 QString combinationBanner(const QString &term);
 
