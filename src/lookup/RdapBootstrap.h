@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WhoisLookup.h"
+#include "LookupJob.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -61,7 +61,6 @@ public:
     // the refresh has ended, or at once when none is needed; a refresh already under way calls it
     // when it ends.
     void refreshIfStale(const std::function<void()> &done);
-    bool refreshing() const { return m_reply != nullptr; }
 
     // What went wrong last, for the response box or the status bar; empty when all was well.
     const QString &message() const { return m_message; }

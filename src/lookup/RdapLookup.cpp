@@ -9,13 +9,10 @@
 namespace zandrel {
 
 RdapLookup::RdapLookup(QNetworkAccessManager &network, const Clock &clock, QObject *parent)
-    : QObject(parent)
+    : LookupJob(parent)
     , m_network(network)
     , m_clock(clock)
 {
-    m_connectWait.setSingleShot(true);
-    m_idle.setSingleShot(true);
-    m_total.setSingleShot(true);
     connect(&m_connectWait, &QTimer::timeout, this, [this] {
         if (!m_active || m_sent)
             return;
@@ -38,14 +35,10 @@ RdapLookup::~RdapLookup()
 void RdapLookup::start(const QString &aceName)
 {
     dropReply();
-    m_idle.stop();
-    m_total.stop();
-    m_active = true;
+    beginStart();
     m_sent = false;
     m_end = {};
     m_name = aceName;
-    ++m_serial;
-    m_starting = true;
     const QUrl url = rdapDomainUrl(m_base, aceName);
     if (!url.isValid()) {
         m_end.failed = true;
@@ -53,7 +46,7 @@ void RdapLookup::start(const QString &aceName)
         emit responseText(QStringLiteral("Not an http or https RDAP address: ") + printableLine(m_base)
                           + QStringLiteral("\r\n\r\n"));
         end();
-        m_starting = false;
+        finishStarting();
         return;
     }
     QNetworkRequest request(url);
@@ -70,7 +63,7 @@ void RdapLookup::start(const QString &aceName)
     connect(m_reply, &QNetworkReply::readyRead, this, &RdapLookup::onData);
     connect(m_reply, &QNetworkReply::finished, this, &RdapLookup::onFinished);
     m_connectWait.start(m_limits.connectWaitMs);
-    m_starting = false;
+    finishStarting();
 }
 
 void RdapLookup::abandon(const QString &why)
@@ -150,7 +143,7 @@ void RdapLookup::onFinished()
             text += line + QStringLiteral("\r\n");
         emit responseText(text);
     }
-    finish();
+    end();
 }
 
 void RdapLookup::giveUp(const QString &why)
@@ -161,7 +154,7 @@ void RdapLookup::giveUp(const QString &why)
     m_end.cutOff = true;
     m_end.failure = QStringLiteral("cut off: ") + why;
     emit responseText(QStringLiteral("\r\n") + why + QStringLiteral("\r\n"));
-    finish();
+    end();
 }
 
 void RdapLookup::dropReply()
@@ -173,33 +166,6 @@ void RdapLookup::dropReply()
     disconnect(reply, nullptr, this, nullptr);
     reply->abort();
     reply->deleteLater();
-}
-
-void RdapLookup::finish()
-{
-    end();
-}
-
-void RdapLookup::end()
-{
-    if (!m_active)
-        return;
-    if (m_starting) {
-        const quint64 serial = m_serial;
-        QMetaObject::invokeMethod(
-            this,
-            [this, serial] {
-                if (serial == m_serial)
-                    end();
-            },
-            Qt::QueuedConnection);
-        return;
-    }
-    m_active = false;
-    m_connectWait.stop();
-    m_idle.stop();
-    m_total.stop();
-    emit lookupEnded();
 }
 
 } // namespace zandrel

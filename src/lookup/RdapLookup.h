@@ -1,11 +1,9 @@
 #pragma once
 
-#include "WhoisLookup.h"
+#include "LookupJob.h"
 #include "verdict/RdapAnswer.h"
 
-#include <QObject>
 #include <QPointer>
-#include <QTimer>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -18,7 +16,7 @@ class Clock;
 // lookup: the connection line, then the answer as readable lines (CR LF ends), then lookupEnded()
 // exactly once, never from inside start(). The same limits hold; redirects are followed a few
 // times, never to a less safe address.
-class RdapLookup : public QObject
+class RdapLookup : public LookupJob
 {
     Q_OBJECT
 public:
@@ -28,8 +26,6 @@ public:
     // The service's base URL, e.g. "https://rdap.verisign.com/com/v1/".
     void setBase(const QString &base) { m_base = base; }
     const QString &base() const { return m_base; }
-    void setLimits(const LookupLimits &limits) { m_limits = limits; }
-    const LookupLimits &limits() const { return m_limits; }
 
     // Sends the query for `aceName` (the name in its ACE form) and returns. A query not on its
     // way within the connect wait ends the lookup.
@@ -39,16 +35,11 @@ public:
     // own and ends the lookup now.
     void abandon(const QString &why);
 
-    bool inProgress() const { return m_active; }
     // How the last lookup ended; complete once lookupEnded() has been emitted.
     const RdapEnd &lastEnd() const { return m_end; }
     const QString &lastName() const { return m_name; }
 
     static constexpr int MaxRedirects = 5;
-
-signals:
-    void responseText(const QString &text);
-    void lookupEnded();
 
 private:
     void onSent();
@@ -57,23 +48,14 @@ private:
     void onFinished();
     void giveUp(const QString &why);
     void dropReply();
-    void finish();
-    void end();
 
     QNetworkAccessManager &m_network;
     const Clock &m_clock;
     QString m_base;
-    LookupLimits m_limits;
     QPointer<QNetworkReply> m_reply;
-    QTimer m_connectWait;
-    QTimer m_idle;
-    QTimer m_total;
     RdapEnd m_end;
     QString m_name;
-    bool m_active = false;
     bool m_sent = false;
-    bool m_starting = false; // inside start(): the end is posted, not emitted
-    quint64 m_serial = 0;
 };
 
 } // namespace zandrel

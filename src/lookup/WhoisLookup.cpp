@@ -22,12 +22,9 @@ QString sizeLimitLine(const LookupLimits &limits)
 }
 
 WhoisLookup::WhoisLookup(TcpClient &client, QObject *parent)
-    : QObject(parent)
+    : LookupJob(parent)
     , m_client(client)
 {
-    m_connectWait.setSingleShot(true);
-    m_idle.setSingleShot(true);
-    m_total.setSingleShot(true);
     connect(&m_connectWait, &QTimer::timeout, this, [this] {
         if (!m_active)
             return;
@@ -58,23 +55,19 @@ WhoisLookup::WhoisLookup(TcpClient &client, QObject *parent)
 
 void WhoisLookup::start(const QString &queryLine)
 {
-    m_idle.stop();
-    m_total.stop();
-    m_active = true;
+    beginStart();
     m_answer.clear();
     m_failure.clear();
     m_gotBytes = false;
     m_queryLine = queryLine;
     m_ended = LookupEnd::ConnectionFailed;
-    ++m_serial;
     m_client.setRemoteHost(m_server.host);
     m_client.setRemotePort(m_server.port);
     m_client.setByteLimit(m_limits.maxBytes);
     m_connectWait.start(m_limits.connectWaitMs);
     // Connecting closes a connection still open from an earlier lookup first.
-    m_starting = true;
     m_client.connectToRemote();
-    m_starting = false;
+    finishStarting();
 }
 
 void WhoisLookup::abandon(const QString &why)
@@ -141,28 +134,6 @@ void WhoisLookup::giveUp(const QString &why, LookupEnd how)
         m_answer += rest;
     emit responseText(rest + QStringLiteral("\r\n") + why + QStringLiteral("\r\n"));
     end();
-}
-
-void WhoisLookup::end()
-{
-    if (!m_active)
-        return;
-    if (m_starting) {
-        const quint64 serial = m_serial;
-        QMetaObject::invokeMethod(
-            this,
-            [this, serial] {
-                if (serial == m_serial)
-                    end();
-            },
-            Qt::QueuedConnection);
-        return;
-    }
-    m_active = false;
-    m_connectWait.stop();
-    m_idle.stop();
-    m_total.stop();
-    emit lookupEnded();
 }
 
 } // namespace zandrel
