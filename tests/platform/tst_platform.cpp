@@ -1,4 +1,5 @@
-// The settings store on disk, the editor command line split without a shell, and timed waits.
+// The settings store on disk, the editor command line split without a shell, and the clock's timers.
+#include "platform/Clock.h"
 #include "platform/Launcher.h"
 #include "platform/SettingsStore.h"
 
@@ -59,6 +60,58 @@ private slots:
     {
         QFETCH(QString, command);
         QTEST(splitCommandLine(command), "words");
+    }
+
+    // Deadlines fire in their order at their own moment, never early and never inside start().
+    void manualClockFiresDeadlinesInOrder()
+    {
+        ManualClock clock(QDateTime(QDate(2026, 12, 7), QTime(9, 0), Qt::UTC));
+        QList<QPair<QString, qint64>> fired;
+        const qint64 origin = clock.monotonicNs();
+        auto note = [&](const QString &what) {
+            fired << qMakePair(what, (clock.monotonicNs() - origin) / 1'000'000);
+        };
+        Timer late(clock, [&] { note(u"late"_s); });
+        Timer early(clock, [&] { note(u"early"_s); });
+        Timer cancelled(clock, [&] { note(u"cancelled"_s); });
+        std::unique_ptr<Timer> dropped = std::make_unique<Timer>(clock, [&] { note(u"dropped"_s); });
+        late.start(300);
+        early.start(100);
+        cancelled.start(50);
+        dropped->start(60);
+        cancelled.stop();
+        dropped.reset();
+        Timer again(clock, [&] {
+            note(u"again"_s);
+            if (fired.size() < 4)
+                late.start(0); // due at once: fires at this moment, after this call
+        });
+        again.start(200);
+        clock.advance(99);
+        QVERIFY(fired.isEmpty());
+        clock.advance(1000);
+        const QList<QPair<QString, qint64>> expected {{u"early"_s, 100}, {u"again"_s, 200}, {u"late"_s, 200}};
+        QCOMPARE(fired, expected);
+        QCOMPARE(clock.moment, QDateTime(QDate(2026, 12, 7), QTime(9, 0, 1, 99), Qt::UTC));
+        QCOMPARE(clock.armed(), 0);
+
+        // A deadline already due fires once the caller has returned to the event loop.
+        bool now = false;
+        Timer due(clock, [&] { now = true; });
+        due.start(0);
+        QVERIFY(!now);
+        QTRY_VERIFY(now);
+    }
+
+    void realClockTimerNeverFiresEarly()
+    {
+        SystemClock clock;
+        qint64 firedAt = 0;
+        Timer timer(clock, [&] { firedAt = clock.monotonicNs(); });
+        timer.start(20);
+        const qint64 due = timer.dueNs();
+        QTRY_VERIFY(firedAt > 0);
+        QVERIFY(firedAt >= due);
     }
 };
 
