@@ -4,8 +4,7 @@
 
 namespace zandrel {
 
-void BackOff::ended(const QString &server, bool limited, const QDateTime &when, qint64 pauseMs,
-                    qint64 atLeastMs)
+void BackOff::ended(const QString &server, bool limited, qint64 nowNs, qint64 pauseMs, qint64 atLeastMs)
 {
     if (!limited) {
         m_holds.remove(server);
@@ -15,12 +14,12 @@ void BackOff::ended(const QString &server, bool limited, const QDateTime &when, 
     const qint64 before = hold.doublingMs > 0 ? hold.doublingMs : std::max<qint64>(pauseMs, 1000);
     hold.doublingMs = std::min(before * 2, MaxWaitMs);
     hold.waitMs = std::max(hold.doublingMs, atLeastMs);
-    hold.due = when.addMSecs(hold.waitMs);
+    hold.dueNs = nowNs + hold.waitMs * 1'000'000;
 }
 
-QDateTime BackOff::dueAt(const QString &server) const
+qint64 BackOff::dueNs(const QString &server) const
 {
-    return m_holds.value(server).due;
+    return m_holds.value(server).dueNs;
 }
 
 qint64 BackOff::waitMs(const QString &server) const

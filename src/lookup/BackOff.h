@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDateTime>
 #include <QHash>
 #include <QString>
 
@@ -14,12 +13,11 @@ class BackOff
 public:
     static constexpr qint64 MaxWaitMs = 5 * 60 * 1000;
 
-    // Notes how a lookup to `server` ended at `when`; a limited one holds it off at least
-    // `atLeastMs` (the server's own Retry-After) whatever the doubling says.
-    void ended(const QString &server, bool limited, const QDateTime &when, qint64 pauseMs,
-               qint64 atLeastMs = 0);
-    // When the next lookup to `server` may go; invalid when it need not wait.
-    QDateTime dueAt(const QString &server) const;
+    // Notes how a lookup to `server` ended at `nowNs` on the monotonic clock; a limited one holds
+    // it off at least `atLeastMs` (the server's own Retry-After) whatever the doubling says.
+    void ended(const QString &server, bool limited, qint64 nowNs, qint64 pauseMs, qint64 atLeastMs = 0);
+    // When, on the monotonic clock, the next lookup to `server` may go; 0 when it need not wait.
+    qint64 dueNs(const QString &server) const;
     qint64 waitMs(const QString &server) const;
 
 private:
@@ -27,7 +25,7 @@ private:
     {
         qint64 doublingMs = 0;
         qint64 waitMs = 0;
-        QDateTime due;
+        qint64 dueNs = 0;
     };
     QHash<QString, Hold> m_holds;
 };

@@ -289,26 +289,38 @@ void DnsResolver::armTimer()
     m_timer.start(int(std::clamp<qint64>(ms, 1, 60'000)));
 }
 
-DnsCheck::DnsCheck(DnsResolver &resolver, QObject *parent)
-    : QObject(parent)
-    , m_resolver(resolver)
+DnsCheck::DnsCheck(DnsResolver &resolver, const QString &asciiName, QObject *parent)
+    : Job(parent)
+    , m_resolver(&resolver)
+    , m_name(asciiName)
 { }
 
 DnsCheck::~DnsCheck()
 {
-    if (m_ticket)
-        m_resolver.cancel(m_ticket);
+    doKill();
 }
 
-void DnsCheck::start(const QString &asciiName)
+void DnsCheck::doStart()
 {
-    if (m_ticket)
+    if (!m_resolver) {
+        m_answer = {DnsAnswer::Outcome::Unreachable, {}, QStringLiteral("no resolver")};
+        setError(FirstOwnError, m_answer.detail);
+        emitResult();
         return;
-    m_ticket = m_resolver.ask(asciiName, [this](const DnsAnswer &answer) {
+    }
+    m_ticket = m_resolver->ask(m_name, [this](const DnsAnswer &answer) {
         m_ticket = 0;
         m_answer = answer;
-        emit finished(m_answer);
+        if (answer.outcome == DnsAnswer::Outcome::Failed || answer.outcome == DnsAnswer::Outcome::Unreachable)
+            setError(FirstOwnError, answer.detail);
+        emitResult();
     });
+}
+
+void DnsCheck::doKill()
+{
+    if (m_ticket && m_resolver)
+        m_resolver->cancel(std::exchange(m_ticket, 0));
 }
 
 } // namespace zandrel

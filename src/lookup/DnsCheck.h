@@ -1,7 +1,10 @@
 #pragma once
 
+#include "lookup/Job.h"
+
 #include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QString>
 #include <QStringList>
@@ -84,22 +87,24 @@ private:
     QTimer m_timer;
 };
 
-// A job: the NS records of one name. start() returns at once; finished() comes once.
-class DnsCheck : public QObject
+// A job: the NS records of one name. It holds the resolver only as long as the resolver lives: a
+// resolver gone first ends nothing and reads nothing freed.
+class DnsCheck : public Job
 {
     Q_OBJECT
 public:
-    explicit DnsCheck(DnsResolver &resolver, QObject *parent = nullptr);
+    DnsCheck(DnsResolver &resolver, const QString &asciiName, QObject *parent = nullptr);
     ~DnsCheck() override;
 
-    void start(const QString &asciiName);
+    const QString &name() const { return m_name; }
     const DnsAnswer &answer() const { return m_answer; }
 
-signals:
-    void finished(const zandrel::DnsAnswer &answer);
-
 private:
-    DnsResolver &m_resolver;
+    void doStart() override;
+    void doKill() override;
+
+    QPointer<DnsResolver> m_resolver;
+    QString m_name;
     quint64 m_ticket = 0;
     DnsAnswer m_answer;
 };

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <QObject>
+#include "lookup/Job.h"
+#include "platform/Clock.h"
+
 #include <QString>
-#include <QTimer>
 
 namespace zandrel {
 
@@ -21,9 +22,9 @@ QString idleLimitLine(const LookupLimits &limits);
 QString totalLimitLine(const LookupLimits &limits);
 QString sizeLimitLine(const LookupLimits &limits);
 
-// What the WHOIS and the RDAP lookup share: their limits and the timers that keep them, and the
-// rule that a lookup that starts ends exactly once with lookupEnded(), never from inside start().
-class LookupJob : public QObject
+// What the WHOIS and the RDAP lookup share: their limits, kept by deadlines on the clock, and the
+// text for the response box as it arrives. A lookup is a job: it ends once with result().
+class LookupJob : public Job
 {
     Q_OBJECT
 public:
@@ -34,26 +35,24 @@ public:
 signals:
     // Text for the response box, line ends included.
     void responseText(const QString &text);
-    void lookupEnded();
 
 protected:
-    explicit LookupJob(QObject *parent = nullptr);
+    explicit LookupJob(const Clock &clock, QObject *parent = nullptr);
 
-    // A new lookup begins; an end asked for before finishStarting() is posted, not emitted.
-    void beginStart();
-    void finishStarting() { m_starting = false; }
-    // Stops the timers and emits lookupEnded(), once per lookup.
+    // The exchange is over: the deadlines stop and the result goes out.
     void end();
 
+    const Clock &m_clock;
     LookupLimits m_limits;
-    QTimer m_connectWait;
-    QTimer m_idle;
-    QTimer m_total;
+    Timer m_connectWait;
+    Timer m_idle;
+    Timer m_total;
     bool m_active = false;
 
 private:
-    bool m_starting = false;
-    quint64 m_serial = 0; // tells a posted end from the lookup it belongs to
+    virtual void connectWaitRanOut() = 0;
+    virtual void idleRanOut() = 0;
+    virtual void totalRanOut() = 0;
 };
 
 } // namespace zandrel

@@ -4,58 +4,58 @@
 
 namespace zandrel {
 
-NameLookup::NameLookup(LookupPlan plan, Router &router, QObject *parent)
-    : QObject(parent)
+NameLookup::NameLookup(LookupPlan plan, Router &router, const QString &shownBefore, QObject *parent)
+    : Job(parent)
     , m_plan(std::move(plan))
     , m_router(router)
+    , m_shown(shownBefore)
 { }
 
 NameLookup::~NameLookup() = default;
 
-void NameLookup::start()
+void NameLookup::doStart()
 {
-    if (m_started)
-        return;
-    m_started = true;
     switch (m_plan.via) {
     case LookupPlan::Via::Whois:
-        m_client = std::make_unique<TcpClient>();
-        m_whois = std::make_unique<WhoisLookup>(*m_client);
+        m_whois = std::make_unique<WhoisLookup>(m_router.clock());
+        m_whois->setAutoDelete(false);
         m_whois->setLimits(m_router.settings().limits);
         m_whois->setServer(m_plan.server);
+        m_whois->setQuery(m_plan.queryLine);
         connect(m_whois.get(), &WhoisLookup::responseText, this, &NameLookup::show);
-        connect(m_whois.get(), &WhoisLookup::lookupEnded, this, &NameLookup::end);
-        m_whois->start(m_plan.queryLine);
+        connect(m_whois.get(), &Job::result, this, &NameLookup::ended);
+        m_whois->start();
         return;
     case LookupPlan::Via::Rdap:
-        startRdap(m_plan.rdapBase);
+        m_rdap = std::make_unique<RdapLookup>(m_router.network(), m_router.clock());
+        m_rdap->setAutoDelete(false);
+        m_rdap->setLimits(m_router.settings().limits);
+        m_rdap->setBase(m_plan.rdapBase);
+        m_rdap->setName(m_plan.ace);
+        connect(m_rdap.get(), &RdapLookup::responseText, this, &NameLookup::show);
+        connect(m_rdap.get(), &Job::result, this, &NameLookup::ended);
+        m_rdap->start();
         return;
+    case LookupPlan::Via::Referral: // planned again once the referral is in: never started
     case LookupPlan::Via::None:
-        // Asks no server: its lines say why, and its end comes once the caller has returned.
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                show(m_plan.unaskedLines);
-                end();
-            },
-            Qt::QueuedConnection);
+        // Asks no server: its lines say why.
+        show(m_plan.unaskedLines);
+        ended();
         return;
     }
 }
 
-void NameLookup::startRdap(const QString &base)
+void NameLookup::doKill()
 {
-    m_rdap = std::make_unique<RdapLookup>(m_router.network(), m_router.clock());
-    m_rdap->setLimits(m_router.settings().limits);
-    m_rdap->setBase(base);
-    connect(m_rdap.get(), &RdapLookup::responseText, this, &NameLookup::show);
-    connect(m_rdap.get(), &RdapLookup::lookupEnded, this, &NameLookup::end);
-    m_rdap->start(m_plan.ace);
+    if (m_whois)
+        m_whois->kill();
+    if (m_rdap)
+        m_rdap->kill();
 }
 
 void NameLookup::abandon(const QString &why)
 {
-    if (m_finished)
+    if (isFinished())
         return;
     m_abandoned = true;
     if (m_whois && m_whois->inProgress())
@@ -64,7 +64,7 @@ void NameLookup::abandon(const QString &why)
         m_rdap->abandon(why);
     else {
         show(QStringLiteral("\r\n") + why + QStringLiteral("\r\n"));
-        end();
+        ended();
     }
 }
 
@@ -89,25 +89,27 @@ QString NameLookup::answer() const
     return {};
 }
 
-void NameLookup::end()
+void NameLookup::ended()
 {
-    if (m_finished)
-        return;
     // A registry whose port 43 cannot be reached is asked over RDAP instead, where it has a service.
-    if (m_whois && !m_rdap && !m_abandoned && m_plan.rdapFallback
+    if (m_whois && !m_abandoned && m_plan.rdapFallback
         && m_whois->endedHow() == LookupEnd::ConnectionFailed) {
         const QString base = m_router.rdapBaseFor(m_plan.ace);
         if (!base.isEmpty()) {
-            m_plan.rdapBase = base;
-            m_plan.recordServer = base;
+            LookupPlan rdap = m_plan;
+            rdap.via = LookupPlan::Via::Rdap;
+            rdap.rdapFallback = false;
+            rdap.fromFallback = true;
+            rdap.rdapBase = base;
+            rdap.recordServer = base;
+            rdap.serverKey = rdapServerKey(base);
+            m_fallback = std::move(rdap);
             show(QStringLiteral("Asking the RDAP service %1 instead.\r\n").arg(base));
-            startRdap(base);
-            return;
         }
     }
-    m_finished = true;
-    judge();
-    emit finished();
+    if (!m_fallback)
+        judge();
+    emitResult();
 }
 
 // The verdict from this lookup's own answer and the rules of its TLD.
@@ -120,7 +122,7 @@ void NameLookup::judge()
     if (m_rdap) {
         const RdapEnd &end = m_rdap->lastEnd();
         // A fallback from the registry's own WHOIS server reaches the registry's own RDAP service.
-        const Authority authority = m_plan.via == LookupPlan::Via::Whois ? Authority {} : m_plan.authority;
+        const Authority authority = m_plan.fromFallback ? Authority {} : m_plan.authority;
         verdict = rdapVerdict(end, m_plan.ace, authority, m_plan.rdapBase, &notFree);
         if (end.failed || end.cutOff)
             detail = end.failure;

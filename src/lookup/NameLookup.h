@@ -3,30 +3,30 @@
 #include "Router.h"
 #include "lookup/RdapLookup.h"
 #include "lookup/WhoisLookup.h"
-#include "platform/TcpClient.h"
 
 #include <QObject>
 
 #include <memory>
+#include <optional>
 
 namespace zandrel {
 
-// One planned name asked of its server and judged: a job. start() returns at once; the text to
-// show arrives in pieces, and finished() comes once, never from inside start(). Its time limits
-// are the WHOIS or RDAP lookup's own timers.
-class NameLookup : public QObject
+// One planned name asked of its server and judged: a job. The text to show arrives in pieces, then
+// result() once. Its time limits are the WHOIS or RDAP lookup's own deadlines. A registry's WHOIS
+// server that cannot be reached ends the job with a fallback: the same name planned for the
+// registry's RDAP service, which the caller queues for that service like any other lookup.
+class NameLookup : public Job
 {
     Q_OBJECT
 public:
-    NameLookup(LookupPlan plan, Router &router, QObject *parent = nullptr);
+    // `shownBefore`: what an earlier lookup of the same name showed (a fallback's WHOIS attempt).
+    NameLookup(LookupPlan plan, Router &router, const QString &shownBefore = {}, QObject *parent = nullptr);
     ~NameLookup() override;
 
-    void start();
     // Gives the lookup up now, with `why` as its last line; it finishes abandoned.
     void abandon(const QString &why);
 
     const LookupPlan &plan() const { return m_plan; }
-    bool isFinished() const { return m_finished; }
     bool abandoned() const { return m_abandoned; }
     // Everything shown of this lookup so far.
     const QString &shownText() const { return m_shown; }
@@ -34,6 +34,8 @@ public:
     QString answer() const;
     // The verdict and the rest of the record (index and time are the caller's).
     const LookupRecord &record() const { return m_record; }
+    // Set when the name is to be asked again of its registry's RDAP service; then there is no record.
+    const std::optional<LookupPlan> &fallback() const { return m_fallback; }
 
     // How the exchange bears on the server's back-off: whether it counts, whether the server
     // limited or refused, and the least wait it asked for.
@@ -43,23 +45,21 @@ public:
 
 signals:
     void text(const QString &piece);
-    void finished();
 
 private:
+    void doStart() override;
+    void doKill() override;
     void show(const QString &piece);
-    void startRdap(const QString &base);
-    void end();
+    void ended();
     void judge();
 
     LookupPlan m_plan;
     Router &m_router;
-    std::unique_ptr<TcpClient> m_client;
     std::unique_ptr<WhoisLookup> m_whois;
     std::unique_ptr<RdapLookup> m_rdap;
+    std::optional<LookupPlan> m_fallback;
     QString m_shown;
     LookupRecord m_record;
-    bool m_started = false;
-    bool m_finished = false;
     bool m_abandoned = false;
     bool m_countsForBackOff = false;
     bool m_limited = false;

@@ -12,7 +12,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSaveFile>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -117,11 +116,8 @@ RdapBootstrapCache::RdapBootstrapCache(QNetworkAccessManager &network, const Clo
 
 RdapBootstrapCache::~RdapBootstrapCache()
 {
-    if (m_reply) {
-        QObject::disconnect(m_reply, nullptr, nullptr, nullptr);
-        m_reply->abort();
-        m_reply->deleteLater();
-    }
+    if (m_refresh)
+        m_refresh->kill();
 }
 
 QString RdapBootstrapCache::failureStamp() const
@@ -160,95 +156,118 @@ void RdapBootstrapCache::load()
         m_bootstrap = *chosen;
 }
 
-void RdapBootstrapCache::refreshIfStale(const std::function<void()> &done)
+// One fetch of the bootstrap file, within the size and time limits: a job.
+class RdapBootstrapCache::Refresh : public Job
 {
-    if (m_reply) {
-        m_waiting << done;
-        return;
+public:
+    Refresh(RdapBootstrapCache &cache, const QNetworkRequest &request)
+        : m_cache(cache)
+        , m_request(request)
+        , m_deadline(cache.m_clock, [this] { ended(true); })
+    { }
+    ~Refresh() override { doKill(); }
+
+private:
+    void doStart() override
+    {
+        m_reply = m_cache.m_network.get(m_request);
+        QNetworkReply *reply = m_reply;
+        connect(reply, &QNetworkReply::readyRead, this, [this] {
+            m_body += m_reply->read(MaxFileBytes + 1 - m_body.size());
+            if (m_body.size() > MaxFileBytes) {
+                m_tooLarge = true;
+                ended(false);
+            }
+        });
+        connect(reply, &QNetworkReply::finished, this, [this] { ended(false); });
+        m_deadline.start(m_cache.m_limits.totalMs);
     }
-    if (m_refreshTried) {
-        done();
-        return;
+    void doKill() override
+    {
+        m_deadline.stop();
+        if (QNetworkReply *reply = std::exchange(m_reply, nullptr)) {
+            disconnect(reply, nullptr, this, nullptr);
+            reply->abort();
+            reply->deleteLater();
+        }
     }
+    void ended(bool timedOut)
+    {
+        QNetworkReply *reply = m_reply;
+        if (!reply)
+            return;
+        const bool finished = reply->isFinished();
+        if (!m_tooLarge && finished)
+            m_body += reply->read(MaxFileBytes + 1 - m_body.size());
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        const QString error = printableLine(reply->errorString());
+        const QString url = reply->request().url().toDisplayString();
+        doKill();
+        QString why;
+        if (m_tooLarge || m_body.size() > MaxFileBytes)
+            why = QStringLiteral("it is larger than %1 bytes").arg(MaxFileBytes);
+        else if (timedOut && !finished)
+            why = QStringLiteral("no answer within %1 seconds").arg(m_cache.m_limits.totalMs / 1000.0);
+        else if (status != 200)
+            why = status == 0 ? error : httpStatusLine(status, {});
+        else if (!RdapBootstrap::parse(m_body, &why))
+            why = QStringLiteral("the file does not parse: ") + why;
+        if (!why.isEmpty()) {
+            m_cache.fail(url, why);
+            setError(FirstOwnError, m_cache.m_message);
+        } else {
+            m_cache.store(m_body);
+        }
+        emitResult();
+    }
+
+    RdapBootstrapCache &m_cache;
+    QNetworkRequest m_request;
+    Timer m_deadline;
+    QNetworkReply *m_reply = nullptr;
+    QByteArray m_body;
+    bool m_tooLarge = false;
+};
+
+Job *RdapBootstrapCache::refreshIfStale()
+{
+    if (m_refresh && !m_refresh->isFinished())
+        return m_refresh;
+    if (m_refreshTried)
+        return nullptr;
     m_refreshTried = true;
     const QFileInfo cached(cacheFile());
     const QFileInfo failed(failureStamp());
     if ((cached.exists() && cached.lastModified().secsTo(m_clock.now()) < MaxAgeSeconds)
-        || (failed.exists() && failed.lastModified().secsTo(m_clock.now()) < RetryAfterFailureSeconds)) {
-        done();
-        return;
-    }
+        || (failed.exists() && failed.lastModified().secsTo(m_clock.now()) < RetryAfterFailureSeconds))
+        return nullptr;
     const QUrl url(m_sourceUrl, QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || (scheme != u"http" && scheme != u"https") || url.host().isEmpty()) {
         m_message = QStringLiteral("The RDAP bootstrap address is not an http or https URL: ")
             + printableLine(m_sourceUrl);
-        done();
-        return;
+        return nullptr;
     }
-
     QNetworkRequest request(url);
     request.setRawHeader("Accept-Encoding", "identity");
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(5);
-    m_waiting << done;
-    m_body.clear();
-    m_tooLarge = false;
-    m_reply = m_network.get(request);
-    QNetworkReply *reply = m_reply;
-    QObject::connect(reply, &QNetworkReply::readyRead, reply, [this, reply] {
-        m_body += reply->read(MaxFileBytes + 1 - m_body.size());
-        if (m_body.size() > MaxFileBytes) {
-            m_tooLarge = true;
-            onReplyEnded(false);
-        }
-    });
-    QObject::connect(reply, &QNetworkReply::finished, reply, [this] { onReplyEnded(false); });
-    QTimer::singleShot(m_limits.totalMs, reply, [this] { onReplyEnded(true); });
+    m_refresh = new Refresh(*this, request);
+    m_refresh->start();
+    return m_refresh;
 }
 
-void RdapBootstrapCache::onReplyEnded(bool timedOut)
+void RdapBootstrapCache::store(const QByteArray &body)
 {
-    QNetworkReply *reply = m_reply;
-    if (!reply)
-        return;
-    m_reply = nullptr;
-    const bool finished = reply->isFinished();
-    if (!m_tooLarge && finished)
-        m_body += reply->read(MaxFileBytes + 1 - m_body.size());
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QString error = printableLine(reply->errorString());
-    const QString url = reply->request().url().toDisplayString();
-    QObject::disconnect(reply, nullptr, nullptr, nullptr);
-    reply->abort();
-    reply->deleteLater();
-
-    QString why;
-    if (m_tooLarge || m_body.size() > MaxFileBytes)
-        why = QStringLiteral("it is larger than %1 bytes").arg(MaxFileBytes);
-    else if (timedOut && !finished)
-        why = QStringLiteral("no answer within %1 seconds").arg(m_limits.totalMs / 1000.0);
-    else if (status != 200)
-        why = status == 0 ? error : httpStatusLine(status, {});
-    else if (!RdapBootstrap::parse(m_body, &why))
-        why = QStringLiteral("the file does not parse: ") + why;
-    if (!why.isEmpty()) {
-        fail(url, why);
+    QDir().mkpath(m_folder);
+    QSaveFile file(cacheFile());
+    if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size() || !file.commit()) {
+        m_message = QStringLiteral("Could not write %1: %2").arg(cacheFile(), file.errorString());
     } else {
-        QDir().mkpath(m_folder);
-        QSaveFile file(cacheFile());
-        if (!file.open(QIODevice::WriteOnly) || file.write(m_body) != m_body.size() || !file.commit()) {
-            m_message = QStringLiteral("Could not write %1: %2").arg(cacheFile(), file.errorString());
-        } else {
-            m_message.clear();
-            QFile::remove(failureStamp());
-            load();
-        }
+        m_message.clear();
+        QFile::remove(failureStamp());
+        load();
     }
-    m_body.clear();
-    const QList<std::function<void()>> waiting = std::exchange(m_waiting, {});
-    for (const std::function<void()> &done : waiting)
-        done();
 }
 
 void RdapBootstrapCache::fail(const QString &url, const QString &why)

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -57,10 +58,9 @@ public:
     const RdapBootstrap &bootstrap();
 
     // Fetches a fresh copy when the cached one is missing or older than a week, then uses the newer
-    // of it and the copy compiled in. A copy that does not parse is not kept. `done` is called once
-    // the refresh has ended, or at once when none is needed; a refresh already under way calls it
-    // when it ends.
-    void refreshIfStale(const std::function<void()> &done);
+    // of it and the copy compiled in. A copy that does not parse is not kept. Returns the refresh
+    // under way (a job, started: its result tells when it has ended), or null when none is needed.
+    Job *refreshIfStale();
 
     // What went wrong last, for the response box or the status bar; empty when all was well.
     const QString &message() const { return m_message; }
@@ -72,8 +72,9 @@ public:
     static constexpr qint64 RetryAfterFailureSeconds = 3600;
 
 private:
+    class Refresh;
     void load();
-    void onReplyEnded(bool timedOut);
+    void store(const QByteArray &body);
     void fail(const QString &url, const QString &why);
 
     QNetworkAccessManager &m_network;
@@ -85,10 +86,7 @@ private:
     QString m_message;
     bool m_loaded = false;
     bool m_refreshTried = false;
-    QNetworkReply *m_reply = nullptr;
-    QByteArray m_body;
-    bool m_tooLarge = false;
-    QList<std::function<void()>> m_waiting;
+    QPointer<Job> m_refresh;
 };
 
 } // namespace zandrel

@@ -9,44 +9,37 @@
 namespace zandrel {
 
 RdapLookup::RdapLookup(QNetworkAccessManager &network, const Clock &clock, QObject *parent)
-    : LookupJob(parent)
+    : LookupJob(clock, parent)
     , m_network(network)
-    , m_clock(clock)
-{
-    connect(&m_connectWait, &QTimer::timeout, this, [this] {
-        if (!m_active || m_sent)
-            return;
-        dropReply();
-        m_end.failed = true;
-        m_end.failure = QStringLiteral("no connection within %1 s").arg(m_limits.connectWaitMs / 1000.0);
-        emit responseText(QStringLiteral("Connection failed: no connection within %1 seconds.\r\n\r\n")
-                              .arg(m_limits.connectWaitMs / 1000.0));
-        end();
-    });
-    connect(&m_idle, &QTimer::timeout, this, [this] { giveUp(idleLimitLine(m_limits)); });
-    connect(&m_total, &QTimer::timeout, this, [this] { giveUp(totalLimitLine(m_limits)); });
-}
+{ }
 
 RdapLookup::~RdapLookup()
 {
     dropReply();
 }
 
-void RdapLookup::start(const QString &aceName)
+void RdapLookup::connectWaitRanOut()
 {
+    if (!m_active || m_sent)
+        return;
     dropReply();
-    beginStart();
-    m_sent = false;
-    m_end = {};
-    m_name = aceName;
-    const QUrl url = rdapDomainUrl(m_base, aceName);
+    m_end.failed = true;
+    m_end.failure = QStringLiteral("no connection within %1 s").arg(m_limits.connectWaitMs / 1000.0);
+    emit responseText(QStringLiteral("Connection failed: no connection within %1 seconds.\r\n\r\n")
+                          .arg(m_limits.connectWaitMs / 1000.0));
+    end();
+}
+
+void RdapLookup::doStart()
+{
+    m_active = true;
+    const QUrl url = rdapDomainUrl(m_base, m_name);
     if (!url.isValid()) {
         m_end.failed = true;
         m_end.failure = QStringLiteral("not an http or https RDAP address");
         emit responseText(QStringLiteral("Not an http or https RDAP address: ") + printableLine(m_base)
                           + QStringLiteral("\r\n\r\n"));
         end();
-        finishStarting();
         return;
     }
     QNetworkRequest request(url);
@@ -63,7 +56,6 @@ void RdapLookup::start(const QString &aceName)
     connect(m_reply, &QNetworkReply::readyRead, this, &RdapLookup::onData);
     connect(m_reply, &QNetworkReply::finished, this, &RdapLookup::onFinished);
     m_connectWait.start(m_limits.connectWaitMs);
-    finishStarting();
 }
 
 void RdapLookup::abandon(const QString &why)

@@ -1,6 +1,5 @@
 #include "Router.h"
 
-#include "platform/TcpClient.h"
 #include "verdict/Registrable.h"
 
 #include <QUrl>
@@ -11,14 +10,6 @@ QString rdapServerKey(const QString &base)
 {
     return QUrl(base).adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment).toString();
 }
-
-// One question to the IANA server, and the plans that wait for its answer.
-struct Router::Referral
-{
-    TcpClient client;
-    WhoisLookup lookup {client};
-    QList<std::function<void(std::optional<LookupEnd>)>> waiting;
-};
 
 Router::Router(const RouterSettings &settings, const Clock &clock, QObject *parent)
     : QObject(parent)
@@ -66,30 +57,28 @@ void Router::plan(const QString &name, int queryType, bool sendUnregistrable,
         done(plan);
         return;
     }
-    const bool routable = plan.judged && ascii;
-    const QString routed = routable ? plan.ace : QStringLiteral("com");
-    planRoute(std::move(plan), routed, queryType, routable, false, done);
+    plan.queryType = queryType;
+    plan.routable = plan.judged && ascii;
+    planRoute(std::move(plan), false, done);
 }
 
-void Router::planRoute(LookupPlan plan, const QString &routed, int queryType, bool routable, bool ianaAsked,
-                       const std::function<void(LookupPlan)> &done)
+void Router::planRoute(LookupPlan plan, bool ianaAsked, const std::function<void(LookupPlan)> &done)
 {
+    const QString routed = plan.routable ? plan.ace : QStringLiteral("com");
     const Route route = routeFor(routed);
     if (route.kind == Route::Kind::AskIana && !ianaAsked) {
-        askIana(route.tld,
-                [this, plan, routed, queryType, routable, done,
-                 tld = route.tld](std::optional<LookupEnd> failed) mutable {
-                    // The server asked was IANA's, whatever it said; a server it names replaces it.
-                    if (const std::optional<ServerAddress> iana = parseServerAddress(m_settings.ianaServer))
-                        plan.recordServer = hostAndPort(*iana);
-                    if (failed) {
-                        plan.unasked = *failed;
-                        plan.unaskedLines
-                            = QStringLiteral("The IANA server did not say which server serves .") + tld
-                            + QStringLiteral("\r\n");
-                    }
-                    planRoute(std::move(plan), routed, queryType, routable, true, done);
-                });
+        plan.referralTld = route.tld;
+        const std::optional<ServerAddress> iana = parseServerAddress(m_settings.ianaServer);
+        if (!iana) {
+            report(QStringLiteral("Ignored the server setting iana=%1: it is not HOST or HOST:PORT.")
+                       .arg(m_settings.ianaServer));
+            planAfterReferral(std::move(plan), LookupEnd::ConnectionFailed, done);
+            return;
+        }
+        plan.via = LookupPlan::Via::Referral;
+        plan.serverKey = hostAndPort(*iana);
+        plan.recordServer = plan.serverKey;
+        done(std::move(plan));
         return;
     }
     plan.rules = ServerTable::builtIn().judgingRules(route.tld);
@@ -107,15 +96,15 @@ void Router::planRoute(LookupPlan plan, const QString &routed, int queryType, bo
         // Only the registry's own server as the table or IANA names it: a server the user chose is
         // not swapped for another service.
         const ServerOverrides &overrides = m_settings.overrides;
-        plan.rdapFallback = overrides.protocol == Protocol::Auto && routable
+        plan.rdapFallback = overrides.protocol == Protocol::Auto && plan.routable
             && overrides.serverOption.isEmpty() && overrides.whoisServer.isEmpty()
             && !overrides.perTld.contains(route.tld) && route.authority.kind == Authority::Kind::Registry;
         plan.via = LookupPlan::Via::Whois;
         plan.server = route.server;
         plan.serverKey = hostAndPort(route.server);
         plan.recordServer = plan.serverKey;
-        plan.queryLine = routable ? queryFromTemplate(route.queryTemplate, queryType, plan.ace)
-                                  : buildQueryLine(queryType, plan.name, false);
+        plan.queryLine = plan.routable ? queryFromTemplate(route.queryTemplate, plan.queryType, plan.ace)
+                                       : buildQueryLine(plan.queryType, plan.name, false);
     }
     done(std::move(plan));
 }
@@ -129,11 +118,14 @@ QString Router::rdapBaseFor(const QString &aceName)
 void Router::planRdap(LookupPlan plan, const Route &route, const std::function<void(LookupPlan)> &done)
 {
     if (route.rdapBase.isEmpty() && !m_bootstrapSettled) {
-        m_bootstrap.refreshIfStale([this, plan, route, done] {
-            m_bootstrapSettled = true;
-            planRdap(plan, route, done);
-        });
-        return;
+        if (Job *refresh = m_bootstrap.refreshIfStale()) {
+            connect(refresh, &Job::result, this, [this, plan, route, done] {
+                m_bootstrapSettled = true;
+                planRdap(plan, route, done);
+            });
+            return;
+        }
+        m_bootstrapSettled = true;
     }
     QString base = route.rdapBase;
     if (base.isEmpty()) {
@@ -162,44 +154,36 @@ void Router::planRdap(LookupPlan plan, const Route &route, const std::function<v
     done(std::move(plan));
 }
 
-// Learns from the IANA server which WHOIS server serves `tld` and keeps it for a week; `done` gets
-// how the exchange failed when it did not answer.
-void Router::askIana(const QString &tld, const std::function<void(std::optional<LookupEnd>)> &done)
+std::unique_ptr<WhoisLookup> Router::referralLookup(const QString &tld) const
 {
-    if (const auto asked = m_referralsAsked.constFind(tld); asked != m_referralsAsked.constEnd()) {
-        (*asked)->waiting << done;
-        return;
+    auto lookup = std::make_unique<WhoisLookup>(m_clock);
+    lookup->setAutoDelete(false);
+    lookup->setLimits(m_settings.limits);
+    lookup->setServer(parseServerAddress(m_settings.ianaServer).value_or(ServerAddress {}));
+    lookup->setQuery(tld + QStringLiteral("\r\n"));
+    return lookup;
+}
+
+void Router::referralEnded(const QString &tld, const WhoisLookup &lookup)
+{
+    if (lookup.endedHow() == LookupEnd::Answered)
+        m_referrals.insert(tld, parseIanaWhoisServer(lookup.answer()).value_or(QString()));
+}
+
+void Router::planAfterReferral(LookupPlan plan, std::optional<LookupEnd> failed,
+                               const std::function<void(LookupPlan)> &done)
+{
+    // The server asked was IANA's, whatever it said; a server it names replaces it.
+    if (const std::optional<ServerAddress> iana = parseServerAddress(m_settings.ianaServer))
+        plan.recordServer = hostAndPort(*iana);
+    plan.via = LookupPlan::Via::None;
+    plan.serverKey.clear();
+    if (failed) {
+        plan.unasked = *failed;
+        plan.unaskedLines = QStringLiteral("The IANA server did not say which server serves .")
+            + plan.referralTld + QStringLiteral("\r\n");
     }
-    const std::optional<ServerAddress> iana = parseServerAddress(m_settings.ianaServer);
-    if (!iana) {
-        report(QStringLiteral("Ignored the server setting iana=%1: it is not HOST or HOST:PORT.")
-                   .arg(m_settings.ianaServer));
-        done(LookupEnd::ConnectionFailed);
-        return;
-    }
-    auto referral = std::make_shared<Referral>();
-    referral->waiting << done;
-    m_referralsAsked.insert(tld, referral);
-    WhoisLookup &lookup = referral->lookup;
-    lookup.setLimits(m_settings.limits);
-    lookup.setServer(*iana);
-    connect(&lookup, &WhoisLookup::lookupEnded, this, [this, tld] {
-        const std::shared_ptr<Referral> ended = m_referralsAsked.take(tld);
-        if (!ended)
-            return;
-        const LookupEnd how = ended->lookup.endedHow();
-        std::optional<LookupEnd> failed;
-        if (how == LookupEnd::Answered)
-            m_referrals.insert(tld, parseIanaWhoisServer(ended->lookup.answer()).value_or(QString()));
-        else
-            failed = how;
-        for (const auto &waiting : std::as_const(ended->waiting))
-            waiting(failed);
-        // The lookup is still on the stack of this call: it goes once the call has returned.
-        QMetaObject::invokeMethod(
-            this, [ended] {}, Qt::QueuedConnection);
-    });
-    lookup.start(tld + QStringLiteral("\r\n"));
+    planRoute(std::move(plan), true, done);
 }
 
 } // namespace zandrel

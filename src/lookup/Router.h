@@ -18,15 +18,17 @@
 namespace zandrel {
 
 class Clock;
-class TcpClient;
 
 // Where one name is asked, in which form, and by which rules its answer is read.
 struct LookupPlan
 {
-    enum class Via { None, Whois, Rdap };
+    // Referral: the name waits for the IANA server to say which WHOIS server serves its TLD.
+    enum class Via { None, Whois, Rdap, Referral };
 
     QString name; // as typed, line breaks dropped
     QString ace; // as sent
+    int queryType = 0;
+    bool routable = false; // a domain name in ASCII form: routed by its own TLD
     bool judged = true; // a domain name: it gets a verdict
     std::optional<QString> unregistrable;
     RegistryRules rules;
@@ -35,6 +37,7 @@ struct LookupPlan
     ServerAddress server; // Via::Whois
     QString queryLine; // Via::Whois
     QString rdapBase; // Via::Rdap
+    QString referralTld; // Via::Referral
     // The queue the lookup waits in: one per WHOIS host and port, one per RDAP host; empty when no
     // server is asked.
     QString serverKey;
@@ -45,6 +48,7 @@ struct LookupPlan
     // A WHOIS server that cannot be reached is replaced by the TLD's RDAP service, when the
     // bootstrap knows one (the auto protocol, the server being the registry's own).
     bool rdapFallback = false;
+    bool fromFallback = false; // this is that RDAP lookup
 };
 
 // What a run is told about each server asked, and what every lookup shares: the table, the
@@ -73,11 +77,19 @@ public:
     QNetworkAccessManager &network() { return m_network; }
     const Clock &clock() const { return m_clock; }
 
-    // Plans the lookup of `name` in `queryType`'s form and hands the plan to `done`, now or once a
-    // referral or the bootstrap's refresh ended. A name nobody can register is planned to ask no
-    // server unless `sendUnregistrable`.
+    // Plans the lookup of `name` in `queryType`'s form and hands the plan to `done`, now or once the
+    // bootstrap's refresh ended. A name nobody can register is planned to ask no server unless
+    // `sendUnregistrable`. A TLD the table lacks gives a Via::Referral plan: the caller asks the
+    // IANA server through its queues (referralLookup()), then plans again with planAfterReferral().
     void plan(const QString &name, int queryType, bool sendUnregistrable,
               const std::function<void(LookupPlan)> &done);
+    // The question to the IANA server about `tld`, not started.
+    std::unique_ptr<WhoisLookup> referralLookup(const QString &tld) const;
+    // Keeps what the IANA server said about `tld` for a week, when it answered.
+    void referralEnded(const QString &tld, const WhoisLookup &lookup);
+    // Plans a name that waited for its referral; `failed`: how the question failed.
+    void planAfterReferral(LookupPlan waiting, std::optional<LookupEnd> failed,
+                           const std::function<void(LookupPlan)> &done);
     // The RDAP service the bootstrap at hand names for `aceName`; empty when it names none.
     QString rdapBaseFor(const QString &aceName);
 
@@ -87,10 +99,8 @@ signals:
 
 private:
     Route routeFor(const QString &routedName);
-    void planRoute(LookupPlan plan, const QString &routed, int queryType, bool routable, bool ianaAsked,
-                   const std::function<void(LookupPlan)> &done);
+    void planRoute(LookupPlan plan, bool ianaAsked, const std::function<void(LookupPlan)> &done);
     void planRdap(LookupPlan plan, const Route &route, const std::function<void(LookupPlan)> &done);
-    void askIana(const QString &tld, const std::function<void(std::optional<LookupEnd>)> &done);
     void report(const QString &problem);
 
     RouterSettings m_settings;
@@ -100,8 +110,6 @@ private:
     RdapBootstrapCache m_bootstrap;
     QSet<QString> m_reported;
     bool m_bootstrapSettled = false; // refreshed, or no refresh was due
-    struct Referral;
-    QHash<QString, std::shared_ptr<Referral>> m_referralsAsked; // by TLD, while under way
 };
 
 // Services under one host share its limits: RDAP lookups queue by the base URL's host.

@@ -21,53 +21,64 @@ QString sizeLimitLine(const LookupLimits &limits)
     return QStringLiteral("Connection closed: the response is larger than %1 bytes.").arg(limits.maxBytes);
 }
 
-WhoisLookup::WhoisLookup(TcpClient &client, QObject *parent)
-    : LookupJob(parent)
-    , m_client(client)
+WhoisLookup::WhoisLookup(const Clock &clock, QObject *parent)
+    : LookupJob(clock, parent)
+    , m_client(std::make_unique<TcpClient>())
 {
-    connect(&m_connectWait, &QTimer::timeout, this, [this] {
-        if (!m_active)
-            return;
-        m_client.close();
-        m_ended = LookupEnd::ConnectionFailed;
-        m_failure = QStringLiteral("no connection within %1 s").arg(m_limits.connectWaitMs / 1000.0);
-        end();
-    });
-    connect(&m_idle, &QTimer::timeout, this, [this] {
-        m_failure = m_gotBytes ? QStringLiteral("cut off: no data for %1 s").arg(m_limits.idleMs / 1000.0)
-                               : QStringLiteral("no answer within %1 s").arg(m_limits.idleMs / 1000.0);
-        giveUp(idleLimitLine(m_limits), m_gotBytes ? LookupEnd::CutOff : LookupEnd::NoAnswer);
-    });
-    connect(&m_total, &QTimer::timeout, this, [this] {
-        m_failure = m_gotBytes ? QStringLiteral("cut off after %1 s").arg(m_limits.totalMs / 1000.0)
-                               : QStringLiteral("no answer within %1 s").arg(m_limits.totalMs / 1000.0);
-        giveUp(totalLimitLine(m_limits), m_gotBytes ? LookupEnd::CutOff : LookupEnd::NoAnswer);
-    });
-    connect(&m_client, &TcpClient::connectionEvent, this, &WhoisLookup::onConnection);
-    connect(&m_client, &TcpClient::dataEvent, this, &WhoisLookup::onData);
-    connect(&m_client, &TcpClient::bytesArrived, this, &WhoisLookup::onBytes);
-    connect(&m_client, &TcpClient::limitExceeded, this, [this] {
+    connect(m_client.get(), &TcpClient::connectionEvent, this, &WhoisLookup::onConnection);
+    connect(m_client.get(), &TcpClient::dataEvent, this, &WhoisLookup::onData);
+    connect(m_client.get(), &TcpClient::bytesArrived, this, &WhoisLookup::onBytes);
+    connect(m_client.get(), &TcpClient::limitExceeded, this, [this] {
         m_failure = QStringLiteral("cut off at %1 bytes").arg(m_limits.maxBytes);
         giveUp(sizeLimitLine(m_limits), LookupEnd::CutOff);
     });
-    connect(&m_client, &TcpClient::disconnectionEvent, this, &WhoisLookup::onDisconnection);
+    connect(m_client.get(), &TcpClient::disconnectionEvent, this, &WhoisLookup::onDisconnection);
 }
 
-void WhoisLookup::start(const QString &queryLine)
+WhoisLookup::~WhoisLookup() = default;
+
+void WhoisLookup::connectWaitRanOut()
 {
-    beginStart();
-    m_answer.clear();
-    m_failure.clear();
-    m_gotBytes = false;
-    m_queryLine = queryLine;
+    if (!m_active)
+        return;
+    m_client->close();
     m_ended = LookupEnd::ConnectionFailed;
-    m_client.setRemoteHost(m_server.host);
-    m_client.setRemotePort(m_server.port);
-    m_client.setByteLimit(m_limits.maxBytes);
+    m_failure = QStringLiteral("no connection within %1 s").arg(m_limits.connectWaitMs / 1000.0);
+    end();
+}
+
+void WhoisLookup::idleRanOut()
+{
+    m_failure = m_gotBytes ? QStringLiteral("cut off: no data for %1 s").arg(m_limits.idleMs / 1000.0)
+                           : QStringLiteral("no answer within %1 s").arg(m_limits.idleMs / 1000.0);
+    giveUp(idleLimitLine(m_limits), m_gotBytes ? LookupEnd::CutOff : LookupEnd::NoAnswer);
+}
+
+void WhoisLookup::totalRanOut()
+{
+    m_failure = m_gotBytes ? QStringLiteral("cut off after %1 s").arg(m_limits.totalMs / 1000.0)
+                           : QStringLiteral("no answer within %1 s").arg(m_limits.totalMs / 1000.0);
+    giveUp(totalLimitLine(m_limits), m_gotBytes ? LookupEnd::CutOff : LookupEnd::NoAnswer);
+}
+
+void WhoisLookup::doStart()
+{
+    m_active = true;
+    m_ended = LookupEnd::ConnectionFailed;
+    m_client->setRemoteHost(m_server.host);
+    m_client->setRemotePort(m_server.port);
+    m_client->setByteLimit(m_limits.maxBytes);
     m_connectWait.start(m_limits.connectWaitMs);
-    // Connecting closes a connection still open from an earlier lookup first.
-    m_client.connectToRemote();
-    finishStarting();
+    m_client->connectToRemote();
+}
+
+void WhoisLookup::doKill()
+{
+    m_active = false;
+    m_client->close();
+    m_connectWait.stop();
+    m_idle.stop();
+    m_total.stop();
 }
 
 void WhoisLookup::abandon(const QString &why)
@@ -85,14 +96,14 @@ void WhoisLookup::onConnection(int status, const QString &description)
         m_failure = description.isEmpty() ? description : description.at(0).toLower() + description.mid(1);
         emit responseText(
             QStringLiteral("Connection failed: %1 (%2)\r\n\r\n").arg(description, hostAndPort(m_server)));
-        m_client.close();
+        m_client->close();
         m_ended = LookupEnd::ConnectionFailed;
         end();
         return;
     }
     emit responseText(QStringLiteral("Connected.  Waiting for data...\r\n\r\n"));
     m_ended = LookupEnd::NoAnswer;
-    m_client.send(m_queryLine);
+    m_client->send(m_queryLine);
     m_idle.start(m_limits.idleMs);
     m_total.start(m_limits.totalMs);
 }
@@ -127,8 +138,8 @@ void WhoisLookup::giveUp(const QString &why, LookupEnd how)
     if (!m_active)
         return;
     // What arrived before the limit is shown, the last line too.
-    const QString rest = m_client.takeRest();
-    m_client.close();
+    const QString rest = m_client->takeRest();
+    m_client->close();
     m_ended = how;
     if (!rest.isEmpty())
         m_answer += rest;

@@ -4,25 +4,26 @@
 #include "verdict/QueryLine.h"
 #include "verdict/Verdict.h"
 
+#include <memory>
+
 namespace zandrel {
 
 class TcpClient;
 
-// One WHOIS query over the TCP client, and the events of its answer. start() returns at once;
-// every lookup that starts ends exactly once with lookupEnded(), never from inside start(): after
+// One WHOIS query over its own TCP client, and the events of its answer: a job. It ends once, after
 // the server closes, after a failed or timed-out connect (nothing sent), or after a limit ran out.
 class WhoisLookup : public LookupJob
 {
     Q_OBJECT
 public:
-    explicit WhoisLookup(TcpClient &client, QObject *parent = nullptr);
+    explicit WhoisLookup(const Clock &clock, QObject *parent = nullptr);
+    ~WhoisLookup() override;
 
     void setServer(const ServerAddress &server) { m_server = server; }
     const ServerAddress &server() const { return m_server; }
-
-    // Closes any open connection, starts connecting and returns; `queryLine` is sent once the
-    // connection is open. A connection not open within the connect wait ends the lookup.
-    void start(const QString &queryLine);
+    // Sent once the connection is open; a connection not open within the connect wait ends the
+    // lookup.
+    void setQuery(const QString &queryLine) { m_queryLine = queryLine; }
 
     // Gives up the lookup in progress, if any: shows what arrived, closes the connection, adds
     // `why` to the response text on a line of its own and ends the lookup now.
@@ -36,13 +37,18 @@ public:
     const QString &failure() const { return m_failure; }
 
 private:
+    void doStart() override;
+    void doKill() override;
+    void connectWaitRanOut() override;
+    void idleRanOut() override;
+    void totalRanOut() override;
     void onConnection(int status, const QString &description);
     void onData(const QString &text);
     void onBytes();
     void onDisconnection();
     void giveUp(const QString &why, LookupEnd how);
 
-    TcpClient &m_client;
+    std::unique_ptr<TcpClient> m_client;
     QString m_queryLine;
     ServerAddress m_server = defaultWhoisServer();
     QString m_answer;

@@ -98,10 +98,18 @@ ManualClockBase::~ManualClockBase()
         timer->m_active = false;
 }
 
+void ManualClockBase::followRealTime()
+{
+    m_follows = true;
+    m_nowNs = 0;
+}
+
 void ManualClockBase::arm(Timer &timer) const
 {
     m_timers.push_back(&timer);
-    if (timer.m_dueNs <= m_nowNs)
+    if (m_follows)
+        Clock::arm(timer);
+    if (timer.m_dueNs <= monotonicNs())
         QMetaObject::invokeMethod(
             m_context.get(), [this] { const_cast<ManualClockBase *>(this)->fireDue(); },
             Qt::QueuedConnection);
@@ -110,6 +118,8 @@ void ManualClockBase::arm(Timer &timer) const
 void ManualClockBase::disarm(Timer &timer) const
 {
     std::erase(m_timers, &timer);
+    if (m_follows)
+        Clock::disarm(timer);
 }
 
 qint64 ManualClockBase::nextDueInMs() const
@@ -119,7 +129,7 @@ qint64 ManualClockBase::nextDueInMs() const
     qint64 due = std::numeric_limits<qint64>::max();
     for (const Timer *timer : m_timers)
         due = std::min(due, timer->m_dueNs);
-    return std::max<qint64>((due - m_nowNs + 999'999) / 1'000'000, 0);
+    return std::max<qint64>((due - monotonicNs() + 999'999) / 1'000'000, 0);
 }
 
 // Fires the earliest timer that is due, one at a time: each may arm or stop others.
@@ -129,7 +139,7 @@ void ManualClockBase::fireDue()
         const auto earliest
             = std::min_element(m_timers.begin(), m_timers.end(),
                                [](const Timer *a, const Timer *b) { return a->m_dueNs < b->m_dueNs; });
-        if (earliest == m_timers.end() || (*earliest)->m_dueNs > m_nowNs)
+        if (earliest == m_timers.end() || (*earliest)->m_dueNs > monotonicNs())
             return;
         (*earliest)->fire();
     }
@@ -137,6 +147,12 @@ void ManualClockBase::fireDue()
 
 void ManualClockBase::advance(qint64 ms)
 {
+    if (m_follows) {
+        m_nowNs += ms * 1'000'000;
+        moved(ms * 1'000'000);
+        fireDue();
+        return;
+    }
     const qint64 target = m_nowNs + ms * 1'000'000;
     for (;;) {
         fireDue();

@@ -70,14 +70,17 @@ private:
 };
 
 // A clock that moves only when told: tests advance it, and every timer due on the way fires at its
-// own moment, in order. Timers already due fire on the next turn of the event loop.
+// own moment, in order. Timers already due fire on the next turn of the event loop. One that
+// follows real time also moves by itself, as the system's monotonic clock does, its timers firing
+// on real timers too: advancing it then skips time.
 class ManualClockBase : public Clock
 {
 public:
     ManualClockBase();
     ~ManualClockBase() override;
 
-    qint64 monotonicNs() const override { return m_nowNs; }
+    void followRealTime();
+    qint64 monotonicNs() const override { return m_follows ? Clock::monotonicNs() + m_nowNs : m_nowNs; }
     // Moves the clock on by `ms`, firing each timer that falls due on the way at its deadline.
     void advance(qint64 ms);
     // The deadlines armed, earliest first.
@@ -94,7 +97,8 @@ protected:
 private:
     void fireDue();
 
-    qint64 m_nowNs = 1'000'000'000;
+    qint64 m_nowNs = 1'000'000'000; // following real time: how far it was skipped
+    bool m_follows = false;
     mutable std::vector<Timer *> m_timers;
     std::unique_ptr<QObject> m_context; // for firing what is already due, once the caller returns
 };

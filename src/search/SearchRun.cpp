@@ -11,7 +11,7 @@ namespace zandrel {
 
 struct SearchRun::Slot
 {
-    enum class State { Planning, Dns, Queued, Running, Done };
+    enum class State { Planning, Referral, Dns, Queued, Running, Done };
     QString name;
     State state = State::Planning;
     std::unique_ptr<NameLookup> job;
@@ -21,14 +21,28 @@ struct SearchRun::Slot
     bool shown = false; // it is, or was, the lookup shown
 };
 
+// What waits in a server's queue: a name's lookup, or a question to the IANA server about a TLD.
+struct SearchRun::Ticket
+{
+    qint64 index = 0;
+    QString referralTld;
+};
+
 struct SearchRun::Queue
 {
     QString key;
-    std::deque<qint64> waiting;
+    std::deque<Ticket> waiting;
     bool busy = false;
-    qint64 lastEndNs = -1; // on the run's monotonic clock; -1: nothing asked there yet
+    qint64 lastEndNs = -1; // on the clock's monotonic count; -1: nothing asked there yet
     bool holdSaid = false; // the back-off's wait was told
-    QTimer timer;
+    std::unique_ptr<Timer> timer;
+};
+
+struct SearchRun::Referral
+{
+    QString key;
+    std::unique_ptr<WhoisLookup> job;
+    QList<qint64> waiting;
 };
 
 struct SearchRun::Zone
@@ -39,6 +53,21 @@ struct SearchRun::Zone
     QList<qint64> waiting;
 };
 
+namespace {
+
+// A job may be on the stack of the call that lets it go: it is ended quietly and deleted later.
+template<class T>
+void discard(std::unique_ptr<T> &job, QObject *listener)
+{
+    if (!job)
+        return;
+    QObject::disconnect(job.get(), nullptr, listener, nullptr);
+    job->kill();
+    job.release()->deleteLater();
+}
+
+} // namespace
+
 SearchRun::SearchRun(Router &router, BackOff &backOff, const Clock &clock, const RunOptions &options,
                      QObject *parent)
     : QObject(parent)
@@ -48,19 +77,20 @@ SearchRun::SearchRun(Router &router, BackOff &backOff, const Clock &clock, const
     , m_options(options)
     , m_commit(options.firstIndex)
     , m_planned(options.firstIndex - 1)
-{
-    m_grace.setSingleShot(true);
-    connect(&m_grace, &QTimer::timeout, this, &SearchRun::giveUpAll);
-    m_monotonic.start();
-}
+    , m_grace(clock, [this] { giveUpAll(); })
+{ }
 
 SearchRun::~SearchRun()
 {
     // Jobs still under way end with the run, quietly.
     for (auto &[index, slot] : m_slots) {
-        if (slot->job)
-            disconnect(slot->job.get(), nullptr, this, nullptr);
+        discard(slot->job, this);
+        discard(slot->dns, this);
     }
+    for (const std::shared_ptr<Referral> &referral : std::as_const(m_referrals))
+        discard(referral->job, this);
+    for (const std::shared_ptr<Zone> &zone : std::as_const(m_zones))
+        discard(zone->check, this);
 }
 
 void SearchRun::addNames(const QStringList &names)
@@ -101,73 +131,138 @@ void SearchRun::planMore()
         slot->name = m_names.at(index - m_options.firstIndex - m_namesDropped);
         const QString name = slot->name;
         m_slots.emplace(index, std::move(slot));
-        QPointer<SearchRun> self(this);
-        m_router.plan(name, m_options.queryType, m_options.sendUnregistrable, [self, index](LookupPlan plan) {
-            if (!self)
-                return;
-            Slot *slot = self->slotAt(index);
-            if (!slot || self->m_stopping)
-                return;
-            slot->job = std::make_unique<NameLookup>(std::move(plan), self->m_router);
-            self->planned(index);
-        });
+        plan(index, name);
     }
 }
 
-void SearchRun::planned(qint64 index)
+void SearchRun::plan(qint64 index, const QString &name)
 {
-    Slot &slot = *slotAt(index);
-    NameLookup *job = slot.job.get();
+    QPointer<SearchRun> self(this);
+    m_router.plan(name, m_options.queryType, m_options.sendUnregistrable, [self, index](LookupPlan plan) {
+        if (self)
+            self->planned(index, std::move(plan));
+    });
+}
+
+void SearchRun::planned(qint64 index, LookupPlan plan)
+{
+    Slot *slot = slotAt(index);
+    if (!slot || m_stopping)
+        return;
+    discard(slot->job, this);
+    slot->job = std::make_unique<NameLookup>(std::move(plan), m_router);
+    slot->job->setAutoDelete(false);
+    NameLookup *job = slot->job.get();
+    slot->key = job->plan().serverKey;
+    if (job->plan().via == LookupPlan::Via::Referral) {
+        waitForReferral(index);
+        return;
+    }
+    listenTo(index);
+    if (askDns(index))
+        return;
+    enqueue(index);
+}
+
+// The head's text is shown as it arrives; every lookup's end is heard.
+void SearchRun::listenTo(qint64 index)
+{
+    NameLookup *job = slotAt(index)->job.get();
     connect(job, &NameLookup::text, this, [this, index](const QString &piece) {
         const Slot *slot = slotAt(index);
         if (slot && slot->shown && slot->state == Slot::State::Running)
             emit text(piece);
     });
-    connect(job, &NameLookup::finished, this, [this, index] { lookupEnded(index); });
-    slot.key = job->plan().serverKey;
-    if (askDns(index))
+    connect(job, &Job::result, this, [this, index] { lookupEnded(index); });
+}
+
+// A name under a TLD the table lacks waits for one question to the IANA server, which waits its
+// turn in that server's queue like any other query.
+void SearchRun::waitForReferral(qint64 index)
+{
+    Slot &slot = *slotAt(index);
+    slot.state = Slot::State::Referral;
+    const QString tld = slot.job->plan().referralTld;
+    std::shared_ptr<Referral> &referral = m_referrals[tld];
+    if (referral) {
+        referral->waiting << index;
         return;
-    enqueue(index);
+    }
+    referral = std::make_shared<Referral>();
+    referral->key = slot.key;
+    referral->waiting << index;
+    std::shared_ptr<Queue> &queue = m_queues[slot.key];
+    if (!queue) {
+        queue = std::make_shared<Queue>();
+        queue->key = slot.key;
+        Queue *q = queue.get();
+        queue->timer = std::make_unique<Timer>(m_clock, [this, q] { pump(*q); });
+    }
+    queue->waiting.push_back({0, tld});
+    pump(*queue);
+}
+
+void SearchRun::referralEnded(const QString &tld)
+{
+    const std::shared_ptr<Referral> referral = m_referrals.take(tld);
+    if (!referral)
+        return;
+    const WhoisLookup &job = *referral->job;
+    const LookupEnd how = job.endedHow();
+    m_router.referralEnded(tld, job);
+    const bool failedToConnect = how == LookupEnd::ConnectionFailed;
+    queueEnded(referral->key, how == LookupEnd::Answered || failedToConnect, failedToConnect, 0);
+    discard(referral->job, this);
+    const std::optional<LookupEnd> failed = how == LookupEnd::Answered ? std::nullopt : std::optional(how);
+    QPointer<SearchRun> self(this);
+    for (const qint64 index : std::as_const(referral->waiting)) {
+        Slot *slot = slotAt(index);
+        if (!self || m_stopping)
+            return;
+        if (!slot || slot->state != Slot::State::Referral)
+            continue;
+        m_router.planAfterReferral(slot->job->plan(), failed, [self, index](LookupPlan plan) {
+            if (self)
+                self->planned(index, std::move(plan));
+        });
+    }
+    if (self && !m_stopping) {
+        pumpAll();
+        maybeFinish();
+    }
 }
 
 void SearchRun::enqueue(qint64 index)
 {
     Slot &slot = *slotAt(index);
     if (slot.key.isEmpty()) {
-        launch(index);
+        launch(nullptr, {index, {}});
         return;
     }
     std::shared_ptr<Queue> &queue = m_queues[slot.key];
     if (!queue) {
         queue = std::make_shared<Queue>();
         queue->key = slot.key;
-        queue->timer.setSingleShot(true);
-        queue->timer.setTimerType(Qt::PreciseTimer);
         Queue *q = queue.get();
-        connect(&queue->timer, &QTimer::timeout, this, [this, q] { pump(*q); });
+        queue->timer = std::make_unique<Timer>(m_clock, [this, q] { pump(*q); });
     }
     slot.state = Slot::State::Queued;
-    queue->waiting.push_back(index);
+    queue->waiting.push_back({index, {}});
     pump(*queue);
 }
 
-// Starts the next lookup of `queue` when its server may be asked, or sets its timer for then.
+// Starts the next query of `queue` when its server may be asked, or sets its deadline for then:
+// the pause from the end of the last query there, or the back-off's hold when that is later.
 void SearchRun::pump(Queue &queue)
 {
-    if (m_stopping || queue.busy || queue.waiting.empty() || queue.timer.isActive())
+    if (m_stopping || queue.busy || queue.waiting.empty() || queue.timer->isActive())
         return;
     if (m_inFlight >= m_options.maxServers)
         return;
-    // Reckoned in nanoseconds and rounded up, so that no pause is ever a fraction short.
-    const qint64 leftNs = queue.lastEndNs < 0
-        ? 0
-        : queue.lastEndNs + m_options.pauseMs * 1'000'000LL - m_monotonic.nsecsElapsed();
-    qint64 wait = leftNs > 0 ? (leftNs + 999'999) / 1'000'000 : 0;
-    // A server that limited or refused is held off by the clock, looked at again every quarter second,
-    // so a wait of minutes follows the clock the back-off was reckoned by.
-    const QDateTime due = m_backOff.dueAt(queue.key);
-    const qint64 hold = due.isValid() ? m_clock.nowUtc().msecsTo(due) : 0;
-    if (hold > 0 && hold > wait) {
+    const qint64 now = m_clock.monotonicNs();
+    qint64 due = queue.lastEndNs < 0 ? 0 : queue.lastEndNs + m_options.pauseMs * 1'000'000LL;
+    const qint64 hold = m_backOff.dueNs(queue.key);
+    if (hold > due && hold > now) {
         if (!queue.holdSaid) {
             // The wait comes first: beside the counts and the progress bar only its start shows.
             emit notice(QStringLiteral("Waiting %1 seconds: %2 limited or refused the last query.")
@@ -175,18 +270,17 @@ void SearchRun::pump(Queue &queue)
                             .arg(queue.key));
             queue.holdSaid = true;
         }
-        if (m_clock.nowUtc() < due) // the notice may have moved a test's clock
-            wait = std::min<qint64>(m_clock.nowUtc().msecsTo(due), 250);
+        due = hold;
     }
-    if (wait > 0) {
-        queue.timer.start(int(std::min<qint64>(wait, std::numeric_limits<int>::max())));
+    if (due > now) {
+        queue.timer->startUntil(due);
         return;
     }
-    const qint64 index = queue.waiting.front();
+    const Ticket ticket = queue.waiting.front();
     queue.waiting.pop_front();
     queue.busy = true;
     ++m_inFlight;
-    launch(index);
+    launch(&queue, ticket);
 }
 
 void SearchRun::pumpAll()
@@ -198,13 +292,36 @@ void SearchRun::pumpAll()
     }
 }
 
-void SearchRun::launch(qint64 index)
+void SearchRun::launch(Queue *queue, const Ticket &ticket)
 {
-    Slot &slot = *slotAt(index);
+    if (!ticket.referralTld.isEmpty()) {
+        const std::shared_ptr<Referral> referral = m_referrals.value(ticket.referralTld);
+        referral->job = m_router.referralLookup(ticket.referralTld);
+        connect(referral->job.get(), &Job::result, this,
+                [this, tld = ticket.referralTld] { referralEnded(tld); });
+        referral->job->start();
+        return;
+    }
+    Q_UNUSED(queue);
+    Slot &slot = *slotAt(ticket.index);
     slot.state = Slot::State::Running;
-    if (index == m_commit)
+    if (ticket.index == m_commit)
         showHead();
     slot.job->start();
+}
+
+// The server of `key` is free again; its pause runs from now, and the back-off learns how it went.
+void SearchRun::queueEnded(const QString &key, bool countsForBackOff, bool limited, qint64 retryAfterMs)
+{
+    const std::shared_ptr<Queue> queue = m_queues.value(key);
+    if (!queue || !queue->busy)
+        return;
+    queue->busy = false;
+    --m_inFlight;
+    queue->lastEndNs = m_clock.monotonicNs();
+    queue->holdSaid = false;
+    if (countsForBackOff)
+        m_backOff.ended(key, limited, queue->lastEndNs, m_options.pauseMs, retryAfterMs);
 }
 
 void SearchRun::lookupEnded(qint64 index)
@@ -212,18 +329,22 @@ void SearchRun::lookupEnded(qint64 index)
     Slot *slot = slotAt(index);
     if (!slot)
         return;
-    slot->state = Slot::State::Done;
     NameLookup &job = *slot->job;
-    if (!slot->key.isEmpty()) {
-        Queue &queue = *m_queues.value(slot->key);
-        queue.busy = false;
-        --m_inFlight;
-        queue.lastEndNs = m_monotonic.nsecsElapsed();
-        queue.holdSaid = false;
-        if (job.countsForBackOff())
-            m_backOff.ended(slot->key, job.limited(), m_clock.nowUtc(), m_options.pauseMs,
-                            job.retryAfterMs());
+    if (!slot->key.isEmpty())
+        queueEnded(slot->key, job.countsForBackOff(), job.limited(), job.retryAfterMs());
+    if (job.fallback() && !m_stopping) {
+        // The registry's RDAP service is another server: the name waits its turn there.
+        auto next = std::make_unique<NameLookup>(*job.fallback(), m_router, job.shownText());
+        discard(slot->job, this);
+        slot->job = std::move(next);
+        slot->job->setAutoDelete(false);
+        slot->key = slot->job->plan().serverKey;
+        listenTo(index);
+        enqueue(index);
+        pumpAll();
+        return;
     }
+    slot->state = Slot::State::Done;
     commitReady();
     if (!m_stopping) {
         planMore();
@@ -277,7 +398,7 @@ void SearchRun::commitReady()
                        slot->settledText.isEmpty() ? slot->job->answer()
                                                    : QStringLiteral("\r\n") + slot->settledText);
         // The job may be on the stack of this call.
-        slot->job.release()->deleteLater();
+        discard(slot->job, this);
     }
 }
 
@@ -287,13 +408,22 @@ void SearchRun::stop()
         return;
     m_stopping = true;
     for (const std::shared_ptr<Queue> &queue : std::as_const(m_queues)) {
-        queue->timer.stop();
+        queue->timer->stop();
         queue->waiting.clear();
     }
-    // DNS answers still out are not waited for: those names were not asked of their registries.
+    // DNS answers and referrals still out are not waited for: those names were not asked of their
+    // registries.
     for (auto &[index, slot] : m_slots)
-        slot->dns.reset();
+        discard(slot->dns, this);
+    for (const std::shared_ptr<Zone> &zone : std::as_const(m_zones))
+        discard(zone->check, this);
     m_zones.clear();
+    for (const std::shared_ptr<Referral> &referral : std::as_const(m_referrals)) {
+        if (referral->job)
+            queueEnded(referral->key, false, false, 0);
+        discard(referral->job, this);
+    }
+    m_referrals.clear();
     m_grace.start(m_options.stopGraceMs);
     maybeFinish();
 }
@@ -341,10 +471,8 @@ void SearchRun::maybeFinish()
     const bool headAbandoned = head && head->shown && head->job && head->job->abandoned();
     const QString headName = head ? head->name : QString();
     for (auto &[index, slot] : m_slots) {
-        if (slot->job) {
-            disconnect(slot->job.get(), nullptr, this, nullptr);
-            slot->job.release()->deleteLater();
-        }
+        discard(slot->job, this);
+        discard(slot->dns, this);
     }
     m_slots.clear();
     m_running = false;
@@ -369,10 +497,11 @@ bool SearchRun::askDns(qint64 index)
     if (!zone) {
         // A name nobody holds tells whether the zone answers for every name.
         zone = std::make_shared<Zone>();
-        zone->check = std::make_unique<DnsCheck>(*m_options.dns);
-        connect(zone->check.get(), &DnsCheck::finished, this,
-                [this, tld](const DnsAnswer &answer) { wildcardAnswered(tld, answer); });
-        zone->check->start(randomLabel() + u'.' + tld);
+        zone->check = std::make_unique<DnsCheck>(*m_options.dns, randomLabel() + u'.' + tld);
+        zone->check->setAutoDelete(false);
+        connect(zone->check.get(), &Job::result, this,
+                [this, tld](Job *job) { wildcardAnswered(tld, static_cast<DnsCheck *>(job)->answer()); });
+        zone->check->start();
     }
     if (zone->trust == Zone::Trust::Untrusted)
         return false;
@@ -381,11 +510,18 @@ bool SearchRun::askDns(qint64 index)
         zone->waiting << index;
         return true;
     }
-    slot.dns = std::make_unique<DnsCheck>(*m_options.dns);
-    connect(slot.dns.get(), &DnsCheck::finished, this,
-            [this, index](const DnsAnswer &answer) { dnsAnswered(index, answer); });
-    slot.dns->start(plan.ace);
+    askDnsFor(index);
     return true;
+}
+
+void SearchRun::askDnsFor(qint64 index)
+{
+    Slot &slot = *slotAt(index);
+    slot.dns = std::make_unique<DnsCheck>(*m_options.dns, slot.job->plan().ace);
+    slot.dns->setAutoDelete(false);
+    connect(slot.dns.get(), &Job::result, this,
+            [this, index](Job *job) { dnsAnswered(index, static_cast<DnsCheck *>(job)->answer()); });
+    slot.dns->start();
 }
 
 void SearchRun::wildcardAnswered(const QString &tld, const DnsAnswer &answer)
@@ -393,7 +529,7 @@ void SearchRun::wildcardAnswered(const QString &tld, const DnsAnswer &answer)
     const std::shared_ptr<Zone> zone = m_zones.value(tld);
     if (!zone || m_stopping)
         return;
-    zone->check.release()->deleteLater();
+    discard(zone->check, this);
     // Only a zone that says a name nobody holds is not delegated can be believed about the others.
     if (answer.outcome == DnsAnswer::Outcome::NotDelegated) {
         zone->trust = Zone::Trust::Trusted;
@@ -417,10 +553,7 @@ void SearchRun::wildcardAnswered(const QString &tld, const DnsAnswer &answer)
             enqueue(index);
             continue;
         }
-        slot->dns = std::make_unique<DnsCheck>(*m_options.dns);
-        connect(slot->dns.get(), &DnsCheck::finished, this,
-                [this, index](const DnsAnswer &answer) { dnsAnswered(index, answer); });
-        slot->dns->start(slot->job->plan().ace);
+        askDnsFor(index);
     }
 }
 
@@ -435,7 +568,7 @@ void SearchRun::dnsAnswered(qint64 index, const DnsAnswer &answer)
     Slot *slot = index > 0 ? slotAt(index) : nullptr;
     if (!slot || slot->state != Slot::State::Dns || m_stopping)
         return;
-    slot->dns.release()->deleteLater();
+    discard(slot->dns, this);
     if (answer.outcome == DnsAnswer::Outcome::Delegated)
         dnsSettled(index, answer.nameServers);
     else

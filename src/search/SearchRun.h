@@ -2,11 +2,11 @@
 
 #include "verdict/Verdict.h"
 
-#include <QElapsedTimer>
+#include "platform/Clock.h"
+
 #include <QHash>
 #include <QObject>
 #include <QStringList>
-#include <QTimer>
 
 #include <deque>
 #include <functional>
@@ -21,6 +21,7 @@ class DnsResolver;
 struct DnsAnswer;
 class NameLookup;
 class Router;
+struct LookupPlan;
 
 // How a run asks its names.
 struct RunOptions
@@ -41,13 +42,16 @@ struct RunOptions
     // How a name is called in the line that tells it was given up after Stop; empty: as it is.
     std::function<QString(const QString &)> shownName;
     // Set: DNS is asked for a name's NS records before the name is queued for its registry; a
-    // delegated name is taken without the registry.
-    DnsResolver *dns = nullptr;
+    // delegated name is taken without the registry. The run shares the resolver's ownership.
+    std::shared_ptr<DnsResolver> dns;
 };
 
 // Asks an ordered list of names through one queue per server: at most one lookup in flight at a
 // server, lookups to different servers at the same time, and at least the pause from the end of
 // one lookup to the start of the next at the same server (longer while the server is held off).
+// Every query goes through the queue of the server it goes to: the IANA server's referrals and a
+// registry's RDAP service asked when its WHOIS server cannot be reached included. Every wait is a
+// deadline on the clock.
 // Results are committed in the list's order, whatever order they finish in, so whoever listens
 // sees what a one-at-a-time run would give. The head of the list (the next to commit) shows its
 // text as it arrives; the others show theirs whole when their turn comes.
@@ -90,18 +94,26 @@ signals:
 
 private:
     struct Slot;
+    struct Ticket;
     struct Queue;
+    struct Referral;
     Slot *slotAt(qint64 index);
     void planMore();
-    void planned(qint64 index);
+    void plan(qint64 index, const QString &name);
+    void planned(qint64 index, LookupPlan plan);
+    void listenTo(qint64 index);
+    void waitForReferral(qint64 index);
+    void referralEnded(const QString &tld);
     void enqueue(qint64 index);
     bool askDns(qint64 index);
+    void askDnsFor(qint64 index);
     void dnsAnswered(qint64 index, const DnsAnswer &answer);
     void wildcardAnswered(const QString &tld, const DnsAnswer &answer);
     void dnsSettled(qint64 index, const QStringList &nameServers);
     void pump(Queue &queue);
     void pumpAll();
-    void launch(qint64 index);
+    void launch(Queue *queue, const Ticket &ticket);
+    void queueEnded(const QString &key, bool countsForBackOff, bool limited, qint64 retryAfterMs);
     void lookupEnded(qint64 index);
     void showHead();
     void commitReady();
@@ -124,8 +136,9 @@ private:
     bool m_stopping = false;
     bool m_finishing = false;
     bool m_quiet = false; // ended by abort(): nothing more is shown
-    QTimer m_grace;
-    QElapsedTimer m_monotonic;
+    Timer m_grace;
+    // Referrals under way, by TLD: one question to the IANA server for every name under it.
+    QHash<QString, std::shared_ptr<Referral>> m_referrals;
     // Per TLD: whether DNS can settle its names in this run (a zone that answers for a name nobody
     // holds cannot), and the names waiting until that is known.
     struct Zone;

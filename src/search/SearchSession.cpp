@@ -47,7 +47,15 @@ SearchSession::SearchSession(const RouterSettings &settings, const QString &jour
     connect(&m_router, &Router::notice, this, &SearchSession::notice);
 }
 
-SearchSession::~SearchSession() = default;
+SearchSession::~SearchSession()
+{
+    // The run ends first, quietly: nothing it holds outlives what it uses.
+    if (m_run) {
+        disconnect(m_run.get(), nullptr, this, nullptr);
+        m_run->abort();
+        m_run.reset();
+    }
+}
 
 void SearchSession::clearTally()
 {
@@ -96,8 +104,8 @@ void SearchSession::startRun(const QStringList &names, qint64 firstIndex, bool j
     options.firstIndex = firstIndex;
     if (dnsFirst) {
         if (!m_resolver)
-            m_resolver = std::make_unique<DnsResolver>(m_dnsSettings);
-        options.dns = m_resolver.get();
+            m_resolver = std::make_shared<DnsResolver>(m_dnsSettings);
+        options.dns = m_resolver;
         if (!m_resolver->error().isEmpty())
             emit notice(QStringLiteral("DNS cannot be asked: ") + m_resolver->error());
     }

@@ -151,7 +151,7 @@ private:
     bool m_dnsFirst = false;
     QStringList m_nameTlds;
     DnsSettings m_dnsSettings;
-    std::unique_ptr<DnsResolver> m_resolver; // made when a run first asks DNS
+    std::shared_ptr<DnsResolver> m_resolver; // made when a run first asks DNS; its run shares it
 };
 
 // The names of every pairing, prefix-major, ".com" appended when asked.

@@ -2,7 +2,6 @@
 // that every lookup ends, however the server behaves.
 #include "ScriptedWhoisServer.h"
 #include "lookup/WhoisLookup.h"
-#include "platform/TcpClient.h"
 #include "verdict/QueryLine.h"
 
 #include <QRegularExpression>
@@ -21,21 +20,31 @@ class tst_Lookup : public QObject
     struct Rig
     {
         ScriptedWhoisServer server;
-        TcpClient client;
-        WhoisLookup lookup {client};
+        ManualClock clock {QDateTime(QDate(2026, 12, 7), QTime(9, 0), Qt::UTC)};
+        WhoisLookup lookup {clock};
         QString response;
         int ended = 0;
 
         Rig()
         {
+            lookup.setAutoDelete(false);
             lookup.setServer({u"127.0.0.1"_s, server.port()});
             QObject::connect(&lookup, &WhoisLookup::responseText, &lookup,
                              [this](const QString &text) { response += text; });
-            QObject::connect(&lookup, &WhoisLookup::lookupEnded, &lookup, [this] { ++ended; });
+            QObject::connect(&lookup, &Job::result, &lookup, [this] { ++ended; });
         }
-        bool run(const QString &query = u"DO example.com\r\n"_s)
+        // Once `seen` has arrived, the clock moves on by `advanceMs` (a limit's time passes).
+        bool run(const QString &query = u"DO example.com\r\n"_s, qint64 advanceMs = 0,
+                 const QString &seen = {})
         {
-            lookup.start(query);
+            lookup.setQuery(query);
+            lookup.start();
+            if (advanceMs > 0) {
+                if (!QTest::qWaitFor(
+                        [&] { return response.contains(u"Connected."_s) && response.contains(seen); }, 20000))
+                    return false;
+                clock.advance(advanceMs);
+            }
             return QTest::qWaitFor([this] { return ended > 0; }, 20000)
                 && !response.startsWith(u"Connection failed"_s);
         }
@@ -80,7 +89,8 @@ private slots:
         Rig rig;
         const quint16 port = rig.server.port();
         rig.server.stopListening();
-        rig.lookup.start(u"x\r\n"_s);
+        rig.lookup.setQuery(u"x\r\n"_s);
+        rig.lookup.start();
         // The end never comes from inside start().
         QCOMPARE(rig.ended, 0);
         QVERIFY(QTest::qWaitFor([&] { return rig.ended == 1; }, 5000));
@@ -98,21 +108,25 @@ private slots:
         QTest::addColumn<QString>("closed"); // shown after it
         QTest::addColumn<LookupEnd>("how"); // a lookup that received anything was cut off
         QTest::addColumn<QString>("failure");
+        QTest::addColumn<qint64>("advanceMs"); // how far the clock moves once `seen` has arrived
+        QTest::addColumn<QString>("seen");
         const auto row = [](const char *tag, const ScriptedWhoisServer::Reply &reply, const char *answer,
-                            const char *closed, LookupEnd how, const char *failure) {
+                            const char *closed, LookupEnd how, const char *failure, qint64 advanceMs = 0,
+                            const char *seen = "") {
             QTest::newRow(tag) << reply << QString::fromUtf8(answer)
                                << (*closed
                                        ? u"\r\nConnection closed: %1.\r\n"_s.arg(QString::fromUtf8(closed))
                                        : QString())
-                               << how << QString::fromUtf8(failure);
+                               << how << QString::fromUtf8(failure) << advanceMs << QString::fromUtf8(seen);
         };
         const char *silent = "no data from the server for 1 seconds";
         const char *tooLarge = "the response is larger than 4096 bytes";
-        row("never answers", {{}, 0, 0, true}, "", silent, LookupEnd::NoAnswer, "no answer within 1 s");
+        row("never answers", {{}, 0, 0, true}, "", silent, LookupEnd::NoAnswer, "no answer within 1 s", 1000);
         row("never closes", {"hello\r\nhal", 0, 0, true}, "hello\r\nhal\r\n", silent, LookupEnd::CutOff,
-            "cut off: no data for 1 s");
-        row("drips forever, never a whole line", {QByteArray(10000, 'x'), 1, 20}, "x+\r\n",
-            "the response took longer than 2.5 seconds", LookupEnd::CutOff, "cut off after 2.5 s");
+            "cut off: no data for 1 s", 1000, "hello");
+        // Bytes keep coming, so the idle limit never runs out: the total one does.
+        row("drips forever", {QByteArray("x\r\n").repeated(5000), 3, 20}, "(x\r\n)+",
+            "the response took longer than 2.5 seconds", LookupEnd::CutOff, "cut off after 2.5 s", 2500, "x");
         row("far over, in chunks, never closing", {QByteArray(64 * 1024, 'a'), 1024, 0, true}, "a{4096}\r\n",
             tooLarge, LookupEnd::CutOff, "cut off at 4096 bytes");
         row("one byte over", {QByteArray(4097, 'a')}, "a{4096}\r\n", tooLarge, LookupEnd::CutOff,
@@ -124,10 +138,13 @@ private slots:
         QFETCH(ScriptedWhoisServer::Reply, reply);
         QFETCH(QString, answer);
         QFETCH(QString, closed);
+        QFETCH(qint64, advanceMs);
+        QFETCH(QString, seen);
         Rig rig;
-        rig.lookup.setLimits({10000, 1000, 2500, 4096});
+        // The drip's idle limit is longer than its total one.
+        rig.lookup.setLimits({10000, seen == u"x"_s ? 5000 : 1000, 2500, 4096});
         rig.server.setReply(reply);
-        QVERIFY(rig.run());
+        QVERIFY(rig.run(u"DO example.com\r\n"_s, advanceMs, seen));
         QCOMPARE(rig.ended, 1);
         QVERIFY(!rig.lookup.inProgress());
         QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(answer))

@@ -107,10 +107,12 @@ private slots:
         prepare(rig, "my\r\nyour\r\nour\r\n", "shop.com\r\nshop.org\r\nshop.info\r\nshop.net.com\r\n");
         rig.state().ComSuffix = false; // names taken as they are
         rig.server.setReplyFor([](const QByteArray &query) { return noMatch(query.mid(3).trimmed()); });
-        QStringList notices; // a limited server's wait passes at once
+        QStringList notices; // a limited server's wait passes at once, within the lookups' own limits
+        rig.who->session().router().limits()
+            = {.connectWaitMs = 900'000, .idleMs = 900'000, .totalMs = 900'000};
         connect(rig.who.get(), &WhoController::notice, rig.who.get(), [&rig, &notices](const QString &text) {
             notices << text;
-            rig.clock.moment = rig.clock.moment.addSecs(600);
+            rig.clock.advance(600'000);
         });
         const RegistryRules orgRules = *ServerTable::builtIn().row(u"org"_s);
         org.setReplyFor([&](const QByteArray &query) {

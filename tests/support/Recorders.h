@@ -35,14 +35,16 @@ public:
     QStringList texts;
 };
 
-class FixedClock : public Clock
+// A date and time that stand still unless moved, on a clock that otherwise follows real time:
+// advance() skips a wait.
+class FixedClock : public ManualClock
 {
 public:
     explicit FixedClock(const QDateTime &when)
-        : moment(when)
-    { }
-    QDateTime now() const override { return moment; }
-    QDateTime moment;
+        : ManualClock(when)
+    {
+        followRealTime();
+    }
 };
 
 } // namespace zandrel::test
