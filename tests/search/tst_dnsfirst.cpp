@@ -139,6 +139,42 @@ class tst_DnsFirst : public QObject
     Q_OBJECT
 
 private slots:
+    // A session destroyed at any stage of a run, without being stopped first, ends its jobs and
+    // frees nothing it still uses (the sanitizers' build runs this too).
+    void destroyedAtAnyStage_data()
+    {
+        QTest::addColumn<QString>("stage");
+        for (const char *stage : {"before start", "dns queries out", "lookups out", "stopping", "finished"})
+            QTest::newRow(stage) << QString::fromLatin1(stage);
+    }
+    void destroyedAtAnyStage()
+    {
+        QFETCH(QString, stage);
+        Rig rig;
+        if (stage != u"finished"_s)
+            rig.verisign.setReplyFor([](const QByteArray &) {
+                return ScriptedWhoisServer::Reply {{}, 0, 0, true};
+            });
+        if (stage == u"dns queries out"_s)
+            rig.resolver.setReplyFor([](const QString &) {
+                return ScriptedDnsResolver::Reply {Kind::Silence, {}};
+            });
+        QSignalSpy finished(rig.session.get(), &SearchSession::finished);
+        if (stage != u"before start"_s)
+            rig.session->searchNames({u"a.com"_s, u"b.com"_s, u"c.org"_s});
+        if (stage == u"dns queries out"_s)
+            QTRY_VERIFY(!rig.resolver.queries().isEmpty());
+        if (stage == u"lookups out"_s || stage == u"stopping"_s)
+            QTRY_VERIFY(!rig.verisign.queries().isEmpty());
+        if (stage == u"stopping"_s)
+            rig.session->stop();
+        if (stage == u"finished"_s)
+            QVERIFY(finished.wait(20000));
+        rig.session.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QTest::qWait(20); // what was posted before the end finds nothing freed
+    }
+
     // Only NS records settle a name; every other answer leaves it to its registry, which says
     // free or taken as always.
     void answersDecideWhoIsAsked_data()
