@@ -1,6 +1,6 @@
 // The run journal and the time left shown during a run.
-#include "Recorders.h"
-#include "search/Journal.h"
+#include "Journals.h"
+#include "Tables.h"
 #include "search/Progress.h"
 
 #include <QDir>
@@ -35,12 +35,6 @@ LookupRecord sampleRecord(qint64 index)
             Start.addSecs(index),
             {u"n%1.com"_s.arg(index)},
             {u"www.\"y\".com"_s}};
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A journal of `records` sample records, finished or not.
@@ -145,25 +139,19 @@ private slots:
         QFETCH(int, chosen);
         QFETCH(QString, error);
         QTemporaryDir dir;
-        FixedClock clock(Start);
-        const JournalFolder folder(dir.path(), clock);
         QStringList paths;
         for (int i = 0; i < runs.size(); ++i) {
-            clock.moment = Start.addSecs(i);
             JournalWriter writer;
-            QVERIFY(folder.start(writer, Inputs));
-            paths << writer.path();
-            for (int r = 1; r <= std::max(runs.at(i), 1); ++r)
-                QVERIFY(writer.append(sampleRecord(r)));
-            if (runs.at(i) == -1)
-                QVERIFY(writer.finish(clock.now()));
+            QVERIFY(writeRun(writer, dir.path(), Start.addSecs(i), Inputs, std::max(runs.at(i), 1),
+                             runs.at(i) == -1));
             writer.close();
-            if (runs.at(i) == -2) {
-                QFile file(writer.path());
-                QVERIFY(file.open(QIODevice::Append) && file.write("{damaged\n{}\n") > 0);
-            }
+            paths << writer.path();
+            QFile file(writer.path());
+            QVERIFY(runs.at(i) != -2 || (file.open(QIODevice::Append) && file.write("{damaged\n{}\n") > 0));
         }
-        const ResumeChoice choice = folder.chooseResume(named < 0 ? QString() : paths.at(named));
+        const FixedClock clock(Start);
+        const ResumeChoice choice
+            = JournalFolder(dir.path(), clock).chooseResume(named < 0 ? QString() : paths.at(named));
         for (int i = 0; i < paths.size(); ++i)
             error.replace(u"{%1}"_s.arg(i), paths.at(i));
         QCOMPARE(choice.error, error);
@@ -206,9 +194,7 @@ private slots:
         QFETCH(int, records);
         QTemporaryDir dir;
         const QString path = dir.filePath(u"j.jsonl"_s);
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-        file.close();
+        QVERIFY(writeAll(path, bytes));
         const JournalContents contents = readJournal(path);
         QTEST(contents.error, "error");
         if (records < 0)
