@@ -286,7 +286,6 @@ private slots:
         row("rdap: [Servers] rdap", "a.org", "protocol=rdap org=rdap:http://127.0.0.1:9/",
             "rdap:http://127.0.0.1:9/");
         row("auto: no port 43 any more", "a.info", "", "rdap:");
-        row("auto: Google's RDAP only", "a.dev", "", "rdap:");
         row("auto: no not-found phrase", "a.shop", "", "rdap:");
         row("whois: no not-found phrase", "a.club", "protocol=whois", "whois.nic.club:43");
         row("whois: no port 43 any more", "a.app", "protocol=whois", "none");
