@@ -67,26 +67,21 @@ private slots:
         const QString data = QStringLiteral(ZANDREL_TEST_DATA "/report/");
         const QString step = u"Building HTML for existing domain %1 of 2|"_s;
         // Records whose cells need quoting or would start a formula; local time in, UTC out.
-        QList<LookupRecord> records;
-        for (const QStringList &cells : {QStringList {u"a,\"b\"\n.com"_s, QString()},
-                                         QStringList {u"=caf\u00e9.de"_s, u"@\u00e9,y"_s}}) {
-            LookupRecord &record = records.emplace_back();
-            record.name = cells.first();
-            record.server = cells.last();
-            record.verdict = {VerdictKind::Unknown, reason::RateLimited};
-            record.checkedAt = QDateTime(QDate(2026, 12, 6), QTime(22, 40, 5), Qt::OffsetFromUTC, 3600);
-        }
+        LookupRecord quoted = record(u"a,\"b\"\n.com"_s, VerdictKind::Unknown, reason::RateLimited, true, {});
+        LookupRecord formula
+            = record(u"=caf\u00e9.de"_s, VerdictKind::Unknown, reason::RateLimited, true, u"@\u00e9,y"_s);
+        quoted.checkedAt = formula.checkedAt
+            = QDateTime(QDate(2026, 12, 6), QTime(22, 40, 5), Qt::OffsetFromUTC, 3600);
         const QByteArray header = "domain,verdict,reason,server,checked_at\r\n";
-        QTest::newRow("small")
-            << "www.alpha.com|www.beta-2.org|www.gamma.net"
-            << ReportInput {QList<LookupRecord> {record(u"myshop.com"_s, VerdictKind::Free)} + records
-                                + QList<LookupRecord> {record(u"yourshop.com"_s, VerdictKind::Free)},
-                            {},
-                            words("my|your"),
-                            words("shop")}
-            << (step.arg(0) + step.arg(1) + step.arg(2)).split(u'|', Qt::SkipEmptyParts)
-            << readAll(data + u"small.txt"_s) << readAll(data + u"small.htm"_s)
-            << header
+        QTest::newRow("small") << "www.alpha.com|www.beta-2.org|www.gamma.net"
+                               << ReportInput {{record(u"myshop.com"_s, VerdictKind::Free), quoted, formula,
+                                                record(u"yourshop.com"_s, VerdictKind::Free)},
+                                               {},
+                                               words("my|your"),
+                                               words("shop")}
+                               << (step.arg(0) + step.arg(1) + step.arg(2)).split(u'|', Qt::SkipEmptyParts)
+                               << readAll(data + u"small.txt"_s) << readAll(data + u"small.htm"_s)
+                               << header
                 + "myshop.com,free,,whois.example:43,\r\n"
                   "\"a,\"\"b\"\"\n.com\",unknown,rate-limited,,2026-12-06T21:40:05Z\r\n"
                   "'=caf\u00e9.de,unknown,rate-limited,\"'@\u00e9,y\",2026-12-06T21:40:05Z\r\n"
