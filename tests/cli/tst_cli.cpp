@@ -347,30 +347,29 @@ private slots:
     {
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("help");
-        const QString words = u"lorem ipsum dolor sit amet consectetur "_s.repeated(3).trimmed();
-        QTest::newRow("usage forms")
-            << u"# comment\n[usage]\n--check NAME\tlook up\n--help | --version\n"_s
-            << u"Usage: zandrel --check NAME                       look up\n       zandrel --help | --version\n"_s;
-        QTest::newRow("usage purpose beyond the column")
-            << u"[usage]\n--batch --prefix FILE --suffix FILE [--com]\tsearch\n"_s
-            << u"Usage: zandrel --batch --prefix FILE --suffix FILE [--com]   search\n"_s;
-        QTest::newRow("paragraphs joined and wrapped")
-            << u"[description]\n"_s + words + u"\nnext\n\n\nsecond\r\n"_s
-            << u"lorem ipsum dolor sit amet consectetur lorem ipsum dolor sit amet consectetur lorem ipsum "
-               u"dolor\n"
-               u"sit amet consectetur next\n\nsecond\n"_s;
-        QTest::newRow("option text wrapped under its column")
-            << u"[options]\n--delay SECONDS\n    "_s + words + u"\n  more\n-h, --help\n    show this text\n"_s
-            << u"  --delay SECONDS       lorem ipsum dolor sit amet consectetur lorem ipsum dolor sit amet\n"
-               u"                        consectetur lorem ipsum dolor sit amet consectetur more\n"
-               u"  -h, --help            show this text\n"_s;
-        QTest::newRow("long option on a line of its own")
-            << u"[options]\n--resume-from-this FILE\n    go on\n"_s
-            << u"  --resume-from-this FILE\n                        go on\n"_s;
-        QTest::newRow("sections apart, exit statuses")
-            << u"[usage]\n-v\n[options]\n-v\n    show\n[exit]\n0\tall answered\n2\ta usage error\n"_s
-            << u"Usage: zandrel -v\n\n  -v                    show\n\nExit status:\n  0   all answered\n"
-               u"  2   a usage error\n"_s;
+        const QString lorem = u"lorem ipsum dolor sit amet consectetur "_s.repeated(3).trimmed();
+        textRow(
+            "usage forms", "# comment\n[usage]\n--check NAME\tlook up\n--help | --version\n",
+            "Usage: zandrel --check NAME                       look up\n       zandrel --help | --version\n");
+        textRow("usage purpose beyond the column",
+                "[usage]\n--batch --prefix FILE --suffix FILE [--com]\tsearch\n",
+                "Usage: zandrel --batch --prefix FILE --suffix FILE [--com]   search\n");
+        textRow("paragraphs joined and wrapped", u"[description]\n"_s + lorem + u"\nnext\n\n\nsecond\r\n"_s,
+                "lorem ipsum dolor sit amet consectetur lorem ipsum dolor sit amet consectetur lorem ipsum "
+                "dolor\n"
+                "sit amet consectetur next\n\nsecond\n");
+        textRow("option text wrapped under its column",
+                u"[options]\n--delay SECONDS\n    "_s + lorem
+                    + u"\n  more\n-h, --help\n    show this text\n"_s,
+                "  --delay SECONDS       lorem ipsum dolor sit amet consectetur lorem ipsum dolor sit amet\n"
+                "                        consectetur lorem ipsum dolor sit amet consectetur more\n"
+                "  -h, --help            show this text\n");
+        textRow("long option on a line of its own", "[options]\n--resume-from-this FILE\n    go on\n",
+                "  --resume-from-this FILE\n                        go on\n");
+        textRow("sections apart, exit statuses",
+                "[usage]\n-v\n[options]\n-v\n    show\n[exit]\n0\tall answered\n2\ta usage error\n",
+                "Usage: zandrel -v\n\n  -v                    show\n\nExit status:\n  0   all answered\n"
+                "  2   a usage error\n");
     }
     void helpText()
     {
