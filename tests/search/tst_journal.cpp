@@ -37,29 +37,33 @@ LookupRecord sampleRecord(qint64 index)
             {u"www.\"y\".com"_s}};
 }
 
-// A journal of `records` sample records, finished or not.
-void writeSample(const QString &path, int records, bool finished)
-{
-    JournalWriter writer;
-    QVERIFY(writer.create(path, Inputs));
-    for (int i = 1; i <= records; ++i)
-        QVERIFY(writer.append(sampleRecord(i)));
-    if (finished)
-        QVERIFY(writer.finish(Start.addDays(1)));
-}
-
 } // namespace
 
 class tst_Journal : public QObject
 {
     Q_OBJECT
 private slots:
-    // What a run wrote reads back whole, and an existing journal is never written over.
-    void roundTrip()
+    // A run holds its journal while it writes: another cannot take it over until the first closes
+    // it (or its process ends). What the runs wrote reads back whole, and an existing journal is
+    // never written over.
+    void writtenLockedAndReadBack()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(u"j.jsonl"_s);
-        writeSample(path, 3, true);
+        JournalWriter first, second;
+        QVERIFY(first.create(path, Inputs) && first.append(sampleRecord(1)));
+        QVERIFY(journalInUse(path) && !journalInUse(dir.filePath(u"none"_s)));
+        const QByteArray before = readAll(path);
+        QVERIFY(!second.reopen(path, 10));
+        QCOMPARE(second.errorString(),
+                 u"Could not lock the journal %1: another search is writing it"_s.arg(path));
+        QCOMPARE(readAll(path), before); // not cut to the size asked for
+        first.close();
+        QVERIFY(!journalInUse(path));
+        QVERIFY(second.reopen(path, readJournal(path).wholeSize) && journalInUse(path));
+        QVERIFY(second.append(sampleRecord(2)) && second.append(sampleRecord(3)));
+        QVERIFY(second.finish(Start.addDays(1)));
+        second.close();
         const JournalContents contents = readJournal(path);
         QVERIFY2(contents.ok(), qPrintable(contents.error));
         QCOMPARE(contents.inputs, Inputs);
@@ -90,27 +94,6 @@ private slots:
         QVERIFY(::setrlimit(RLIMIT_FSIZE, &limit) == 0);
         QVERIFY(!writer.append(sampleRecord(1)));
         QCOMPARE(writer.errorString(), u"Could not write the journal %1: File too large"_s.arg(path));
-    }
-
-    // A run holds its journal while it writes: another run cannot take it over until the first
-    // closes it (or its process ends).
-    void lockedWhileWritten()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(u"j.jsonl"_s);
-        JournalWriter first;
-        QVERIFY(first.create(path, Inputs) && first.append(sampleRecord(1)));
-        QVERIFY(journalInUse(path));
-        const QByteArray before = readAll(path);
-        JournalWriter second;
-        QVERIFY(!second.reopen(path, 10));
-        QCOMPARE(second.errorString(),
-                 u"Could not lock the journal %1: another search is writing it"_s.arg(path));
-        QCOMPARE(readAll(path), before); // not cut to the size asked for
-        first.close();
-        QVERIFY(!journalInUse(path));
-        QVERIFY(second.reopen(path, readJournal(path).wholeSize) && journalInUse(path));
-        QVERIFY(!journalInUse(dir.filePath(u"none"_s)));
     }
 
     // Which run --resume continues: the newest one not finished, or the one named; never one that
@@ -168,8 +151,10 @@ private slots:
         QTest::addColumn<QString>("error");
 
         QTemporaryDir dir;
-        writeSample(dir.filePath(u"j"_s), 2, false);
-        const QByteArray good = readAll(dir.filePath(u"j"_s)); // a header and two records
+        JournalWriter writer;
+        QVERIFY(writer.create(dir.filePath(u"j"_s), Inputs) && writer.append(sampleRecord(1))
+                && writer.append(sampleRecord(2)));
+        const QByteArray good = readAll(writer.path()); // a header and two records
         const QByteArray line3 = "{\"type\":\"lookup\",\"index\":3,\"name\":\"a\",\"verdict\":\"free\","
                                  "\"addedAvailable\":[],\"addedLinks\":[]}\n";
         const QString line4 = u"Line 4 of the journal is damaged"_s;
