@@ -1,3 +1,5 @@
+// The names a response yields, and the text the response box shows of it.
+#include "Tables.h"
 #include "harvest/Harvest.h"
 #include "harvest/ResponseTail.h"
 #include "harvest/ShownText.h"
@@ -9,16 +11,12 @@
 #include <QTest>
 
 using namespace zandrel;
+using namespace zandrel::test;
 using namespace Qt::StringLiterals;
 
 static QString crlf(const char *text)
 {
     return QString::fromLatin1(text).replace(QLatin1String("\n"), QLatin1String("\r\n"));
-}
-
-static QStringList list(const char *joined)
-{
-    return QString::fromLatin1(joined).split(u'|', Qt::SkipEmptyParts);
 }
 
 class TestHarvest : public QObject
@@ -39,59 +37,59 @@ private slots:
         };
 
         available("any case, same name twice",
-                  crlf("NO MATCH FOR DOMAIN \"a.com\".\nno match for domain \"A.COM\"."), list("a.com"));
+                  crlf("NO MATCH FOR DOMAIN \"a.com\".\nno match for domain \"A.COM\"."), words("a.com"));
         available(
             "both wordings in text order",
             crlf("No match for \"NEW.COM\".\nno match for domain \"old.com\".\nNo match for \"last.net\"."),
-            list("new.com|old.com|last.net"));
+            words("new.com|old.com|last.net"));
         available("empty name", crlf("no match for domain \"\".\nNo match for \"\"."), {});
         available("available filters",
                   crlf("no match for domain \"a@b.com\".\nNo match for \"www.whoisx.com\".\n"
                        "no match for \"www.who.com\"."),
-                  list("www.who.com"));
+                  words("www.who.com"));
         available("no closing quote skipped",
-                  crlf("no match for \"ok.com\" then no match for domain \"open.com"), list("ok.com"));
+                  crlf("no match for \"ok.com\" then no match for domain \"open.com"), words("ok.com"));
         available("name longer than a host name",
                   u"no match for \"%1\" no match for \"%2\""_s.arg(QString(253, u'a'), QString(254, u'b')),
                   QStringList {QString(253, u'a')});
-        link("record line", crlf("   Domain Name: EXAMPLE.COM\n"), list("www.example.com"));
+        link("record line", crlf("   Domain Name: EXAMPLE.COM\n"), words("www.example.com"));
         // The shapes a candidate can take.
         link("www once", crlf("Registrar URL: www.networksolutions.com\nsee WWW.Example.COM\n"),
-             list("www.networksolutions.com|www.example.com"));
-        link("suffix inside a host", crlf("x\tmyshop.community.org\n"), list("www.myshop.community.org"));
+             words("www.networksolutions.com|www.example.com"));
+        link("suffix inside a host", crlf("x\tmyshop.community.org\n"), words("www.myshop.community.org"));
         link("suffix followed by a letter, digit, hyphen or dot",
-             crlf(" a.com1 b.com- c.com.au d.comb e.com, f.com\n"), list("www.e.com|www.f.com"));
+             crlf(" a.com1 b.com- c.com.au d.comb e.com, f.com\n"), words("www.e.com|www.f.com"));
         link("quoted name", crlf("No match for \"FOO.NET.COM\".\n"), {});
-        link("markup", crlf(" www.<b>x<b>.com <a>b.org</a> c.net\n"), list("www.c.net"));
+        link("markup", crlf(" www.<b>x<b>.com <a>b.org</a> c.net\n"), words("www.c.net"));
         link("brackets and commas", crlf(" (a.com) [b.com] c,d.com\n"), {});
         link("host in Unicode form", u"x M\u00dcNCHEN.com\r\n"_s, QStringList {u"www.m\u00fcnchen.com"_s});
         link("lone suffix", crlf("names in the .com and .net zones\n"), {});
         link("host at the very start", u"start.com and more"_s, {});
-        link("suffix twice in one word", crlf("start.comb.com x c.comd.com\n"), list("www.c.comd.com"));
+        link("suffix twice in one word", crlf("start.comb.com x c.comd.com\n"), words("www.c.comd.com"));
         link("line start stops the scan", crlf("first\nsecond.net\nthird.edu\n"),
-             list("www.second.net|www.third.edu"));
+             words("www.second.net|www.third.edu"));
         link("lone line feed is no stop and no host", u"x a\nb.gov"_s, {});
         link("link filters", crlf("at whois.nic.org host@mail.net internic.net a..b.com ok.edu\n"),
-             list("www.ok.edu"));
+             words("www.ok.edu"));
         link("URLs are not hosts",
              crlf("Registrar URL: http://www.example-registrar.com\nsee https://icann.org/epp\n"), {});
         link("passes in suffix order", crlf("x a.gov b.edu c.net d.org e.com\n"),
-             list("www.e.com|www.d.org|www.c.net|www.b.edu|www.a.gov"));
+             words("www.e.com|www.d.org|www.c.net|www.b.edu|www.a.gov"));
         link("no match test starts after the previous dot",
-             crlf(" a.com b.com No match for \"c.com\".\n d.com\n"), list("www.d.com"));
+             crlf(" a.com b.com No match for \"c.com\".\n d.com\n"), words("www.d.com"));
         link("no match does not touch other suffixes",
-             crlf("No match for domain \"EXAMPLE.COM\".\n ns.host.net\n"), list("www.ns.host.net"));
+             crlf("No match for domain \"EXAMPLE.COM\".\n ns.host.net\n"), words("www.ns.host.net"));
         link("longest entry", u"x %1.com"_s.arg(QString(245, u'h')),
              QStringList {u"www.%1.com"_s.arg(QString(245, u'h'))});
         link("entry too long", u"x %1.com"_s.arg(QString(246, u'h')), {});
         // One line of "x.com" without a blank: each suffix runs on into the next host, the last is too long.
         link("long run", u"   Name Server: "_s + QString(u"x.com"_s).repeated(200'000), {});
         link("long run of hosts", u"   Name Server:"_s + QString(u" x.com"_s).repeated(200'000),
-             list("www.x.com"));
+             words("www.x.com"));
         link("quoted .org",
              crlf("No match for domain \"EXAMPLE.ORG\".\nNo match for domain \"EXAMPLE.ORG\".\n"
                   "Owner: example.org\n"),
-             list("www.example.org"));
+             words("www.example.org"));
     }
 
     void scans()
@@ -110,8 +108,8 @@ private slots:
     void newTextOnlyMatchesWholeText()
     {
         const QStringList pieces
-            = list("x.com| |:|\t|\r\n|\n|\r|No match for \"|no match for domain |NO MATCH FOR \"|"
-                   "\"|ab|AB|b|a|.co|m|y.org|.net|www.|..|@|internic|z");
+            = words("x.com| |:|\t|\r\n|\n|\r|No match for \"|no match for domain |NO MATCH FOR \"|"
+                    "\"|ab|AB|b|a|.co|m|y.org|.net|www.|..|@|internic|z");
         const QStringList nags = {QString(), u"ab"_s, u"no match for \""_s, u".com"_s, u"b\r\n"_s, u"x.c"_s};
         QRandomGenerator random(1303);
         for (int run = 0; run < 300; ++run) {
@@ -192,19 +190,7 @@ private slots:
     void shownText()
     {
         QFETCH(QString, text);
-        QTEST(ShownText::shown(text), "shown");
-        // Piece by piece, every piece's end rewritten once, gives the same.
-        ShownText follower;
-        QString shown = follower.reset(QString());
-        QString sofar;
-        for (qsizetype at = 0; at < text.size(); at += 3) {
-            sofar += text.sliced(at, std::min<qsizetype>(3, text.size() - at));
-            shown += follower.append(sofar.last(std::min<qsizetype>(3, text.size() - at)));
-            const ShownText::Change change
-                = follower.replaceTail(sofar, std::max<qsizetype>(0, sofar.size() - 2));
-            shown = shown.left(change.keep) + change.added;
-        }
-        QTEST(shown, "shown");
+        QTEST(ShownText::shown(text), "shown"); // piece by piece: newTextOnlyMatchesWholeText
     }
 };
 

@@ -1,28 +1,20 @@
+// The report's files, their names and where they go, and the status-bar line of a lookup.
+#include "Tables.h"
 #include "report/Report.h"
 #include "report/VerdictLine.h"
+#include "verdict/Registrable.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace zandrel;
+using namespace zandrel::test;
 using namespace Qt::StringLiterals;
 
 namespace {
 
 QStringList events; // the captions of the last report, in order
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-QStringList split(const char *joined)
-{
-    return QString::fromUtf8(joined).split(u'|', Qt::SkipEmptyParts);
-}
 
 LookupRecord record(const QString &name, VerdictKind kind, const QString &why = {}, bool judged = true,
                     const QString &server = u"whois.example:43"_s)
@@ -75,26 +67,21 @@ private slots:
         const QString data = QStringLiteral(ZANDREL_TEST_DATA "/report/");
         const QString step = u"Building HTML for existing domain %1 of 2|"_s;
         // Records whose cells need quoting or would start a formula; local time in, UTC out.
-        QList<LookupRecord> records;
-        for (const QStringList &cells : {QStringList {u"a,\"b\"\n.com"_s, QString()},
-                                         QStringList {u"=caf\u00e9.de"_s, u"@\u00e9,y"_s}}) {
-            LookupRecord &record = records.emplace_back();
-            record.name = cells.first();
-            record.server = cells.last();
-            record.verdict = {VerdictKind::Unknown, reason::RateLimited};
-            record.checkedAt = QDateTime(QDate(2026, 12, 6), QTime(22, 40, 5), Qt::OffsetFromUTC, 3600);
-        }
+        LookupRecord quoted = record(u"a,\"b\"\n.com"_s, VerdictKind::Unknown, reason::RateLimited, true, {});
+        LookupRecord formula
+            = record(u"=caf\u00e9.de"_s, VerdictKind::Unknown, reason::RateLimited, true, u"@\u00e9,y"_s);
+        quoted.checkedAt = formula.checkedAt
+            = QDateTime(QDate(2026, 12, 6), QTime(22, 40, 5), Qt::OffsetFromUTC, 3600);
         const QByteArray header = "domain,verdict,reason,server,checked_at\r\n";
-        QTest::newRow("small")
-            << "www.alpha.com|www.beta-2.org|www.gamma.net"
-            << ReportInput {QList<LookupRecord> {record(u"myshop.com"_s, VerdictKind::Free)} + records
-                                + QList<LookupRecord> {record(u"yourshop.com"_s, VerdictKind::Free)},
-                            {},
-                            split("my|your"),
-                            split("shop")}
-            << (step.arg(0) + step.arg(1) + step.arg(2)).split(u'|', Qt::SkipEmptyParts)
-            << readAll(data + u"small.txt"_s) << readAll(data + u"small.htm"_s)
-            << header
+        QTest::newRow("small") << "www.alpha.com|www.beta-2.org|www.gamma.net"
+                               << ReportInput {{record(u"myshop.com"_s, VerdictKind::Free), quoted, formula,
+                                                record(u"yourshop.com"_s, VerdictKind::Free)},
+                                               {},
+                                               words("my|your"),
+                                               words("shop")}
+                               << (step.arg(0) + step.arg(1) + step.arg(2)).split(u'|', Qt::SkipEmptyParts)
+                               << readAll(data + u"small.txt"_s) << readAll(data + u"small.htm"_s)
+                               << header
                 + "myshop.com,free,,whois.example:43,\r\n"
                   "\"a,\"\"b\"\"\n.com\",unknown,rate-limited,,2026-12-06T21:40:05Z\r\n"
                   "'=caf\u00e9.de,unknown,rate-limited,\"'@\u00e9,y\",2026-12-06T21:40:05Z\r\n"
@@ -117,10 +104,12 @@ private slots:
              "A.com,free,,whois.example:43,\r\nb.com,taken,,whois.example:43,\r\n"
              "c.com,unknown,no answer,whois.example:43,\r\n");
         only("free, then not answered",
-             {record(u"a.com"_s, VerdictKind::Free), record(u"a.com"_s, VerdictKind::Unknown, u"why"_s)},
-             "free-then-unanswered.htm", "a.com,unknown,why,whois.example:43,\r\n");
-        only("not registrable", {record(u"a-.com"_s, VerdictKind::NotRegistrable, u"why"_s)}, "empty.htm",
-             "a-.com,not-registrable,why,whois.example:43,\r\n");
+             {record(u"a.com"_s, VerdictKind::Free),
+              record(u"a.com"_s, VerdictKind::Unknown, reason::Unrecognised)},
+             "free-then-unanswered.htm", "a.com,unknown,unrecognised,whois.example:43,\r\n");
+        only("not registrable",
+             {record(u"a-.com"_s, VerdictKind::NotRegistrable, unregistrable::HyphenAtEnd)}, "empty.htm",
+             "a-.com,not-registrable,label starts or ends with a hyphen,whois.example:43,\r\n");
         only("not a domain name", {record(u"Registrar X"_s, VerdictKind::Unknown, {}, false)}, "empty.htm",
              "Registrar X,,,whois.example:43,\r\n");
     }
@@ -150,14 +139,14 @@ private slots:
         QTemporaryDir dir;
         const ReportResult result = save(existing,
                                          {{record(u"x'y<&.org"_s, VerdictKind::Free),
-                                           record(u"b<i>.org"_s, VerdictKind::Unknown, u"rate-limited"_s)},
+                                           record(u"b<i>.org"_s, VerdictKind::Unknown, reason::RateLimited)},
                                           {},
-                                          split("a<b&c'd|big caf\u00e9"),
+                                          words("a<b&c'd|big caf\u00e9"),
                                           {}},
                                          dir.path(), {});
         const QString html = QString::fromUtf8(readAll(result.htmlPath));
         for (const QString &piece :
-             split("q=a%3Cb%26c%27d&kl=XX&stype=stext='>a&lt;b&amp;c&#39;d\r\n|"
+             words("q=a%3Cb%26c%27d&kl=XX&stype=stext='>a&lt;b&amp;c&#39;d\r\n|"
                    "query=a%3Cb%26c%27d'>a&lt;b&amp;c&#39;d\r\n|"
                    "?MT=big%20caf%C3%A9&SM=MC&DV=0&LG=any&DC=10&DE=2'>big caf\u00e9\r\n|"
                    "networksolutions.com/'>http://www.x&#39;y&lt;&amp;.org\r\n|"
@@ -180,19 +169,16 @@ private slots:
         QTest::addColumn<QString>("saved"); // the folder the report is in; empty: none
         QTest::addColumn<QString>("entries"); // of the folder, then of the fallback
 
-        QTest::newRow("folder unwritable") << u"p"_s << QString() << u"fb"_s << u" / r.csv|r.htm|r.txt"_s;
-        QTest::newRow("both unwritable") << u"p|fb"_s << QString() << QString() << u" / "_s;
+        textRow("folder unwritable", "p", "", "fb", " / r.csv|r.htm|r.txt");
+        textRow("both unwritable", "p|fb", "", "", " / ");
         // Every file of the report takes the first base name free for all of them; links count.
-        QTest::newRow("names taken") << u"p/r.htm/|p/r-2.txt|p/r-3.csv>nowhere|p/r-4.htm"_s << QString()
-                                     << u"p"_s
-                                     << u"r-2.txt|r-3.csv|r-4.htm|r-5.csv|r-5.htm|r-5.txt|r.htm / "_s;
+        textRow("names taken", "p/r.htm/|p/r-2.txt|p/r-3.csv>nowhere|p/r-4.htm", "", "p",
+                "r-2.txt|r-3.csv|r-4.htm|r-5.csv|r-5.htm|r-5.txt|r.htm / ");
         // A failed write (a full disk) is no report: nothing is left of it where it failed, and the
         // lists go together. The lists stay when only the report fails in the fallback.
-        QTest::newRow("htm fails in folder")
-            << u"p/"_s << u"/p/r.htm"_s << u"fb"_s << u" / r.csv|r.htm|r.txt"_s;
-        QTest::newRow("csv fails in folder")
-            << u"p/"_s << u"/p/r.csv"_s << u"fb"_s << u" / r.csv|r.htm|r.txt"_s;
-        QTest::newRow("write fails everywhere") << u"p/"_s << u".htm"_s << QString() << u" / r.csv|r.txt"_s;
+        textRow("htm fails in folder", "p/", "/p/r.htm", "fb", " / r.csv|r.htm|r.txt");
+        textRow("csv fails in folder", "p/", "/p/r.csv", "fb", " / r.csv|r.htm|r.txt");
+        textRow("write fails everywhere", "p/", ".htm", "", " / r.csv|r.txt");
     }
 
     void fallsBack()
@@ -218,24 +204,18 @@ private slots:
         QTEST(entriesOf(folder) + u" / "_s + entriesOf(dir.filePath(u"fb"_s)), "entries");
     }
 
-    void stamp_data()
-    {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QTime>("time");
-        QTest::addColumn<QString>("stamp");
-        QTest::newRow("C after midnight") << u"C"_s << QTime(0, 5, 9) << u"12-31-2000_12_05_09_AM"_s;
-        QTest::newRow("ar_EG morning") << u"ar_EG"_s << QTime(9, 0, 0) << u"12-31-2000_09_00_00_AM"_s;
-    }
-
+    // The stamp in a report's name is the same in every locale, 12-hour with AM or PM.
     void stamp()
     {
-        QFETCH(QString, locale);
-        QFETCH(QTime, time);
         const QLocale before;
-        QLocale::setDefault(QLocale(locale));
-        const QString stamp = reportStamp(QDateTime(QDate(2000, 12, 31), time));
-        QLocale::setDefault(before);
-        QTEST(stamp, "stamp");
+        for (const char *locale : {"C", "ar_EG"}) {
+            QLocale::setDefault(QLocale(QString::fromLatin1(locale)));
+            const QString midnight = reportStamp(QDateTime(QDate(2000, 12, 31), QTime(0, 5, 9)));
+            const QString morning = reportStamp(QDateTime(QDate(2000, 12, 31), QTime(9, 0, 0)));
+            QLocale::setDefault(before);
+            QCOMPARE(midnight, u"12-31-2000_12_05_09_AM"_s);
+            QCOMPARE(morning, u"12-31-2000_09_00_00_AM"_s);
+        }
     }
 
     // The status-bar line of a single lookup.
@@ -245,9 +225,7 @@ private slots:
         QTest::addColumn<QString>("line");
         const auto row = [](const char *tag, const char *name, VerdictKind kind, const char *server,
                             const char *line, const QString &why = {}, bool judged = true) {
-            QTest::newRow(tag) << record(QString::fromUtf8(name), kind, why, judged,
-                                         QString::fromUtf8(server))
-                               << QString::fromUtf8(line);
+            QTest::newRow(tag) << record(asText(name), kind, why, judged, asText(server)) << asText(line);
         };
         using enum VerdictKind;
         row("taken", "myshop.com", Taken, "whois.verisign-grs.com:43",
@@ -257,7 +235,7 @@ private slots:
             "a.app: free (pubapi.registry.google)");
         row("no server", "a.zz", Taken, "", "a.zz: taken");
         row("not registrable", "-bad.com", NotRegistrable, "",
-            "-bad.com: not registrable (a label begins with a hyphen)", u"a label begins with a hyphen"_s);
+            "-bad.com: not registrable (label starts or ends with a hyphen)", unregistrable::HyphenAtEnd);
         row("unknown", "x.com", Unknown, "whois.verisign-grs.com:43", "x.com: unknown, no answer",
             reason::NoAnswer);
         row("unknown without a reason", "x.com", Unknown, "", "x.com: unknown");

@@ -1,6 +1,6 @@
 // The run journal and the time left shown during a run.
-#include "Recorders.h"
-#include "search/Journal.h"
+#include "Journals.h"
+#include "Tables.h"
 #include "search/Progress.h"
 
 #include <QDir>
@@ -37,35 +37,33 @@ LookupRecord sampleRecord(qint64 index)
             {u"www.\"y\".com"_s}};
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// A journal of `records` sample records, finished or not.
-void writeSample(const QString &path, int records, bool finished)
-{
-    JournalWriter writer;
-    QVERIFY(writer.create(path, Inputs));
-    for (int i = 1; i <= records; ++i)
-        QVERIFY(writer.append(sampleRecord(i)));
-    if (finished)
-        QVERIFY(writer.finish(Start.addDays(1)));
-}
-
 } // namespace
 
 class tst_Journal : public QObject
 {
     Q_OBJECT
 private slots:
-    // What a run wrote reads back whole, and an existing journal is never written over.
-    void roundTrip()
+    // A run holds its journal while it writes: another cannot take it over until the first closes
+    // it (or its process ends). What the runs wrote reads back whole, and an existing journal is
+    // never written over.
+    void writtenLockedAndReadBack()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(u"j.jsonl"_s);
-        writeSample(path, 3, true);
+        JournalWriter first, second;
+        QVERIFY(first.create(path, Inputs) && first.append(sampleRecord(1)));
+        QVERIFY(journalInUse(path) && !journalInUse(dir.filePath(u"none"_s)));
+        const QByteArray before = readAll(path);
+        QVERIFY(!second.reopen(path, 10));
+        QCOMPARE(second.errorString(),
+                 u"Could not lock the journal %1: another search is writing it"_s.arg(path));
+        QCOMPARE(readAll(path), before); // not cut to the size asked for
+        first.close();
+        QVERIFY(!journalInUse(path));
+        QVERIFY(second.reopen(path, readJournal(path).wholeSize) && journalInUse(path));
+        QVERIFY(second.append(sampleRecord(2)) && second.append(sampleRecord(3)));
+        QVERIFY(second.finish(Start.addDays(1)));
+        second.close();
         const JournalContents contents = readJournal(path);
         QVERIFY2(contents.ok(), qPrintable(contents.error));
         QCOMPARE(contents.inputs, Inputs);
@@ -98,27 +96,6 @@ private slots:
         QCOMPARE(writer.errorString(), u"Could not write the journal %1: File too large"_s.arg(path));
     }
 
-    // A run holds its journal while it writes: another run cannot take it over until the first
-    // closes it (or its process ends).
-    void lockedWhileWritten()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(u"j.jsonl"_s);
-        JournalWriter first;
-        QVERIFY(first.create(path, Inputs) && first.append(sampleRecord(1)));
-        QVERIFY(journalInUse(path));
-        const QByteArray before = readAll(path);
-        JournalWriter second;
-        QVERIFY(!second.reopen(path, 10));
-        QCOMPARE(second.errorString(),
-                 u"Could not lock the journal %1: another search is writing it"_s.arg(path));
-        QCOMPARE(readAll(path), before); // not cut to the size asked for
-        first.close();
-        QVERIFY(!journalInUse(path));
-        QVERIFY(second.reopen(path, readJournal(path).wholeSize) && journalInUse(path));
-        QVERIFY(!journalInUse(dir.filePath(u"none"_s)));
-    }
-
     // Which run --resume continues: the newest one not finished, or the one named; never one that
     // is finished. (A run being written is refused: tst_cli's cannotStart.)
     void chooseResume_data()
@@ -145,25 +122,19 @@ private slots:
         QFETCH(int, chosen);
         QFETCH(QString, error);
         QTemporaryDir dir;
-        FixedClock clock(Start);
-        const JournalFolder folder(dir.path(), clock);
         QStringList paths;
         for (int i = 0; i < runs.size(); ++i) {
-            clock.moment = Start.addSecs(i);
             JournalWriter writer;
-            QVERIFY(folder.start(writer, Inputs));
-            paths << writer.path();
-            for (int r = 1; r <= std::max(runs.at(i), 1); ++r)
-                QVERIFY(writer.append(sampleRecord(r)));
-            if (runs.at(i) == -1)
-                QVERIFY(writer.finish(clock.now()));
+            QVERIFY(writeRun(writer, dir.path(), Start.addSecs(i), Inputs, std::max(runs.at(i), 1),
+                             runs.at(i) == -1));
             writer.close();
-            if (runs.at(i) == -2) {
-                QFile file(writer.path());
-                QVERIFY(file.open(QIODevice::Append) && file.write("{damaged\n{}\n") > 0);
-            }
+            paths << writer.path();
+            QFile file(writer.path());
+            QVERIFY(runs.at(i) != -2 || (file.open(QIODevice::Append) && file.write("{damaged\n{}\n") > 0));
         }
-        const ResumeChoice choice = folder.chooseResume(named < 0 ? QString() : paths.at(named));
+        const FixedClock clock(Start);
+        const ResumeChoice choice
+            = JournalFolder(dir.path(), clock).chooseResume(named < 0 ? QString() : paths.at(named));
         for (int i = 0; i < paths.size(); ++i)
             error.replace(u"{%1}"_s.arg(i), paths.at(i));
         QCOMPARE(choice.error, error);
@@ -180,8 +151,10 @@ private slots:
         QTest::addColumn<QString>("error");
 
         QTemporaryDir dir;
-        writeSample(dir.filePath(u"j"_s), 2, false);
-        const QByteArray good = readAll(dir.filePath(u"j"_s)); // a header and two records
+        JournalWriter writer;
+        QVERIFY(writer.create(dir.filePath(u"j"_s), Inputs) && writer.append(sampleRecord(1))
+                && writer.append(sampleRecord(2)));
+        const QByteArray good = readAll(writer.path()); // a header and two records
         const QByteArray line3 = "{\"type\":\"lookup\",\"index\":3,\"name\":\"a\",\"verdict\":\"free\","
                                  "\"addedAvailable\":[],\"addedLinks\":[]}\n";
         const QString line4 = u"Line 4 of the journal is damaged"_s;
@@ -206,9 +179,7 @@ private slots:
         QFETCH(int, records);
         QTemporaryDir dir;
         const QString path = dir.filePath(u"j.jsonl"_s);
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-        file.close();
+        QVERIFY(writeAll(path, bytes));
         const JournalContents contents = readJournal(path);
         QTEST(contents.error, "error");
         if (records < 0)

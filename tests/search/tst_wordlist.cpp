@@ -1,16 +1,13 @@
+// Word lists as files give them: line ends, commas, quotes, blanks and encodings.
+#include "Tables.h"
 #include "search/WordList.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace zandrel;
+using namespace zandrel::test;
 using namespace Qt::StringLiterals;
-
-static QStringList words(const char *joined)
-{
-    return QString::fromUtf8(joined).split(u'|');
-}
 
 class TestWordList : public QObject
 {
@@ -21,28 +18,27 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("fields");
 
-        QTest::newRow("empty file") << QByteArray() << QStringList();
-        QTest::newRow("lone CR, lone LF, unended") << QByteArray("a\rb\nc\r\nd") << words("a|b|c|d");
-        QTest::newRow("blank line between") << QByteArray("my\r\n\r\nyour\r\n") << words("my|your");
-        QTest::newRow("blank lines only") << QByteArray("\n\n \r\n\t\n") << QStringList();
-        QTest::newRow("CR then CR LF") << QByteArray("a\r\r\nb") << words("a|b");
-        QTest::newRow("lone and doubled comma") << QByteArray("a\r\n,\r\nb,,c") << words("a|b|c");
-        QTest::newRow("empty quotes") << QByteArray("\"\",a,\" \"") << words("a");
-        QTest::newRow("quoted then more") << QByteArray("\"a,b\",c\r\nd") << words("a,b|c|d");
-        QTest::newRow("doubled quote") << QByteArray("\"say \"\"hi\"\"\"") << words("say \"hi\"");
-        QTest::newRow("unclosed quote ends at line end")
-            << QByteArray("\"open,end\r\nb,c\nd") << words("open,end|b|c|d");
-        QTest::newRow("comma before line end, at end of file") << QByteArray("a,b,\r\nc,") << words("a|b|c");
-        QTest::newRow("blanks around words, not inside")
-            << QByteArray(" my \r\n\tshop , store\r\nmy shop") << words("my|shop|store|my shop");
-        QTest::newRow("blanks inside quotes") << QByteArray("\" my \",b") << words("my|b");
-        QTest::newRow("BOM skipped") << QByteArray("\xEF\xBB\xBFmy\r\nyour\r\n") << words("my|your");
-        QTest::newRow("UTF-8") << QByteArray("caf\xC3\xA9\r\n\xE6\x97\xA5")
-                               << words("caf\xC3\xA9|\xE6\x97\xA5");
-        QTest::newRow("Windows-1252 as a whole")
-            << QByteArray("caf\xE9\r\n\xC3\xA9\x80") << words("caf\xC3\xA9|\xC3\x83\xC2\xA9\xE2\x82\xAC");
-        QTest::newRow("UTF-16 LE") << QByteArray("\xFF\xFEm\0y\0,\0\xE9\0", 10) << words("my|\xC3\xA9");
-        QTest::newRow("UTF-16 BE") << QByteArray("\xFE\xFF\0m\0y\0\n\0\xE9", 10) << words("my|\xC3\xA9");
+        const auto row = [](const char *tag, const QByteArray &bytes, const char *fields) {
+            QTest::newRow(tag) << bytes << words(fields);
+        };
+        row("empty file", "", "");
+        row("lone CR, lone LF, unended", "a\rb\nc\r\nd", "a|b|c|d");
+        row("blank line between", "my\r\n\r\nyour\r\n", "my|your");
+        row("blank lines only", "\n\n \r\n\t\n", "");
+        row("CR then CR LF", "a\r\r\nb", "a|b");
+        row("lone and doubled comma", "a\r\n,\r\nb,,c", "a|b|c");
+        row("empty quotes", "\"\",a,\" \"", "a");
+        row("quoted then more", "\"a,b\",c\r\nd", "a,b|c|d");
+        row("doubled quote", "\"say \"\"hi\"\"\"", "say \"hi\"");
+        row("unclosed quote ends at line end", "\"open,end\r\nb,c\nd", "open,end|b|c|d");
+        row("comma before line end, at end of file", "a,b,\r\nc,", "a|b|c");
+        row("blanks around words, not inside", " my \r\n\tshop , store\r\nmy shop", "my|shop|store|my shop");
+        row("blanks inside quotes", "\" my \",b", "my|b");
+        row("BOM skipped", "\xEF\xBB\xBFmy\r\nyour\r\n", "my|your");
+        row("UTF-8", "caf\xC3\xA9\r\n\xE6\x97\xA5", "caf\xC3\xA9|\xE6\x97\xA5");
+        row("Windows-1252 as a whole", "caf\xE9\r\n\xC3\xA9\x80", "caf\xC3\xA9|\xC3\x83\xC2\xA9\xE2\x82\xAC");
+        row("UTF-16 LE", QByteArray("\xFF\xFEm\0y\0,\0\xE9\0", 10), "my|\xC3\xA9");
+        row("UTF-16 BE", QByteArray("\xFE\xFF\0m\0y\0\n\0\xE9", 10), "my|\xC3\xA9");
     }
 
     void parse()
@@ -51,13 +47,12 @@ private slots:
         QTEST(parseWordList(bytes), "fields");
     }
 
+    // A list read from a file is appended to what is there.
     void load()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(u"words.txt"_s);
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("my\r\nyour\r\n") > 0);
-        file.close();
+        QVERIFY(writeAll(path, "my\r\nyour\r\n"));
         QStringList entries {u"kept"_s};
         QVERIFY(loadWordList(path, entries));
         QCOMPARE(entries, words("kept|my|your"));

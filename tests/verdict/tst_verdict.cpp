@@ -1,14 +1,21 @@
-// Verdicts from registry answers, registrable names, and where each name is asked.
+// Verdicts from registry answers, registrable names, where and in which words each name is asked,
+// and where IANA refers a TLD the built-in table lacks.
+#include "Recorders.h"
+#include "Tables.h"
 #include "lookup/BackOff.h"
+#include "verdict/IanaReferral.h"
+#include "verdict/QueryLine.h"
 #include "verdict/RdapVerdict.h"
 #include "verdict/Registrable.h"
 #include "verdict/ServerTable.h"
 #include "verdict/Verdict.h"
 
 #include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace zandrel;
+using namespace zandrel::test;
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -17,6 +24,24 @@ const Verdict Taken {VerdictKind::Taken, {}};
 Verdict unknown(const QString &why)
 {
     return {VerdictKind::Unknown, why};
+}
+
+// Overrides from "server=HOST whois=HOST protocol=P TLD=HOST" (TLD=rdap:URL), any of them.
+ServerOverrides overrides(const QString &setup)
+{
+    ServerOverrides made;
+    for (const QString &pair : setup.split(u' ', Qt::SkipEmptyParts)) {
+        const QString key = pair.section(u'=', 0, 0), value = pair.section(u'=', 1);
+        if (key == u"server")
+            made.serverOption = value;
+        else if (key == u"whois")
+            made.whoisServer = value;
+        else if (key == u"protocol")
+            made.protocol = parseProtocol(value).value_or(Protocol::Auto);
+        else
+            made.perTld.insert(key, value);
+    }
+    return made;
 }
 
 // "host:port", "ask IANA", "none" or "rdap:BASE".
@@ -48,8 +73,8 @@ private slots:
     // registries run.
     void answers_data()
     {
-        for (const char *column : {"name", "option", "whoisServer", "perTld", "answer"})
-            QTest::addColumn<QString>(column); // perTld: "tld=value"
+        for (const char *column : {"name", "setup", "answer"})
+            QTest::addColumn<QString>(column); // setup: as overrides() reads it
         QTest::addColumn<LookupEnd>("end");
         QTest::addColumn<Verdict>("expected");
         QTest::addColumn<bool>("explained"); // by the server's authority alone
@@ -63,26 +88,16 @@ private slots:
                                                 {u"unrecognised"_s, unknown(reason::Unrecognised)}};
         for (const QString &file : answers.entryList({u"*.txt"_s}, QDir::Files)) {
             const QString stem = file.chopped(4).section(u'~', 0, 0);
-            QFile text(answers.filePath(file));
-            QVERIFY2(expected.contains(stem.section(u'.', -1)) && text.open(QIODevice::ReadOnly),
-                     qPrintable(file));
+            QVERIFY2(expected.contains(stem.section(u'.', -1)), qPrintable(file));
             QTest::newRow(qPrintable(file))
-                << stem.section(u'.', 0, -2) << QString() << QString() << QString()
-                << QString::fromUtf8(text.readAll()) << LookupEnd::Answered
+                << stem.section(u'.', 0, -2) << QString()
+                << QString::fromUtf8(readAll(answers.filePath(file))) << LookupEnd::Answered
                 << expected.value(stem.section(u'.', -1)) << false;
         }
 
         const auto row = [](const char *tag, const char *name, const char *answer, const Verdict &verdict,
                             LookupEnd end = LookupEnd::Answered) {
-            QTest::newRow(tag) << QString::fromUtf8(name) << QString() << QString() << QString()
-                               << QString::fromUtf8(answer) << end << verdict << false;
-        };
-        // Overridden servers: --server (option), WhoisServer, [Servers].
-        const auto overridden = [](const char *tag, const char *name, const char *option, const char *whois,
-                                   const char *perTld, const QString &answer, const Verdict &verdict) {
-            QTest::newRow(tag) << QString::fromUtf8(name) << QString::fromUtf8(option)
-                               << QString::fromUtf8(whois) << QString::fromUtf8(perTld) << answer
-                               << LookupEnd::Answered << verdict << !verdict.answered();
+            QTest::newRow(tag) << asText(name) << QString() << asText(answer) << end << verdict << false;
         };
         const Verdict unrecognised = unknown(reason::Unrecognised);
         row("no match over lines", "myshop.net", "No match for domain\r\n  \"MYSHOP.NET\".", Free);
@@ -116,58 +131,44 @@ private slots:
             Taken);
         row(".nz since 2025", "shop.co.nz", "Domain Name: shop.co.nz\r\nRegistrar: X\r\n", Taken);
 
-        const char *verisign = "whois.verisign-grs.com";
-        const auto noMatch = [](const char *name) {
-            return u"No match for \"%1\".\r\n>>> Last update of whois database <<<\r\n\r\nThe Registry "
-                   "database contains ONLY .COM, .NET, .EDU domains and\r\nRegistrars.\r\n"_s.arg(
-                       QString::fromUtf8(name).toUpper());
+        // Answers from a server that does not speak for the name's registry; no answer given: Verisign's
+        // not-found for the name.
+        const auto served = [](const char *tag, const char *name, const char *setup, const Verdict &verdict,
+                               const char *answer = nullptr) {
+            const QString noMatch
+                = u"No match for \"%1\".\r\n>>> Last update of whois database <<<\r\n\r\nThe "
+                  "Registry database contains ONLY .COM, .NET, .EDU domains and\r\n"
+                  "Registrars.\r\n"_s.arg(asText(name).toUpper());
+            QTest::newRow(tag) << asText(name) << asText(setup) << (answer ? asText(answer) : noMatch)
+                               << LookupEnd::Answered << verdict << !verdict.answered();
         };
-        overridden("--server Verisign, .co.uk", "google.co.uk", verisign, "", "", noMatch("google.co.uk"),
-                   unrecognised);
-        overridden("--server Verisign, .tv", "google.tv", verisign, "", "", noMatch("google.tv"),
-                   unrecognised);
-        overridden("WhoisServer Verisign, TLD without a row", "example.cc", "", verisign, "",
-                   noMatch("example.cc"), unrecognised);
-        overridden("WhoisServer Verisign, .com", "myshop.com", "", verisign, "", noMatch("myshop.com"), Free);
-        overridden("unknown server says it holds .com only", "example.zz", "10.0.0.9", "", "",
-                   noMatch("example.zz"), unrecognised);
-        overridden("unknown server, its own TLD", "myshop.net", "10.0.0.9:4343", "", "",
-                   noMatch("myshop.net"), Free);
-        overridden("unknown server, no such sentence", "myshop.org", "", "10.0.0.9", "",
-                   u"Domain not found.\r\n"_s, Free);
-        overridden("another registry's record still counts", "google.tv", verisign, "", "",
-                   u"Domain Name: GOOGLE.TV\r\n"_s, Taken);
-        overridden("[Servers] vouches for its TLD", "google.co.uk", "", "", "uk=whois.verisign-grs.com",
-                   noMatch("google.co.uk"), Free);
-        overridden("suffix of another registry", "tsinghua.edu.cn", "", "", "", u"no matching record\r\n"_s,
-                   unrecognised);
-        overridden("suffix of another registry, .in", "india.gov.in", "", "", "", u"No Data Found\r\n"_s,
-                   unrecognised);
-        overridden("suffix of another registry, .at", "univie.ac.at", "", "", "", u"% nothing found\r\n"_s,
-                   unrecognised);
-        overridden("suffix of another registry, .us", "example.fed.us", "", "", "", u"No Data Found\r\n"_s,
-                   unrecognised);
-        overridden("suffix without a row", "google.com.et", verisign, "", "", noMatch("google.com.et"),
-                   unrecognised);
-        overridden("suffix the row lists", "myshop.co.uk", "", "", "",
-                   u"No match for \"myshop.co.uk\".\r\n"_s, Free);
-        overridden("suffix the row lists, .au", "myshop.com.au", "", "", "", u"Domain not found.\r\n"_s,
-                   Free);
+        const char *verisign = "server=whois.verisign-grs.com";
+        served("--server Verisign, .co.uk", "google.co.uk", verisign, unrecognised);
+        served("--server Verisign, .tv", "google.tv", verisign, unrecognised);
+        served("WhoisServer Verisign, TLD without a row", "example.cc", "whois=whois.verisign-grs.com",
+               unrecognised);
+        served("WhoisServer Verisign, .com", "myshop.com", "whois=whois.verisign-grs.com", Free);
+        served("unknown server says it holds .com only", "example.zz", "server=10.0.0.9", unrecognised);
+        served("unknown server, its own TLD", "myshop.net", "server=10.0.0.9:4343", Free);
+        served("unknown server, no such sentence", "myshop.org", "whois=10.0.0.9", Free,
+               "Domain not found.\r\n");
+        served("another registry's record still counts", "google.tv", verisign, Taken,
+               "Domain Name: GOOGLE.TV\r\n");
+        served("[Servers] vouches for its TLD", "google.co.uk", "uk=whois.verisign-grs.com", Free);
+        served("suffix of another registry", "tsinghua.edu.cn", "", unrecognised, "no matching record\r\n");
+        served("suffix without a row", "google.com.et", verisign, unrecognised);
+        served("suffix the row lists", "myshop.co.uk", "", Free, "No match for \"myshop.co.uk\".\r\n");
+        served("suffix the row lists, .au", "myshop.com.au", "", Free, "Domain not found.\r\n");
     }
     void answers()
     {
         QFETCH(QString, name);
-        QFETCH(QString, option);
-        QFETCH(QString, whoisServer);
-        QFETCH(QString, perTld);
+        QFETCH(QString, setup);
         QFETCH(QString, answer);
         QFETCH(LookupEnd, end);
-        const std::optional<QString> ace = asciiName(name);
+        const auto ace = asciiName(name);
         QVERIFY(ace);
-        ServerOverrides overrides {option, {}, whoisServer, Protocol::Whois};
-        if (!perTld.isEmpty())
-            overrides.perTld.insert(perTld.section(u'=', 0, 0), perTld.section(u'=', 1));
-        const Route route = routeName(*ace, ServerTable::builtIn(), overrides);
+        const Route route = routeName(*ace, ServerTable::builtIn(), overrides(setup));
         QString why;
         const RegistryRules rules = ServerTable::builtIn().judgingRules(route.tld);
         QTEST(decideVerdict(answer, *ace, rules, end, route.authority, &why), "expected");
@@ -182,35 +183,37 @@ private slots:
         QTest::addColumn<QString>("url"); // where the answer came from; empty: not known
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<Verdict>("expected");
-        const QString base = u"https://rdap.example/rdap/"_s;
-        const QByteArray plain = R"({"errorCode":404,"title":"Not Found"})";
-        QTest::newRow("the registry's own") << u"shop.xyz"_s << base + u"domain/shop.xyz"_s << plain << Free;
-        QTest::newRow("not known where from") << u"shop.xyz"_s << QString() << QByteArray() << Free;
-        QTest::newRow("a redirect led elsewhere") << u"shop.xyz"_s << u"https://old.example/domain/shop.xyz"_s
-                                                  << plain << unknown(reason::Unrecognised);
-        QTest::newRow("redirector without the TLD")
-            << u"shop.xyz"_s << base + u"domain/shop.xyz"_s
-            << QByteArray(R"({"errorCode":404,"title":"Not Found","description":["domain shop.xyz not found )"
-                          R"(in IANA bootstrap file"]})")
-            << unknown(reason::Unrecognised);
-        QTest::newRow("TLD not supported") << u"shop.xyz"_s << base + u"domain/shop.xyz"_s
-                                           << QByteArray(R"({"errorCode":404,"title":"TLD not supported"})")
-                                           << unknown(reason::Unrecognised);
-        QTest::newRow("second-level suffix of another registry")
-            << u"tsinghua.edu.cn"_s << base + u"domain/tsinghua.edu.cn"_s << plain
-            << unknown(reason::Unrecognised);
+        const auto row = [](const char *tag, const char *name, const char *url, const char *body,
+                            const Verdict &verdict) {
+            QTest::newRow(tag) << asText(name) << asText(url) << QByteArray(body) << verdict;
+        };
+        const char *own = "https://rdap.example/rdap/domain/shop.xyz";
+        const char *plain = R"({"errorCode":404,"title":"Not Found"})";
+        const Verdict unrecognised = unknown(reason::Unrecognised);
+        row("the registry's own", "shop.xyz", own, plain, Free);
+        row("not known where from", "shop.xyz", "", "", Free);
+        row("a redirect led elsewhere", "shop.xyz", "https://old.example/domain/shop.xyz", plain,
+            unrecognised);
+        row("redirector without the TLD", "shop.xyz", own,
+            R"({"errorCode":404,"title":"Not Found","description":["domain shop.xyz not found in IANA )"
+            R"(bootstrap file"]})",
+            unrecognised);
+        row("TLD not supported", "shop.xyz", own, R"({"errorCode":404,"title":"TLD not supported"})",
+            unrecognised);
+        row("second-level suffix of another registry", "tsinghua.edu.cn",
+            "https://rdap.example/rdap/domain/tsinghua.edu.cn", plain, unrecognised);
     }
     void rdapNotFound()
     {
         QFETCH(QString, name);
         QFETCH(QString, url);
-        QFETCH(QByteArray, body);
         RdapEnd end;
         end.status = 404;
         end.contentType = "application/rdap+json";
+        QFETCH(QByteArray, body);
         end.body = body;
         end.url = QUrl(url);
-        const Route route = routeName(name, ServerTable::builtIn(), {{}, {}, {}, Protocol::Rdap});
+        const Route route = routeName(name, ServerTable::builtIn(), overrides(u"protocol=rdap"_s));
         QTEST(rdapVerdict(end, name, route.authority, u"https://rdap.example/rdap/"_s), "expected");
     }
 
@@ -257,65 +260,97 @@ private slots:
     // then IANA; auto asks RDAP only where no WHOIS server is known or one is named.
     void routing_data()
     {
-        for (const char *column :
-             {"name", "protocol", "option", "perTld", "whoisServer", "referral", "expected"})
-            QTest::addColumn<QString>(column); // perTld: "tld=value"; referral "-": IANA not asked yet
+        for (const char *column : {"name", "setup", "expected", "referral"})
+            QTest::addColumn<QString>(column); // referral "-": IANA not asked yet
         QTest::addColumn<int>("malformed");
-        const auto row = [](const char *tag, const char *name, const char *protocol, const char *option,
-                            const char *perTld, const char *whois, const char *referral, const char *expected,
-                            int malformed = 0) {
-            QTest::newRow(tag) << QString::fromUtf8(name) << QString::fromUtf8(protocol)
-                               << QString::fromUtf8(option) << QString::fromUtf8(perTld)
-                               << QString::fromUtf8(whois) << QString::fromUtf8(referral)
-                               << QString::fromUtf8(expected) << malformed;
+        const auto row = [](const char *tag, const char *name, const char *setup, const char *expected,
+                            const char *referral = "-", int malformed = 0) {
+            QTest::newRow(tag) << asText(name) << asText(setup) << asText(expected) << asText(referral)
+                               << malformed;
         };
-        const char *orgRdap = "org=rdap:http://127.0.0.1:9/";
-        row("table", "shop.org", "auto", "", "", "", "-", "whois.publicinterestregistry.org:43");
-        row("one label goes to .com", "shop", "auto", "", "", "", "-", "whois.verisign-grs.com:43");
-        row("option first", "shop.org", "auto", "10.0.0.1:4343", "org=10.0.0.2", "10.0.0.3", "-",
-            "10.0.0.1:4343");
-        row("[Servers] before WhoisServer", "shop.org", "auto", "", "org=10.0.0.2:44", "10.0.0.3", "-",
-            "10.0.0.2:44");
-        row("[Servers] of another TLD", "shop.com", "auto", "", "org=10.0.0.2", "10.0.0.3", "-",
-            "10.0.0.3:43");
-        row("malformed ignored", "shop.org", "auto", "host:99999", "org=:44", "", "-",
-            "whois.publicinterestregistry.org:43", 2);
-        row("no row: ask IANA", "shop.zz", "auto", "", "", "", "-", "ask IANA");
-        row("no row: IANA said", "shop.zz", "auto", "", "", "", "whois.nic.zz", "whois.nic.zz:43");
-        row("no row: IANA knows none", "shop.zz", "auto", "", "", "", "", "rdap:");
-        row("auto: [Servers] rdap", "a.org", "auto", "", orgRdap, "", "-", "rdap:http://127.0.0.1:9/");
-        row("whois: [Servers] rdap left out", "a.org", "whois", "", orgRdap, "", "-",
-            "whois.publicinterestregistry.org:43");
-        row("whois: IANA knows none", "a.zz", "whois", "", "", "", "", "none");
-        row("rdap: bootstrap", "a.com", "RDAP", "", "com=10.0.0.1", "", "-", "rdap:");
-        row("rdap: [Servers] rdap", "a.org", "rdap", "", orgRdap, "", "-", "rdap:http://127.0.0.1:9/");
-        row("auto: no port 43 any more", "a.info", "auto", "", "", "", "-", "rdap:");
-        row("auto: Google's RDAP only", "a.dev", "auto", "", "", "", "-", "rdap:");
-        row("auto: no not-found phrase", "a.shop", "auto", "", "", "", "-", "rdap:");
-        row("whois: no not-found phrase", "a.club", "whois", "", "", "", "-", "whois.nic.club:43");
-        row("whois: no port 43 any more", "a.app", "whois", "", "", "", "-", "none");
-        row("auto: Radix base", "a.online", "auto", "", "", "", "-", "whois.nic.online:43");
-        row("rdap: Radix base", "a.online", "rdap", "", "", "", "-", "rdap:https://rdap.radix.host/rdap/");
+        const char *pir = "whois.publicinterestregistry.org:43";
+        row("table", "shop.org", "", pir);
+        row("one label goes to .com", "shop", "", "whois.verisign-grs.com:43");
+        row("option first", "shop.org", "server=10.0.0.1:4343 org=10.0.0.2 whois=10.0.0.3", "10.0.0.1:4343");
+        row("[Servers] before WhoisServer", "shop.org", "org=10.0.0.2:44 whois=10.0.0.3", "10.0.0.2:44");
+        row("[Servers] of another TLD", "shop.com", "org=10.0.0.2 whois=10.0.0.3", "10.0.0.3:43");
+        row("malformed ignored", "shop.org", "server=host:99999 org=:44", pir, "-", 2);
+        row("no row: ask IANA", "shop.zz", "", "ask IANA");
+        row("no row: IANA said", "shop.zz", "", "whois.nic.zz:43", "whois.nic.zz");
+        row("no row: IANA knows none", "shop.zz", "", "rdap:", "");
+        row("auto: [Servers] rdap", "a.org", "protocol=auto org=rdap:http://127.0.0.1:9/",
+            "rdap:http://127.0.0.1:9/");
+        row("whois: [Servers] rdap left out", "a.org", "protocol=whois org=rdap:http://127.0.0.1:9/", pir);
+        row("whois: IANA knows none", "a.zz", "protocol=whois", "none", "");
+        row("rdap: bootstrap", "a.com", "protocol=RDAP com=10.0.0.1", "rdap:");
+        row("rdap: [Servers] rdap", "a.org", "protocol=rdap org=rdap:http://127.0.0.1:9/",
+            "rdap:http://127.0.0.1:9/");
+        row("auto: no port 43 any more", "a.info", "", "rdap:");
+        row("auto: no not-found phrase", "a.shop", "", "rdap:");
+        row("whois: no not-found phrase", "a.club", "protocol=whois", "whois.nic.club:43");
+        row("whois: no port 43 any more", "a.app", "protocol=whois", "none");
+        row("auto: Radix base", "a.online", "", "whois.nic.online:43");
+        row("rdap: Radix base", "a.online", "protocol=rdap", "rdap:https://rdap.radix.host/rdap/");
     }
     void routing()
     {
         QFETCH(QString, name);
-        QFETCH(QString, protocol);
-        QFETCH(QString, option);
-        QFETCH(QString, perTld);
-        QFETCH(QString, whoisServer);
+        QFETCH(QString, setup);
         QFETCH(QString, referral);
-        ServerOverrides overrides {option, {}, whoisServer, *parseProtocol(protocol)};
-        if (!perTld.isEmpty())
-            overrides.perTld.insert(perTld.section(u'=', 0, 0), perTld.section(u'=', 1));
-        const Route route = routeName(name, ServerTable::builtIn(), overrides, [&referral](const QString &) {
-            return referral == u"-" ? std::nullopt : std::optional<QString>(referral);
-        });
+        const Route route
+            = routeName(name, ServerTable::builtIn(), overrides(setup), [&referral](const QString &) {
+                  return referral == u"-" ? std::nullopt : std::optional<QString>(referral);
+              });
         QTEST(where(route), "expected");
         QTEST(int(route.malformed.size()), "malformed");
     }
 
-    // Queries in each form; a table row that does not parse is skipped; an RDAP-only row.
+    // Query lines in each form; a control character in a term cannot smuggle a second query.
+    void queryLine_data()
+    {
+        QTest::addColumn<int>("queryType");
+        QTest::addColumn<QString>("term");
+        QTest::addColumn<bool>("comSuffix");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("domain search, .com") << 0 << u"example"_s << true << u"DO example.com\r\n"_s;
+        QTest::newRow("whois, no suffix") << 1 << u"example"_s << false << u"example\r\n"_s;
+        QTest::newRow("suffix added to .net") << 0 << u"example.net"_s << true << u"DO example.net.com\r\n"_s;
+        QTest::newRow("empty term") << 0 << QString() << false << u"DO \r\n"_s;
+        QTest::newRow("term kept as typed") << 1 << u" My Name "_s << false << u" My Name \r\n"_s;
+        QTest::newRow("no smuggled second query")
+            << 0 << u"a\r\nDO b\nc\r"_s << true << u"DO aDO bc.com\r\n"_s;
+        QTest::newRow("no control character")
+            << 1 << u"a\u0000b\tc\x1b[d\x7f\u0085"_s << false << u"abc[d\x7f\u0085\r\n"_s;
+    }
+    void queryLine()
+    {
+        QFETCH(int, queryType);
+        QFETCH(QString, term);
+        QFETCH(bool, comSuffix);
+        QTEST(buildQueryLine(queryType, term, comSuffix), "line");
+    }
+
+    // The pause interval typed in "Internic Delay:".
+    void delay_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("ms"); // -1: invalid, the interval stays
+        QTest::newRow("1") << u"1"_s << 1000;
+        QTest::newRow("fraction") << u"2.9"_s << 2000;
+        QTest::newRow("largest") << u"65.99"_s << 65000;
+        QTest::newRow("zero would stop the timer") << u"0"_s << -1;
+        QTest::newRow("past the timer's range") << u"66"_s << -1;
+        QTest::newRow("empty") << QString() << -1;
+        QTest::newRow("words") << u"two"_s << -1;
+        QTest::newRow("huge") << u"1e300"_s << -1;
+    }
+    void delay()
+    {
+        QFETCH(QString, text);
+        QTEST(parseDelayMs(text).value_or(-1), "ms");
+    }
+
+    // Queries from a table's template; a table row that does not parse is skipped; an RDAP-only row.
     void queriesAndRows()
     {
         QCOMPARE(queryFromTemplate(u"DO {name}"_s, DomainSearch, u"a.com"_s), u"DO a.com\r\n"_s);
@@ -331,7 +366,7 @@ private slots:
         QVERIFY(table.row(u"ok"_s) && table.row(u"ok"_s)->rateLimited.isEmpty());
         const ServerTable rdapOnly = ServerTable::parse(u"xx\t-\t{name}\tx\t-\ty\tsrc\thttps://rdap.xx/\n"_s);
         QCOMPARE(where(routeName(u"a.xx"_s, rdapOnly, {})), u"rdap:https://rdap.xx/"_s);
-        QCOMPARE(where(routeName(u"a.xx"_s, rdapOnly, {{}, {}, {}, Protocol::Whois})), u"none"_s);
+        QCOMPARE(where(routeName(u"a.xx"_s, rdapOnly, overrides(u"protocol=whois"_s))), u"none"_s);
         QVERIFY(!parseProtocol(u"https"_s));
         // A server IANA names is asked for the bare name; the .com form is Verisign's alone.
         const auto referred = [](const QString &) {
@@ -363,6 +398,71 @@ private slots:
         QCOMPARE(backOff.dueNs(s), 0);
         backOff.ended(s, true, t0, 3000, 120000);
         QCOMPARE(backOff.dueNs(s), t0 + 120'000'000'000);
+    }
+
+    // Only a well-formed host on the first "whois:" line of IANA's answer is a referral.
+    void ianaWhoisLine_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("host"); // empty: nothing
+        const QString head
+            = u"% IANA WHOIS server\r\n\r\ndomain:       XYZ\r\n\r\norganisation: XYZ.COM LLC\r\n"_s;
+        textRow("referral, CR LF", head + u"whois:        whois.nic.xyz\r\n\r\nstatus:       ACTIVE\r\n"_s,
+                "whois.nic.xyz");
+        textRow("upper case, trailing dot", "WHOIS: Whois.NIC.Example.\n", "whois.nic.example");
+        textRow("no whois line", head + u"status:       ACTIVE\r\n"_s, "");
+        textRow("only the first line counts", "whois:\nwhois: whois.evil.example\n", "");
+        textRow("not at a line start", "remarks: whois: whois.nic.xyz\n", "");
+        textRow("blank inside", "whois: whois.nic.xyz extra\n", "");
+        textRow("non-ASCII", "whois: whöis.nic.xyz\n", "");
+        textRow("hyphen at label edge", "whois: -whois.nic.xyz\n", "");
+        textRow("label of 64", u"whois: "_s + QString(64, u'a') + u".xyz\n"_s, "");
+        textRow("name of 254", u"whois: "_s + (QString(49, u'a') + u'.').repeated(5) + u"abcd\n"_s, "");
+    }
+    void ianaWhoisLine()
+    {
+        QFETCH(QString, answer);
+        QTEST(parseIanaWhoisServer(answer).value_or(QString()), "host");
+    }
+
+    // A referral is remembered a week to the second; a file with any damaged line is not trusted.
+    void referralCache_data()
+    {
+        QTest::addColumn<QByteArray>("file"); // empty: the one the cache writes itself
+        QTest::addColumn<int>("ageSecs");
+        QTest::addColumn<bool>("kept");
+        const QByteArray line = "xyz\twhois.nic.xyz\t2026-12-06T22:00:00Z\n";
+        QTest::newRow("a week to the second") << QByteArray() << int(ReferralCache::MaxAgeSecs) << true;
+        QTest::newRow("a second past a week") << QByteArray() << int(ReferralCache::MaxAgeSecs) + 1 << false;
+        QTest::newRow("clock went back") << QByteArray() << -60 << false;
+        QTest::newRow("a good line") << line << 0 << true;
+        QTest::newRow("two columns") << line + "abc\twhois.nic.abc\n" << 0 << false;
+        QTest::newRow("bad time") << line + "abc\twhois.nic.abc\tyesterday\n" << 0 << false;
+        QTest::newRow("bad tld") << line + "x.yz\twhois.nic.xyz\t2026-12-06T22:00:00Z\n" << 0 << false;
+        QTest::newRow("binary") << line + "binary\x01\xff\n" << 0 << false;
+        QTest::newRow("too large") << line + QByteArray(2 << 20, '\n') << 0 << false;
+    }
+    void referralCache()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, ageSecs);
+        QFETCH(bool, kept);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(u"zandrel"_s); // made when first needed
+        FixedClock clock(QDateTime(QDate(2026, 12, 6), QTime(22, 0), Qt::UTC));
+        if (file.isEmpty()) {
+            ReferralCache written(clock, folder);
+            QVERIFY(written.insert(u"xyz"_s, u"whois.nic.xyz"_s));
+            QVERIFY(written.insert(u"zz"_s, QString())); // IANA lists no server
+        } else {
+            QVERIFY(QDir().mkpath(folder) && writeAll(folder + u"/whois-referrals.tsv"_s, file));
+        }
+        clock.moment = clock.moment.addSecs(ageSecs);
+        const ReferralCache reloaded(clock, folder);
+        QCOMPARE(reloaded.server(u"xyz"_s), kept ? std::optional(u"whois.nic.xyz"_s) : std::nullopt);
+        if (file.isEmpty())
+            QCOMPARE(reloaded.server(u"zz"_s), kept ? std::optional(QString()) : std::nullopt);
+        QCOMPARE(reloaded.server(u"abc"_s), std::nullopt);
     }
 };
 
