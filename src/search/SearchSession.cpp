@@ -1,6 +1,5 @@
 #include "SearchSession.h"
 
-#include "harvest/Harvest.h"
 #include "harvest/UniqueList.h"
 #include "platform/Clock.h"
 #include "verdict/Registrable.h"
@@ -38,8 +37,8 @@ SearchSession::SearchSession(const RouterSettings &settings, const QString &jour
                              UniqueList &available, UniqueList &links, QObject *parent)
     : QObject(parent)
     , m_clock(clock)
-    , m_available(available)
     , m_links(links)
+    , m_scan(available, links)
     , m_router(settings, clock)
     , m_journals(journalFolder.isEmpty() ? JournalFolder::standardFolder() : journalFolder, clock)
     , m_runLog(m_journals)
@@ -184,14 +183,9 @@ bool SearchSession::resume(const QString &path, QString *error)
     m_tally.clear();
     m_results = run.records;
     for (const LookupRecord &done : run.records) {
-        for (const QString &entry : done.addedAvailable)
-            m_available.addUnique(entry);
-        for (const QString &entry : done.addedLinks)
-            m_links.addUnique(entry);
+        m_scan.restore(done);
         if (done.judged)
             m_tally.record(done.name, done.verdict);
-        if (done.verdict.kind == VerdictKind::Free && done.judged)
-            m_freeNames.insert(asciiName(done.name).value_or(done.name).toLower(), done.name.toLower());
     }
     emit countsChanged(m_tally.countsText());
     // The run's own server choice holds for the rest of it.
@@ -271,26 +265,7 @@ void SearchSession::abort()
 void SearchSession::onCommitted(const LookupRecord &done, const QString &answer)
 {
     LookupRecord record = done;
-    // What the lookup found is recorded whole, whether or not the lists held it already, so a
-    // resumed run's lists are the uninterrupted run's.
-    UniqueList available(UniqueList::Key::Exact);
-    UniqueList links(UniqueList::Key::WithoutQuotes);
-    if (record.judged && record.verdict.kind == VerdictKind::Free) {
-        const QString entry = record.name.toLower();
-        m_freeNames.insert(asciiName(record.name).value_or(record.name).toLower(), entry);
-        AddAvailableToList(entry, available);
-    }
-    if (m_scanLists) {
-        createavailablelist(answer, available,
-                            [this](const QString &found) { return m_freeNames.value(found); });
-        createweblist(answer, links);
-    }
-    record.addedAvailable = available.entries();
-    record.addedLinks = links.entries();
-    for (const QString &entry : record.addedAvailable)
-        m_available.addUnique(entry);
-    for (const QString &entry : record.addedLinks)
-        m_links.addUnique(entry);
+    m_scan.scan(record, answer);
     if (m_journaled && !m_runLog.record(record))
         emit notice(QStringLiteral("The search goes on without its journal: ") + m_runLog.error());
     m_results << record;

@@ -6,6 +6,7 @@
 #include "lookup/Router.h"
 #include "report/Report.h"
 #include "search/Journal.h"
+#include "search/ListScan.h"
 #include "search/Progress.h"
 #include "search/RunLog.h"
 
@@ -35,7 +36,7 @@ public:
     RunOptions &options() { return m_options; }
     const RunOptions &options() const { return m_options; }
     // Off: answers are judged but not scanned for available names and links.
-    void setScanLists(bool scan) { m_scanLists = scan; }
+    void setScanLists(bool scan) { m_scan.setScanning(scan); }
     // The TLDs a name given without a dot is asked in (searchNames, addNames); empty: as given.
     void setNameTlds(const QStringList &tlds) { m_nameTlds = tlds; }
     // Whether the runs started from now on ask DNS for NS records first (a single lookup never
@@ -93,7 +94,7 @@ public:
     void removeFinishedJournals() { m_journals.removeFinished(); }
 
     // Names found free, by their ACE form in lower case: what the available-name scan may list.
-    QString freeEntry(const QString &found) const { return m_freeNames.value(found); }
+    QString freeEntry(const QString &found) const { return m_scan.freeEntry(found); }
 
     // The report of the lists and the last run, into `folder` (else `fallbackFolder`).
     ReportResult writeReport(const QString &baseName, const QStringList &prefixes,
@@ -128,8 +129,8 @@ private:
     void onFinished(bool complete);
 
     const Clock &m_clock;
-    UniqueList &m_available;
     UniqueList &m_links;
+    ListScan m_scan;
     Router m_router;
     BackOff m_backOff;
     RunOptions m_options;
@@ -139,7 +140,6 @@ private:
     RunTally m_tally;
     RunPace m_pace;
     RunInputs m_inputs;
-    QHash<QString, QString> m_freeNames;
     QList<LookupRecord> m_results;
     QString m_resumable;
     std::optional<QString> m_serverBefore; // the --server a resumed run set aside
@@ -147,7 +147,6 @@ private:
     bool m_journaled = false;
     bool m_tallied = true;
     bool m_combinations = false;
-    bool m_scanLists = true;
     bool m_dnsFirst = false;
     QStringList m_nameTlds;
     DnsSettings m_dnsSettings;
