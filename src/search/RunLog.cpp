@@ -4,6 +4,7 @@ namespace zandrel {
 
 RunLog::RunLog(const JournalFolder &folder)
     : m_folder(folder)
+    , m_writer(folder.clock())
 { }
 
 bool RunLog::start(const RunInputs &inputs)
@@ -30,6 +31,11 @@ bool RunLog::record(const LookupRecord &record)
 bool RunLog::finish(const QDateTime &when)
 {
     return !m_writer.isOpen() || check(m_writer.finish(when));
+}
+
+bool RunLog::interrupt()
+{
+    return !m_writer.isOpen() || check(m_writer.close());
 }
 
 bool RunLog::check(bool written)

@@ -5,7 +5,7 @@
 namespace zandrel {
 
 // The journal of the combination search under way (or of the last one): every finished lookup on
-// the disk, so the run can be resumed.
+// the disk, in groups, so the run can be resumed.
 class RunLog
 {
 public:
@@ -16,12 +16,13 @@ public:
     bool start(const RunInputs &inputs);
     // Continues the run read from the journal at `path`.
     bool resume(const QString &path, const JournalContents &contents);
-    // One finished combination, on the disk before this returns.
+    // One finished combination; it reaches the disk with its group (see JournalWriter). Fails when
+    // an earlier group could not be written.
     bool record(const LookupRecord &record);
     // The run is complete.
     bool finish(const QDateTime &when);
-    // The run ends here, unfinished: its journal stays for a resume.
-    void interrupt() { m_writer.close(); }
+    // The run ends here, unfinished: what waits is written and the journal stays for a resume.
+    bool interrupt();
 
     QString journalPath() const { return m_path; }
     const QString &error() const { return m_error; }
