@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Times N WHOIS lookups against one scripted server on 127.0.0.1, three ways: a raw socket client
-# (the floor), a shell loop of the distribution's `whois`, and `zandrel --check --delay 0`. Each is
+# Times N WHOIS lookups against one scripted server on 127.0.0.1, four ways: a raw socket client
+# (the floor), a shell loop of the distribution's `whois`, `zandrel --check --delay 0`, and the same
+# names as a journaled `zandrel --batch --delay 0` (N prefixes, one suffix). Each is
 # timed as a whole program, from its start to its exit, as a user running it would see; the floor
 # and zandrel are also timed without their start-up (the lookups alone). Then the cost per lookup
 # of the first and the last 50 of a longer zandrel run.
@@ -29,10 +30,13 @@ python=/usr/bin/python3
 [ -x "$python" ] || python=$(command -v python3) || { echo "python3 is needed (apt-get install python3)" >&2; exit 1; }
 
 work=$(mktemp -d)
+# The --batch journals go to the working folder's disk, since /tmp may be in memory, where syncing
+# costs nothing.
+journals=$(mktemp -d "$PWD/bench-compare-XXXXXX")
 server_pid=
 cleanup() {
   if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
+  rm -rf "$work" "$journals"
 }
 trap cleanup EXIT
 
@@ -137,6 +141,15 @@ zandrel_run() {
   "$zandrel" --check - --delay 0 --server "127.0.0.1:$port" <"$1" >"$work/check.out" || [ $? -eq 3 ]
 }
 
+for i in $(seq 0 $((n - 1))); do echo "w$i"; done >"$work/prefixes"
+echo x >"$work/suffixes"
+batch_run() {
+  rm -rf "$journals/data" "$work/report" && mkdir "$work/report"
+  XDG_DATA_HOME="$journals/data" "$zandrel" --batch --prefix "$work/prefixes" --suffix "$work/suffixes" \
+    --delay 0 --server "127.0.0.1:$port" --out "$work/report" >"$work/batch.out" 2>"$work/batch.err" \
+    || [ $? -eq 3 ]
+}
+
 floor_run() { "$python" "$work/floor.py" "$port" "$n" >/dev/null; }
 "$python" "$work/floor.py" "$port" 20 >/dev/null # warm up
 floor=$(best_of floor_run)
@@ -152,6 +165,12 @@ if [ "$lines" -ne "$n" ]; then
   echo "zandrel printed $lines lines for $n names" >&2
   exit 1
 fi
+batch_time=$(best_of batch_run)
+lines=$(wc -l <"$work/batch.out")
+if [ "$lines" -ne "$n" ]; then
+  echo "zandrel --batch printed $lines lines for $n names" >&2
+  exit 1
+fi
 
 row() { printf '  %-36s %7.0f lookups/s  %7.3f ms each\n' "$1" "$(calc "$n / $2")" "$(calc "$2 * 1000 / $n")"; }
 echo "$n lookups of one scripted server on 127.0.0.1, best of $repeat ($(nproc) cores, load $(cut -d' ' -f1 /proc/loadavg))"
@@ -163,9 +182,11 @@ else
   echo "  whois loop: skipped, the distribution's whois client is missing (apt-get install whois)"
 fi
 row "zandrel --check --delay 0" "$zandrel_time"
+row "zandrel --batch --delay 0 (journaled)" "$batch_time"
 echo "the lookups alone, without start-up:"
 row "floor (its own timing of its loop)" "$floor_loop"
 row "zandrel (less a one-name run)" "$zandrel_loop"
+row "zandrel --batch (less a one-name run)" "$(calc "$batch_time - $start_up")"
 printf '  start-up: python %.0f ms, zandrel %.0f ms (a one-name run)\n' \
   "$(calc "($floor - $floor_loop) * 1000")" "$(calc "$start_up * 1000")"
 printf 'zandrel / floor, time per lookup (goal: at most 1.5x):\n'

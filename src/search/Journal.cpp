@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -65,6 +66,20 @@ std::optional<QStringList> stringsOf(const QJsonValue &value)
 QByteArray lineOf(const QJsonObject &object)
 {
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+QByteArray recordLine(const LookupRecord &record)
+{
+    return lineOf({{TypeKey, LookupType},
+                   {u"index"_s, record.index},
+                   {u"name"_s, record.name},
+                   {u"judged"_s, record.judged},
+                   {u"verdict"_s, verdictName(record.verdict.kind)},
+                   {u"reason"_s, record.verdict.reason},
+                   {u"server"_s, record.server},
+                   {u"time"_s, utcText(record.checkedAt)},
+                   {u"addedAvailable"_s, arrayOf(record.addedAvailable)},
+                   {u"addedLinks"_s, arrayOf(record.addedLinks)}});
 }
 
 std::optional<QJsonObject> objectOf(QByteArrayView line)
@@ -266,9 +281,20 @@ qint64 combinationCount(const RunInputs &inputs)
     return inputs.comSuffix ? pairings * inputs.tlds.size() : pairings;
 }
 
+JournalWriter::JournalWriter() = default;
+
+JournalWriter::JournalWriter(const Clock &clock)
+    : m_deadline(std::make_unique<Timer>(clock, [this] { handOver(); }))
+{ }
+
+JournalWriter::~JournalWriter()
+{
+    close();
+}
+
 bool JournalWriter::create(const QString &path, const RunInputs &inputs)
 {
-    m_file.close();
+    close();
     m_file.setFileName(path);
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder))
@@ -293,12 +319,16 @@ bool JournalWriter::create(const QString &path, const RunInputs &inputs)
         header.insert(u"tlds"_s, arrayOf(inputs.tlds));
     if (inputs.dnsFirst)
         header.insert(u"dnsFirst"_s, true);
-    return writeLine(lineOf(header));
+    startThread();
+    // A run is only resumable from a journal whose first line is there.
+    m_waiting.last = lineOf(header);
+    handOver();
+    return waitForDisk();
 }
 
 bool JournalWriter::reopen(const QString &path, qint64 wholeSize)
 {
-    m_file.close();
+    close();
     m_file.setFileName(path);
     if (!m_file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
         return fail(QStringLiteral("reopen"));
@@ -311,6 +341,8 @@ bool JournalWriter::reopen(const QString &path, qint64 wholeSize)
         return fail(QStringLiteral("reopen"));
     if (::fsync(m_file.handle()) != 0)
         return fail(QStringLiteral("reopen"), systemError(errno));
+    startThread();
+    ++m_syncs;
     return true;
 }
 
@@ -325,36 +357,128 @@ bool JournalWriter::lock()
 
 bool JournalWriter::append(const LookupRecord &record)
 {
-    return writeLine(lineOf({{TypeKey, LookupType},
-                             {u"index"_s, record.index},
-                             {u"name"_s, record.name},
-                             {u"judged"_s, record.judged},
-                             {u"verdict"_s, verdictName(record.verdict.kind)},
-                             {u"reason"_s, record.verdict.reason},
-                             {u"server"_s, record.server},
-                             {u"time"_s, utcText(record.checkedAt)},
-                             {u"addedAvailable"_s, arrayOf(record.addedAvailable)},
-                             {u"addedLinks"_s, arrayOf(record.addedLinks)}}));
+    if (!m_file.isOpen())
+        return fail(QStringLiteral("write"));
+    // A group that failed shows at the next line; the journal stops there, as later lines would be
+    // read as out of order.
+    if (const int code = failure())
+        return fail(QStringLiteral("write"), systemError(code));
+    m_waiting.records.append(record);
+    if (!m_deadline || m_waiting.records.size() >= GroupLines)
+        handOver();
+    else if (m_waiting.records.size() == 1)
+        m_deadline->start(GroupMs);
+    return m_deadline || waitForDisk();
 }
 
 bool JournalWriter::finish(const QDateTime &when)
 {
-    const bool written = writeLine(lineOf({{TypeKey, FinishedType}, {u"time"_s, utcText(when)}}));
-    m_file.close();
-    return written;
-}
-
-bool JournalWriter::writeLine(const QByteArray &line)
-{
     if (!m_file.isOpen())
         return fail(QStringLiteral("write"));
-    // Flushing hands the line to the system; only fsync puts it on the disk. A full disk often
-    // shows only at the fsync, which leaves its cause in errno alone.
-    if (m_file.write(line) != line.size() || !m_file.flush())
-        return fail(QStringLiteral("write"));
-    if (::fsync(m_file.handle()) != 0)
-        return fail(QStringLiteral("write"), systemError(errno));
-    return true;
+    m_waiting.last = lineOf({{TypeKey, FinishedType}, {u"time"_s, utcText(when)}});
+    return close();
+}
+
+bool JournalWriter::close()
+{
+    if (!m_file.isOpen())
+        return true;
+    // The caller waits for this last group: whoever reads the journal next must find every line.
+    handOver();
+    const bool ok = waitForDisk();
+    stopThread();
+    m_file.close();
+    return ok;
+}
+
+void JournalWriter::handOver()
+{
+    if (m_deadline)
+        m_deadline->stop();
+    if ((m_waiting.records.isEmpty() && m_waiting.last.isEmpty()) || !m_thread.joinable())
+        return;
+    {
+        const std::lock_guard hold(m_mutex);
+        m_groups.push_back(std::exchange(m_waiting, {}));
+    }
+    m_wake.notify_one();
+}
+
+bool JournalWriter::waitForDisk()
+{
+    int code = 0;
+    {
+        std::unique_lock hold(m_mutex);
+        m_done.wait(hold, [this] { return m_groups.empty(); });
+        code = m_failure;
+    }
+    // A full disk often shows only at the fsync, which leaves its cause in errno alone.
+    return code == 0 || fail(QStringLiteral("write"), systemError(code));
+}
+
+int JournalWriter::failure()
+{
+    const std::lock_guard hold(m_mutex);
+    return m_failure;
+}
+
+void JournalWriter::startThread()
+{
+    m_fd = m_file.handle();
+    m_failure = 0;
+    m_writes = 0;
+    m_syncs = 0;
+    m_thread = std::thread([this] { writeGroups(); });
+}
+
+void JournalWriter::stopThread()
+{
+    if (!m_thread.joinable())
+        return;
+    {
+        const std::lock_guard hold(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_one();
+    m_thread.join();
+    m_stopping = false;
+    m_waiting = {};
+}
+
+void JournalWriter::writeGroups()
+{
+    std::unique_lock hold(m_mutex);
+    for (;;) {
+        m_wake.wait(hold, [this] { return !m_groups.empty() || m_stopping; });
+        if (m_groups.empty())
+            return;
+        // Only this thread takes groups off, so the first one stays put while it is written.
+        const Group &group = m_groups.front();
+        int failure = m_failure;
+        hold.unlock();
+        QByteArray bytes;
+        for (const LookupRecord &record : group.records)
+            bytes += recordLine(record);
+        bytes += group.last;
+        for (qsizetype done = 0; failure == 0 && done < bytes.size();) {
+            const ssize_t wrote = ::write(m_fd, bytes.constData() + done, size_t(bytes.size() - done));
+            if (wrote > 0) {
+                done += wrote;
+                ++m_writes;
+            } else if (errno != EINTR) {
+                failure = wrote < 0 ? errno : EIO;
+            }
+        }
+        if (failure == 0 && ::fsync(m_fd) != 0)
+            failure = errno;
+        else if (failure == 0)
+            ++m_syncs;
+        hold.lock();
+        m_failure = failure;
+        m_groups.pop_front();
+        if (m_groups.empty())
+            m_done.notify_all();
+    }
 }
 
 bool JournalWriter::fail(const QString &what, const QString &cause)
@@ -362,6 +486,7 @@ bool JournalWriter::fail(const QString &what, const QString &cause)
     m_error = QStringLiteral("Could not %1 the journal %2: %3")
                   .arg(what, QDir::toNativeSeparators(m_file.fileName()),
                        cause.isEmpty() ? m_file.errorString() : cause);
+    stopThread();
     m_file.close();
     return false;
 }

@@ -8,9 +8,17 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+
 namespace zandrel {
 
 class Clock;
+class Timer;
 
 // The journal's format; a journal of a higher number is left alone.
 inline constexpr int JournalVersion = 1;
@@ -60,33 +68,82 @@ JournalContents readJournal(const QString &path);
 bool journalInUse(const QString &path);
 
 // Writes one run's journal: JSON Lines, the inputs first, one line per finished combination, and
-// a last line once the run is finished. Every line is on the disk before its call returns. While
-// the journal is open the writer holds a lock on it, which the system drops when the process
-// ends, however it ends: a second run cannot take over a journal that is being written.
+// a last line once the run is finished. A thread of the writer's own makes, writes and syncs the lines
+// in groups, in order, so a slow disk never holds up the caller. With a clock a group goes once
+// GroupLines lines wait or GroupMs after the first of them, and what waits goes on finish(), close()
+// and destruction: a crash loses at most the lines waiting. Without one, each line is on the disk
+// before append() returns. While the journal is open the writer holds a lock on it, which the system
+// drops when the process ends, however it ends: a second run cannot take over a journal that is
+// being written.
 class JournalWriter
 {
 public:
-    // Starts a new journal at `path`; fails when a file is there already.
+    static constexpr int GroupLines = 256;
+    static constexpr int GroupMs = 100;
+
+    JournalWriter();
+    explicit JournalWriter(const Clock &clock);
+    ~JournalWriter();
+    JournalWriter(const JournalWriter &) = delete;
+    JournalWriter &operator=(const JournalWriter &) = delete;
+
+    // Starts a new journal at `path`, its first line on the disk; fails when a file is there already.
     bool create(const QString &path, const RunInputs &inputs);
     // Continues the journal at `path` after its first `wholeSize` bytes (cutting off a torn line);
     // fails, changing nothing, when another run holds it.
     bool reopen(const QString &path, qint64 wholeSize);
+    // Queues one finished combination's line; fails once an earlier group could not be written.
     bool append(const LookupRecord &record);
+    // Waits until the groups already handed over are on the disk (not the lines still waiting);
+    // fails, closing the journal, when one could not be written.
+    bool waitForDisk();
     bool finish(const QDateTime &when);
-    void close() { m_file.close(); }
+    // Writes what waits and lets the journal go; fails when that could not be written.
+    bool close();
 
     bool isOpen() const { return m_file.isOpen(); }
     QString path() const { return m_file.fileName(); }
     const QString &errorString() const { return m_error; }
+    // Since the journal was opened: the writes and the fsyncs of its file (a group is one of each).
+    qint64 writes() const { return m_writes; }
+    qint64 syncs() const { return m_syncs; }
 
 private:
-    bool writeLine(const QByteArray &line);
+    // Lines written with one write and one fsync; the thread makes the records' lines.
+    struct Group
+    {
+        QList<LookupRecord> records;
+        QByteArray last; // after the records: the first line of a journal, or its finished line
+    };
+
+    // Hands the waiting lines to the thread as one group.
+    void handOver();
+    // The errno of a group that failed, or 0.
+    int failure();
+    void startThread();
+    void stopThread();
+    // The thread's loop: each group in turn, none after one failed.
+    void writeGroups();
     bool lock();
     // `cause` is the system's words for the failure; empty: the file's own error text.
     bool fail(const QString &what, const QString &cause = QString());
 
     QFile m_file;
     QString m_error;
+    std::unique_ptr<Timer> m_deadline; // the waiting lines' GroupMs; none: every line goes at once
+    Group m_waiting;
+
+    // Shared with the thread.
+    std::thread m_thread;
+    int m_fd = -1;
+    std::mutex m_mutex;
+    std::condition_variable m_wake; // a group was handed over, or the thread is to end
+    std::condition_variable m_done; // the thread has written every group handed over
+    std::deque<Group> m_groups; // handed over; the first is being written
+    int m_failure = 0; // the errno of the first group that failed
+    bool m_stopping = false;
+    std::atomic<qint64> m_writes = 0;
+    std::atomic<qint64> m_syncs = 0;
 };
 
 // A run that was cut off, as a listing shows it.
@@ -118,6 +175,7 @@ public:
     // The per-user data folder's "zandrel/runs".
     static QString standardFolder();
     const QString &path() const { return m_folder; }
+    const Clock &clock() const { return m_clock; }
 
     // Starts a journal named by the clock's time, never replacing a file; sets the start time.
     bool start(JournalWriter &writer, RunInputs inputs) const;

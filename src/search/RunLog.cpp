@@ -4,11 +4,11 @@ namespace zandrel {
 
 RunLog::RunLog(const JournalFolder &folder)
     : m_folder(folder)
+    , m_writer(folder.clock())
 { }
 
 bool RunLog::start(const RunInputs &inputs)
 {
-    m_records.clear();
     m_error.clear();
     const bool started = check(m_folder.start(m_writer, inputs));
     m_path = started ? m_writer.path() : QString();
@@ -17,7 +17,6 @@ bool RunLog::start(const RunInputs &inputs)
 
 bool RunLog::resume(const QString &path, const JournalContents &contents)
 {
-    m_records = contents.records;
     m_error.clear();
     m_path = path;
     return check(m_writer.reopen(path, contents.wholeSize));
@@ -25,7 +24,6 @@ bool RunLog::resume(const QString &path, const JournalContents &contents)
 
 bool RunLog::record(const LookupRecord &record)
 {
-    m_records.append(record);
     // Once a line is missing, later ones would be read as out of order: the journal stops there.
     return !m_writer.isOpen() || check(m_writer.append(record));
 }
@@ -33,6 +31,11 @@ bool RunLog::record(const LookupRecord &record)
 bool RunLog::finish(const QDateTime &when)
 {
     return !m_writer.isOpen() || check(m_writer.finish(when));
+}
+
+bool RunLog::interrupt()
+{
+    return !m_writer.isOpen() || check(m_writer.close());
 }
 
 bool RunLog::check(bool written)

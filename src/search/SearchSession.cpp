@@ -289,10 +289,8 @@ void SearchSession::onFinished(bool complete)
     emit finished(complete);
     if (m_journaled) {
         // The journal is marked finished only once the report is written.
-        if (complete)
-            m_runLog.finish(m_clock.now());
-        else
-            m_runLog.interrupt();
+        if (!(complete ? m_runLog.finish(m_clock.now()) : m_runLog.interrupt()))
+            emit notice(m_runLog.error()); // the last group's lines: a resume asks them again
         m_resumable = complete ? QString() : m_runLog.journalPath();
     }
     emit runStateChanged();

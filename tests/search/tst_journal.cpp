@@ -192,6 +192,47 @@ private slots:
         QCOMPARE(readJournal(path).records.size(), records + 1);
     }
 
+    // Lines reach the disk in groups of 256, the rest 100 ms after the first of them, each group
+    // one write and one fsync. A kill before then loses only the lines waiting: a resume asks
+    // again from the first of them.
+    void groupCommit_data()
+    {
+        QTest::addColumn<int>("records");
+        QTest::addColumn<int>("groupsAtOnce");
+        QTest::addColumn<int>("groupsAfter");
+        QTest::newRow("three") << 3 << 0 << 1;
+        QTest::newRow("one full group") << 256 << 1 << 1;
+        QTest::newRow("1,100 at once") << 1100 << 4 << 5;
+    }
+    void groupCommit()
+    {
+        QFETCH(int, records);
+        QFETCH(int, groupsAtOnce);
+        QFETCH(int, groupsAfter);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"j.jsonl"_s);
+        ManualClock clock(Start);
+        JournalWriter writer(clock);
+        QVERIFY(writer.create(path, Inputs)); // its first line, one group
+        for (int i = 1; i <= records; ++i)
+            QVERIFY(writer.append(sampleRecord(i)));
+        clock.advance(JournalWriter::GroupMs - 1);
+        QVERIFY(writer.waitForDisk());
+        QCOMPARE(writer.syncs(), 1 + groupsAtOnce);
+
+        const QString killed = dir.filePath(u"killed.jsonl"_s); // the file as a kill leaves it
+        QVERIFY(QFile::copy(path, killed));
+        const JournalContents cut = readJournal(killed);
+        QVERIFY2(cut.ok(), qPrintable(cut.error));
+        QCOMPARE(cut.nextIndex(), groupsAtOnce * JournalWriter::GroupLines + 1);
+
+        clock.advance(1);
+        QVERIFY(writer.waitForDisk());
+        QCOMPARE(writer.syncs(), 1 + groupsAfter);
+        QCOMPARE(writer.writes(), writer.syncs());
+        QCOMPARE(readJournal(path).records.size(), records);
+    }
+
     // Journals get unique names; only finished ones over 30 days old are cleared away.
     void folder()
     {
