@@ -305,12 +305,15 @@ private slots:
         const QString folder = rig.dataDir.path();
         const RunInputs six {{u"a"_s, u"b"_s}, {u"x"_s, u"y"_s, u"z"_s}, true, true, 0, {}, {}, -1, {}};
         JournalWriter older, finished, running;
-        QVERIFY(writeRun(older, folder, Noon.addDays(-2), six, 1)
-                && writeRun(finished, folder, Noon.addDays(-1), six, 6, true));
-        older.close();
-        finished.close();
-        QVERIFY(writeAll(rig.dataDir.filePath(u"run-20261206-000000.jsonl"_s), {})); // newer, and no journal
-        QVERIFY(writeRun(running, folder, Noon, six, 0));
+        // The journals only the rows about earlier runs read: each costs a few syncs to the disk.
+        if (arguments.contains(u"--list-runs"_s) || arguments.contains(u"--resume"_s)) {
+            QVERIFY(writeRun(older, folder, Noon.addDays(-2), six, 1)
+                    && writeRun(finished, folder, Noon.addDays(-1), six, 6, true));
+            older.close();
+            finished.close();
+            QVERIFY(writeAll(rig.dataDir.filePath(u"run-20261206-000000.jsonl"_s), {})); // newer, no journal
+            QVERIFY(writeRun(running, folder, Noon, six, 0));
+        }
         CliRun cli(rig);
         const auto fill = [&](QString text) {
             return cli.fill(text.replace(u"{NEW}"_s, running.path()).replace(u"{OLD}"_s, older.path()));
