@@ -14,6 +14,9 @@ class tst_Controller : public QObject
 {
     Q_OBJECT
 private slots:
+    // Nothing a test does is left in the working folder.
+    void cleanupTestCase() { QVERIFY(m_work.isEmpty()); }
+
     // First start: default paths, the program registered, no text saved; later starts get the texts back.
     void firstStartThenRestart()
     {
@@ -238,6 +241,9 @@ private slots:
         rig.who->LinkList_Click(0);
         QCOMPARE(notices.size(), 1);
     }
+
+private:
+    const TemporaryWorkFolder m_work;
 };
 
 QTEST_GUILESS_MAIN(tst_Controller)

@@ -52,6 +52,9 @@ class tst_SearchScope : public QObject
     Q_OBJECT
 
 private slots:
+    // Nothing a test does is left in the working folder.
+    void cleanupTestCase() { QVERIFY(m_work.isEmpty()); }
+
     // The dialog takes a list of TLDs; a list it cannot read changes nothing and says so.
     void tldsFromTheDialog_data()
     {
@@ -126,6 +129,9 @@ private slots:
         QCOMPARE(journal.records.size(), 4);
         QCOMPARE(rig.who->session().results().size(), 4);
     }
+
+private:
+    const TemporaryWorkFolder m_work;
 };
 
 QTEST_MAIN(tst_SearchScope)

@@ -46,6 +46,9 @@ class tst_Window : public QObject
     }
 
 private slots:
+    // Nothing a test does is left in the working folder.
+    void cleanupTestCase() { QVERIFY(m_work.isEmpty()); }
+
     void layoutRule_data()
     {
         QTest::addColumn<double>("w");
@@ -160,6 +163,7 @@ private slots:
         QFETCH(QKeyCombination, key);
         WhoRig rig;
         Who window(*rig.who);
+        rig.who->Form_Load(); // F2 edits the rig's suffix list, not the path before start-up
         showActive(window);
         QWidget *focused = control<QWidget>(window, qPrintable(box));
         if (auto *combo = qobject_cast<QComboBox *>(focused))
@@ -439,6 +443,9 @@ private slots:
         QVERIFY(!resume->isEnabled());
         QCOMPARE(rig.launcher.opened.size(), 1); // only the finished run's report was shown
     }
+
+private:
+    const TemporaryWorkFolder m_work;
 };
 
 QTEST_MAIN(tst_Window)

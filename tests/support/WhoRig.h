@@ -14,6 +14,25 @@
 
 namespace zandrel::test {
 
+// Moves a test program into a temporary working folder while it lives, so that a relative path a
+// test reaches writes nothing in the folder the program was started from.
+class TemporaryWorkFolder
+{
+public:
+    TemporaryWorkFolder() { QDir::setCurrent(m_dir.path()); }
+    ~TemporaryWorkFolder() { QDir::setCurrent(m_before); }
+    // Whether the tests left the folder as they found it.
+    bool isEmpty() const
+    {
+        return QDir(m_dir.path())
+            .isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    }
+
+private:
+    QString m_before = QDir::currentPath();
+    QTemporaryDir m_dir;
+};
+
 // The procedures wired to stand-ins: settings in a temporary folder, the program "installed" in
 // another, a recording launcher and clipboard, a fixed clock, and a scripted WHOIS server.
 struct WhoRig
