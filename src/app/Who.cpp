@@ -316,10 +316,10 @@ void Who::bindTexts()
     followText(Delay, state.Delay, this);
     // Saved once the procedures have judged it: only a delay they take is kept.
     connect(&state.Delay, &TextBox::changed, this, [this](const QString &text) {
-        if (!m_who.delayInvalid())
+        if (!m_who.formSettings().delayInvalid())
             saveOption(windowKeys::Delay, text);
     });
-    connect(&m_who, &WhoController::delayValidityChanged, Delay, [this](bool invalid) {
+    connect(&m_who.formSettings(), &FormSettings::delayValidityChanged, Delay, [this](bool invalid) {
         Delay->setStyleSheet(invalid ? QStringLiteral("background: #ffb0b0;") : QString());
         Delay->setToolTip(invalid ? QStringLiteral("Whole seconds from 1 to 65") : QString());
         if (invalid)
@@ -454,8 +454,9 @@ bool Who::focusNextPrevChild(bool next)
 void Who::SearchCombinations_Click()
 {
     const WhoState &state = m_who.state();
-    const QString question = largeSearchQuestion(
-        qint64(std::max(state.Prefix.count(), 1)) * std::max(state.Suffix.count(), 1), m_who.pauseMs());
+    const QString question
+        = largeSearchQuestion(qint64(std::max(state.Prefix.count(), 1)) * std::max(state.Suffix.count(), 1),
+                              m_who.formSettings().pauseMs());
     if (question.isEmpty()) {
         m_who.SearchCombinations_Click();
         return;

@@ -72,12 +72,8 @@ WhoController::WhoController(const Services &services, QObject *parent)
     , m_session(routerSettingsFrom(services.settings, services.app.title, services.serverOverride,
                                    services.protocol, services.cacheFolder),
                 services.journalFolder, services.clock, m_state.Available, m_state.LinkList)
+    , m_formSettings(services, m_state, m_session.options())
 {
-    connect(&m_state.SearchTerm, &TextBox::changed, this, &WhoController::SearchTerm_Change);
-    connect(&m_state.PrefixPath, &TextBox::changed, this, &WhoController::PrefixPath_Change);
-    connect(&m_state.SuffixPath, &TextBox::changed, this, &WhoController::SuffixPath_Change);
-    connect(&m_state.Nag, &TextBox::changed, this, &WhoController::Nag_Change);
-    connect(&m_state.Delay, &TextBox::changed, this, &WhoController::Delay_Change);
     connect(&m_state.Prefix, &WordCombo::editChanged, this, &WhoController::Prefix_Change);
     connect(&m_state.Suffix, &WordCombo::editChanged, this, &WhoController::Prefix_Change);
 
@@ -90,23 +86,15 @@ WhoController::WhoController(const Services &services, QObject *parent)
     connect(&m_session, &SearchSession::countsChanged, this, &WhoController::countsChanged);
     connect(&m_session, &SearchSession::progressChanged, this, &WhoController::progressChanged);
     connect(&m_session, &SearchSession::runStateChanged, this, &WhoController::runStateChanged);
-    // 3000 ms until "Internic Delay:" is edited.
-    m_session.options().pauseMs = 3000;
 }
 
 WhoController::~WhoController() = default;
 
 void WhoController::Form_Load()
 {
+    m_formSettings.load();
     SettingsStore &settings = m_services.settings;
     const AppInfo &app = m_services.app;
-    settings.setValue(keys::Keltrow, keys::Application, keys::Location, app.location());
-    m_state.PrefixPath.setText(settings.value(app.description, keys::Settings, keys::PrefixPath,
-                                              app.folder + QStringLiteral("/prefix.txt")));
-    m_state.SuffixPath.setText(settings.value(app.description, keys::Settings, keys::SuffixPath,
-                                              app.folder + QStringLiteral("/suffix.txt")));
-    m_state.Nag.setText(settings.value(app.title, keys::Settings, keys::Nag));
-    m_state.SearchTerm.setText(settings.value(app.title, keys::Settings, keys::SearchTerm));
     OpenPrefix();
     Opensuffix();
     m_state.EditorCommand
@@ -132,44 +120,10 @@ void WhoController::findUnfinishedRun()
     emit runStateChanged();
 }
 
-void WhoController::SearchTerm_Change()
-{
-    m_services.settings.setValue(m_services.app.title, keys::Settings, keys::SearchTerm,
-                                 m_state.SearchTerm.text());
-}
-
-void WhoController::PrefixPath_Change()
-{
-    m_services.settings.setValue(m_services.app.description, keys::Settings, keys::PrefixPath,
-                                 m_state.PrefixPath.text());
-}
-
-void WhoController::SuffixPath_Change()
-{
-    m_services.settings.setValue(m_services.app.description, keys::Settings, keys::SuffixPath,
-                                 m_state.SuffixPath.text());
-}
-
-void WhoController::Nag_Change()
-{
-    m_services.settings.setValue(m_services.app.title, keys::Settings, keys::Nag, m_state.Nag.text());
-}
-
 // Both combo boxes compose the term the same way.
 void WhoController::Prefix_Change()
 {
     m_state.SearchTerm.setText(m_state.Prefix.editText() + m_state.Suffix.editText());
-}
-
-void WhoController::Delay_Change()
-{
-    const std::optional<int> interval = parseDelayMs(m_state.Delay.text());
-    if (interval)
-        m_session.options().pauseMs = *interval;
-    if (m_delayInvalid != !interval) {
-        m_delayInvalid = !interval;
-        emit delayValidityChanged(m_delayInvalid);
-    }
 }
 
 bool WhoController::refuseWhileRunning()

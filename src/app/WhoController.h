@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FormSettings.h"
+#include "Services.h"
 #include "WhoState.h"
 #include "platform/AppInfo.h"
 #include "search/Preferences.h"
@@ -12,30 +14,6 @@
 #include <optional>
 
 namespace zandrel {
-
-class Clipboard;
-class Clock;
-class Launcher;
-class SettingsStore;
-
-// What the procedures need of the desktop; tests put stand-ins in.
-struct Services
-{
-    SettingsStore &settings;
-    Launcher &launcher;
-    Clipboard &clipboard;
-    Clock &clock;
-    AppInfo app;
-    // The --server option: every lookup goes there. When empty, the [Servers] section, the
-    // "WhoisServer" setting, then the registry's own server for the name's TLD.
-    QString serverOverride;
-    // Where servers learnt from IANA are kept between runs; empty: the user's cache folder.
-    QString cacheFolder;
-    // The --protocol option.
-    Protocol protocol = Protocol::Auto;
-    // Where the journals of combination searches are kept; empty: the user's data folder.
-    QString journalFolder;
-};
 
 // "Searching 3 of 12"
 QString searchingCaption(qint64 count, qint64 total);
@@ -59,9 +37,7 @@ public:
     WhoState &state() { return m_state; }
     const Services &services() const { return m_services; }
     SearchSession &session() { return m_session; }
-    // The pause between lookups at one server, from "Internic Delay:" (3 s until it is edited).
-    int pauseMs() const { return m_session.options().pauseMs; }
-    bool delayInvalid() const { return m_delayInvalid; }
+    FormSettings &formSettings() { return m_formSettings; }
     bool searchRunning() const { return m_session.running(); }
 
     // Start-up: settings, word lists and editor command, in that order; then the last run's journal.
@@ -131,7 +107,6 @@ signals:
     // A short word for the user about something that did not go as asked.
     void notice(const QString &text);
     void exitRequested();
-    void delayValidityChanged(bool invalid);
     // "free N · taken N · not answered N" for the status bar.
     void countsChanged(const QString &text);
     // Every finished lookup of a run whose name got a verdict, in order.
@@ -148,12 +123,7 @@ signals:
     void tldsChanged();
 
 private:
-    void SearchTerm_Change();
-    void PrefixPath_Change();
-    void SuffixPath_Change();
-    void Nag_Change();
     void Prefix_Change();
-    void Delay_Change();
     void loadList(WordCombo &combo, const QString &path);
     void editList(const QString &path);
     void openTarget(const QString &target);
@@ -168,7 +138,7 @@ private:
     Services m_services;
     WhoState m_state;
     SearchSession m_session;
-    bool m_delayInvalid = false;
+    FormSettings m_formSettings;
     bool m_lastReportWritten = false;
     int m_shownInRun = 0;
     LookupRecord m_lastRecord;

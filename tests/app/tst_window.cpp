@@ -134,10 +134,10 @@ private slots:
         delay->selectAll();
         QTest::keyClicks(delay, u"0"_s);
         QVERIFY(!delay->styleSheet().isEmpty());
-        QCOMPARE(rig.who->pauseMs(), 3000);
+        QCOMPARE(rig.who->formSettings().pauseMs(), 3000);
         QTest::keyClicks(delay, u"5"_s);
         QVERIFY(delay->styleSheet().isEmpty());
-        QCOMPARE(rig.who->pauseMs(), 5000);
+        QCOMPARE(rig.who->formSettings().pauseMs(), 5000);
 
         control<QAction>(window, "mExit")->trigger();
         QTRY_VERIFY(!window.isVisible());
@@ -372,7 +372,7 @@ private slots:
         QVERIFY(control<QRadioButton>(window, "SearchType1")->isChecked());
         QCOMPARE(rig.state().QueryType, 1);
         QCOMPARE(control<QLineEdit>(window, "Delay")->text(), u"7"_s);
-        QCOMPARE(rig.who->pauseMs(), 7000);
+        QCOMPARE(rig.who->formSettings().pauseMs(), 7000);
     }
 
     // Typing is saved, a click searches, the response box follows the text, typing composes the
