@@ -173,7 +173,7 @@ void Who::buildControls()
 
     auto *label1 = new PressLabel(QStringLiteral("Prefix:"));
     place(label1, "Label1", {3645, 90, 540, 255}, controlFont());
-    connect(label1, &PressLabel::pressed, &m_who, &WhoController::Label1_MouseDown);
+    connect(label1, &PressLabel::pressed, &m_who.wordLists(), &WordLists::Label1_MouseDown);
     Prefix = new QComboBox;
     place(Prefix, "Prefix", {4110, 30, 1935, 315}, controlFont());
     PrefixPath = new QLineEdit;
@@ -181,7 +181,7 @@ void Who::buildControls()
 
     auto *label2 = new PressLabel(QStringLiteral("Suffix:"));
     place(label2, "Label2", {3645, 420, 480, 255}, controlFont());
-    connect(label2, &PressLabel::pressed, &m_who, &WhoController::Label2_MouseDown);
+    connect(label2, &PressLabel::pressed, &m_who.wordLists(), &WordLists::Label2_MouseDown);
     Suffix = new QComboBox;
     place(Suffix, "Suffix", {4110, 360, 1935, 315}, controlFont());
     SuffixPath = new QLineEdit;
@@ -349,6 +349,7 @@ void Who::buildMenus()
         return m;
     };
     WhoController *who = &m_who;
+    WordLists *lists = &m_who.wordLists();
 
     QMenu *file = menu("mFile", QStringLiteral("&File"));
     item(file, "mDirectory", QStringLiteral("Explore &Directory"), Qt::Key_F6,
@@ -375,7 +376,7 @@ void Who::buildMenus()
     item(file, "mExit", QStringLiteral("E&xit"), QKeySequence(), [who] { who->mExit_Click(); });
 
     QMenu *view = menu("mView", QStringLiteral("&View"));
-    item(view, "mRefresh", QStringLiteral("&Refresh"), Qt::Key_F5, [who] { who->mRefresh_Click(); });
+    item(view, "mRefresh", QStringLiteral("&Refresh"), Qt::Key_F5, [lists] { lists->mRefresh_Click(); });
 
     QMenu *results = menu("mResponse", QStringLiteral("&Results"));
     item(results, "mClearResponse", QStringLiteral("&Clear"), QKeySequence(Qt::CTRL | Qt::Key_K),
@@ -393,15 +394,15 @@ void Who::buildMenus()
 
     QMenu *prefix = menu("mPrefix", QStringLiteral("&Prefix"));
     item(prefix, "mOpenPrefixList", QStringLiteral("Open Prefix List"), QKeySequence(Qt::CTRL | Qt::Key_P),
-         [who] { who->OpenPrefix(); });
+         [lists] { lists->OpenPrefix(); });
     item(prefix, "mEditPrefixList", QStringLiteral("Edit Prefix List"), Qt::Key_F3,
-         [who] { who->EditPrefix(); });
+         [lists] { lists->EditPrefix(); });
 
     QMenu *suffix = menu("mSuffix", QStringLiteral("&Suffix"));
     item(suffix, "mOpenSuffixList", QStringLiteral("Open Suffix List"), QKeySequence(Qt::CTRL | Qt::Key_S),
-         [who] { who->Opensuffix(); });
+         [lists] { lists->Opensuffix(); });
     item(suffix, "mEditSuffixList", QStringLiteral("Edit Suffix List"), Qt::Key_F2,
-         [who] { who->EditSuffix(); });
+         [lists] { lists->EditSuffix(); });
 
     QMenu *help = menu("mHelp", QStringLiteral("&Help"));
     item(help, "mAbout", QStringLiteral("About"), Qt::Key_F1, [this] { mAbout_Click(); });

@@ -15,15 +15,6 @@
 
 namespace zandrel {
 
-QString defaultEditorCommand()
-{
-#ifdef Q_OS_WIN
-    return QStringLiteral("notepad.exe");
-#else
-    return QStringLiteral("xdg-open");
-#endif
-}
-
 namespace {
 QString trimSpaces(const QString &text)
 {
@@ -73,9 +64,9 @@ WhoController::WhoController(const Services &services, QObject *parent)
                                    services.protocol, services.cacheFolder),
                 services.journalFolder, services.clock, m_state.Available, m_state.LinkList)
     , m_formSettings(services, m_state, m_session.options())
+    , m_wordLists(services, m_state)
 {
-    connect(&m_state.Prefix, &WordCombo::editChanged, this, &WhoController::Prefix_Change);
-    connect(&m_state.Suffix, &WordCombo::editChanged, this, &WhoController::Prefix_Change);
+    connect(&m_wordLists, &WordLists::notice, this, &WhoController::notice);
 
     connect(&m_session, &SearchSession::begun, this, &WhoController::onBegun);
     connect(&m_session, &SearchSession::text, &m_state.tResponse, &ResponseBox::append);
@@ -93,12 +84,9 @@ WhoController::~WhoController() = default;
 void WhoController::Form_Load()
 {
     m_formSettings.load();
+    m_wordLists.load();
     SettingsStore &settings = m_services.settings;
     const AppInfo &app = m_services.app;
-    OpenPrefix();
-    Opensuffix();
-    m_state.EditorCommand
-        = settings.value(keys::Keltrow, keys::Application, keys::KelEdit, defaultEditorCommand());
     m_state.Tlds = tldsSetting(settings, app.title);
     m_session.setDnsFirst(settings.value(app.title, keys::Settings, keys::DnsFirst) == u"1");
     m_session.setDnsSettings(dnsSettingsFrom(settings, app.title, QString()));
@@ -118,12 +106,6 @@ void WhoController::findUnfinishedRun()
     emit notice(
         QStringLiteral("Unfinished search (%1 of %2): File > Resume Search").arg(last.done).arg(last.total));
     emit runStateChanged();
-}
-
-// Both combo boxes compose the term the same way.
-void WhoController::Prefix_Change()
-{
-    m_state.SearchTerm.setText(m_state.Prefix.editText() + m_state.Suffix.editText());
 }
 
 bool WhoController::refuseWhileRunning()
@@ -214,60 +196,6 @@ void WhoController::SearchType_Click(int index)
 void WhoController::cbStopRunning_Click()
 {
     m_session.stop();
-}
-
-void WhoController::loadList(WordCombo &combo, const QString &path)
-{
-    combo.clear();
-    QStringList entries;
-    loadWordList(path, entries);
-    combo.setEntries(entries);
-}
-
-void WhoController::OpenPrefix()
-{
-    loadList(m_state.Prefix, m_state.PrefixPath.text());
-}
-
-void WhoController::Opensuffix()
-{
-    loadList(m_state.Suffix, m_state.SuffixPath.text());
-}
-
-void WhoController::editList(const QString &path)
-{
-    if (path.isEmpty()) {
-        emit notice(QStringLiteral("No word-list file is named in the path box."));
-        return;
-    }
-    // A list that does not exist yet is started empty, so the editor has a file to open.
-    QFile file(path);
-    if (!file.exists() && !file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        emit notice(QStringLiteral("Could not create %1: %2")
-                        .arg(QDir::toNativeSeparators(path), file.errorString()));
-        return;
-    }
-    file.close();
-    QStringList words = splitCommandLine(m_state.EditorCommand);
-    if (words.isEmpty()) {
-        emit notice(QStringLiteral("No editor is set."));
-        return;
-    }
-    const QString program = words.takeFirst();
-    // An absolute path never starts with "-", so the editor cannot take it for an option.
-    words << QFileInfo(path).absoluteFilePath();
-    if (!m_services.launcher.start(program, words))
-        emit notice(QStringLiteral("Could not start the editor \"%1\".").arg(program));
-}
-
-void WhoController::EditPrefix()
-{
-    editList(m_state.PrefixPath.text());
-}
-
-void WhoController::EditSuffix()
-{
-    editList(m_state.SuffixPath.text());
 }
 
 void WhoController::SearchCombinations_Click()
@@ -455,12 +383,6 @@ void WhoController::closing()
     m_session.abort();
 }
 
-void WhoController::mRefresh_Click()
-{
-    OpenPrefix();
-    Opensuffix();
-}
-
 void WhoController::mClearResponse_Click()
 {
     m_state.tResponse.setText(QString());
@@ -481,22 +403,6 @@ void WhoController::mClearLinkList_Click()
 void WhoController::mGoKeltrow_Click()
 {
     openTarget(KeltrowHomePage);
-}
-
-void WhoController::Label1_MouseDown(Qt::MouseButton button)
-{
-    if (button == Qt::LeftButton)
-        EditPrefix();
-    else
-        OpenPrefix();
-}
-
-void WhoController::Label2_MouseDown(Qt::MouseButton button)
-{
-    if (button == Qt::LeftButton)
-        EditSuffix();
-    else
-        Opensuffix();
 }
 
 } // namespace zandrel

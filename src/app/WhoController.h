@@ -3,6 +3,7 @@
 #include "FormSettings.h"
 #include "Services.h"
 #include "WhoState.h"
+#include "WordLists.h"
 #include "platform/AppInfo.h"
 #include "search/Preferences.h"
 #include "search/SearchSession.h"
@@ -38,6 +39,7 @@ public:
     const Services &services() const { return m_services; }
     SearchSession &session() { return m_session; }
     FormSettings &formSettings() { return m_formSettings; }
+    WordLists &wordLists() { return m_wordLists; }
     bool searchRunning() const { return m_session.running(); }
 
     // Start-up: settings, word lists and editor command, in that order; then the last run's journal.
@@ -55,12 +57,6 @@ public:
     // The verdicts of the last combination search (and of its names asked again).
     const RunTally &tally() const { return m_session.tally(); }
     QString countsText() const { return m_session.tally().countsText(); }
-
-    // Word lists.
-    void OpenPrefix();
-    void Opensuffix();
-    void EditPrefix();
-    void EditSuffix();
 
     // The combination search and its report.
     void SearchCombinations_Click();
@@ -88,14 +84,11 @@ public:
     void mDirectory_Click();
     void mClearall_Click();
     void mExit_Click();
-    void mRefresh_Click();
     void mClearResponse_Click();
     void mAvailable_Click();
     void mSearchUnanswered_Click();
     void mClearLinkList_Click();
     void mGoKeltrow_Click();
-    void Label1_MouseDown(Qt::MouseButton button);
-    void Label2_MouseDown(Qt::MouseButton button);
 
     // The window is closing: a search under way ends now.
     void closing();
@@ -123,9 +116,6 @@ signals:
     void tldsChanged();
 
 private:
-    void Prefix_Change();
-    void loadList(WordCombo &combo, const QString &path);
-    void editList(const QString &path);
     void openTarget(const QString &target);
     void findUnfinishedRun();
     void saveReport(const QString &baseName, bool show);
@@ -139,6 +129,7 @@ private:
     WhoState m_state;
     SearchSession m_session;
     FormSettings m_formSettings;
+    WordLists m_wordLists;
     bool m_lastReportWritten = false;
     int m_shownInRun = 0;
     LookupRecord m_lastRecord;
@@ -147,8 +138,5 @@ private:
 
 // The maker's home page, opened by "Go To Keltrow".
 inline const QString KeltrowHomePage = QStringLiteral("http://www.keltrow.com/");
-
-// The editor started on a word list when "KelEdit" is not set.
-QString defaultEditorCommand();
 
 } // namespace zandrel

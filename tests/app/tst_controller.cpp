@@ -50,7 +50,7 @@ private slots:
         QCOMPARE(rig.state().SearchTerm.text(), u"kept"_s);
         QCOMPARE(rig.state().Prefix.entries(), (QStringList {u"my"_s, u"your"_s}));
         QCOMPARE(rig.state().Prefix.editText(), QString());
-        rig.who->OpenPrefix();
+        rig.who->wordLists().OpenPrefix();
         QCOMPARE(rig.state().Prefix.count(), 2); // not doubled
 
         QStringList terms;
@@ -65,7 +65,7 @@ private slots:
         // A changed path loads nothing until asked; a missing file then empties the list.
         rig.state().PrefixPath.setText(rig.programDir.filePath(u"missing.txt"_s));
         QCOMPARE(rig.state().Prefix.count(), 2);
-        rig.who->mRefresh_Click();
+        rig.who->wordLists().mRefresh_Click();
         QCOMPARE(rig.state().Prefix.count(), 0);
     }
 
@@ -79,7 +79,7 @@ private slots:
         // A list not there yet is created empty first.
         const QString path = rig.programDir.filePath(u"pre fix.txt; rm -rf ~"_s);
         rig.state().PrefixPath.setText(path);
-        rig.who->EditPrefix();
+        rig.who->wordLists().EditPrefix();
         QCOMPARE(rig.launcher.started,
                  (QList<QPair<QString, QStringList>> {{u"/opt/my editor"_s, {u"--new-window"_s, path}}}));
         QCOMPARE(QFileInfo(path).size(), 0);
@@ -88,17 +88,17 @@ private slots:
         const QString before = QDir::currentPath();
         QVERIFY(QDir::setCurrent(rig.programDir.path()));
         rig.state().PrefixPath.setText(u"-n x.txt"_s);
-        rig.who->EditPrefix();
+        rig.who->wordLists().EditPrefix();
         QVERIFY(QDir::setCurrent(before));
         QCOMPARE(rig.launcher.started.last().second.last(), rig.programDir.filePath(u"-n x.txt"_s));
 
         // An editor that cannot start, a list that cannot be created and no list at all are reported.
         rig.launcher.succeed = false;
         QSignalSpy notices(rig.who.get(), &WhoController::notice);
-        rig.who->EditSuffix();
+        rig.who->wordLists().EditSuffix();
         for (const QString &bad : {rig.programDir.filePath(u"no folder/p.txt"_s), QString()}) {
             rig.state().PrefixPath.setText(bad);
-            rig.who->EditPrefix();
+            rig.who->wordLists().EditPrefix();
         }
         QCOMPARE(notices.size(), 3);
         QCOMPARE(rig.launcher.started.size(), 3);
