@@ -386,7 +386,7 @@ void Who::buildMenus()
         ->setEnabled(false);
     item(results, "mSearchUnanswered", QStringLiteral("Search Unanswered Again"), QKeySequence(),
          [who] { who->mSearchUnanswered_Click(); });
-    addSearchScopeItems(results, m_who, this);
+    addSearchScopeItems(results, m_who.scope(), this);
 
     QMenu *existing = menu("mLinkList", QStringLiteral("&Existing"));
     item(existing, "mClearLinkList", QStringLiteral("&Clear"), QKeySequence(Qt::CTRL | Qt::Key_L),

@@ -38,20 +38,6 @@ QString searchedCaption(const QString &product, qint64 total)
     return QStringLiteral("%1 - %2 Domains Searched").arg(product).arg(total);
 }
 
-QString alwaysSuffixCaption(const QStringList &tlds, qsizetype named)
-{
-    if (tlds == QStringList {QStringLiteral("com")})
-        return QStringLiteral("&Always Suffix '.com'");
-    // Past those named the box would outgrow its place: the rest are counted.
-    named = std::max<qsizetype>(1, named);
-    QStringList shown;
-    for (const QString &tld : tlds.first(std::min<qsizetype>(tlds.size(), named)))
-        shown << u'.' + tld;
-    if (tlds.size() > named)
-        shown << QStringLiteral("+%1").arg(tlds.size() - named);
-    return QStringLiteral("&Always Suffix '%1'").arg(shown.join(u' '));
-}
-
 QString combinationBanner(const QString &term)
 {
     return QStringLiteral("\r\n\r\n") + term + QStringLiteral("   ************************\r\n");
@@ -65,8 +51,10 @@ WhoController::WhoController(const Services &services, QObject *parent)
                 services.journalFolder, services.clock, m_state.Available, m_state.LinkList)
     , m_formSettings(services, m_state, m_session.options())
     , m_wordLists(services, m_state)
+    , m_scope(services, m_state, m_session)
 {
     connect(&m_wordLists, &WordLists::notice, this, &WhoController::notice);
+    connect(&m_scope, &SearchScope::notice, this, &WhoController::notice);
 
     connect(&m_session, &SearchSession::begun, this, &WhoController::onBegun);
     connect(&m_session, &SearchSession::text, &m_state.tResponse, &ResponseBox::append);
@@ -85,12 +73,7 @@ void WhoController::Form_Load()
 {
     m_formSettings.load();
     m_wordLists.load();
-    SettingsStore &settings = m_services.settings;
-    const AppInfo &app = m_services.app;
-    m_state.Tlds = tldsSetting(settings, app.title);
-    m_session.setDnsFirst(settings.value(app.title, keys::Settings, keys::DnsFirst) == u"1");
-    m_session.setDnsSettings(dnsSettingsFrom(settings, app.title, QString()));
-    emit tldsChanged();
+    m_scope.load();
     findUnfinishedRun();
 }
 
@@ -207,21 +190,11 @@ void WhoController::SearchCombinations_Click()
         state.Prefix.append(state.Prefix.editText());
     if (state.Suffix.count() == 0)
         state.Suffix.append(state.Suffix.editText());
-    RunInputs inputs;
-    inputs.prefixes = state.Prefix.entries();
-    inputs.suffixes = state.Suffix.entries();
-    inputs.comSuffix = state.ComSuffix;
-    inputs.tlds = state.Tlds;
-    inputs.clearEachSearch = state.ClearEachSearch;
-    inputs.queryType = state.QueryType;
-    inputs.removalText = state.Nag.text();
-    const ServerOverrides &overrides = m_session.router().settings().overrides;
-    inputs.server = overrides.serverOption.isEmpty() ? overrides.whoisServer : overrides.serverOption;
     m_runKind = RunKind::Combinations;
     m_shownInRun = 0;
     m_session.options().queryType = state.QueryType;
     m_session.options().sendUnregistrable = true;
-    m_session.searchCombinations(inputs);
+    m_session.searchCombinations(m_scope.combinationInputs());
 }
 
 void WhoController::mSearchUnanswered_Click()
@@ -259,35 +232,13 @@ void WhoController::restoreOptions(const RunInputs &inputs)
     m_state.Prefix.setEntries(inputs.prefixes);
     m_state.Suffix.setEntries(inputs.suffixes);
     m_state.ComSuffix = inputs.comSuffix;
-    // The run's TLDs hold for it; the setting stays as it is.
-    m_state.Tlds = inputs.tlds;
     m_state.ClearEachSearch = inputs.clearEachSearch;
     m_state.QueryType = inputs.queryType == PlainWhois ? PlainWhois : DomainSearch;
     m_state.Nag.setText(inputs.removalText);
     m_session.options().queryType = m_state.QueryType;
     m_session.options().sendUnregistrable = true;
-    emit tldsChanged();
+    m_scope.restoreTlds(inputs.tlds);
     emit optionsRestored();
-}
-
-bool WhoController::setTlds(const QString &text)
-{
-    const std::optional<QStringList> tlds = parseTlds(text);
-    if (!tlds) {
-        emit notice(QStringLiteral("'%1' is not a list of TLDs such as com, net, io.").arg(text));
-        return false;
-    }
-    m_state.Tlds = *tlds;
-    m_services.settings.setValue(m_services.app.title, keys::Settings, keys::Tlds, tlds->join(u','));
-    emit tldsChanged();
-    return true;
-}
-
-void WhoController::mAskDnsFirst_Click(bool on)
-{
-    m_session.setDnsFirst(on);
-    m_services.settings.setValue(m_services.app.title, keys::Settings, keys::DnsFirst,
-                                 on ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 bool WhoController::hasResults() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FormSettings.h"
+#include "SearchScope.h"
 #include "Services.h"
 #include "WhoState.h"
 #include "WordLists.h"
@@ -20,8 +21,6 @@ namespace zandrel {
 QString searchingCaption(qint64 count, qint64 total);
 // "Zandrel - 12 Domains Searched"
 QString searchedCaption(const QString &product, qint64 total);
-// "&Always Suffix '.com'", or the TLDs "Always Suffix" appends when they are more than .com.
-QString alwaysSuffixCaption(const QStringList &tlds, qsizetype named = 4);
 // The line put in the response box before each combination's lookup.
 QString combinationBanner(const QString &term);
 
@@ -40,6 +39,7 @@ public:
     SearchSession &session() { return m_session; }
     FormSettings &formSettings() { return m_formSettings; }
     WordLists &wordLists() { return m_wordLists; }
+    SearchScope &scope() { return m_scope; }
     bool searchRunning() const { return m_session.running(); }
 
     // Start-up: settings, word lists and editor command, in that order; then the last run's journal.
@@ -73,13 +73,6 @@ public:
     void LinkList_Click(int row);
     void Available_Click(int row);
 
-    // The TLDs "Always Suffix" appends, and DNS first; both are remembered at once.
-    // Returns false, changing nothing, when `text` is not a list of TLDs.
-    bool setTlds(const QString &text);
-    const QStringList &tlds() const { return m_state.Tlds; }
-    void mAskDnsFirst_Click(bool on);
-    bool dnsFirst() const { return m_session.dnsFirst(); }
-
     // Menus and label presses.
     void mDirectory_Click();
     void mClearall_Click();
@@ -112,8 +105,6 @@ signals:
     void optionsRestored();
     // A search or a single lookup ended.
     void searchEnded();
-    // The TLDs "Always Suffix" appends changed (set, or restored from a run's journal).
-    void tldsChanged();
 
 private:
     void openTarget(const QString &target);
@@ -130,6 +121,7 @@ private:
     SearchSession m_session;
     FormSettings m_formSettings;
     WordLists m_wordLists;
+    SearchScope m_scope;
     bool m_lastReportWritten = false;
     int m_shownInRun = 0;
     LookupRecord m_lastRecord;
