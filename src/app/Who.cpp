@@ -362,7 +362,7 @@ void Who::buildMenus()
                                 [who] { who->mWriteReport_Click(); });
     const auto refresh = [who, resume, writeReport] {
         resume->setEnabled(who->canResume());
-        writeReport->setEnabled(who->hasResults());
+        writeReport->setEnabled(who->report().hasResults());
     };
     refresh();
     connect(who, &WhoController::runStateChanged, this, refresh);

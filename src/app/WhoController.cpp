@@ -52,9 +52,11 @@ WhoController::WhoController(const Services &services, QObject *parent)
     , m_formSettings(services, m_state, m_session.options())
     , m_wordLists(services, m_state)
     , m_scope(services, m_state, m_session)
+    , m_report(services, m_state, m_session)
 {
     connect(&m_wordLists, &WordLists::notice, this, &WhoController::notice);
     connect(&m_scope, &SearchScope::notice, this, &WhoController::notice);
+    connect(&m_report, &ReportSaver::notice, this, &WhoController::notice);
 
     connect(&m_session, &SearchSession::begun, this, &WhoController::onBegun);
     connect(&m_session, &SearchSession::text, &m_state.tResponse, &ResponseBox::append);
@@ -166,7 +168,7 @@ void WhoController::onFinished(bool complete)
         m_state.tResponse.removeAll(trimSpaces(m_state.Nag.text()));
         m_state.caption.setText(searchedCaption(m_services.app.title, m_session.total()));
         if (m_runKind == RunKind::Combinations && m_state.Summary)
-            SaveResults(reportStamp(m_services.clock.now()));
+            m_report.SaveResults(reportStamp(m_services.clock.now()));
     }
     emit searchEnded();
 }
@@ -241,49 +243,17 @@ void WhoController::restoreOptions(const RunInputs &inputs)
     emit optionsRestored();
 }
 
-bool WhoController::hasResults() const
-{
-    return m_state.Available.count() > 0 || m_state.LinkList.count() > 0 || !m_session.results().isEmpty();
-}
-
 void WhoController::mWriteReport_Click()
 {
-    if (!hasResults()) {
+    if (!m_report.hasResults()) {
         emit notice(QStringLiteral("There are no results to write yet."));
         return;
     }
     // A running search keeps its caption once the report is written.
     const QString caption = m_state.caption.text();
-    saveReport(reportStamp(m_services.clock.now()), !searchRunning());
+    m_report.SaveResults(reportStamp(m_services.clock.now()), !searchRunning());
     if (searchRunning())
         m_state.caption.setText(caption);
-}
-
-QString WhoController::reportFallbackFolder() const
-{
-    return AppInfo::dataFolder();
-}
-
-void WhoController::SaveResults(const QString &baseName)
-{
-    saveReport(baseName, true);
-}
-
-void WhoController::saveReport(const QString &baseName, bool show)
-{
-    const ReportResult result = m_session.writeReport(
-        baseName, m_state.Prefix.entries(), m_state.Suffix.entries(), m_services.app.folder,
-        reportFallbackFolder(), [this](const QString &text) { m_state.caption.setText(text); });
-    m_lastReportWritten = result.ok;
-    if (!result.ok) {
-        emit notice(QStringLiteral("The report was not written: ") + result.error);
-        return;
-    }
-    if (result.usedFallback)
-        emit notice(QStringLiteral("The program's folder cannot be written; the report is in ")
-                    + result.folder);
-    if (show)
-        openTarget(result.htmlPath);
 }
 
 void WhoController::openTarget(const QString &target)

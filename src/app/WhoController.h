@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FormSettings.h"
+#include "ReportSaver.h"
 #include "SearchScope.h"
 #include "Services.h"
 #include "WhoState.h"
@@ -40,6 +41,7 @@ public:
     FormSettings &formSettings() { return m_formSettings; }
     WordLists &wordLists() { return m_wordLists; }
     SearchScope &scope() { return m_scope; }
+    ReportSaver &report() { return m_report; }
     bool searchRunning() const { return m_session.running(); }
 
     // Start-up: settings, word lists and editor command, in that order; then the last run's journal.
@@ -60,13 +62,11 @@ public:
 
     // The combination search and its report.
     void SearchCombinations_Click();
-    void SaveResults(const QString &baseName);
     // Continues the last run, stopped or cut off, from its journal.
     void mResumeSearch_Click();
     // The report of the lists as they are now; the browser opens it unless a search runs.
     void mWriteReport_Click();
     bool canResume() const { return !searchRunning() && !m_session.resumable().isEmpty(); }
-    bool hasResults() const;
     const RunLog &runLog() const { return m_session.runLog(); }
 
     // Browsing results.
@@ -85,9 +85,6 @@ public:
 
     // The window is closing: a search under way ends now.
     void closing();
-
-    // Where the report goes when the program's folder cannot be written.
-    QString reportFallbackFolder() const;
 
 signals:
     // A short word for the user about something that did not go as asked.
@@ -109,7 +106,6 @@ signals:
 private:
     void openTarget(const QString &target);
     void findUnfinishedRun();
-    void saveReport(const QString &baseName, bool show);
     void onBegun(qint64 index, qint64 total, const QString &term);
     void onCommitted(const LookupRecord &record);
     void onFinished(bool complete);
@@ -122,7 +118,7 @@ private:
     FormSettings m_formSettings;
     WordLists m_wordLists;
     SearchScope m_scope;
-    bool m_lastReportWritten = false;
+    ReportSaver m_report;
     int m_shownInRun = 0;
     LookupRecord m_lastRecord;
     enum class RunKind { Single, Combinations, Names } m_runKind = RunKind::Single;

@@ -212,7 +212,7 @@ private slots:
         fill();
         rig.who->mClearall_Click();
         QCOMPARE(rig.who->countsText(), u"free 0 \u00b7 taken 0 \u00b7 not answered 0"_s);
-        QVERIFY(!rig.who->hasResults());
+        QVERIFY(!rig.who->report().hasResults());
         QCOMPARE(s.Available.count() + s.LinkList.count() + s.Prefix.count() + s.Suffix.count(), 0);
         QVERIFY(s.Prefix.editText().isEmpty() && s.tResponse.text().isEmpty());
         QCOMPARE(s.SearchTerm.text(), u"preb"_s); // emptying the boxes composes nothing
