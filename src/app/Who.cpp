@@ -219,21 +219,21 @@ void Who::buildControls()
 
     // A left click (or a double click's first) or Enter opens an entry; arrows only move the selection.
     auto list
-        = [this, &place](const char *name, UniqueList &model, TwipRect r, void (WhoController::*click)(int)) {
+        = [this, &place](const char *name, UniqueList &model, TwipRect r, void (LinkOpener::*click)(int)) {
               auto *view = new QListView;
               place(view, name, r, listFont());
               view->setModel(&model);
               view->setUniformItemSizes(true);
               view->viewport()->installEventFilter(this);
-              WhoController *who = &m_who;
-              connect(view, &QAbstractItemView::clicked, who,
-                      [who, click](const QModelIndex &index) { (who->*click)(index.row()); });
+              LinkOpener *opener = &m_who.opener();
+              connect(view, &QAbstractItemView::clicked, opener,
+                      [opener, click](const QModelIndex &index) { (opener->*click)(index.row()); });
               return view;
           };
     label("Label5", QStringLiteral("Available Domains:"), {60, 1020, 1620, 255});
-    Available = list("Available", state.Available, design::Available, &WhoController::Available_Click);
+    Available = list("Available", state.Available, design::Available, &LinkOpener::Available_Click);
     label("Label6", QStringLiteral("Existing Domains:"), {2520, 1020, 1620, 255});
-    LinkList = list("LinkList", state.LinkList, design::LinkList, &WhoController::LinkList_Click);
+    LinkList = list("LinkList", state.LinkList, design::LinkList, &LinkOpener::LinkList_Click);
 
     label("Label7", QStringLiteral("Text To Remove From Results:"), {4620, 1020, 2400, 255});
     Nag = new QTextEdit;
@@ -350,12 +350,15 @@ void Who::buildMenus()
     };
     WhoController *who = &m_who;
     WordLists *lists = &m_who.wordLists();
+    LinkOpener *opener = &m_who.opener();
+    ResultLists *resultLists = &m_who.lists();
 
     QMenu *file = menu("mFile", QStringLiteral("&File"));
     item(file, "mDirectory", QStringLiteral("Explore &Directory"), Qt::Key_F6,
-         [who] { who->mDirectory_Click(); });
+         [opener] { opener->mDirectory_Click(); });
     file->addSeparator()->setObjectName(QStringLiteral("mdash1123"));
-    item(file, "mClearall", QStringLiteral("Clear &All"), Qt::Key_F12, [who] { who->mClearall_Click(); });
+    item(file, "mClearall", QStringLiteral("Clear &All"), Qt::Key_F12,
+         [resultLists] { resultLists->mClearall_Click(); });
     QAction *resume = item(file, "mResumeSearch", QStringLiteral("Resume Search"), QKeySequence(),
                            [who] { who->mResumeSearch_Click(); });
     QAction *writeReport = item(file, "mWriteReport", QStringLiteral("Write Report Now"), QKeySequence(),
@@ -382,7 +385,7 @@ void Who::buildMenus()
     item(results, "mClearResponse", QStringLiteral("&Clear"), QKeySequence(Qt::CTRL | Qt::Key_K),
          [who] { who->mClearResponse_Click(); });
     item(results, "mAvailable", QStringLiteral("Create Available List"), QKeySequence(Qt::CTRL | Qt::Key_W),
-         [who] { who->mAvailable_Click(); })
+         [resultLists] { resultLists->mAvailable_Click(); })
         ->setEnabled(false);
     item(results, "mSearchUnanswered", QStringLiteral("Search Unanswered Again"), QKeySequence(),
          [who] { who->mSearchUnanswered_Click(); });
@@ -390,7 +393,7 @@ void Who::buildMenus()
 
     QMenu *existing = menu("mLinkList", QStringLiteral("&Existing"));
     item(existing, "mClearLinkList", QStringLiteral("&Clear"), QKeySequence(Qt::CTRL | Qt::Key_L),
-         [who] { who->mClearLinkList_Click(); });
+         [resultLists] { resultLists->mClearLinkList_Click(); });
 
     QMenu *prefix = menu("mPrefix", QStringLiteral("&Prefix"));
     item(prefix, "mOpenPrefixList", QStringLiteral("Open Prefix List"), QKeySequence(Qt::CTRL | Qt::Key_P),
@@ -407,7 +410,7 @@ void Who::buildMenus()
     QMenu *help = menu("mHelp", QStringLiteral("&Help"));
     item(help, "mAbout", QStringLiteral("About"), Qt::Key_F1, [this] { mAbout_Click(); });
     item(help, "mGoKeltrow", QStringLiteral("Go To Keltrow"), QKeySequence(Qt::CTRL | Qt::Key_E),
-         [who] { who->mGoKeltrow_Click(); });
+         [opener] { opener->mGoKeltrow_Click(); });
 }
 
 // Permanent fields, shown while a search runs: notices never hide them.
@@ -548,10 +551,10 @@ bool Who::eventFilter(QObject *watched, QEvent *event)
     case QEvent::KeyPress:
         if (watched == Available || watched == LinkList) {
             const auto click
-                = watched == Available ? &WhoController::Available_Click : &WhoController::LinkList_Click;
-            WhoController &who = m_who;
-            const auto open = [&who, click](int row) {
-                (who.*click)(row);
+                = watched == Available ? &LinkOpener::Available_Click : &LinkOpener::LinkList_Click;
+            LinkOpener &opener = m_who.opener();
+            const auto open = [&opener, click](int row) {
+                (opener.*click)(row);
             };
             const auto &key = *static_cast<QKeyEvent *>(event);
             if (listKey(*static_cast<QListView *>(watched), key, open, m_who.services().clipboard))

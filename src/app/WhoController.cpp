@@ -53,10 +53,13 @@ WhoController::WhoController(const Services &services, QObject *parent)
     , m_wordLists(services, m_state)
     , m_scope(services, m_state, m_session)
     , m_report(services, m_state, m_session)
+    , m_opener(services, m_state)
+    , m_lists(m_state, m_session)
 {
     connect(&m_wordLists, &WordLists::notice, this, &WhoController::notice);
     connect(&m_scope, &SearchScope::notice, this, &WhoController::notice);
     connect(&m_report, &ReportSaver::notice, this, &WhoController::notice);
+    connect(&m_opener, &LinkOpener::notice, this, &WhoController::notice);
 
     connect(&m_session, &SearchSession::begun, this, &WhoController::onBegun);
     connect(&m_session, &SearchSession::text, &m_state.tResponse, &ResponseBox::append);
@@ -256,43 +259,6 @@ void WhoController::mWriteReport_Click()
         m_state.caption.setText(caption);
 }
 
-void WhoController::openTarget(const QString &target)
-{
-    if (!m_services.launcher.open(target))
-        emit notice(QStringLiteral("Could not open ") + target);
-}
-
-void WhoController::LinkList_Click(int row)
-{
-    if (row < 0 || row >= m_state.LinkList.count())
-        return;
-    const QString address = QStringLiteral("http://") + m_state.LinkList.at(row);
-    openTarget(address);
-    m_services.clipboard.setText(address);
-}
-
-void WhoController::Available_Click(int row)
-{
-    Q_UNUSED(row);
-    openTarget(QString::fromUtf16(RegistrarHomePage));
-}
-
-void WhoController::mDirectory_Click()
-{
-    openTarget(m_services.app.folder);
-}
-
-void WhoController::mClearall_Click()
-{
-    m_session.clearResults();
-    m_session.clearTally();
-    m_state.Available.clear();
-    m_state.Prefix.clear();
-    m_state.Suffix.clear();
-    m_state.LinkList.clear();
-    m_state.tResponse.setText(QString());
-}
-
 void WhoController::mExit_Click()
 {
     closing();
@@ -307,23 +273,6 @@ void WhoController::closing()
 void WhoController::mClearResponse_Click()
 {
     m_state.tResponse.setText(QString());
-}
-
-void WhoController::mAvailable_Click()
-{
-    // Asked for by hand, so the whole text is read again; still only names found free are listed.
-    zandrel::createavailablelist(m_state.tResponse.text(), m_state.Available,
-                                 [this](const QString &found) { return m_session.freeEntry(found); });
-}
-
-void WhoController::mClearLinkList_Click()
-{
-    m_state.LinkList.clear();
-}
-
-void WhoController::mGoKeltrow_Click()
-{
-    openTarget(KeltrowHomePage);
 }
 
 } // namespace zandrel

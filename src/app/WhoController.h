@@ -1,7 +1,9 @@
 #pragma once
 
 #include "FormSettings.h"
+#include "LinkOpener.h"
 #include "ReportSaver.h"
+#include "ResultLists.h"
 #include "SearchScope.h"
 #include "Services.h"
 #include "WhoState.h"
@@ -42,6 +44,8 @@ public:
     WordLists &wordLists() { return m_wordLists; }
     SearchScope &scope() { return m_scope; }
     ReportSaver &report() { return m_report; }
+    LinkOpener &opener() { return m_opener; }
+    ResultLists &lists() { return m_lists; }
     bool searchRunning() const { return m_session.running(); }
 
     // Start-up: settings, word lists and editor command, in that order; then the last run's journal.
@@ -69,19 +73,10 @@ public:
     bool canResume() const { return !searchRunning() && !m_session.resumable().isEmpty(); }
     const RunLog &runLog() const { return m_session.runLog(); }
 
-    // Browsing results.
-    void LinkList_Click(int row);
-    void Available_Click(int row);
-
     // Menus and label presses.
-    void mDirectory_Click();
-    void mClearall_Click();
     void mExit_Click();
     void mClearResponse_Click();
-    void mAvailable_Click();
     void mSearchUnanswered_Click();
-    void mClearLinkList_Click();
-    void mGoKeltrow_Click();
 
     // The window is closing: a search under way ends now.
     void closing();
@@ -104,7 +99,6 @@ signals:
     void searchEnded();
 
 private:
-    void openTarget(const QString &target);
     void findUnfinishedRun();
     void onBegun(qint64 index, qint64 total, const QString &term);
     void onCommitted(const LookupRecord &record);
@@ -119,12 +113,11 @@ private:
     WordLists m_wordLists;
     SearchScope m_scope;
     ReportSaver m_report;
+    LinkOpener m_opener;
+    ResultLists m_lists;
     int m_shownInRun = 0;
     LookupRecord m_lastRecord;
     enum class RunKind { Single, Combinations, Names } m_runKind = RunKind::Single;
 };
-
-// The maker's home page, opened by "Go To Keltrow".
-inline const QString KeltrowHomePage = QStringLiteral("http://www.keltrow.com/");
 
 } // namespace zandrel

@@ -116,7 +116,7 @@ private slots:
         QCOMPARE(rig.server.queries(), QList<QByteArray> {"DO example.com\r\n"});
         // Only the name asked can be found free: a "No match" for another name adds nothing.
         QCOMPARE(rig.state().Available.entries(), QStringList());
-        rig.who->mAvailable_Click();
+        rig.who->lists().mAvailable_Click();
         QCOMPARE(rig.state().Available.entries(), QStringList());
         // A no-match answer further on keeps the ".com" names out of the existing domains.
         QCOMPARE(rig.state().LinkList.entries(), QStringList {u"www.a.iana-servers.net"_s});
@@ -201,7 +201,7 @@ private slots:
         rig.who->mClearResponse_Click();
         QCOMPARE(s.tResponse.text(), QString());
         QCOMPARE(s.LinkList.count(), 1);
-        rig.who->mClearLinkList_Click();
+        rig.who->lists().mClearLinkList_Click();
         QCOMPARE(s.LinkList.count(), 0);
 
         // Clear All forgets the last search too: its counts and what the next report would list.
@@ -210,7 +210,7 @@ private slots:
         QVERIFY(rig.searchCombinations());
         QCOMPARE(rig.who->countsText(), u"free 1 \u00b7 taken 0 \u00b7 not answered 0"_s);
         fill();
-        rig.who->mClearall_Click();
+        rig.who->lists().mClearall_Click();
         QCOMPARE(rig.who->countsText(), u"free 0 \u00b7 taken 0 \u00b7 not answered 0"_s);
         QVERIFY(!rig.who->report().hasResults());
         QCOMPARE(s.Available.count() + s.LinkList.count() + s.Prefix.count() + s.Suffix.count(), 0);
@@ -224,12 +224,12 @@ private slots:
         WhoRig rig;
         rig.state().LinkList.addUnique(u"www.example.com"_s);
         rig.state().LinkList.addUnique(u"www.\"odd.org"_s);
-        rig.who->LinkList_Click(1);
+        rig.who->opener().LinkList_Click(1);
         QCOMPARE(rig.launcher.opened, QStringList {u"http://www.\"odd.org"_s});
         QCOMPARE(rig.clipboard.texts, rig.launcher.opened);
-        rig.who->Available_Click(0);
-        rig.who->mGoKeltrow_Click();
-        rig.who->mDirectory_Click();
+        rig.who->opener().Available_Click(0);
+        rig.who->opener().mGoKeltrow_Click();
+        rig.who->opener().mDirectory_Click();
         QCOMPARE(rig.launcher.opened.mid(1),
                  (QStringList {u"http://www.networksolutions.com/"_s, u"http://www.keltrow.com/"_s,
                                rig.programDir.path()}));
@@ -238,7 +238,7 @@ private slots:
         // A failure to open is reported and ends nothing.
         rig.launcher.succeed = false;
         QSignalSpy notices(rig.who.get(), &WhoController::notice);
-        rig.who->LinkList_Click(0);
+        rig.who->opener().LinkList_Click(0);
         QCOMPARE(notices.size(), 1);
     }
 
