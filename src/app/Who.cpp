@@ -91,7 +91,6 @@ Who::Who(WhoController &who, QWidget *parent)
     connect(&m_who.state().caption, &TextBox::changed, this, &QWidget::setWindowTitle);
     connect(&m_who, &WhoController::notice, this,
             [this](const QString &text) { statusBar()->showMessage(text, 15000); });
-    connect(&m_who, &WhoController::exitRequested, this, &QWidget::close);
 
     // A permanent field: notices never hide the counts.
     auto *counts = new QLabel(m_who.countsText(), this);
@@ -376,7 +375,7 @@ void Who::buildMenus()
         connect(list, &QAbstractItemModel::modelReset, this, refresh);
     }
     file->addSeparator()->setObjectName(QStringLiteral("mdash127371"));
-    item(file, "mExit", QStringLiteral("E&xit"), QKeySequence(), [who] { who->mExit_Click(); });
+    item(file, "mExit", QStringLiteral("E&xit"), QKeySequence(), [this] { mExit_Click(); });
 
     QMenu *view = menu("mView", QStringLiteral("&View"));
     item(view, "mRefresh", QStringLiteral("&Refresh"), Qt::Key_F5, [lists] { lists->mRefresh_Click(); });
@@ -485,6 +484,12 @@ void Who::SearchCombinations_Click()
 void Who::saveOption(const QString &key, const QString &value)
 {
     saveWindowOption(m_who.services().settings, m_who.services().app.title, key, value);
+}
+
+// Closing the window ends the program (see closeEvent).
+void Who::mExit_Click()
+{
+    close();
 }
 
 void Who::mAbout_Click()

@@ -1,17 +1,9 @@
 #include "WhoController.h"
 
-#include "harvest/Harvest.h"
-#include "platform/Clipboard.h"
 #include "platform/Clock.h"
-#include "platform/Launcher.h"
-#include "platform/SettingsStore.h"
 #include "report/Report.h"
 #include "report/VerdictLine.h"
-#include "search/WordList.h"
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include "search/Preferences.h"
 
 namespace zandrel {
 
@@ -71,8 +63,6 @@ WhoController::WhoController(const Services &services, QObject *parent)
     connect(&m_session, &SearchSession::progressChanged, this, &WhoController::progressChanged);
     connect(&m_session, &SearchSession::runStateChanged, this, &WhoController::runStateChanged);
 }
-
-WhoController::~WhoController() = default;
 
 void WhoController::Form_Load()
 {
@@ -148,18 +138,14 @@ void WhoController::onBegun(qint64 index, qint64 total, const QString &term)
 
 void WhoController::onCommitted(const LookupRecord &record)
 {
-    m_lastRecord = record;
     // A single lookup says its verdict in the status bar.
     if (m_runKind == RunKind::Single) {
         const QString line = verdictLine(record);
         if (!line.isEmpty())
             emit notice(line);
     }
-    if (m_runKind != RunKind::Single) {
+    if (m_runKind != RunKind::Single)
         m_state.tResponse.removeAll(m_state.Nag.text());
-        if (record.judged)
-            emit recorded(record);
-    }
     m_state.tResponse.scrollToStart();
 }
 
@@ -257,12 +243,6 @@ void WhoController::mWriteReport_Click()
     m_report.SaveResults(reportStamp(m_services.clock.now()), !searchRunning());
     if (searchRunning())
         m_state.caption.setText(caption);
-}
-
-void WhoController::mExit_Click()
-{
-    closing();
-    emit exitRequested();
 }
 
 void WhoController::closing()

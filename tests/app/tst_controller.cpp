@@ -149,14 +149,14 @@ private slots:
         rig.state().ComSuffix = false;
         rig.state().SearchTerm.setText(u"myshop.zz"_s);
         QVERIFY(rig.lookUp());
-        QCOMPARE(rig.who->lastRecord().server, u"localhost:43"_s);
+        QCOMPARE(rig.lastRecord.server, u"localhost:43"_s);
         rig.state().SearchTerm.setText(u"myshop.yy"_s);
         QVERIFY(rig.lookUp());
         QCOMPARE(rig.state().tResponse.text(), NoServerForYy);
         // Ended at once, naming the server that was asked and why nothing more could be.
-        QCOMPARE(rig.who->lastRecord().verdict, (Verdict {VerdictKind::Unknown, reason::NoService}));
-        QCOMPARE(rig.who->lastRecord().server, iana.address());
-        QCOMPARE(rig.who->lastRecord().detail, u"no RDAP service is known for .yy"_s);
+        QCOMPARE(rig.lastRecord.verdict, (Verdict {VerdictKind::Unknown, reason::NoService}));
+        QCOMPARE(rig.lastRecord.server, iana.address());
+        QCOMPARE(rig.lastRecord.detail, u"no RDAP service is known for .yy"_s);
 
         rig.start();
         rig.state().ComSuffix = false;
@@ -178,8 +178,8 @@ private slots:
         rig.state().ComSuffix = false;
         rig.state().SearchTerm.setText(u"myshop.zz"_s);
         QVERIFY(rig.lookUp());
-        QCOMPARE(rig.who->lastRecord().verdict, (Verdict {VerdictKind::Free, {}}));
-        QCOMPARE(rig.who->lastRecord().server, rdap.baseUrl());
+        QCOMPARE(rig.lastRecord.verdict, (Verdict {VerdictKind::Free, {}}));
+        QCOMPARE(rig.lastRecord.server, rdap.baseUrl());
         QCOMPARE(rdap.requests().size(), 1);
         QVERIFY(rig.state().tResponse.text().contains(u"Asking the RDAP service "_s));
     }

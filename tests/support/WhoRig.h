@@ -49,6 +49,7 @@ struct WhoRig
     FixedClock clock {QDateTime(QDate(2000, 12, 31), QTime(22, 15, 0))};
     std::unique_ptr<WhoController> who;
     QStringList captions;
+    LookupRecord lastRecord; // the last lookup the session committed, of a search or a single lookup
 
     WhoRig() { start(); }
 
@@ -70,6 +71,8 @@ struct WhoRig
         who->session().options().stopGraceMs = 2000;
         QObject::connect(&who->state().caption, &TextBox::changed, who.get(),
                          [this](const QString &caption) { captions << caption; });
+        QObject::connect(&who->session(), &SearchSession::committed, who.get(),
+                         [this](const LookupRecord &record) { lastRecord = record; });
     }
 
     WhoState &state() { return who->state(); }
