@@ -95,6 +95,20 @@ struct WhoRig
         settings.setValue(app().description, u"Settings"_s, u"SuffixPath"_s, writeFile(u"s.txt"_s, suffixes));
     }
 
+    // What the program asked of the desktop, by kind: "open TARGET", "start PROGRAM|ARGUMENT…" and
+    // "copy TEXT", joined by "; ", with the program's folder written "%p".
+    QString asked() const
+    {
+        QStringList asked;
+        for (const QString &target : launcher.opened)
+            asked << QStringLiteral("open ") + target;
+        for (const auto &[program, arguments] : launcher.started)
+            asked << QStringLiteral("start ") + (QStringList {program} + arguments).join(u'|');
+        for (const QString &text : clipboard.texts)
+            asked << QStringLiteral("copy ") + text;
+        return asked.join(QStringLiteral("; ")).replace(programDir.path(), QStringLiteral("%p"));
+    }
+
     // Does `action` and waits until the search it started has ended.
     bool runToEnd(const std::function<void()> &action)
     {
