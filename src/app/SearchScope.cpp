@@ -92,4 +92,9 @@ RunInputs SearchScope::combinationInputs() const
     return inputs;
 }
 
+qint64 SearchScope::namesToAsk() const
+{
+    return combinationCount(combinationInputs());
+}
+
 } // namespace zandrel

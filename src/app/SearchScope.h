@@ -31,6 +31,8 @@ public:
     bool dnsFirst() const;
     // The combination search of the boxes as they stand; a list left empty pairs its box's text.
     RunInputs combinationInputs() const;
+    // How many names that search asks: prefixes × suffixes × the TLDs it appends.
+    qint64 namesToAsk() const;
 
 signals:
     // A short word for the user about something that did not go as asked.

@@ -456,10 +456,7 @@ bool Who::focusNextPrevChild(bool next)
 
 void Who::SearchCombinations_Click()
 {
-    const WhoState &state = m_who.state();
-    const QString question
-        = largeSearchQuestion(qint64(std::max(state.Prefix.count(), 1)) * std::max(state.Suffix.count(), 1),
-                              m_who.formSettings().pauseMs());
+    const QString question = largeSearchQuestion(m_who.scope().namesToAsk(), m_who.formSettings().pauseMs());
     if (question.isEmpty()) {
         m_who.SearchCombinations_Click();
         return;

@@ -319,6 +319,8 @@ private slots:
         QTest::addColumn<QString>("names"); // as the question says them; empty: none is asked
         QTest::newRow("100,400 in .com") << 400 << 251 << u"com"_s << true << u"100,400"_s;
         QTest::newRow("100,000 in .com") << 400 << 250 << u"com"_s << true << QString();
+        QTest::newRow("150,000 in three TLDs") << 250 << 200 << u"com,net,io"_s << true << u"150,000"_s;
+        QTest::newRow("50,000, no TLD appended") << 250 << 200 << u"com,net,io"_s << false << QString();
     }
     void largeSearchAsksFirst()
     {
