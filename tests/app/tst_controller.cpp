@@ -15,12 +15,6 @@ namespace {
 // What a row does to the program.
 using Action = std::function<void(WhoRig &)>;
 
-// The texts with "%p" standing for the program's folder.
-QStringList inFolder(QStringList texts, const WhoRig &rig)
-{
-    return texts.replaceInStrings(u"%p"_s, rig.programDir.path());
-}
-
 } // namespace
 
 class tst_Controller : public QObject
@@ -102,7 +96,7 @@ private slots:
             return Action([path](WhoRig &rig) {
                 const QString before = QDir::currentPath();
                 QDir::setCurrent(rig.programDir.path());
-                rig.state().PrefixPath.setText(inFolder({path}, rig).constFirst());
+                rig.state().PrefixPath.setText(QString(path).replace(u"%p"_s, rig.programDir.path()));
                 rig.who->wordLists().EditPrefix();
                 QDir::setCurrent(before);
             });

@@ -31,9 +31,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// What a row does to a control, or to the window.
+// What a row does to a control.
 using Steps = std::function<void(QWidget *)>;
-using WindowSteps = std::function<void(Who &)>;
 
 template<typename T = QWidget>
 T *control(QWidget &window, const char *name)
@@ -363,54 +362,10 @@ private slots:
         QTRY_VERIFY(!rig.who->searchRunning());
     }
 
-    // The options set on the window come back at the next start. The pause stays at 3000 ms until
-    // the delay is edited; a delay the program refuses (whole seconds from 1 to 65) is shown on the
-    // box, changes no pause and is not kept.
-    void optionsKept_data()
-    {
-        QTest::addColumn<WindowSteps>("steps");
-        QTest::addColumn<bool>("refused");
-        QTest::addColumn<int>("pauseMs"); // before the restart and after it
-        QTest::addColumn<QString>("delay"); // after the restart
-        QTest::addColumn<bool>("comSuffix");
-        QTest::addColumn<int>("queryType");
-        const auto click = [](const char *name) {
-            return WindowSteps([name](Who &window) { control<QAbstractButton>(window, name)->click(); });
-        };
-        const auto type = [](const QString &typed) {
-            return WindowSteps([typed](Who &window) {
-                auto *delay = control<QLineEdit>(window, "Delay");
-                delay->selectAll();
-                QTest::keyClicks(delay, typed);
-            });
-        };
-        QTest::newRow("none") << WindowSteps([](Who &) {}) << false << 3000 << u"1"_s << true << 0;
-        QTest::newRow("Always Suffix off") << click("ComSuffix") << false << 3000 << u"1"_s << false << 0;
-        QTest::newRow("Whois") << click("SearchType1") << false << 3000 << u"1"_s << true << 1;
-        QTest::newRow("0 s") << type(u"0"_s) << true << 3000 << u"1"_s << true << 0;
-        QTest::newRow("05 s, past 0 s") << type(u"05"_s) << false << 5000 << u"05"_s << true << 0;
-        QTest::newRow("70 s, past 7 s") << type(u"70"_s) << true << 7000 << u"7"_s << true << 0;
-    }
-    void optionsKept()
-    {
-        QFETCH(WindowSteps, steps);
-        Shown rig;
-        steps(*rig.window);
-        QTEST(!control(*rig.window, "Delay")->styleSheet().isEmpty(), "refused");
-        QTEST(rig.who->formSettings().pauseMs(), "pauseMs");
-        rig.restart(false);
-        QTEST(rig.who->formSettings().pauseMs(), "pauseMs");
-        QTEST(control<QLineEdit>(*rig.window, "Delay")->text(), "delay");
-        QTEST(control<QCheckBox>(*rig.window, "ComSuffix")->isChecked(), "comSuffix");
-        QTEST(rig.state().ComSuffix, "comSuffix");
-        QTEST(rig.state().QueryType, "queryType");
-        const char *type = rig.state().QueryType ? "SearchType1" : "SearchType0";
-        QVERIFY(control<QRadioButton>(*rig.window, type)->isChecked());
-    }
-
     // The window keeps every control at its smallest, and comes back where and as large as it was
-    // left.
-    void placeKept()
+    // left, with the options the user set. The pause stays at 3000 ms until the delay is edited; a
+    // delay the program refuses is shown on the box and neither changes the pause nor is kept.
+    void placeAndOptionsKept()
     {
         Shown rig({}, true);
         Who &window = *rig.window;
@@ -424,11 +379,28 @@ private slots:
         const QRect help
             = window.menuBar()->actionGeometry(window.findChild<QMenu *>(u"mHelp"_s)->menuAction());
         QVERIFY(!help.isEmpty() && help.right() < window.menuBar()->width());
+
         window.setGeometry(40, 50, 700, 520);
+        control<QCheckBox>(window, "ComSuffix")->click();
+        control<QRadioButton>(window, "SearchType1")->click();
+        auto *delay = control<QLineEdit>(window, "Delay");
+        const std::tuple<QString, bool, int> typings[] {
+            {u"0"_s, true, 3000}, {u"05"_s, false, 5000}, {u"7"_s, false, 7000}, {u"70"_s, true, 7000}};
+        for (const auto &[typed, refused, pauseMs] : typings) {
+            delay->selectAll();
+            QTest::keyClicks(delay, typed);
+            QCOMPARE(!delay->styleSheet().isEmpty(), refused);
+            QCOMPARE(rig.who->formSettings().pauseMs(), pauseMs);
+        }
         const QRect left = window.geometry();
         window.close();
         rig.restart(true);
         QCOMPARE(rig.window->geometry(), left);
+        QVERIFY(!control<QCheckBox>(*rig.window, "ComSuffix")->isChecked() && !rig.state().ComSuffix);
+        QVERIFY(control<QRadioButton>(*rig.window, "SearchType1")->isChecked());
+        QCOMPARE(rig.state().QueryType, 1);
+        QCOMPARE(control<QLineEdit>(*rig.window, "Delay")->text(), u"7"_s);
+        QCOMPARE(rig.who->formSettings().pauseMs(), 7000);
     }
 
     // Typing is saved, a click searches, the response box follows the text, typing composes the
