@@ -138,14 +138,14 @@ void WhoController::onBegun(qint64 index, qint64 total, const QString &term)
 
 void WhoController::onCommitted(const LookupRecord &record)
 {
-    // A single lookup says its verdict in the status bar.
     if (m_runKind == RunKind::Single) {
+        // A single lookup says its verdict in the status bar.
         const QString line = verdictLine(record);
         if (!line.isEmpty())
             emit notice(line);
-    }
-    if (m_runKind != RunKind::Single)
+    } else {
         m_state.tResponse.removeAll(m_state.Nag.text());
+    }
     m_state.tResponse.scrollToStart();
 }
 
@@ -176,14 +176,14 @@ void WhoController::SearchCombinations_Click()
 {
     if (refuseWhileRunning())
         return;
-    WhoState &state = m_state;
-    if (state.Prefix.count() == 0)
-        state.Prefix.append(state.Prefix.editText());
-    if (state.Suffix.count() == 0)
-        state.Suffix.append(state.Suffix.editText());
+    // A list left empty pairs the text of its box, which the list then shows.
+    if (m_state.Prefix.count() == 0)
+        m_state.Prefix.append(m_state.Prefix.editText());
+    if (m_state.Suffix.count() == 0)
+        m_state.Suffix.append(m_state.Suffix.editText());
     m_runKind = RunKind::Combinations;
     m_shownInRun = 0;
-    m_session.options().queryType = state.QueryType;
+    m_session.options().queryType = m_state.QueryType;
     m_session.options().sendUnregistrable = true;
     m_session.searchCombinations(m_scope.combinationInputs());
 }
