@@ -36,17 +36,15 @@ int runWithoutWindow(int argc, char *argv[])
     zandrel::SystemClock clock;
     int status = zandrel::ExitFailed;
     std::unique_ptr<QObject> run;
-    bool ended = false;
-    const auto done = [&status, &ended](int exitStatus) {
+    const auto done = [&status](int exitStatus) {
         status = exitStatus;
-        ended = true;
         QCoreApplication::exit();
     };
+    // The run starts inside the event loop, so its end (exit()) always finds the loop running.
     QTimer::singleShot(0, &application, [&] {
         run = zandrel::runCli(QCoreApplication::arguments(), streams, {settings, clock, {}, {}}, done);
     });
-    if (!ended)
-        QCoreApplication::exec();
+    QCoreApplication::exec();
     run.reset();
     out.flush();
     return status;

@@ -1,6 +1,6 @@
 #include "SearchScopeMenu.h"
 
-#include "WhoController.h"
+#include "SearchScope.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -31,17 +31,18 @@ void fitCaption(QCheckBox &box, const QStringList &tlds, const QWidget *next)
 
 } // namespace
 
-void addSearchScopeItems(QMenu *results, WhoController &who, QWidget *window)
+void addSearchScopeItems(QMenu *results, SearchScope &scope, QWidget *window)
 {
     QAction *dnsFirst = results->addAction(QStringLiteral("Ask &DNS First"));
     dnsFirst->setObjectName(QStringLiteral("mAskDnsFirst"));
     dnsFirst->setCheckable(true);
-    dnsFirst->setChecked(who.dnsFirst());
-    QObject::connect(dnsFirst, &QAction::toggled, &who, [&who](bool on) { who.mAskDnsFirst_Click(on); });
+    dnsFirst->setChecked(scope.dnsFirst());
+    QObject::connect(dnsFirst, &QAction::toggled, &scope,
+                     [&scope](bool on) { scope.mAskDnsFirst_Click(on); });
 
     QAction *tlds = results->addAction(QStringLiteral("&TLDs..."));
     tlds->setObjectName(QStringLiteral("mTlds"));
-    QObject::connect(tlds, &QAction::triggered, window, [&who, window] {
+    QObject::connect(tlds, &QAction::triggered, window, [&scope, window] {
         // Opened, not executed: the search and the window go on while it is up.
         auto *dialog = new QInputDialog(window);
         dialog->setObjectName(QStringLiteral("TldDialog"));
@@ -49,20 +50,20 @@ void addSearchScopeItems(QMenu *results, WhoController &who, QWidget *window)
         dialog->setWindowTitle(QStringLiteral("TLDs"));
         dialog->setLabelText(QStringLiteral("TLDs \"Always Suffix\" appends, in the order they are asked\n"
                                             "(e.g. com, net, io):"));
-        dialog->setTextValue(who.tlds().join(QStringLiteral(", ")));
-        QObject::connect(dialog, &QInputDialog::textValueSelected, &who,
-                         [&who](const QString &text) { who.setTlds(text); });
+        dialog->setTextValue(scope.tlds().join(QStringLiteral(", ")));
+        QObject::connect(dialog, &QInputDialog::textValueSelected, &scope,
+                         [&scope](const QString &text) { scope.setTlds(text); });
         dialog->open();
     });
 
-    const auto refresh = [&who, window, dnsFirst] {
+    const auto refresh = [&scope, window, dnsFirst] {
         if (auto *box = window->findChild<QCheckBox *>(QStringLiteral("ComSuffix")))
-            fitCaption(*box, who.tlds(), window->findChild<QWidget *>(QStringLiteral("Label4")));
+            fitCaption(*box, scope.tlds(), window->findChild<QWidget *>(QStringLiteral("Label4")));
         const QSignalBlocker quiet(dnsFirst);
-        dnsFirst->setChecked(who.dnsFirst());
+        dnsFirst->setChecked(scope.dnsFirst());
     };
     refresh();
-    QObject::connect(&who, &WhoController::tldsChanged, window, refresh);
+    QObject::connect(&scope, &SearchScope::tldsChanged, window, refresh);
 }
 
 } // namespace zandrel

@@ -5,10 +5,10 @@ class QWidget;
 
 namespace zandrel {
 
-class WhoController;
+class SearchScope;
 
 // The Results menu's "Ask DNS First" (checkable) and "TLDs..." (a small dialog), and the "Always
 // Suffix" check box's caption (object name "ComSuffix" under `window`) kept naming the TLDs.
-void addSearchScopeItems(QMenu *results, WhoController &who, QWidget *window);
+void addSearchScopeItems(QMenu *results, SearchScope &scope, QWidget *window);
 
 } // namespace zandrel

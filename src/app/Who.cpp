@@ -91,7 +91,6 @@ Who::Who(WhoController &who, QWidget *parent)
     connect(&m_who.state().caption, &TextBox::changed, this, &QWidget::setWindowTitle);
     connect(&m_who, &WhoController::notice, this,
             [this](const QString &text) { statusBar()->showMessage(text, 15000); });
-    connect(&m_who, &WhoController::exitRequested, this, &QWidget::close);
 
     // A permanent field: notices never hide the counts.
     auto *counts = new QLabel(m_who.countsText(), this);
@@ -173,7 +172,7 @@ void Who::buildControls()
 
     auto *label1 = new PressLabel(QStringLiteral("Prefix:"));
     place(label1, "Label1", {3645, 90, 540, 255}, controlFont());
-    connect(label1, &PressLabel::pressed, &m_who, &WhoController::Label1_MouseDown);
+    connect(label1, &PressLabel::pressed, &m_who.wordLists(), &WordLists::Label1_MouseDown);
     Prefix = new QComboBox;
     place(Prefix, "Prefix", {4110, 30, 1935, 315}, controlFont());
     PrefixPath = new QLineEdit;
@@ -181,7 +180,7 @@ void Who::buildControls()
 
     auto *label2 = new PressLabel(QStringLiteral("Suffix:"));
     place(label2, "Label2", {3645, 420, 480, 255}, controlFont());
-    connect(label2, &PressLabel::pressed, &m_who, &WhoController::Label2_MouseDown);
+    connect(label2, &PressLabel::pressed, &m_who.wordLists(), &WordLists::Label2_MouseDown);
     Suffix = new QComboBox;
     place(Suffix, "Suffix", {4110, 360, 1935, 315}, controlFont());
     SuffixPath = new QLineEdit;
@@ -219,21 +218,21 @@ void Who::buildControls()
 
     // A left click (or a double click's first) or Enter opens an entry; arrows only move the selection.
     auto list
-        = [this, &place](const char *name, UniqueList &model, TwipRect r, void (WhoController::*click)(int)) {
+        = [this, &place](const char *name, UniqueList &model, TwipRect r, void (LinkOpener::*click)(int)) {
               auto *view = new QListView;
               place(view, name, r, listFont());
               view->setModel(&model);
               view->setUniformItemSizes(true);
               view->viewport()->installEventFilter(this);
-              WhoController *who = &m_who;
-              connect(view, &QAbstractItemView::clicked, who,
-                      [who, click](const QModelIndex &index) { (who->*click)(index.row()); });
+              LinkOpener *opener = &m_who.opener();
+              connect(view, &QAbstractItemView::clicked, opener,
+                      [opener, click](const QModelIndex &index) { (opener->*click)(index.row()); });
               return view;
           };
     label("Label5", QStringLiteral("Available Domains:"), {60, 1020, 1620, 255});
-    Available = list("Available", state.Available, design::Available, &WhoController::Available_Click);
+    Available = list("Available", state.Available, design::Available, &LinkOpener::Available_Click);
     label("Label6", QStringLiteral("Existing Domains:"), {2520, 1020, 1620, 255});
-    LinkList = list("LinkList", state.LinkList, design::LinkList, &WhoController::LinkList_Click);
+    LinkList = list("LinkList", state.LinkList, design::LinkList, &LinkOpener::LinkList_Click);
 
     label("Label7", QStringLiteral("Text To Remove From Results:"), {4620, 1020, 2400, 255});
     Nag = new QTextEdit;
@@ -316,10 +315,10 @@ void Who::bindTexts()
     followText(Delay, state.Delay, this);
     // Saved once the procedures have judged it: only a delay they take is kept.
     connect(&state.Delay, &TextBox::changed, this, [this](const QString &text) {
-        if (!m_who.delayInvalid())
+        if (!m_who.formSettings().delayInvalid())
             saveOption(windowKeys::Delay, text);
     });
-    connect(&m_who, &WhoController::delayValidityChanged, Delay, [this](bool invalid) {
+    connect(&m_who.formSettings(), &FormSettings::delayValidityChanged, Delay, [this](bool invalid) {
         Delay->setStyleSheet(invalid ? QStringLiteral("background: #ffb0b0;") : QString());
         Delay->setToolTip(invalid ? QStringLiteral("Whole seconds from 1 to 65") : QString());
         if (invalid)
@@ -349,19 +348,23 @@ void Who::buildMenus()
         return m;
     };
     WhoController *who = &m_who;
+    WordLists *lists = &m_who.wordLists();
+    LinkOpener *opener = &m_who.opener();
+    ResultLists *resultLists = &m_who.lists();
 
     QMenu *file = menu("mFile", QStringLiteral("&File"));
     item(file, "mDirectory", QStringLiteral("Explore &Directory"), Qt::Key_F6,
-         [who] { who->mDirectory_Click(); });
+         [opener] { opener->mDirectory_Click(); });
     file->addSeparator()->setObjectName(QStringLiteral("mdash1123"));
-    item(file, "mClearall", QStringLiteral("Clear &All"), Qt::Key_F12, [who] { who->mClearall_Click(); });
+    item(file, "mClearall", QStringLiteral("Clear &All"), Qt::Key_F12,
+         [resultLists] { resultLists->mClearall_Click(); });
     QAction *resume = item(file, "mResumeSearch", QStringLiteral("Resume Search"), QKeySequence(),
                            [who] { who->mResumeSearch_Click(); });
     QAction *writeReport = item(file, "mWriteReport", QStringLiteral("Write Report Now"), QKeySequence(),
                                 [who] { who->mWriteReport_Click(); });
     const auto refresh = [who, resume, writeReport] {
         resume->setEnabled(who->canResume());
-        writeReport->setEnabled(who->hasResults());
+        writeReport->setEnabled(who->report().hasResults());
     };
     refresh();
     connect(who, &WhoController::runStateChanged, this, refresh);
@@ -372,41 +375,41 @@ void Who::buildMenus()
         connect(list, &QAbstractItemModel::modelReset, this, refresh);
     }
     file->addSeparator()->setObjectName(QStringLiteral("mdash127371"));
-    item(file, "mExit", QStringLiteral("E&xit"), QKeySequence(), [who] { who->mExit_Click(); });
+    item(file, "mExit", QStringLiteral("E&xit"), QKeySequence(), [this] { mExit_Click(); });
 
     QMenu *view = menu("mView", QStringLiteral("&View"));
-    item(view, "mRefresh", QStringLiteral("&Refresh"), Qt::Key_F5, [who] { who->mRefresh_Click(); });
+    item(view, "mRefresh", QStringLiteral("&Refresh"), Qt::Key_F5, [lists] { lists->mRefresh_Click(); });
 
     QMenu *results = menu("mResponse", QStringLiteral("&Results"));
     item(results, "mClearResponse", QStringLiteral("&Clear"), QKeySequence(Qt::CTRL | Qt::Key_K),
          [who] { who->mClearResponse_Click(); });
     item(results, "mAvailable", QStringLiteral("Create Available List"), QKeySequence(Qt::CTRL | Qt::Key_W),
-         [who] { who->mAvailable_Click(); })
+         [resultLists] { resultLists->mAvailable_Click(); })
         ->setEnabled(false);
     item(results, "mSearchUnanswered", QStringLiteral("Search Unanswered Again"), QKeySequence(),
          [who] { who->mSearchUnanswered_Click(); });
-    addSearchScopeItems(results, m_who, this);
+    addSearchScopeItems(results, m_who.scope(), this);
 
     QMenu *existing = menu("mLinkList", QStringLiteral("&Existing"));
     item(existing, "mClearLinkList", QStringLiteral("&Clear"), QKeySequence(Qt::CTRL | Qt::Key_L),
-         [who] { who->mClearLinkList_Click(); });
+         [resultLists] { resultLists->mClearLinkList_Click(); });
 
     QMenu *prefix = menu("mPrefix", QStringLiteral("&Prefix"));
     item(prefix, "mOpenPrefixList", QStringLiteral("Open Prefix List"), QKeySequence(Qt::CTRL | Qt::Key_P),
-         [who] { who->OpenPrefix(); });
+         [lists] { lists->OpenPrefix(); });
     item(prefix, "mEditPrefixList", QStringLiteral("Edit Prefix List"), Qt::Key_F3,
-         [who] { who->EditPrefix(); });
+         [lists] { lists->EditPrefix(); });
 
     QMenu *suffix = menu("mSuffix", QStringLiteral("&Suffix"));
     item(suffix, "mOpenSuffixList", QStringLiteral("Open Suffix List"), QKeySequence(Qt::CTRL | Qt::Key_S),
-         [who] { who->Opensuffix(); });
+         [lists] { lists->Opensuffix(); });
     item(suffix, "mEditSuffixList", QStringLiteral("Edit Suffix List"), Qt::Key_F2,
-         [who] { who->EditSuffix(); });
+         [lists] { lists->EditSuffix(); });
 
     QMenu *help = menu("mHelp", QStringLiteral("&Help"));
     item(help, "mAbout", QStringLiteral("About"), Qt::Key_F1, [this] { mAbout_Click(); });
     item(help, "mGoKeltrow", QStringLiteral("Go To Keltrow"), QKeySequence(Qt::CTRL | Qt::Key_E),
-         [who] { who->mGoKeltrow_Click(); });
+         [opener] { opener->mGoKeltrow_Click(); });
 }
 
 // Permanent fields, shown while a search runs: notices never hide them.
@@ -453,9 +456,7 @@ bool Who::focusNextPrevChild(bool next)
 
 void Who::SearchCombinations_Click()
 {
-    const WhoState &state = m_who.state();
-    const QString question = largeSearchQuestion(
-        qint64(std::max(state.Prefix.count(), 1)) * std::max(state.Suffix.count(), 1), m_who.pauseMs());
+    const QString question = largeSearchQuestion(m_who.scope().namesToAsk(), m_who.formSettings().pauseMs());
     if (question.isEmpty()) {
         m_who.SearchCombinations_Click();
         return;
@@ -480,6 +481,12 @@ void Who::SearchCombinations_Click()
 void Who::saveOption(const QString &key, const QString &value)
 {
     saveWindowOption(m_who.services().settings, m_who.services().app.title, key, value);
+}
+
+// Closing the window ends the program (see closeEvent).
+void Who::mExit_Click()
+{
+    close();
 }
 
 void Who::mAbout_Click()
@@ -546,10 +553,10 @@ bool Who::eventFilter(QObject *watched, QEvent *event)
     case QEvent::KeyPress:
         if (watched == Available || watched == LinkList) {
             const auto click
-                = watched == Available ? &WhoController::Available_Click : &WhoController::LinkList_Click;
-            WhoController &who = m_who;
-            const auto open = [&who, click](int row) {
-                (who.*click)(row);
+                = watched == Available ? &LinkOpener::Available_Click : &LinkOpener::LinkList_Click;
+            LinkOpener &opener = m_who.opener();
+            const auto open = [&opener, click](int row) {
+                (opener.*click)(row);
             };
             const auto &key = *static_cast<QKeyEvent *>(event);
             if (listKey(*static_cast<QListView *>(watched), key, open, m_who.services().clipboard))

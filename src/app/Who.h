@@ -63,6 +63,7 @@ private:
     void bindTexts();
     void Form_Resize();
     void mAbout_Click();
+    void mExit_Click();
     // Asks first when the search is large.
     void SearchCombinations_Click();
     void saveOption(const QString &key, const QString &value);

@@ -1,28 +1,11 @@
 #include "WhoController.h"
 
-#include "harvest/Harvest.h"
-#include "platform/Clipboard.h"
 #include "platform/Clock.h"
-#include "platform/Launcher.h"
-#include "platform/SettingsStore.h"
 #include "report/Report.h"
 #include "report/VerdictLine.h"
-#include "search/WordList.h"
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include "search/Preferences.h"
 
 namespace zandrel {
-
-QString defaultEditorCommand()
-{
-#ifdef Q_OS_WIN
-    return QStringLiteral("notepad.exe");
-#else
-    return QStringLiteral("xdg-open");
-#endif
-}
 
 namespace {
 QString trimSpaces(const QString &text)
@@ -47,20 +30,6 @@ QString searchedCaption(const QString &product, qint64 total)
     return QStringLiteral("%1 - %2 Domains Searched").arg(product).arg(total);
 }
 
-QString alwaysSuffixCaption(const QStringList &tlds, qsizetype named)
-{
-    if (tlds == QStringList {QStringLiteral("com")})
-        return QStringLiteral("&Always Suffix '.com'");
-    // Past those named the box would outgrow its place: the rest are counted.
-    named = std::max<qsizetype>(1, named);
-    QStringList shown;
-    for (const QString &tld : tlds.first(std::min<qsizetype>(tlds.size(), named)))
-        shown << u'.' + tld;
-    if (tlds.size() > named)
-        shown << QStringLiteral("+%1").arg(tlds.size() - named);
-    return QStringLiteral("&Always Suffix '%1'").arg(shown.join(u' '));
-}
-
 QString combinationBanner(const QString &term)
 {
     return QStringLiteral("\r\n\r\n") + term + QStringLiteral("   ************************\r\n");
@@ -72,14 +41,17 @@ WhoController::WhoController(const Services &services, QObject *parent)
     , m_session(routerSettingsFrom(services.settings, services.app.title, services.serverOverride,
                                    services.protocol, services.cacheFolder),
                 services.journalFolder, services.clock, m_state.Available, m_state.LinkList)
+    , m_formSettings(services, m_state, m_session.options())
+    , m_wordLists(services, m_state)
+    , m_scope(services, m_state, m_session)
+    , m_report(services, m_state, m_session)
+    , m_opener(services, m_state)
+    , m_lists(m_state, m_session)
 {
-    connect(&m_state.SearchTerm, &TextBox::changed, this, &WhoController::SearchTerm_Change);
-    connect(&m_state.PrefixPath, &TextBox::changed, this, &WhoController::PrefixPath_Change);
-    connect(&m_state.SuffixPath, &TextBox::changed, this, &WhoController::SuffixPath_Change);
-    connect(&m_state.Nag, &TextBox::changed, this, &WhoController::Nag_Change);
-    connect(&m_state.Delay, &TextBox::changed, this, &WhoController::Delay_Change);
-    connect(&m_state.Prefix, &WordCombo::editChanged, this, &WhoController::Prefix_Change);
-    connect(&m_state.Suffix, &WordCombo::editChanged, this, &WhoController::Prefix_Change);
+    connect(&m_wordLists, &WordLists::notice, this, &WhoController::notice);
+    connect(&m_scope, &SearchScope::notice, this, &WhoController::notice);
+    connect(&m_report, &ReportSaver::notice, this, &WhoController::notice);
+    connect(&m_opener, &LinkOpener::notice, this, &WhoController::notice);
 
     connect(&m_session, &SearchSession::begun, this, &WhoController::onBegun);
     connect(&m_session, &SearchSession::text, &m_state.tResponse, &ResponseBox::append);
@@ -90,31 +62,13 @@ WhoController::WhoController(const Services &services, QObject *parent)
     connect(&m_session, &SearchSession::countsChanged, this, &WhoController::countsChanged);
     connect(&m_session, &SearchSession::progressChanged, this, &WhoController::progressChanged);
     connect(&m_session, &SearchSession::runStateChanged, this, &WhoController::runStateChanged);
-    // 3000 ms until "Internic Delay:" is edited.
-    m_session.options().pauseMs = 3000;
 }
-
-WhoController::~WhoController() = default;
 
 void WhoController::Form_Load()
 {
-    SettingsStore &settings = m_services.settings;
-    const AppInfo &app = m_services.app;
-    settings.setValue(keys::Keltrow, keys::Application, keys::Location, app.location());
-    m_state.PrefixPath.setText(settings.value(app.description, keys::Settings, keys::PrefixPath,
-                                              app.folder + QStringLiteral("/prefix.txt")));
-    m_state.SuffixPath.setText(settings.value(app.description, keys::Settings, keys::SuffixPath,
-                                              app.folder + QStringLiteral("/suffix.txt")));
-    m_state.Nag.setText(settings.value(app.title, keys::Settings, keys::Nag));
-    m_state.SearchTerm.setText(settings.value(app.title, keys::Settings, keys::SearchTerm));
-    OpenPrefix();
-    Opensuffix();
-    m_state.EditorCommand
-        = settings.value(keys::Keltrow, keys::Application, keys::KelEdit, defaultEditorCommand());
-    m_state.Tlds = tldsSetting(settings, app.title);
-    m_session.setDnsFirst(settings.value(app.title, keys::Settings, keys::DnsFirst) == u"1");
-    m_session.setDnsSettings(dnsSettingsFrom(settings, app.title, QString()));
-    emit tldsChanged();
+    m_formSettings.load();
+    m_wordLists.load();
+    m_scope.load();
     findUnfinishedRun();
 }
 
@@ -130,46 +84,6 @@ void WhoController::findUnfinishedRun()
     emit notice(
         QStringLiteral("Unfinished search (%1 of %2): File > Resume Search").arg(last.done).arg(last.total));
     emit runStateChanged();
-}
-
-void WhoController::SearchTerm_Change()
-{
-    m_services.settings.setValue(m_services.app.title, keys::Settings, keys::SearchTerm,
-                                 m_state.SearchTerm.text());
-}
-
-void WhoController::PrefixPath_Change()
-{
-    m_services.settings.setValue(m_services.app.description, keys::Settings, keys::PrefixPath,
-                                 m_state.PrefixPath.text());
-}
-
-void WhoController::SuffixPath_Change()
-{
-    m_services.settings.setValue(m_services.app.description, keys::Settings, keys::SuffixPath,
-                                 m_state.SuffixPath.text());
-}
-
-void WhoController::Nag_Change()
-{
-    m_services.settings.setValue(m_services.app.title, keys::Settings, keys::Nag, m_state.Nag.text());
-}
-
-// Both combo boxes compose the term the same way.
-void WhoController::Prefix_Change()
-{
-    m_state.SearchTerm.setText(m_state.Prefix.editText() + m_state.Suffix.editText());
-}
-
-void WhoController::Delay_Change()
-{
-    const std::optional<int> interval = parseDelayMs(m_state.Delay.text());
-    if (interval)
-        m_session.options().pauseMs = *interval;
-    if (m_delayInvalid != !interval) {
-        m_delayInvalid = !interval;
-        emit delayValidityChanged(m_delayInvalid);
-    }
 }
 
 bool WhoController::refuseWhileRunning()
@@ -224,17 +138,13 @@ void WhoController::onBegun(qint64 index, qint64 total, const QString &term)
 
 void WhoController::onCommitted(const LookupRecord &record)
 {
-    m_lastRecord = record;
-    // A single lookup says its verdict in the status bar.
     if (m_runKind == RunKind::Single) {
+        // A single lookup says its verdict in the status bar.
         const QString line = verdictLine(record);
         if (!line.isEmpty())
             emit notice(line);
-    }
-    if (m_runKind != RunKind::Single) {
+    } else {
         m_state.tResponse.removeAll(m_state.Nag.text());
-        if (record.judged)
-            emit recorded(record);
     }
     m_state.tResponse.scrollToStart();
 }
@@ -247,7 +157,7 @@ void WhoController::onFinished(bool complete)
         m_state.tResponse.removeAll(trimSpaces(m_state.Nag.text()));
         m_state.caption.setText(searchedCaption(m_services.app.title, m_session.total()));
         if (m_runKind == RunKind::Combinations && m_state.Summary)
-            SaveResults(reportStamp(m_services.clock.now()));
+            m_report.SaveResults(reportStamp(m_services.clock.now()));
     }
     emit searchEnded();
 }
@@ -262,84 +172,20 @@ void WhoController::cbStopRunning_Click()
     m_session.stop();
 }
 
-void WhoController::loadList(WordCombo &combo, const QString &path)
-{
-    combo.clear();
-    QStringList entries;
-    loadWordList(path, entries);
-    combo.setEntries(entries);
-}
-
-void WhoController::OpenPrefix()
-{
-    loadList(m_state.Prefix, m_state.PrefixPath.text());
-}
-
-void WhoController::Opensuffix()
-{
-    loadList(m_state.Suffix, m_state.SuffixPath.text());
-}
-
-void WhoController::editList(const QString &path)
-{
-    if (path.isEmpty()) {
-        emit notice(QStringLiteral("No word-list file is named in the path box."));
-        return;
-    }
-    // A list that does not exist yet is started empty, so the editor has a file to open.
-    QFile file(path);
-    if (!file.exists() && !file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        emit notice(QStringLiteral("Could not create %1: %2")
-                        .arg(QDir::toNativeSeparators(path), file.errorString()));
-        return;
-    }
-    file.close();
-    QStringList words = splitCommandLine(m_state.EditorCommand);
-    if (words.isEmpty()) {
-        emit notice(QStringLiteral("No editor is set."));
-        return;
-    }
-    const QString program = words.takeFirst();
-    // An absolute path never starts with "-", so the editor cannot take it for an option.
-    words << QFileInfo(path).absoluteFilePath();
-    if (!m_services.launcher.start(program, words))
-        emit notice(QStringLiteral("Could not start the editor \"%1\".").arg(program));
-}
-
-void WhoController::EditPrefix()
-{
-    editList(m_state.PrefixPath.text());
-}
-
-void WhoController::EditSuffix()
-{
-    editList(m_state.SuffixPath.text());
-}
-
 void WhoController::SearchCombinations_Click()
 {
     if (refuseWhileRunning())
         return;
-    WhoState &state = m_state;
-    if (state.Prefix.count() == 0)
-        state.Prefix.append(state.Prefix.editText());
-    if (state.Suffix.count() == 0)
-        state.Suffix.append(state.Suffix.editText());
-    RunInputs inputs;
-    inputs.prefixes = state.Prefix.entries();
-    inputs.suffixes = state.Suffix.entries();
-    inputs.comSuffix = state.ComSuffix;
-    inputs.tlds = state.Tlds;
-    inputs.clearEachSearch = state.ClearEachSearch;
-    inputs.queryType = state.QueryType;
-    inputs.removalText = state.Nag.text();
-    const ServerOverrides &overrides = m_session.router().settings().overrides;
-    inputs.server = overrides.serverOption.isEmpty() ? overrides.whoisServer : overrides.serverOption;
+    // A list left empty pairs the text of its box, which the list then shows.
+    if (m_state.Prefix.count() == 0)
+        m_state.Prefix.append(m_state.Prefix.editText());
+    if (m_state.Suffix.count() == 0)
+        m_state.Suffix.append(m_state.Suffix.editText());
     m_runKind = RunKind::Combinations;
     m_shownInRun = 0;
-    m_session.options().queryType = state.QueryType;
+    m_session.options().queryType = m_state.QueryType;
     m_session.options().sendUnregistrable = true;
-    m_session.searchCombinations(inputs);
+    m_session.searchCombinations(m_scope.combinationInputs());
 }
 
 void WhoController::mSearchUnanswered_Click()
@@ -377,123 +223,26 @@ void WhoController::restoreOptions(const RunInputs &inputs)
     m_state.Prefix.setEntries(inputs.prefixes);
     m_state.Suffix.setEntries(inputs.suffixes);
     m_state.ComSuffix = inputs.comSuffix;
-    // The run's TLDs hold for it; the setting stays as it is.
-    m_state.Tlds = inputs.tlds;
     m_state.ClearEachSearch = inputs.clearEachSearch;
     m_state.QueryType = inputs.queryType == PlainWhois ? PlainWhois : DomainSearch;
     m_state.Nag.setText(inputs.removalText);
     m_session.options().queryType = m_state.QueryType;
     m_session.options().sendUnregistrable = true;
-    emit tldsChanged();
+    m_scope.restoreTlds(inputs.tlds);
     emit optionsRestored();
-}
-
-bool WhoController::setTlds(const QString &text)
-{
-    const std::optional<QStringList> tlds = parseTlds(text);
-    if (!tlds) {
-        emit notice(QStringLiteral("'%1' is not a list of TLDs such as com, net, io.").arg(text));
-        return false;
-    }
-    m_state.Tlds = *tlds;
-    m_services.settings.setValue(m_services.app.title, keys::Settings, keys::Tlds, tlds->join(u','));
-    emit tldsChanged();
-    return true;
-}
-
-void WhoController::mAskDnsFirst_Click(bool on)
-{
-    m_session.setDnsFirst(on);
-    m_services.settings.setValue(m_services.app.title, keys::Settings, keys::DnsFirst,
-                                 on ? QStringLiteral("1") : QStringLiteral("0"));
-}
-
-bool WhoController::hasResults() const
-{
-    return m_state.Available.count() > 0 || m_state.LinkList.count() > 0 || !m_session.results().isEmpty();
 }
 
 void WhoController::mWriteReport_Click()
 {
-    if (!hasResults()) {
+    if (!m_report.hasResults()) {
         emit notice(QStringLiteral("There are no results to write yet."));
         return;
     }
     // A running search keeps its caption once the report is written.
     const QString caption = m_state.caption.text();
-    saveReport(reportStamp(m_services.clock.now()), !searchRunning());
+    m_report.SaveResults(reportStamp(m_services.clock.now()), !searchRunning());
     if (searchRunning())
         m_state.caption.setText(caption);
-}
-
-QString WhoController::reportFallbackFolder() const
-{
-    return AppInfo::dataFolder();
-}
-
-void WhoController::SaveResults(const QString &baseName)
-{
-    saveReport(baseName, true);
-}
-
-void WhoController::saveReport(const QString &baseName, bool show)
-{
-    const ReportResult result = m_session.writeReport(
-        baseName, m_state.Prefix.entries(), m_state.Suffix.entries(), m_services.app.folder,
-        reportFallbackFolder(), [this](const QString &text) { m_state.caption.setText(text); });
-    m_lastReportWritten = result.ok;
-    if (!result.ok) {
-        emit notice(QStringLiteral("The report was not written: ") + result.error);
-        return;
-    }
-    if (result.usedFallback)
-        emit notice(QStringLiteral("The program's folder cannot be written; the report is in ")
-                    + result.folder);
-    if (show)
-        openTarget(result.htmlPath);
-}
-
-void WhoController::openTarget(const QString &target)
-{
-    if (!m_services.launcher.open(target))
-        emit notice(QStringLiteral("Could not open ") + target);
-}
-
-void WhoController::LinkList_Click(int row)
-{
-    if (row < 0 || row >= m_state.LinkList.count())
-        return;
-    const QString address = QStringLiteral("http://") + m_state.LinkList.at(row);
-    openTarget(address);
-    m_services.clipboard.setText(address);
-}
-
-void WhoController::Available_Click(int row)
-{
-    Q_UNUSED(row);
-    openTarget(QString::fromUtf16(RegistrarHomePage));
-}
-
-void WhoController::mDirectory_Click()
-{
-    openTarget(m_services.app.folder);
-}
-
-void WhoController::mClearall_Click()
-{
-    m_session.clearResults();
-    m_session.clearTally();
-    m_state.Available.clear();
-    m_state.Prefix.clear();
-    m_state.Suffix.clear();
-    m_state.LinkList.clear();
-    m_state.tResponse.setText(QString());
-}
-
-void WhoController::mExit_Click()
-{
-    closing();
-    emit exitRequested();
 }
 
 void WhoController::closing()
@@ -501,48 +250,9 @@ void WhoController::closing()
     m_session.abort();
 }
 
-void WhoController::mRefresh_Click()
-{
-    OpenPrefix();
-    Opensuffix();
-}
-
 void WhoController::mClearResponse_Click()
 {
     m_state.tResponse.setText(QString());
-}
-
-void WhoController::mAvailable_Click()
-{
-    // Asked for by hand, so the whole text is read again; still only names found free are listed.
-    zandrel::createavailablelist(m_state.tResponse.text(), m_state.Available,
-                                 [this](const QString &found) { return m_session.freeEntry(found); });
-}
-
-void WhoController::mClearLinkList_Click()
-{
-    m_state.LinkList.clear();
-}
-
-void WhoController::mGoKeltrow_Click()
-{
-    openTarget(KeltrowHomePage);
-}
-
-void WhoController::Label1_MouseDown(Qt::MouseButton button)
-{
-    if (button == Qt::LeftButton)
-        EditPrefix();
-    else
-        OpenPrefix();
-}
-
-void WhoController::Label2_MouseDown(Qt::MouseButton button)
-{
-    if (button == Qt::LeftButton)
-        EditSuffix();
-    else
-        Opensuffix();
 }
 
 } // namespace zandrel

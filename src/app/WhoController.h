@@ -1,141 +1,80 @@
 #pragma once
 
+#include "FormSettings.h"
+#include "LinkOpener.h"
+#include "ReportSaver.h"
+#include "ResultLists.h"
+#include "SearchScope.h"
+#include "Services.h"
 #include "WhoState.h"
-#include "platform/AppInfo.h"
-#include "search/Preferences.h"
+#include "WordLists.h"
 #include "search/SearchSession.h"
-#include "verdict/ServerTable.h"
 
 #include <QObject>
-#include <QSet>
-
-#include <optional>
 
 namespace zandrel {
-
-class Clipboard;
-class Clock;
-class Launcher;
-class SettingsStore;
-
-// What the procedures need of the desktop; tests put stand-ins in.
-struct Services
-{
-    SettingsStore &settings;
-    Launcher &launcher;
-    Clipboard &clipboard;
-    Clock &clock;
-    AppInfo app;
-    // The --server option: every lookup goes there. When empty, the [Servers] section, the
-    // "WhoisServer" setting, then the registry's own server for the name's TLD.
-    QString serverOverride;
-    // Where servers learnt from IANA are kept between runs; empty: the user's cache folder.
-    QString cacheFolder;
-    // The --protocol option.
-    Protocol protocol = Protocol::Auto;
-    // Where the journals of combination searches are kept; empty: the user's data folder.
-    QString journalFolder;
-};
 
 // "Searching 3 of 12"
 QString searchingCaption(qint64 count, qint64 total);
 // "Zandrel - 12 Domains Searched"
 QString searchedCaption(const QString &product, qint64 total);
-// "&Always Suffix '.com'", or the TLDs "Always Suffix" appends when they are more than .com.
-QString alwaysSuffixCaption(const QStringList &tlds, qsizetype named = 4);
 // The line put in the response box before each combination's lookup.
 QString combinationBanner(const QString &term);
 
-// The window's procedures, named as the program's users and maintainers know them. The window
-// forwards its control events here; nothing in here needs a widget. Searches run in the session,
-// which asks many servers side by side; this binds what it commits to the window's state.
+// The window's search procedures, named as the program's users and maintainers know them: the
+// single lookup, the combination search, its resumption and its unanswered names asked again.
+// Searches run in the session, which asks many servers side by side; this binds what it commits to
+// the window's state. The form's other concerns are parts of their own, reached from here, whose
+// notices this passes on. Nothing in here needs a widget.
 class WhoController : public QObject
 {
     Q_OBJECT
 public:
     explicit WhoController(const Services &services, QObject *parent = nullptr);
-    ~WhoController() override;
 
     WhoState &state() { return m_state; }
     const Services &services() const { return m_services; }
     SearchSession &session() { return m_session; }
-    // The pause between lookups at one server, from "Internic Delay:" (3 s until it is edited).
-    int pauseMs() const { return m_session.options().pauseMs; }
-    bool delayInvalid() const { return m_delayInvalid; }
-    bool searchRunning() const { return m_session.running(); }
+    FormSettings &formSettings() { return m_formSettings; }
+    WordLists &wordLists() { return m_wordLists; }
+    SearchScope &scope() { return m_scope; }
+    ReportSaver &report() { return m_report; }
+    LinkOpener &opener() { return m_opener; }
+    ResultLists &lists() { return m_lists; }
 
-    // Start-up: settings, word lists and editor command, in that order; then the last run's journal.
+    // Start-up: settings, word lists and editor command, the TLDs, in that order; then the last
+    // run's journal.
     void Form_Load();
 
     // Single lookup.
     void bLookUp_Click();
-    void SearchCurrent();
     void SearchType_Click(int index);
     void cbStopRunning_Click();
+    bool searchRunning() const { return m_session.running(); }
 
-    // The last lookup committed, of a search or a single lookup.
-    const LookupRecord &lastRecord() const { return m_lastRecord; }
-
-    // The verdicts of the last combination search (and of its names asked again).
-    const RunTally &tally() const { return m_session.tally(); }
-    QString countsText() const { return m_session.tally().countsText(); }
-
-    // Word lists.
-    void OpenPrefix();
-    void Opensuffix();
-    void EditPrefix();
-    void EditSuffix();
-
-    // The combination search and its report.
+    // The combination search.
     void SearchCombinations_Click();
-    void SaveResults(const QString &baseName);
     // Continues the last run, stopped or cut off, from its journal.
     void mResumeSearch_Click();
+    void mSearchUnanswered_Click();
+    bool canResume() const { return !searchRunning() && !m_session.resumable().isEmpty(); }
+    const RunLog &runLog() const { return m_session.runLog(); }
+    // "free N · taken N · not answered N": the verdicts of the last combination search (and of
+    // its names asked again).
+    QString countsText() const { return m_session.tally().countsText(); }
     // The report of the lists as they are now; the browser opens it unless a search runs.
     void mWriteReport_Click();
-    bool canResume() const { return !searchRunning() && !m_session.resumable().isEmpty(); }
-    bool hasResults() const;
-    const RunLog &runLog() const { return m_session.runLog(); }
-
-    // Browsing results.
-    void LinkList_Click(int row);
-    void Available_Click(int row);
-
-    // The TLDs "Always Suffix" appends, and DNS first; both are remembered at once.
-    // Returns false, changing nothing, when `text` is not a list of TLDs.
-    bool setTlds(const QString &text);
-    const QStringList &tlds() const { return m_state.Tlds; }
-    void mAskDnsFirst_Click(bool on);
-    bool dnsFirst() const { return m_session.dnsFirst(); }
-
-    // Menus and label presses.
-    void mDirectory_Click();
-    void mClearall_Click();
-    void mExit_Click();
-    void mRefresh_Click();
+    // Results > Clear: empties the response box the searches write in.
     void mClearResponse_Click();
-    void mAvailable_Click();
-    void mSearchUnanswered_Click();
-    void mClearLinkList_Click();
-    void mGoKeltrow_Click();
-    void Label1_MouseDown(Qt::MouseButton button);
-    void Label2_MouseDown(Qt::MouseButton button);
 
     // The window is closing: a search under way ends now.
     void closing();
 
-    // Where the report goes when the program's folder cannot be written.
-    QString reportFallbackFolder() const;
-
 signals:
     // A short word for the user about something that did not go as asked.
     void notice(const QString &text);
-    void exitRequested();
-    void delayValidityChanged(bool invalid);
     // "free N · taken N · not answered N" for the status bar.
     void countsChanged(const QString &text);
-    // Every finished lookup of a run whose name got a verdict, in order.
-    void recorded(const LookupRecord &record);
     // A search started or ended; whether the last run can be resumed changed.
     void runStateChanged();
     // Combinations done of all, and the time left, during a search.
@@ -144,21 +83,10 @@ signals:
     void optionsRestored();
     // A search or a single lookup ended.
     void searchEnded();
-    // The TLDs "Always Suffix" appends changed (set, or restored from a run's journal).
-    void tldsChanged();
 
 private:
-    void SearchTerm_Change();
-    void PrefixPath_Change();
-    void SuffixPath_Change();
-    void Nag_Change();
-    void Prefix_Change();
-    void Delay_Change();
-    void loadList(WordCombo &combo, const QString &path);
-    void editList(const QString &path);
-    void openTarget(const QString &target);
+    void SearchCurrent();
     void findUnfinishedRun();
-    void saveReport(const QString &baseName, bool show);
     void onBegun(qint64 index, qint64 total, const QString &term);
     void onCommitted(const LookupRecord &record);
     void onFinished(bool complete);
@@ -168,17 +96,14 @@ private:
     Services m_services;
     WhoState m_state;
     SearchSession m_session;
-    bool m_delayInvalid = false;
-    bool m_lastReportWritten = false;
+    FormSettings m_formSettings;
+    WordLists m_wordLists;
+    SearchScope m_scope;
+    ReportSaver m_report;
+    LinkOpener m_opener;
+    ResultLists m_lists;
     int m_shownInRun = 0;
-    LookupRecord m_lastRecord;
     enum class RunKind { Single, Combinations, Names } m_runKind = RunKind::Single;
 };
-
-// The maker's home page, opened by "Go To Keltrow".
-inline const QString KeltrowHomePage = QStringLiteral("http://www.keltrow.com/");
-
-// The editor started on a word list when "KelEdit" is not set.
-QString defaultEditorCommand();
 
 } // namespace zandrel

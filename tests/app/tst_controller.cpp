@@ -10,10 +10,20 @@ using namespace zandrel;
 using namespace zandrel::test;
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// What a row does to the program.
+using Action = std::function<void(WhoRig &)>;
+
+} // namespace
+
 class tst_Controller : public QObject
 {
     Q_OBJECT
 private slots:
+    // Nothing a test does is left in the working folder.
+    void cleanupTestCase() { QVERIFY(m_work.isEmpty()); }
+
     // First start: default paths, the program registered, no text saved; later starts get the texts back.
     void firstStartThenRestart()
     {
@@ -47,7 +57,7 @@ private slots:
         QCOMPARE(rig.state().SearchTerm.text(), u"kept"_s);
         QCOMPARE(rig.state().Prefix.entries(), (QStringList {u"my"_s, u"your"_s}));
         QCOMPARE(rig.state().Prefix.editText(), QString());
-        rig.who->OpenPrefix();
+        rig.who->wordLists().OpenPrefix();
         QCOMPARE(rig.state().Prefix.count(), 2); // not doubled
 
         QStringList terms;
@@ -62,43 +72,78 @@ private slots:
         // A changed path loads nothing until asked; a missing file then empties the list.
         rig.state().PrefixPath.setText(rig.programDir.filePath(u"missing.txt"_s));
         QCOMPARE(rig.state().Prefix.count(), 2);
-        rig.who->mRefresh_Click();
+        rig.who->wordLists().mRefresh_Click();
         QCOMPARE(rig.state().Prefix.count(), 0);
     }
 
-    // The editor gets the list's path as one absolute argument; failures are reported.
-    void editorCommandGetsThePathWhole()
+    // What the desktop is asked to open, start or copy ("%p": the program's folder), and how many
+    // notices are given. The editor gets the list's path as one absolute argument; a list not there
+    // yet is made empty first.
+    void launcherAndClipboard_data()
     {
+        QTest::addColumn<Action>("action");
+        QTest::addColumn<bool>("succeed");
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<int>("notices");
+        const auto open = [](void (LinkOpener::*click)(int), int row) {
+            return Action([click, row](WhoRig &rig) { (rig.who->opener().*click)(row); });
+        };
+        const auto go = [](void (LinkOpener::*click)()) {
+            return Action([click](WhoRig &rig) { (rig.who->opener().*click)(); });
+        };
+        // A path that is not absolute is taken from the working folder: the program's, here.
+        const auto editPrefix = [](const QString &path) {
+            return Action([path](WhoRig &rig) {
+                const QString before = QDir::currentPath();
+                QDir::setCurrent(rig.programDir.path());
+                rig.state().PrefixPath.setText(QString(path).replace(u"%p"_s, rig.programDir.path()));
+                rig.who->wordLists().EditPrefix();
+                QDir::setCurrent(before);
+            });
+        };
+        const Action pressSuffix = [](WhoRig &rig) {
+            rig.who->wordLists().Label2_MouseDown(Qt::LeftButton);
+        };
+        const QString editor = u"start /opt/my editor|--new-window|%p/"_s;
+        const auto link = &LinkOpener::LinkList_Click;
+        QTest::newRow("a link, quote and all")
+            << open(link, 1) << true << u"open http://www.\"odd.org; copy http://www.\"odd.org"_s << 0;
+        QTest::newRow("past the list's end") << open(link, 2) << true << QString() << 0;
+        QTest::newRow("a link that does not open")
+            << open(link, 0) << false << u"open http://www.example.com; copy http://www.example.com"_s << 1;
+        QTest::newRow("an available name") << open(&LinkOpener::Available_Click, 0) << true
+                                           << u"open http://www.networksolutions.com/"_s << 0;
+        QTest::newRow("Go To Keltrow")
+            << go(&LinkOpener::mGoKeltrow_Click) << true << u"open http://www.keltrow.com/"_s << 0;
+        QTest::newRow("Explore Directory") << go(&LinkOpener::mDirectory_Click) << true << u"open %p"_s << 0;
+        QTest::newRow("a new list, an odd name")
+            << editPrefix(u"%p/pre fix.txt; rm -rf ~"_s) << true << editor + u"pre fix.txt; rm -rf ~"_s << 0;
+        QTest::newRow("a path starting with -")
+            << editPrefix(u"-n x.txt"_s) << true << editor + u"-n x.txt"_s << 0;
+        QTest::newRow("a left press on Suffix:") << pressSuffix << true << editor + u"suffix.txt"_s << 0;
+        QTest::newRow("an editor that does not start")
+            << pressSuffix << false << editor + u"suffix.txt"_s << 1;
+        QTest::newRow("a list that cannot be made")
+            << editPrefix(u"%p/no folder/p.txt"_s) << true << QString() << 1;
+        QTest::newRow("no list named") << editPrefix(QString()) << true << QString() << 1;
+    }
+    void launcherAndClipboard()
+    {
+        QFETCH(Action, action);
         WhoRig rig;
         rig.settings.setValue(u"Keltrow"_s, u"Application"_s, u"KelEdit"_s,
                               u"\"/opt/my editor\" --new-window"_s);
         rig.who->Form_Load();
-        // A list not there yet is created empty first.
-        const QString path = rig.programDir.filePath(u"pre fix.txt; rm -rf ~"_s);
-        rig.state().PrefixPath.setText(path);
-        rig.who->EditPrefix();
-        QCOMPARE(rig.launcher.started,
-                 (QList<QPair<QString, QStringList>> {{u"/opt/my editor"_s, {u"--new-window"_s, path}}}));
-        QCOMPARE(QFileInfo(path).size(), 0);
-
-        // A typed path starting with "-" reaches the editor as an absolute path, never as an option.
-        const QString before = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(rig.programDir.path()));
-        rig.state().PrefixPath.setText(u"-n x.txt"_s);
-        rig.who->EditPrefix();
-        QVERIFY(QDir::setCurrent(before));
-        QCOMPARE(rig.launcher.started.last().second.last(), rig.programDir.filePath(u"-n x.txt"_s));
-
-        // An editor that cannot start, a list that cannot be created and no list at all are reported.
-        rig.launcher.succeed = false;
-        QSignalSpy notices(rig.who.get(), &WhoController::notice);
-        rig.who->EditSuffix();
-        for (const QString &bad : {rig.programDir.filePath(u"no folder/p.txt"_s), QString()}) {
-            rig.state().PrefixPath.setText(bad);
-            rig.who->EditPrefix();
-        }
-        QCOMPARE(notices.size(), 3);
-        QCOMPARE(rig.launcher.started.size(), 3);
+        rig.state().LinkList.addUnique(u"www.example.com"_s);
+        rig.state().LinkList.addUnique(u"www.\"odd.org"_s);
+        QFETCH(bool, succeed);
+        rig.launcher.succeed = succeed;
+        QSignalSpy told(rig.who.get(), &WhoController::notice);
+        action(rig);
+        QTEST(rig.asked(), "asked");
+        for (const auto &[program, arguments] : std::as_const(rig.launcher.started))
+            QCOMPARE(QFileInfo(arguments.constLast()).size(), 0);
+        QTEST(int(told.size()), "notices");
     }
 
     // The exact response text is the window test's; here, what the procedures make of answers.
@@ -113,7 +158,7 @@ private slots:
         QCOMPARE(rig.server.queries(), QList<QByteArray> {"DO example.com\r\n"});
         // Only the name asked can be found free: a "No match" for another name adds nothing.
         QCOMPARE(rig.state().Available.entries(), QStringList());
-        rig.who->mAvailable_Click();
+        rig.who->lists().mAvailable_Click();
         QCOMPARE(rig.state().Available.entries(), QStringList());
         // A no-match answer further on keeps the ".com" names out of the existing domains.
         QCOMPARE(rig.state().LinkList.entries(), QStringList {u"www.a.iana-servers.net"_s});
@@ -142,23 +187,23 @@ private slots:
         });
         rig.settings.setValue(u"Zandrel"_s, u"Servers"_s, u"iana"_s, iana.address());
         rig.serverOption.clear();
-        rig.start();
-        rig.state().ComSuffix = false;
-        rig.state().SearchTerm.setText(u"myshop.zz"_s);
-        QVERIFY(rig.lookUp());
-        QCOMPARE(rig.who->lastRecord().server, u"localhost:43"_s);
-        rig.state().SearchTerm.setText(u"myshop.yy"_s);
-        QVERIFY(rig.lookUp());
+        // Looks the name up as typed, after a start when asked.
+        const auto lookUp = [&rig](const QString &name, bool restart) {
+            if (restart)
+                rig.start();
+            rig.state().ComSuffix = false;
+            rig.state().SearchTerm.setText(name);
+            return rig.lookUp();
+        };
+        QVERIFY(lookUp(u"myshop.zz"_s, true));
+        QCOMPARE(rig.lastRecord.server, u"localhost:43"_s);
+        QVERIFY(lookUp(u"myshop.yy"_s, false));
         QCOMPARE(rig.state().tResponse.text(), NoServerForYy);
         // Ended at once, naming the server that was asked and why nothing more could be.
-        QCOMPARE(rig.who->lastRecord().verdict, (Verdict {VerdictKind::Unknown, reason::NoService}));
-        QCOMPARE(rig.who->lastRecord().server, iana.address());
-        QCOMPARE(rig.who->lastRecord().detail, u"no RDAP service is known for .yy"_s);
-
-        rig.start();
-        rig.state().ComSuffix = false;
-        rig.state().SearchTerm.setText(u"again.yy"_s);
-        QVERIFY(rig.lookUp());
+        QCOMPARE(rig.lastRecord.verdict, (Verdict {VerdictKind::Unknown, reason::NoService}));
+        QCOMPARE(rig.lastRecord.server, iana.address());
+        QCOMPARE(rig.lastRecord.detail, u"no RDAP service is known for .yy"_s);
+        QVERIFY(lookUp(u"again.yy"_s, true));
         QCOMPARE(rig.state().tResponse.text(), NoServerForYy);
         QCOMPARE(iana.queries(), (QList<QByteArray> {"zz\r\n", "yy\r\n"}));
 
@@ -171,73 +216,56 @@ private slots:
         bootstrap.write("{\"publication\":\"2099-01-01T00:00:00Z\",\"services\":[[[\"zz\"],[\""
                         + rdap.baseUrl().toUtf8() + "\"]]]}");
         bootstrap.close();
-        rig.start();
-        rig.state().ComSuffix = false;
-        rig.state().SearchTerm.setText(u"myshop.zz"_s);
-        QVERIFY(rig.lookUp());
-        QCOMPARE(rig.who->lastRecord().verdict, (Verdict {VerdictKind::Free, {}}));
-        QCOMPARE(rig.who->lastRecord().server, rdap.baseUrl());
+        QVERIFY(lookUp(u"myshop.zz"_s, true));
+        QCOMPARE(rig.lastRecord.verdict, (Verdict {VerdictKind::Free, {}}));
+        QCOMPARE(rig.lastRecord.server, rdap.baseUrl());
         QCOMPARE(rdap.requests().size(), 1);
         QVERIFY(rig.state().tResponse.text().contains(u"Asking the RDAP service "_s));
     }
 
-    // Each clear command empties only its own boxes.
-    void clearCommandsDiffer()
+    // Each clear command empties only its own boxes; Clear All forgets the last search too: its
+    // counts and what the next report would list. Emptying the boxes composes no term.
+    void clearCommands_data()
     {
+        QTest::addColumn<Action>("clear");
+        QTest::addColumn<QStringList>("kept");
+        const QStringList all {u"response"_s, u"links"_s, u"available"_s, u"words"_s, u"counts"_s};
+        QTest::newRow("Results > Clear")
+            << Action([](WhoRig &rig) { rig.who->mClearResponse_Click(); }) << all.mid(1);
+        QTest::newRow("Existing > Clear")
+            << Action([](WhoRig &rig) { rig.who->lists().mClearLinkList_Click(); })
+            << (all.first(1) + all.mid(2));
+        QTest::newRow("Clear All") << Action([](WhoRig &rig) { rig.who->lists().mClearall_Click(); })
+                                   << QStringList();
+    }
+    void clearCommands()
+    {
+        QFETCH(Action, clear);
+        QFETCH(QStringList, kept);
         WhoRig rig;
         rig.useWordLists("a\r\n", "b\r\n");
         rig.who->Form_Load();
-        WhoState &s = rig.state();
-        auto fill = [&s] {
-            s.Available.addUnique(u"free.com"_s);
-            s.LinkList.addUnique(u"www.taken.com"_s);
-            s.tResponse.setText(u"text"_s);
-            s.Prefix.setEditText(u"pre"_s);
-        };
-        fill();
-        rig.who->mClearResponse_Click();
-        QCOMPARE(s.tResponse.text(), QString());
-        QCOMPARE(s.LinkList.count(), 1);
-        rig.who->mClearLinkList_Click();
-        QCOMPARE(s.LinkList.count(), 0);
-
-        // Clear All forgets the last search too: its counts and what the next report would list.
         rig.server.setReply({"No match for \"AB.COM\".\r\n"});
         rig.who->session().options().pauseMs = 5;
         QVERIFY(rig.searchCombinations());
-        QCOMPARE(rig.who->countsText(), u"free 1 \u00b7 taken 0 \u00b7 not answered 0"_s);
-        fill();
-        rig.who->mClearall_Click();
-        QCOMPARE(rig.who->countsText(), u"free 0 \u00b7 taken 0 \u00b7 not answered 0"_s);
-        QVERIFY(!rig.who->hasResults());
-        QCOMPARE(s.Available.count() + s.LinkList.count() + s.Prefix.count() + s.Suffix.count(), 0);
-        QVERIFY(s.Prefix.editText().isEmpty() && s.tResponse.text().isEmpty());
-        QCOMPARE(s.SearchTerm.text(), u"preb"_s); // emptying the boxes composes nothing
+        WhoState &s = rig.state();
+        s.LinkList.addUnique(u"www.taken.com"_s);
+        s.tResponse.setText(u"text"_s);
+        s.Prefix.setEditText(u"pre"_s);
+        clear(rig);
+        QCOMPARE(!s.tResponse.text().isEmpty(), kept.contains(u"response"_s));
+        QCOMPARE(s.LinkList.count() > 0, kept.contains(u"links"_s));
+        QCOMPARE(s.Available.count() > 0, kept.contains(u"available"_s));
+        QCOMPARE(s.Prefix.count() + s.Suffix.count() > 0, kept.contains(u"words"_s));
+        QCOMPARE(s.Prefix.editText().isEmpty(), !kept.contains(u"words"_s));
+        QCOMPARE(rig.who->countsText(),
+                 u"free %1 \u00b7 taken 0 \u00b7 not answered 0"_s.arg(int(kept.contains(u"counts"_s))));
+        QCOMPARE(rig.who->report().hasResults(), !kept.isEmpty());
+        QCOMPARE(s.SearchTerm.text(), u"preb"_s);
     }
 
-    // Links open and are copied as they are; the fixed sites and the folder open; failures are told.
-    void browsingResults()
-    {
-        WhoRig rig;
-        rig.state().LinkList.addUnique(u"www.example.com"_s);
-        rig.state().LinkList.addUnique(u"www.\"odd.org"_s);
-        rig.who->LinkList_Click(1);
-        QCOMPARE(rig.launcher.opened, QStringList {u"http://www.\"odd.org"_s});
-        QCOMPARE(rig.clipboard.texts, rig.launcher.opened);
-        rig.who->Available_Click(0);
-        rig.who->mGoKeltrow_Click();
-        rig.who->mDirectory_Click();
-        QCOMPARE(rig.launcher.opened.mid(1),
-                 (QStringList {u"http://www.networksolutions.com/"_s, u"http://www.keltrow.com/"_s,
-                               rig.programDir.path()}));
-        QCOMPARE(rig.clipboard.texts.size(), 1);
-
-        // A failure to open is reported and ends nothing.
-        rig.launcher.succeed = false;
-        QSignalSpy notices(rig.who.get(), &WhoController::notice);
-        rig.who->LinkList_Click(0);
-        QCOMPARE(notices.size(), 1);
-    }
+private:
+    const TemporaryWorkFolder m_work;
 };
 
 QTEST_GUILESS_MAIN(tst_Controller)

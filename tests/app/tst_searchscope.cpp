@@ -26,13 +26,13 @@ struct Window
     QMenu *results = nullptr;
     QCheckBox *comSuffix = nullptr;
 
-    explicit Window(WhoController &who)
+    explicit Window(SearchScope &scope)
     {
         results = window.menuBar()->addMenu(u"&Results"_s);
         comSuffix = new QCheckBox(u"&Always Suffix '.com'"_s, &window);
         comSuffix->setObjectName(u"ComSuffix"_s);
         window.setCentralWidget(comSuffix);
-        addSearchScopeItems(results, who, &window);
+        addSearchScopeItems(results, scope, &window);
         window.show();
         window.activateWindow();
     }
@@ -52,6 +52,9 @@ class tst_SearchScope : public QObject
     Q_OBJECT
 
 private slots:
+    // Nothing a test does is left in the working folder.
+    void cleanupTestCase() { QVERIFY(m_work.isEmpty()); }
+
     // The dialog takes a list of TLDs; a list it cannot read changes nothing and says so.
     void tldsFromTheDialog_data()
     {
@@ -71,7 +74,7 @@ private slots:
         QFETCH(QString, saved);
         WhoRig rig;
         rig.who->Form_Load();
-        Window w(*rig.who);
+        Window w(rig.who->scope());
         QCOMPARE(w.comSuffix->text(), u"&Always Suffix '.com'"_s);
         w.pick(Qt::Key_T);
         QInputDialog *dialog = nullptr;
@@ -92,17 +95,17 @@ private slots:
         WhoRig rig;
         rig.who->Form_Load();
         {
-            Window w(*rig.who);
+            Window w(rig.who->scope());
             QVERIFY(!w.window.findChild<QAction *>(u"mAskDnsFirst"_s)->isChecked());
             w.pick(Qt::Key_D);
-            QVERIFY(rig.who->dnsFirst());
+            QVERIFY(rig.who->scope().dnsFirst());
             QCOMPARE(rig.settings.value(rig.app().title, u"Settings"_s, u"DnsFirst"_s), u"1"_s);
         }
         rig.start();
         rig.who->Form_Load();
-        Window again(*rig.who);
+        Window again(rig.who->scope());
         QVERIFY(again.window.findChild<QAction *>(u"mAskDnsFirst"_s)->isChecked());
-        QVERIFY(rig.who->dnsFirst());
+        QVERIFY(rig.who->scope().dnsFirst());
     }
 
     // The window's combination search asks each pairing in each TLD, and its journal keeps them.
@@ -126,6 +129,9 @@ private slots:
         QCOMPARE(journal.records.size(), 4);
         QCOMPARE(rig.who->session().results().size(), 4);
     }
+
+private:
+    const TemporaryWorkFolder m_work;
 };
 
 QTEST_MAIN(tst_SearchScope)

@@ -23,29 +23,69 @@
 #include <QTest>
 #include <QTextEdit>
 
+#include <optional>
+
 using namespace zandrel;
 using namespace zandrel::test;
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// What a row does to a control.
+using Steps = std::function<void(QWidget *)>;
+
+template<typename T = QWidget>
+T *control(QWidget &window, const char *name)
+{
+    return window.findChild<T *>(QString::fromLatin1(name));
+}
+
+// The rig with its window, built, started and shown as the program does it; `prepare` runs first,
+// on the rig alone, and `place` puts the window where it starts.
+struct Shown : WhoRig
+{
+    std::optional<Who> window;
+
+    explicit Shown(const std::function<void(WhoRig &)> &prepare = {}, bool place = false)
+    {
+        if (prepare)
+            prepare(*this);
+        restart(place, false);
+    }
+    // Starts the program again, as a user would after closing its window.
+    void restart(bool place, bool again = true)
+    {
+        window.reset();
+        if (again)
+            start();
+        window.emplace(*who);
+        if (place)
+            window->placeAtStart();
+        who->Form_Load();
+        // Xvfb runs no window manager: the window asks for the focus itself.
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&*window));
+    }
+    // Clicks "Search Combinations" and waits until the search it started has ended.
+    bool clickSearchCombinations()
+    {
+        return runToEnd([this] {
+            QTest::mouseClick(control<QPushButton>(*window, "SearchCombinations"), Qt::LeftButton);
+        });
+    }
+};
+
+} // namespace
 
 class tst_Window : public QObject
 {
     Q_OBJECT
 
-    template<typename T>
-    static T *control(Who &window, const char *name)
-    {
-        return window.findChild<T *>(QString::fromLatin1(name));
-    }
-
-    // Xvfb runs no window manager: the window asks for the focus itself.
-    static void showActive(Who &window)
-    {
-        window.show();
-        window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-    }
-
 private slots:
+    // Nothing a test does is left in the working folder.
+    void cleanupTestCase() { QVERIFY(m_work.isEmpty()); }
+
     void layoutRule_data()
     {
         QTest::addColumn<double>("w");
@@ -63,24 +103,19 @@ private slots:
         QFETCH(double, w);
         QFETCH(double, h);
         QFETCH(double, c);
-        QFETCH(QList<int>, sizes);
         const std::optional<FollowingSizes> s = Form_Resize(w, h, c, false);
         QVERIFY(s);
-        QCOMPARE((QList<int> {s->tResponseWidth, s->tResponseHeight, s->NagWidth, s->LinkListHeight,
-                              s->AvailableHeight}),
-                 sizes);
+        QTEST((QList<int> {s->tResponseWidth, s->tResponseHeight, s->NagWidth, s->LinkListHeight,
+                           s->AvailableHeight}),
+              "sizes");
         QVERIFY(!Form_Resize(w, h, c, true)); // minimised: nothing changes
     }
 
-    // Names, places and sizes of the controls; label presses, the About window, the delay box.
+    // Names, places and sizes of the controls; label presses, the About window.
     void controlsAsDesigned()
     {
-        WhoRig rig;
-        rig.writeFile(u"prefix.txt"_s, "a\r\nb\r\n");
-        Who window(*rig.who);
-        window.placeAtStart();
-        rig.who->Form_Load();
-        showActive(window);
+        Shown rig([](WhoRig &rig) { rig.writeFile(u"prefix.txt"_s, "a\r\nb\r\n"); }, true);
+        Who &window = *rig.window;
         QVERIFY(!control<QAction>(window, "mAvailable")->isEnabled());
         // The counts stay in sight while a notice shows.
         auto *counts = control<QLabel>(window, "Counts");
@@ -88,18 +123,17 @@ private slots:
         QCOMPARE(counts->text(), u"free 0 \u00b7 taken 0 \u00b7 not answered 0"_s);
         QVERIFY(counts->isVisible());
         if (qFuzzyCompare(window.twipsPerPixelX(), 15.0)) {
-            QCOMPARE(control<QWidget>(window, "SearchTerm")->geometry(), QRect(45, 3, 125, 21));
+            QCOMPARE(control(window, "SearchTerm")->geometry(), QRect(45, 3, 125, 21));
             QCOMPARE(window.frameGeometry().size(), QSize(620, 460));
-            QCOMPARE(control<QWidget>(window, "Available")->width(), 160);
+            QCOMPARE(control(window, "Available")->width(), 160);
         }
         // The four following controls obey the resize rule in twips; the lists end above the status bar.
         window.resize(window.width() + 100, window.height() + 60);
-        QTRY_COMPARE(control<QWidget>(window, "tResponse")->width(),
+        QTRY_COMPARE(control(window, "tResponse")->width(),
                      int(std::lround((window.frameGeometry().width() * window.twipsPerPixelX() - 4620 - 140)
                                      / window.twipsPerPixelX())));
         for (const char *list : {"LinkList", "Available"})
-            QCOMPARE(control<QWidget>(window, list)->geometry().bottom() + 1,
-                     window.centralWidget()->height());
+            QCOMPARE(control(window, list)->geometry().bottom() + 1, window.centralWidget()->height());
 
         // No caption runs past its design rectangle into the box beside it.
         for (const QWidget *caption : window.centralWidget()->findChildren<QWidget *>()) {
@@ -110,11 +144,11 @@ private slots:
 
         // A left press edits the list, a right press loads it again, selecting nothing.
         auto *prefix = control<QComboBox>(window, "Prefix");
-        QTest::mousePress(control<QLabel>(window, "Label1"), Qt::LeftButton);
+        QTest::mousePress(control(window, "Label1"), Qt::LeftButton);
         QCOMPARE(rig.launcher.started.size(), 1);
         control<QAction>(window, "mClearall")->trigger();
         QCOMPARE(prefix->count(), 0);
-        QTest::mousePress(control<QLabel>(window, "Label1"), Qt::RightButton);
+        QTest::mousePress(control(window, "Label1"), Qt::RightButton);
         QCOMPARE(prefix->count(), 2);
         QCOMPARE(prefix->currentText(), QString());
 
@@ -125,16 +159,6 @@ private slots:
         QCOMPARE(about->findChildren<QLabel *>().constLast()->text(), u"Version 5.0.0"_s);
         control<QAction>(window, "mAbout")->trigger();
         QCOMPARE(window.findChildren<QDialog *>().size(), 1);
-
-        // The pause stays at 3000 ms until the delay is edited; a bad delay keeps it, shown on the window.
-        auto *delay = control<QLineEdit>(window, "Delay");
-        delay->selectAll();
-        QTest::keyClicks(delay, u"0"_s);
-        QVERIFY(!delay->styleSheet().isEmpty());
-        QCOMPARE(rig.who->pauseMs(), 3000);
-        QTest::keyClicks(delay, u"5"_s);
-        QVERIFY(delay->styleSheet().isEmpty());
-        QCOMPARE(rig.who->pauseMs(), 5000);
 
         control<QAction>(window, "mExit")->trigger();
         QTRY_VERIFY(!window.isVisible());
@@ -158,82 +182,85 @@ private slots:
             QSKIP("Key tests run on the xcb platform");
         QFETCH(QString, box);
         QFETCH(QKeyCombination, key);
-        WhoRig rig;
-        Who window(*rig.who);
-        showActive(window);
-        QWidget *focused = control<QWidget>(window, qPrintable(box));
+        QFETCH(QString, action);
+        Shown rig;
+        QWidget *focused = control(*rig.window, qPrintable(box));
         if (auto *combo = qobject_cast<QComboBox *>(focused))
             focused = combo->lineEdit();
         focused->setFocus();
-        QFETCH(QString, action);
-        QSignalSpy ran(window.findChild<QAction *>(action), &QAction::triggered);
+        QSignalSpy ran(rig.window->findChild<QAction *>(action), &QAction::triggered);
         QTest::keyClick(focused, key.key(), key.keyboardModifiers());
         QCOMPARE(ran.size(), 1);
     }
 
     // Focus and the arrow keys open nothing; a left click, Enter and a double click open the entry
-    // (once); a right click does neither; Ctrl+C copies the entry. Enter in the Domain box searches.
+    // (once) and copy a link; a right click does neither; Ctrl+C copies the entry. Enter in the
+    // Domain box searches.
+    void keysAndClicksInTheLists_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<Steps>("steps");
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<int>("searches");
+        const auto keys = [](const QList<QKeyCombination> &pressed) {
+            return Steps([pressed](QWidget *box) {
+                for (const QKeyCombination key : pressed)
+                    QTest::keyClick(box, key.key(), key.keyboardModifiers());
+            });
+        };
+        const auto click = [](Qt::MouseButton button, int row, bool twice = false) {
+            return Steps([=](QWidget *box) {
+                auto *list = static_cast<QListView *>(box);
+                const QPoint at = list->visualRect(list->model()->index(row, 0)).center();
+                QTest::mouseClick(list->viewport(), button, {}, at);
+                if (twice) // a double click, as a user makes it
+                    QTest::mouseDClick(list->viewport(), button, {}, at);
+            });
+        };
+        // Focus made the first entry current.
+        const QList<QKeyCombination> toB {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up};
+        const QString links = u"LinkList"_s;
+        QTest::newRow("arrows") << links << keys(toB) << QString() << 0;
+        QTest::newRow("Ctrl+C") << links << keys(toB + QList {Qt::CTRL | Qt::Key_C}) << u"copy www.b.com"_s
+                                << 0;
+        QTest::newRow("Enter") << links << keys(toB + QList {QKeyCombination(Qt::Key_Return)})
+                               << u"open http://www.b.com; copy http://www.b.com"_s << 0;
+        QTest::newRow("right click") << links << click(Qt::RightButton, 2) << QString() << 0;
+        QTest::newRow("left click") << links << click(Qt::LeftButton, 2)
+                                    << u"open http://www.c.com; copy http://www.c.com"_s << 0;
+        QTest::newRow("double click") << links << click(Qt::LeftButton, 0, true)
+                                      << u"open http://www.a.com; copy http://www.a.com"_s << 0;
+        QTest::newRow("available, keypad Enter")
+            << u"Available"_s << keys({Qt::Key_Down, Qt::KeypadModifier | Qt::Key_Enter})
+            << u"open http://www.networksolutions.com/"_s << 0;
+        QTest::newRow("Domain box, Enter")
+            << u"SearchTerm"_s << keys({Qt::Key_E, Qt::Key_Return}) << QString() << 1;
+    }
     void keysAndClicksInTheLists()
     {
         if (QGuiApplication::platformName() != u"xcb"_s)
             QSKIP("Key tests run on the xcb platform");
-        WhoRig rig;
-        Who window(*rig.who);
-        for (const char *entry : {"www.a.com", "www.b.com", "www.c.com"})
-            rig.state().LinkList.addUnique(QString::fromLatin1(entry));
-        rig.state().Available.addUnique(u"free.com"_s);
-        showActive(window);
-        auto *links = control<QListView>(window, "LinkList");
-        links->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(links, Qt::Key_Down);
-        QTest::keyClick(links, Qt::Key_Down);
-        QTest::keyClick(links, Qt::Key_Up);
-        QVERIFY(rig.launcher.opened.isEmpty() && rig.clipboard.texts.isEmpty());
-        QCOMPARE(links->currentIndex().row(), 1); // focus made the first entry current
-        QTest::keyClick(links, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(rig.clipboard.texts, QStringList {u"www.b.com"_s});
-        QVERIFY(rig.launcher.opened.isEmpty());
-        rig.clipboard.texts.clear();
-
-        const auto row = [links](int r) {
-            return links->visualRect(links->model()->index(r, 0)).center();
-        };
-        QTest::keyClick(links, Qt::Key_Return);
-        QCOMPARE(rig.launcher.opened, QStringList {u"http://www.b.com"_s});
-        QTest::mouseClick(links->viewport(), Qt::RightButton, {}, row(2));
-        QCOMPARE(rig.launcher.opened.size(), 1);
-        QTest::mouseClick(links->viewport(), Qt::LeftButton, {}, row(2));
-        QCOMPARE(rig.launcher.opened.last(), u"http://www.c.com"_s);
-        QTest::mouseClick(links->viewport(), Qt::LeftButton, {},
-                          row(0)); // a double click, as a user makes it
-        QTest::mouseDClick(links->viewport(), Qt::LeftButton, {}, row(0));
-        QCOMPARE(rig.launcher.opened,
-                 (QStringList {u"http://www.b.com"_s, u"http://www.c.com"_s, u"http://www.a.com"_s}));
-        QCOMPARE(rig.clipboard.texts, rig.launcher.opened);
-
-        auto *available = control<QListView>(window, "Available");
-        available->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(available, Qt::Key_Down);
-        QCOMPARE(rig.launcher.opened.size(), 3);
-        QTest::keyClick(available, Qt::Key_Enter, Qt::KeypadModifier);
-        QCOMPARE(rig.launcher.opened.size(), 4);
-
-        auto *term = control<QLineEdit>(window, "SearchTerm");
-        term->setFocus();
-        QTest::keyClicks(term, u"example"_s);
-        QTest::keyClick(term, Qt::Key_Return);
-        QTRY_COMPARE(rig.server.queries().size(), 1);
+        QFETCH(QString, box);
+        QFETCH(Steps, steps);
+        QFETCH(int, searches);
+        Shown rig([](WhoRig &rig) {
+            for (const char *entry : {"www.a.com", "www.b.com", "www.c.com"})
+                rig.state().LinkList.addUnique(QString::fromLatin1(entry));
+            rig.state().Available.addUnique(u"free.com"_s);
+        });
+        QWidget *focused = control(*rig.window, qPrintable(box));
+        focused->setFocus(Qt::TabFocusReason);
+        steps(focused);
+        QTEST(rig.asked(), "asked");
+        QTRY_COMPARE(rig.server.queries().size(), searches);
     }
 
     // Tab moves on from every box: from the lists through the removal text, the check box above
     // the response box and the response box, back to the Domain box. No tab is typed or saved.
     void tabGoesRound()
     {
-        WhoRig rig;
-        Who window(*rig.who);
-        rig.who->Form_Load();
-        showActive(window);
-        control<QWidget>(window, "Available")->setFocus(Qt::TabFocusReason);
+        Shown rig;
+        control(*rig.window, "Available")->setFocus(Qt::TabFocusReason);
         QStringList reached;
         for (int i = 0; i < 5; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -251,37 +278,29 @@ private slots:
     // Escape stops a running search wherever the focus is, as Stop does.
     void escapeStopsTheSearch()
     {
-        WhoRig rig;
-        rig.useWordLists("a\r\nb\r\nc\r\n", "x\r\n");
-        Who window(*rig.who);
-        rig.who->Form_Load();
+        Shown rig([](WhoRig &rig) { rig.useWordLists("a\r\nb\r\nc\r\n", "x\r\n"); });
         rig.who->session().options().pauseMs = 5;
-        showActive(window);
-        auto *delay = control<QLineEdit>(window, "Delay");
+        auto *delay = control(*rig.window, "Delay");
         delay->setFocus();
         rig.server.setReplyFor([&](const QByteArray &) {
             QTest::keyClick(delay, Qt::Key_Escape);
             return ScriptedWhoisServer::Reply {"Domain Name: AX.COM\r\n"};
         });
-        QVERIFY(rig.runToEnd([&window] {
-            QTest::mouseClick(control<QPushButton>(window, "SearchCombinations"), Qt::LeftButton);
-        }));
+        QVERIFY(rig.clickSearchCombinations());
         QCOMPARE(rig.server.queries().size(), 1);
-        QVERIFY(control<QAction>(window, "mResumeSearch")->isEnabled());
+        QVERIFY(control<QAction>(*rig.window, "mResumeSearch")->isEnabled());
     }
 
     // A long answer fills the box a slice at a time, runs of empty lines shown as two; a removal
     // from its end shows in the box as in the text.
     void longAnswerShown()
     {
-        WhoRig rig;
-        Who window(*rig.who);
-        showActive(window);
+        Shown rig;
         rig.server.setReply({QByteArray("a line\r\n").repeated(20'000) + QByteArray(5000, '\n') + "end\r\n"});
         rig.state().SearchTerm.setText(u"long"_s);
         QVERIFY(rig.lookUp());
         rig.state().tResponse.removeAll(u"end\r\n"_s);
-        auto *response = control<QPlainTextEdit>(window, "tResponse");
+        auto *response = control<QPlainTextEdit>(*rig.window, "tResponse");
         const QString expected
             = u"Connected.  Waiting for data...\n\n"_s + u"a line\n"_s.repeated(20'000) + u"\n\n"_s;
         QTRY_COMPARE(response->document()->characterCount() - 1, expected.size());
@@ -290,105 +309,115 @@ private slots:
     }
 
     // A search of more than 100,000 names starts only once the user says so.
+    void largeSearchAsksFirst_data()
+    {
+        QTest::addColumn<int>("prefixes");
+        QTest::addColumn<int>("suffixes");
+        QTest::addColumn<QString>("tlds");
+        QTest::addColumn<bool>("comSuffix");
+        QTest::addColumn<QString>("names"); // as the question says them; empty: none is asked
+        QTest::newRow("100,400 in .com") << 400 << 251 << u"com"_s << true << u"100,400"_s;
+        QTest::newRow("100,000 in .com") << 400 << 250 << u"com"_s << true << QString();
+        QTest::newRow("150,000 in three TLDs") << 250 << 200 << u"com,net,io"_s << true << u"150,000"_s;
+        QTest::newRow("50,000, no TLD appended") << 250 << 200 << u"com,net,io"_s << false << QString();
+    }
     void largeSearchAsksFirst()
     {
-        WhoRig rig;
-        QByteArray prefixes, suffixes;
-        for (int i = 0; i < 400; ++i)
-            prefixes += "p" + QByteArray::number(i) + "\r\n";
-        for (int i = 0; i < 251; ++i)
-            suffixes += "s" + QByteArray::number(i) + "\r\n";
-        rig.useWordLists(prefixes, suffixes);
-        Who window(*rig.who);
-        rig.who->Form_Load();
+        QFETCH(int, prefixes);
+        QFETCH(int, suffixes);
+        QFETCH(QString, tlds);
+        QFETCH(bool, comSuffix);
+        QFETCH(QString, names);
+        Shown rig([&](WhoRig &rig) {
+            const auto words = [](const QByteArray &stem, int count) {
+                QByteArray list;
+                for (int i = 0; i < count; ++i)
+                    list += stem + QByteArray::number(i) + "\r\n";
+                return list;
+            };
+            rig.useWordLists(words("p", prefixes), words("s", suffixes));
+            rig.settings.setValue(rig.app().title, u"Settings"_s, u"Tlds"_s, tlds);
+            rig.state().ComSuffix = comSuffix;
+        });
         rig.who->session().options().pauseMs = 5;
-        showActive(window);
-        auto *start = control<QPushButton>(window, "SearchCombinations");
-        const auto ask = [&]() -> QMessageBox * {
-            QTest::mouseClick(start, Qt::LeftButton);
-            auto *box = window.findChild<QMessageBox *>(u"LargeSearch"_s);
-            return box && box->isVisible() ? box : nullptr;
-        };
-        QMessageBox *box = ask();
-        QVERIFY(box);
-        QVERIFY2(box->text().contains(u"100,400 names"_s), qPrintable(box->text()));
-        QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
-        QVERIFY(rig.server.queries().isEmpty() && !rig.who->searchRunning());
-
         rig.server.setReplyFor([&](const QByteArray &) {
             rig.who->cbStopRunning_Click();
             return ScriptedWhoisServer::Reply {"Domain Name: P0S0.COM\r\n"};
         });
-        QTRY_VERIFY((box = ask()));
-        QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+        const auto ask = [&rig]() -> QMessageBox * {
+            QTest::mouseClick(control<QPushButton>(*rig.window, "SearchCombinations"), Qt::LeftButton);
+            auto *box = rig.window->findChild<QMessageBox *>(u"LargeSearch"_s);
+            return box && box->isVisible() ? box : nullptr;
+        };
+        QMessageBox *box = ask();
+        QCOMPARE(box != nullptr, !names.isEmpty());
+        if (box) {
+            QVERIFY2(box->text().contains(names + u" names"_s), qPrintable(box->text()));
+            QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
+            QVERIFY(rig.server.queries().isEmpty() && !rig.who->searchRunning());
+            QTRY_VERIFY((box = ask()));
+            QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+        }
         QTRY_COMPARE(rig.server.queries().size(), 1);
         QTRY_VERIFY(!rig.who->searchRunning());
     }
 
     // The window keeps every control at its smallest, and comes back where and as large as it was
-    // left, with the options the user set.
+    // left, with the options the user set. The pause stays at 3000 ms until the delay is edited; a
+    // delay the program refuses is shown on the box and neither changes the pause nor is kept.
     void placeAndOptionsKept()
     {
-        WhoRig rig;
-        QRect left;
-        {
-            Who window(*rig.who);
-            window.placeAtStart();
-            rig.who->Form_Load();
-            showActive(window);
-            window.resize(300, 200);
-            QVERIFY(window.width() > 300 && window.height() > 200);
-            for (const char *box : {"tResponse", "Nag", "Available", "LinkList"}) {
-                const QWidget *widget = control<QWidget>(window, box);
-                QVERIFY2(widget->width() >= 60 && widget->height() >= 60, box);
-            }
-            QCOMPARE(window.minimumSize(), window.size());
-            const QRect help
-                = window.menuBar()->actionGeometry(window.findChild<QMenu *>(u"mHelp"_s)->menuAction());
-            QVERIFY(!help.isEmpty() && help.right() < window.menuBar()->width());
-
-            window.setGeometry(40, 50, 700, 520);
-            control<QCheckBox>(window, "ComSuffix")->click();
-            control<QRadioButton>(window, "SearchType1")->click();
-            auto *delay = control<QLineEdit>(window, "Delay");
-            delay->selectAll();
-            QTest::keyClicks(delay, u"7"_s);
-            QTest::keyClicks(delay, u"0"_s); // 70 is no delay the program takes: 7 stays saved
-            left = window.geometry();
-            window.close();
+        Shown rig({}, true);
+        Who &window = *rig.window;
+        window.resize(300, 200);
+        QVERIFY(window.width() > 300 && window.height() > 200);
+        for (const char *box : {"tResponse", "Nag", "Available", "LinkList"}) {
+            const QWidget *widget = control(window, box);
+            QVERIFY2(widget->width() >= 60 && widget->height() >= 60, box);
         }
-        rig.start();
-        Who window(*rig.who);
-        window.placeAtStart();
-        rig.who->Form_Load();
-        showActive(window);
-        QCOMPARE(window.geometry().size(), left.size());
-        QCOMPARE(window.geometry().topLeft(), left.topLeft());
-        QVERIFY(!control<QCheckBox>(window, "ComSuffix")->isChecked() && !rig.state().ComSuffix);
-        QVERIFY(control<QRadioButton>(window, "SearchType1")->isChecked());
+        QCOMPARE(window.minimumSize(), window.size());
+        const QRect help
+            = window.menuBar()->actionGeometry(window.findChild<QMenu *>(u"mHelp"_s)->menuAction());
+        QVERIFY(!help.isEmpty() && help.right() < window.menuBar()->width());
+
+        window.setGeometry(40, 50, 700, 520);
+        control<QCheckBox>(window, "ComSuffix")->click();
+        control<QRadioButton>(window, "SearchType1")->click();
+        auto *delay = control<QLineEdit>(window, "Delay");
+        const std::tuple<QString, bool, int> typings[] {
+            {u"0"_s, true, 3000}, {u"05"_s, false, 5000}, {u"7"_s, false, 7000}, {u"70"_s, true, 7000}};
+        for (const auto &[typed, refused, pauseMs] : typings) {
+            delay->selectAll();
+            QTest::keyClicks(delay, typed);
+            QCOMPARE(!delay->styleSheet().isEmpty(), refused);
+            QCOMPARE(rig.who->formSettings().pauseMs(), pauseMs);
+        }
+        const QRect left = window.geometry();
+        window.close();
+        rig.restart(true);
+        QCOMPARE(rig.window->geometry(), left);
+        QVERIFY(!control<QCheckBox>(*rig.window, "ComSuffix")->isChecked() && !rig.state().ComSuffix);
+        QVERIFY(control<QRadioButton>(*rig.window, "SearchType1")->isChecked());
         QCOMPARE(rig.state().QueryType, 1);
-        QCOMPARE(control<QLineEdit>(window, "Delay")->text(), u"7"_s);
-        QCOMPARE(rig.who->pauseMs(), 7000);
+        QCOMPARE(control<QLineEdit>(*rig.window, "Delay")->text(), u"7"_s);
+        QCOMPARE(rig.who->formSettings().pauseMs(), 7000);
     }
 
     // Typing is saved, a click searches, the response box follows the text, typing composes the
     // term; a run shows its progress and can be resumed from the menu.
     void typingAndSearchingThroughTheWindow()
     {
-        WhoRig rig;
-        rig.useWordLists("a\r\nb\r\n", "x\r\n");
-        Who window(*rig.who);
-        rig.who->Form_Load();
-        showActive(window);
+        Shown rig([](WhoRig &rig) { rig.useWordLists("a\r\nb\r\n", "x\r\n"); });
+        Who &window = *rig.window;
         auto *resume = control<QAction>(window, "mResumeSearch");
         auto *writeReport = control<QAction>(window, "mWriteReport");
         QVERIFY(!resume->isEnabled() && !writeReport->isEnabled());
         rig.server.setReply({"Domain Name: EXAMPLE.COM\r\nRegistrar: R\r\n", 3, 1});
 
-        QTest::keyClicks(control<QLineEdit>(window, "SearchTerm"), u"example"_s);
+        QTest::keyClicks(control(window, "SearchTerm"), u"example"_s);
         QCOMPARE(rig.settings.value(u"Zandrel"_s, u"Settings"_s, u"SearchTerm"_s), u"example"_s);
         QVERIFY(rig.runToEnd( // as rig.lookUp(), but clicked
-            [&window] { QTest::mouseClick(control<QPushButton>(window, "bLookUp"), Qt::LeftButton); }));
+            [&window] { QTest::mouseClick(control(window, "bLookUp"), Qt::LeftButton); }));
         auto *response = control<QPlainTextEdit>(window, "tResponse");
         QCOMPARE(response->toPlainText(),
                  u"Connected.  Waiting for data...\n\nDomain Name: EXAMPLE.COM\nRegistrar: R\n"_s);
@@ -408,8 +437,7 @@ private slots:
 
         // Typing in the suffix box composes the term one keystroke at a time.
         rig.state().Prefix.setEditText(u"my"_s);
-        auto *suffix = control<QComboBox>(window, "Suffix");
-        QTest::keyClicks(suffix->lineEdit(), u"net"_s);
+        QTest::keyClicks(control<QComboBox>(window, "Suffix")->lineEdit(), u"net"_s);
         QCOMPARE(control<QLineEdit>(window, "SearchTerm")->text(), u"mynet"_s);
 
         // The File menu's run items, and the progress fields while a search runs.
@@ -422,9 +450,7 @@ private slots:
             rig.who->cbStopRunning_Click();
             return ScriptedWhoisServer::Reply {"Domain Name: AX.COM\r\n"};
         });
-        QVERIFY(rig.runToEnd([&window] {
-            QTest::mouseClick(control<QPushButton>(window, "SearchCombinations"), Qt::LeftButton);
-        }));
+        QVERIFY(rig.clickSearchCombinations());
         QCOMPARE(seen, (QList<QPair<int, int>> {{0, 2}}));
         QVERIFY(bar->isHidden());
         QVERIFY(resume->isEnabled() && writeReport->isEnabled());
@@ -439,6 +465,9 @@ private slots:
         QVERIFY(!resume->isEnabled());
         QCOMPARE(rig.launcher.opened.size(), 1); // only the finished run's report was shown
     }
+
+private:
+    const TemporaryWorkFolder m_work;
 };
 
 QTEST_MAIN(tst_Window)

@@ -14,6 +14,25 @@
 
 namespace zandrel::test {
 
+// Moves a test program into a temporary working folder while it lives, so that a relative path a
+// test reaches writes nothing in the folder the program was started from.
+class TemporaryWorkFolder
+{
+public:
+    TemporaryWorkFolder() { QDir::setCurrent(m_dir.path()); }
+    ~TemporaryWorkFolder() { QDir::setCurrent(m_before); }
+    // Whether the tests left the folder as they found it.
+    bool isEmpty() const
+    {
+        return QDir(m_dir.path())
+            .isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    }
+
+private:
+    QString m_before = QDir::currentPath();
+    QTemporaryDir m_dir;
+};
+
 // The procedures wired to stand-ins: settings in a temporary folder, the program "installed" in
 // another, a recording launcher and clipboard, a fixed clock, and a scripted WHOIS server.
 struct WhoRig
@@ -30,6 +49,7 @@ struct WhoRig
     FixedClock clock {QDateTime(QDate(2000, 12, 31), QTime(22, 15, 0))};
     std::unique_ptr<WhoController> who;
     QStringList captions;
+    LookupRecord lastRecord; // the last lookup the session committed, of a search or a single lookup
 
     WhoRig() { start(); }
 
@@ -51,6 +71,8 @@ struct WhoRig
         who->session().options().stopGraceMs = 2000;
         QObject::connect(&who->state().caption, &TextBox::changed, who.get(),
                          [this](const QString &caption) { captions << caption; });
+        QObject::connect(&who->session(), &SearchSession::committed, who.get(),
+                         [this](const LookupRecord &record) { lastRecord = record; });
     }
 
     WhoState &state() { return who->state(); }
@@ -71,6 +93,20 @@ struct WhoRig
         using namespace Qt::StringLiterals;
         settings.setValue(app().description, u"Settings"_s, u"PrefixPath"_s, writeFile(u"p.txt"_s, prefixes));
         settings.setValue(app().description, u"Settings"_s, u"SuffixPath"_s, writeFile(u"s.txt"_s, suffixes));
+    }
+
+    // What the program asked of the desktop, by kind: "open TARGET", "start PROGRAM|ARGUMENT…" and
+    // "copy TEXT", joined by "; ", with the program's folder written "%p".
+    QString asked() const
+    {
+        QStringList asked;
+        for (const QString &target : launcher.opened)
+            asked << QStringLiteral("open ") + target;
+        for (const auto &[program, arguments] : launcher.started)
+            asked << QStringLiteral("start ") + (QStringList {program} + arguments).join(u'|');
+        for (const QString &text : clipboard.texts)
+            asked << QStringLiteral("copy ") + text;
+        return asked.join(QStringLiteral("; ")).replace(programDir.path(), QStringLiteral("%p"));
     }
 
     // Does `action` and waits until the search it started has ended.

@@ -1,0 +1,37 @@
+#include "ReportSaver.h"
+
+#include "WhoState.h"
+#include "platform/Launcher.h"
+#include "search/SearchSession.h"
+
+namespace zandrel {
+
+ReportSaver::ReportSaver(const Services &services, WhoState &state, SearchSession &session, QObject *parent)
+    : QObject(parent)
+    , m_services(services)
+    , m_state(state)
+    , m_session(session)
+{ }
+
+bool ReportSaver::hasResults() const
+{
+    return m_state.Available.count() > 0 || m_state.LinkList.count() > 0 || !m_session.results().isEmpty();
+}
+
+void ReportSaver::SaveResults(const QString &baseName, bool show)
+{
+    const ReportResult result = m_session.writeReport(
+        baseName, m_state.Prefix.entries(), m_state.Suffix.entries(), m_services.app.folder,
+        AppInfo::dataFolder(), [this](const QString &text) { m_state.caption.setText(text); });
+    if (!result.ok) {
+        emit notice(QStringLiteral("The report was not written: ") + result.error);
+        return;
+    }
+    if (result.usedFallback)
+        emit notice(QStringLiteral("The program's folder cannot be written; the report is in ")
+                    + result.folder);
+    if (show && !m_services.launcher.open(result.htmlPath))
+        emit notice(QStringLiteral("Could not open ") + result.htmlPath);
+}
+
+} // namespace zandrel
