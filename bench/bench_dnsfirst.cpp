@@ -81,8 +81,8 @@ struct World
         auto made = std::make_unique<SearchSession>(settings, journals.path(), clock, available, links);
         DnsSettings dns;
         dns.server = resolver.address();
-        made->setDnsSettings(dns);
-        made->setDnsFirst(true);
+        made->request().dnsSettings = dns;
+        made->request().dnsFirst = true;
         return made;
     }
 };
@@ -110,7 +110,7 @@ int manyTlds()
     for (const auto &[tld, registry] : byTld)
         perTld.insert(tld, registry->server.address());
     auto session = world.session(perTld);
-    session->options().pauseMs = PauseMs;
+    session->request().pauseMs = PauseMs;
 
     RunInputs inputs;
     for (int i = 0; i < 20; ++i)
@@ -170,8 +170,8 @@ int dnsAlone(int count)
     });
     // Every registry is a refused port: a name that reached one would end unknown.
     auto session = world.session({{u"com"_s, u"127.0.0.1:1"_s}});
-    session->options().pauseMs = PauseMs;
-    session->setScanLists(false);
+    session->request().pauseMs = PauseMs;
+    session->request().scanLists = false;
     QStringList names;
     for (int i = 0; i < count; ++i)
         names << u"n%1.com"_s.arg(i);

@@ -52,7 +52,7 @@ void perCombination(int total, bool keepText)
     WhoRig rig;
     prepare(rig, total / 2);
     rig.state().ClearEachSearch = !keepText;
-    rig.who->session().options().pauseMs = 0;
+    rig.who->session().request().pauseMs = 0;
     rig.server.setReplyFor(answer);
 
     QList<qint64> stamps;
@@ -92,7 +92,7 @@ void idle()
 {
     WhoRig rig;
     prepare(rig, 2);
-    rig.who->session().options().pauseMs = 1000;
+    rig.who->session().request().pauseMs = 1000;
     rig.server.setReplyFor([](const QByteArray &query) {
         ScriptedWhoisServer::Reply reply = answer(query);
         reply.chunkSize = 16;

@@ -27,7 +27,6 @@ void ResultLists::mClearLinkList_Click()
 void ResultLists::mClearall_Click()
 {
     m_session.clearResults();
-    m_session.clearTally();
     m_state.Available.clear();
     m_state.Prefix.clear();
     m_state.Suffix.clear();

@@ -33,8 +33,8 @@ void SearchScope::load()
     const SettingsStore &settings = m_services.settings;
     const QString &title = m_services.app.title;
     m_state.Tlds = tldsSetting(settings, title);
-    m_session.setDnsFirst(settings.value(title, keys::Settings, keys::DnsFirst) == u"1");
-    m_session.setDnsSettings(dnsSettingsFrom(settings, title, QString()));
+    m_session.request().dnsFirst = settings.value(title, keys::Settings, keys::DnsFirst) == u"1";
+    m_session.request().dnsSettings = dnsSettingsFrom(settings, title, QString());
     emit tldsChanged();
 }
 
@@ -64,14 +64,14 @@ void SearchScope::restoreTlds(const QStringList &tlds)
 
 void SearchScope::mAskDnsFirst_Click(bool on)
 {
-    m_session.setDnsFirst(on);
+    m_session.request().dnsFirst = on;
     m_services.settings.setValue(m_services.app.title, keys::Settings, keys::DnsFirst,
                                  on ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 bool SearchScope::dnsFirst() const
 {
-    return m_session.dnsFirst();
+    return m_session.request().dnsFirst;
 }
 
 RunInputs SearchScope::combinationInputs() const

@@ -41,7 +41,7 @@ WhoController::WhoController(const Services &services, QObject *parent)
     , m_session(routerSettingsFrom(services.settings, services.app.title, services.serverOverride,
                                    services.protocol, services.cacheFolder),
                 services.journalFolder, services.clock, m_state.Available, m_state.LinkList)
-    , m_formSettings(services, m_state, m_session.options())
+    , m_formSettings(services, m_state, m_session.request())
     , m_wordLists(services, m_state)
     , m_scope(services, m_state, m_session)
     , m_report(services, m_state, m_session)
@@ -110,8 +110,8 @@ void WhoController::SearchCurrent()
 {
     if (searchRunning())
         return;
-    m_session.options().queryType = m_state.QueryType;
-    m_session.options().sendUnregistrable = true;
+    m_session.request().queryType = m_state.QueryType;
+    m_session.request().sendUnregistrable = true;
     m_runKind = RunKind::Single;
     // A single lookup asks the first of the TLDs.
     const QString tld = m_state.Tlds.value(0, QStringLiteral("com"));
@@ -183,8 +183,8 @@ void WhoController::SearchCombinations_Click()
         m_state.Suffix.append(m_state.Suffix.editText());
     m_runKind = RunKind::Combinations;
     m_shownInRun = 0;
-    m_session.options().queryType = m_state.QueryType;
-    m_session.options().sendUnregistrable = true;
+    m_session.request().queryType = m_state.QueryType;
+    m_session.request().sendUnregistrable = true;
     m_session.searchCombinations(m_scope.combinationInputs());
 }
 
@@ -198,7 +198,7 @@ void WhoController::mSearchUnanswered_Click()
     }
     m_runKind = RunKind::Names;
     m_shownInRun = 0;
-    m_session.options().queryType = m_state.QueryType;
+    m_session.request().queryType = m_state.QueryType;
     m_session.searchUnanswered();
 }
 
@@ -226,8 +226,8 @@ void WhoController::restoreOptions(const RunInputs &inputs)
     m_state.ClearEachSearch = inputs.clearEachSearch;
     m_state.QueryType = inputs.queryType == PlainWhois ? PlainWhois : DomainSearch;
     m_state.Nag.setText(inputs.removalText);
-    m_session.options().queryType = m_state.QueryType;
-    m_session.options().sendUnregistrable = true;
+    m_session.request().queryType = m_state.QueryType;
+    m_session.request().sendUnregistrable = true;
     m_scope.restoreTlds(inputs.tlds);
     emit optionsRestored();
 }

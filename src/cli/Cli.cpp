@@ -133,18 +133,18 @@ public:
         }
 
         m_world.settings.keepChangesInMemory();
-        RunOptions &run = m_session.options();
+        RunRequest &run = m_session.request();
         run.pauseMs = m_options.delayMs;
         m_progress.setPaceMs(m_options.delayMs);
         run.queryType = DomainSearch;
         // A name nobody can register is not sent, except in the combination search, which asks and
         // harvests exactly as the window's does.
         run.sendUnregistrable = batch;
-        m_session.setScanLists(batch);
-        m_session.setNameTlds(batch ? QStringList() : m_options.tlds);
-        m_session.setDnsFirst(m_options.dnsFirst);
-        m_session.setDnsSettings(
-            dnsSettingsFrom(m_world.settings, AppInfo::current().title, m_options.dnsServer));
+        m_session.request().scanLists = batch;
+        m_session.request().nameTlds = batch ? QStringList() : m_options.tlds;
+        m_session.request().dnsFirst = m_options.dnsFirst;
+        m_session.request().dnsSettings
+            = dnsSettingsFrom(m_world.settings, AppInfo::current().title, m_options.dnsServer);
         connect(&m_session, &SearchSession::notice, this, [this](const QString &text) {
             m_progress.erase();
             writeLine(m_streams.err, QStringLiteral("zandrel: ") + text);

@@ -25,6 +25,8 @@ struct DnsSettings
     int timeoutMs = 2000;
     int tries = 2; // the first query and one retry
     int maxInFlight = 64;
+
+    friend bool operator==(const DnsSettings &, const DnsSettings &) = default;
 };
 
 // What DNS said about a name's NS records.

@@ -31,9 +31,9 @@ void Router::report(const QString &problem)
     emit notice(problem);
 }
 
-Route Router::routeFor(const QString &routedName)
+Route Router::routeFor(const QString &routedName, const ServerOverrides &overrides)
 {
-    Route route = routeName(routedName, ServerTable::builtIn(), m_settings.overrides,
+    Route route = routeName(routedName, ServerTable::builtIn(), overrides,
                             [this](const QString &tld) { return m_referrals.server(tld); });
     for (const QString &bad : std::as_const(route.malformed))
         report(QStringLiteral("Ignored the server setting %1: it is not HOST or HOST:PORT.").arg(bad));
@@ -41,7 +41,7 @@ Route Router::routeFor(const QString &routedName)
 }
 
 void Router::plan(const QString &name, int queryType, bool sendUnregistrable,
-                  const std::function<void(LookupPlan)> &done)
+                  const ServerOverrides &overrides, const std::function<void(LookupPlan)> &done)
 {
     LookupPlan plan;
     plan.name = name;
@@ -59,20 +59,21 @@ void Router::plan(const QString &name, int queryType, bool sendUnregistrable,
     }
     plan.queryType = queryType;
     plan.routable = plan.judged && ascii;
-    planRoute(std::move(plan), false, done);
+    planRoute(std::move(plan), false, overrides, done);
 }
 
-void Router::planRoute(LookupPlan plan, bool ianaAsked, const std::function<void(LookupPlan)> &done)
+void Router::planRoute(LookupPlan plan, bool ianaAsked, const ServerOverrides &overrides,
+                       const std::function<void(LookupPlan)> &done)
 {
     const QString routed = plan.routable ? plan.ace : QStringLiteral("com");
-    const Route route = routeFor(routed);
+    const Route route = routeFor(routed, overrides);
     if (route.kind == Route::Kind::AskIana && !ianaAsked) {
         plan.referralTld = route.tld;
         const std::optional<ServerAddress> iana = parseServerAddress(m_settings.ianaServer);
         if (!iana) {
             report(QStringLiteral("Ignored the server setting iana=%1: it is not HOST or HOST:PORT.")
                        .arg(m_settings.ianaServer));
-            planAfterReferral(std::move(plan), LookupEnd::ConnectionFailed, done);
+            planAfterReferral(std::move(plan), LookupEnd::ConnectionFailed, overrides, done);
             return;
         }
         plan.via = LookupPlan::Via::Referral;
@@ -84,7 +85,7 @@ void Router::planRoute(LookupPlan plan, bool ianaAsked, const std::function<void
     plan.rules = ServerTable::builtIn().judgingRules(route.tld);
     plan.authority = route.authority;
     if (route.kind == Route::Kind::Rdap) {
-        planRdap(std::move(plan), route, done);
+        planRdap(std::move(plan), route, overrides, done);
         return;
     }
     if (route.kind == Route::Kind::NoServer) {
@@ -95,7 +96,6 @@ void Router::planRoute(LookupPlan plan, bool ianaAsked, const std::function<void
     if (route.kind == Route::Kind::Server) {
         // Only the registry's own server as the table or IANA names it: a server the user chose is
         // not swapped for another service.
-        const ServerOverrides &overrides = m_settings.overrides;
         plan.rdapFallback = overrides.protocol == Protocol::Auto && plan.routable
             && overrides.serverOption.isEmpty() && overrides.whoisServer.isEmpty()
             && !overrides.perTld.contains(route.tld) && route.authority.kind == Authority::Kind::Registry;
@@ -115,13 +115,14 @@ QString Router::rdapBaseFor(const QString &aceName)
 }
 
 // One lookup over RDAP, at the route's base URL or the one IANA's bootstrap names.
-void Router::planRdap(LookupPlan plan, const Route &route, const std::function<void(LookupPlan)> &done)
+void Router::planRdap(LookupPlan plan, const Route &route, const ServerOverrides &overrides,
+                      const std::function<void(LookupPlan)> &done)
 {
     if (route.rdapBase.isEmpty() && !m_bootstrapSettled) {
         if (Job *refresh = m_bootstrap.refreshIfStale()) {
-            connect(refresh, &Job::result, this, [this, plan, route, done] {
+            connect(refresh, &Job::result, this, [this, plan, route, overrides, done] {
                 m_bootstrapSettled = true;
-                planRdap(plan, route, done);
+                planRdap(plan, route, overrides, done);
             });
             return;
         }
@@ -135,7 +136,7 @@ void Router::planRdap(LookupPlan plan, const Route &route, const std::function<v
         report(m_bootstrap.message());
     }
     if (base.isEmpty()) {
-        if (m_settings.overrides.protocol == Protocol::Auto)
+        if (overrides.protocol == Protocol::Auto)
             plan.unaskedLines
                 += QStringLiteral("No WHOIS server is known for .") + route.tld + QStringLiteral("\r\n");
         plan.unaskedLines
@@ -171,7 +172,7 @@ void Router::referralEnded(const QString &tld, const WhoisLookup &lookup)
 }
 
 void Router::planAfterReferral(LookupPlan plan, std::optional<LookupEnd> failed,
-                               const std::function<void(LookupPlan)> &done)
+                               const ServerOverrides &overrides, const std::function<void(LookupPlan)> &done)
 {
     // The server asked was IANA's, whatever it said; a server it names replaces it.
     if (const std::optional<ServerAddress> iana = parseServerAddress(m_settings.ianaServer))
@@ -183,7 +184,7 @@ void Router::planAfterReferral(LookupPlan plan, std::optional<LookupEnd> failed,
         plan.unaskedLines = QStringLiteral("The IANA server did not say which server serves .")
             + plan.referralTld + QStringLiteral("\r\n");
     }
-    planRoute(std::move(plan), true, done);
+    planRoute(std::move(plan), true, overrides, done);
 }
 
 } // namespace zandrel

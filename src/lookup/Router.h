@@ -81,7 +81,8 @@ public:
     // bootstrap's refresh ended. A name nobody can register is planned to ask no server unless
     // `sendUnregistrable`. A TLD the table lacks gives a Via::Referral plan: the caller asks the
     // IANA server through its queues (referralLookup()), then plans again with planAfterReferral().
-    void plan(const QString &name, int queryType, bool sendUnregistrable,
+    // `overrides`: the servers the run was told to use (a run keeps those it started with).
+    void plan(const QString &name, int queryType, bool sendUnregistrable, const ServerOverrides &overrides,
               const std::function<void(LookupPlan)> &done);
     // The question to the IANA server about `tld`, not started.
     std::unique_ptr<WhoisLookup> referralLookup(const QString &tld) const;
@@ -89,7 +90,7 @@ public:
     void referralEnded(const QString &tld, const WhoisLookup &lookup);
     // Plans a name that waited for its referral; `failed`: how the question failed.
     void planAfterReferral(LookupPlan waiting, std::optional<LookupEnd> failed,
-                           const std::function<void(LookupPlan)> &done);
+                           const ServerOverrides &overrides, const std::function<void(LookupPlan)> &done);
     // The RDAP service the bootstrap at hand names for `aceName`; empty when it names none.
     QString rdapBaseFor(const QString &aceName);
 
@@ -98,9 +99,11 @@ signals:
     void notice(const QString &text);
 
 private:
-    Route routeFor(const QString &routedName);
-    void planRoute(LookupPlan plan, bool ianaAsked, const std::function<void(LookupPlan)> &done);
-    void planRdap(LookupPlan plan, const Route &route, const std::function<void(LookupPlan)> &done);
+    Route routeFor(const QString &routedName, const ServerOverrides &overrides);
+    void planRoute(LookupPlan plan, bool ianaAsked, const ServerOverrides &overrides,
+                   const std::function<void(LookupPlan)> &done);
+    void planRdap(LookupPlan plan, const Route &route, const ServerOverrides &overrides,
+                  const std::function<void(LookupPlan)> &done);
     void report(const QString &problem);
 
     RouterSettings m_settings;

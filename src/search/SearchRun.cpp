@@ -138,10 +138,11 @@ void SearchRun::planMore()
 void SearchRun::plan(qint64 index, const QString &name)
 {
     QPointer<SearchRun> self(this);
-    m_router.plan(name, m_options.queryType, m_options.sendUnregistrable, [self, index](LookupPlan plan) {
-        if (self)
-            self->planned(index, std::move(plan));
-    });
+    m_router.plan(name, m_options.queryType, m_options.sendUnregistrable, m_options.overrides,
+                  [self, index](LookupPlan plan) {
+                      if (self)
+                          self->planned(index, std::move(plan));
+                  });
 }
 
 void SearchRun::planned(qint64 index, LookupPlan plan)
@@ -221,10 +222,11 @@ void SearchRun::referralEnded(const QString &tld)
             return;
         if (!slot || slot->state != Slot::State::Referral)
             continue;
-        m_router.planAfterReferral(slot->job->plan(), failed, [self, index](LookupPlan plan) {
-            if (self)
-                self->planned(index, std::move(plan));
-        });
+        m_router.planAfterReferral(slot->job->plan(), failed, m_options.overrides,
+                                   [self, index](LookupPlan plan) {
+                                       if (self)
+                                           self->planned(index, std::move(plan));
+                                   });
     }
     if (self && !m_stopping) {
         pumpAll();
@@ -487,7 +489,7 @@ bool SearchRun::askDns(qint64 index)
 {
     Slot &slot = *slotAt(index);
     const LookupPlan &plan = slot.job->plan();
-    if (!m_options.dns || slot.key.isEmpty() || !plan.judged || plan.unregistrable)
+    if (!m_options.resolver || slot.key.isEmpty() || !plan.judged || plan.unregistrable)
         return false;
     const qsizetype dot = plan.ace.lastIndexOf(u'.');
     if (dot <= 0 || dot == plan.ace.size() - 1)
@@ -497,7 +499,7 @@ bool SearchRun::askDns(qint64 index)
     if (!zone) {
         // A name nobody holds tells whether the zone answers for every name.
         zone = std::make_shared<Zone>();
-        zone->check = std::make_unique<DnsCheck>(*m_options.dns, randomLabel() + u'.' + tld);
+        zone->check = std::make_unique<DnsCheck>(*m_options.resolver, randomLabel() + u'.' + tld);
         zone->check->setAutoDelete(false);
         connect(zone->check.get(), &Job::result, this,
                 [this, tld](Job *job) { wildcardAnswered(tld, static_cast<DnsCheck *>(job)->answer()); });
@@ -517,7 +519,7 @@ bool SearchRun::askDns(qint64 index)
 void SearchRun::askDnsFor(qint64 index)
 {
     Slot &slot = *slotAt(index);
-    slot.dns = std::make_unique<DnsCheck>(*m_options.dns, slot.job->plan().ace);
+    slot.dns = std::make_unique<DnsCheck>(*m_options.resolver, slot.job->plan().ace);
     slot.dns->setAutoDelete(false);
     connect(slot.dns.get(), &Job::result, this,
             [this, index](Job *job) { dnsAnswered(index, static_cast<DnsCheck *>(job)->answer()); });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "verdict/ServerTable.h"
 #include "verdict/Verdict.h"
 
 #include "platform/Clock.h"
@@ -41,9 +42,11 @@ struct RunOptions
     qint64 firstIndex = 1;
     // How a name is called in the line that tells it was given up after Stop; empty: as it is.
     std::function<QString(const QString &)> shownName;
+    // The servers names are sent to, as the run was started with (a resume keeps its run's).
+    ServerOverrides overrides;
     // Set: DNS is asked for a name's NS records before the name is queued for its registry; a
     // delegated name is taken without the registry. The run shares the resolver's ownership.
-    std::shared_ptr<DnsResolver> dns;
+    std::shared_ptr<DnsResolver> resolver;
 };
 
 // Asks an ordered list of names through one queue per server: at most one lookup in flight at a

@@ -56,8 +56,9 @@ SearchSession::~SearchSession()
     }
 }
 
-void SearchSession::clearTally()
+void SearchSession::clearResults()
 {
+    m_results.clear();
     m_tally.clear();
     emit countsChanged(m_tally.countsText());
 }
@@ -72,16 +73,9 @@ QPair<QString, QString> SearchSession::combination(qint64 index) const
     return {m_inputs.prefixes.value(at / suffixes), m_inputs.suffixes.value(at % suffixes)};
 }
 
-void SearchSession::setDnsSettings(const DnsSettings &settings)
-{
-    m_dnsSettings = settings;
-    if (!running())
-        m_resolver.reset();
-}
-
 QStringList SearchSession::withTlds(const QStringList &names) const
 {
-    if (m_nameTlds.isEmpty())
+    if (m_request.nameTlds.isEmpty())
         return names;
     QStringList expanded;
     for (const QString &name : names) {
@@ -89,22 +83,26 @@ QStringList SearchSession::withTlds(const QStringList &names) const
             expanded << name;
             continue;
         }
-        for (const QString &tld : m_nameTlds)
+        for (const QString &tld : m_request.nameTlds)
             expanded << name + u'.' + tld;
     }
     return expanded;
 }
 
 void SearchSession::startRun(const QStringList &names, qint64 firstIndex, bool journaled, bool more,
-                             bool dnsFirst)
+                             bool dnsFirst, const QString &server)
 {
     m_journaled = journaled;
-    RunOptions options = m_options;
+    RunOptions options = m_request;
     options.firstIndex = firstIndex;
+    options.overrides = m_router.settings().overrides;
+    if (!server.isEmpty())
+        options.overrides.serverOption = server;
+    m_scan.setScanning(m_request.scanLists);
     if (dnsFirst) {
-        if (!m_resolver)
-            m_resolver = std::make_shared<DnsResolver>(m_dnsSettings);
-        options.dns = m_resolver;
+        if (!m_resolver || m_resolver->settings() != m_request.dnsSettings)
+            m_resolver = std::make_shared<DnsResolver>(m_request.dnsSettings);
+        options.resolver = m_resolver;
         if (!m_resolver->error().isEmpty())
             emit notice(QStringLiteral("DNS cannot be asked: ") + m_resolver->error());
     }
@@ -148,8 +146,8 @@ void SearchSession::searchCombinations(const RunInputs &inputs)
     if (running())
         return;
     m_inputs = inputs;
-    m_inputs.delayMs = m_options.pauseMs;
-    m_inputs.dnsFirst = m_dnsFirst;
+    m_inputs.delayMs = m_request.pauseMs;
+    m_inputs.dnsFirst = m_request.dnsFirst;
     m_combinations = true;
     m_tallied = true;
     const QStringList names = combinationNames(m_inputs);
@@ -188,17 +186,14 @@ bool SearchSession::resume(const QString &path, QString *error)
             m_tally.record(done.name, done.verdict);
     }
     emit countsChanged(m_tally.countsText());
-    // The run's own server choice holds for the rest of it.
-    m_serverBefore = m_router.overrides().serverOption;
-    if (!m_inputs.server.isEmpty())
-        m_router.overrides().serverOption = m_inputs.server;
     emit restored(m_inputs);
     const QStringList names = combinationNames(m_inputs);
     m_total = names.size();
     if (!m_runLog.resume(path, run))
         emit notice(QStringLiteral("The search goes on without its journal: ") + m_runLog.error());
     emit progressChanged(run.records.size(), m_total, QString());
-    startRun(names.mid(run.records.size()), run.nextIndex(), true, false, m_inputs.dnsFirst);
+    // The run goes on with its own server choice.
+    startRun(names.mid(run.records.size()), run.nextIndex(), true, false, m_inputs.dnsFirst, m_inputs.server);
     return true;
 }
 
@@ -211,7 +206,7 @@ void SearchSession::searchNames(const QStringList &names, bool more)
     m_tally.clear();
     const QStringList expanded = withTlds(names);
     m_total = expanded.size();
-    startRun(expanded, 1, false, more, m_dnsFirst);
+    startRun(expanded, 1, false, more, m_request.dnsFirst);
 }
 
 void SearchSession::addNames(const QStringList &names)
@@ -236,7 +231,7 @@ bool SearchSession::searchUnanswered()
     m_combinations = false;
     m_tallied = true;
     m_total = names.size();
-    startRun(names, 1, false, false, m_dnsFirst);
+    startRun(names, 1, false, false, m_request.dnsFirst);
     return true;
 }
 
@@ -280,10 +275,6 @@ void SearchSession::onCommitted(const LookupRecord &done, const QString &answer)
 
 void SearchSession::onFinished(bool complete)
 {
-    if (m_serverBefore) {
-        m_router.overrides().serverOption = *m_serverBefore;
-        m_serverBefore.reset();
-    }
     // The run object may be on the stack: it goes once this call has returned.
     m_run.release()->deleteLater();
     emit finished(complete);

@@ -20,6 +20,18 @@ namespace zandrel {
 class Clock;
 class UniqueList;
 
+// What a search asks with: its pace and query form, the TLDs of names given without a dot, whether
+// DNS goes first and which resolver, and whether answers are scanned into the two lists. The
+// session keeps one, set from the settings and the options; each run starts from a copy of it, so
+// a change made while a run goes on is for the next one.
+struct RunRequest : RunOptions
+{
+    QStringList nameTlds; // empty: names are asked as given
+    bool dnsFirst = false; // a single lookup never asks DNS first
+    DnsSettings dnsSettings;
+    bool scanLists = true;
+};
+
 // Everything a search keeps beyond its lookups: the verdicts so far, the journal that lets a cut-off
 // run be resumed, the two result lists the answers are scanned into, and the report. The window and
 // the command line both run their searches through one of these; it knows no widget.
@@ -32,21 +44,11 @@ public:
     ~SearchSession() override;
 
     Router &router() { return m_router; }
-    // How the next run asks: pause, query form, stop grace, …
-    RunOptions &options() { return m_options; }
-    const RunOptions &options() const { return m_options; }
-    // Off: answers are judged but not scanned for available names and links.
-    void setScanLists(bool scan) { m_scan.setScanning(scan); }
-    // The TLDs a name given without a dot is asked in (searchNames, addNames); empty: as given.
-    void setNameTlds(const QStringList &tlds) { m_nameTlds = tlds; }
-    // Whether the runs started from now on ask DNS for NS records first (a single lookup never
-    // does), and which resolver.
-    void setDnsFirst(bool on) { m_dnsFirst = on; }
-    bool dnsFirst() const { return m_dnsFirst; }
-    void setDnsSettings(const DnsSettings &settings);
+    // What the runs started from now on ask with.
+    RunRequest &request() { return m_request; }
+    const RunRequest &request() const { return m_request; }
 
     bool running() const { return m_run != nullptr; }
-    SearchRun *run() const { return m_run.get(); }
 
     // Every pairing of a prefix with a suffix, prefix-major, in each of the TLDs as `inputs` say;
     // a new journaled run, asking DNS first when the session does.
@@ -69,15 +71,14 @@ public:
     // The pairing a combination run's name `index` was made from.
     QPair<QString, QString> combination(qint64 index) const;
     qint64 total() const { return m_total; }
-    bool journaled() const { return m_journaled; }
 
     const RunTally &tally() const { return m_tally; }
-    void clearTally();
     const RunLog &runLog() const { return m_runLog; }
     // Every name looked up since the last combination search began (or Clear All), in order,
     // single lookups and names asked again included: what the report lists.
     const QList<LookupRecord> &results() const { return m_results; }
-    void clearResults() { m_results.clear(); }
+    // Forgets the results and the tally, as Clear All does.
+    void clearResults();
     const RunInputs &inputs() const { return m_inputs; }
 
     // The last run's journal, and whether it can be resumed.
@@ -123,7 +124,7 @@ private:
     // The name as its pairing made it, before ".com".
     QString termOf(const QString &name) const;
     void startRun(const QStringList &names, qint64 firstIndex, bool journaled, bool more = false,
-                  bool dnsFirst = false);
+                  bool dnsFirst = false, const QString &server = {});
     QStringList withTlds(const QStringList &names) const;
     void onCommitted(const LookupRecord &record, const QString &answer);
     void onFinished(bool complete);
@@ -133,7 +134,7 @@ private:
     ListScan m_scan;
     Router m_router;
     BackOff m_backOff;
-    RunOptions m_options;
+    RunRequest m_request;
     std::unique_ptr<SearchRun> m_run;
     JournalFolder m_journals;
     RunLog m_runLog;
@@ -142,14 +143,10 @@ private:
     RunInputs m_inputs;
     QList<LookupRecord> m_results;
     QString m_resumable;
-    std::optional<QString> m_serverBefore; // the --server a resumed run set aside
     qint64 m_total = 0;
     bool m_journaled = false;
     bool m_tallied = true;
     bool m_combinations = false;
-    bool m_dnsFirst = false;
-    QStringList m_nameTlds;
-    DnsSettings m_dnsSettings;
     std::shared_ptr<DnsResolver> m_resolver; // made when a run first asks DNS; its run shares it
 };
 

@@ -246,7 +246,7 @@ private slots:
         rig.useWordLists("a\r\n", "b\r\n");
         rig.who->Form_Load();
         rig.server.setReply({"No match for \"AB.COM\".\r\n"});
-        rig.who->session().options().pauseMs = 5;
+        rig.who->session().request().pauseMs = 5;
         QVERIFY(rig.searchCombinations());
         WhoState &s = rig.state();
         s.LinkList.addUnique(u"www.taken.com"_s);

@@ -117,7 +117,7 @@ private slots:
         rig.start();
         rig.who->Form_Load();
         rig.server.setReply({"No match for \"X\".\r\n"});
-        rig.who->session().options().pauseMs = 20;
+        rig.who->session().request().pauseMs = 20;
         QVERIFY(rig.searchCombinations());
         QStringList asked;
         for (const QByteArray &query : rig.server.queries())

@@ -279,7 +279,7 @@ private slots:
     void escapeStopsTheSearch()
     {
         Shown rig([](WhoRig &rig) { rig.useWordLists("a\r\nb\r\nc\r\n", "x\r\n"); });
-        rig.who->session().options().pauseMs = 5;
+        rig.who->session().request().pauseMs = 5;
         auto *delay = control(*rig.window, "Delay");
         delay->setFocus();
         rig.server.setReplyFor([&](const QByteArray &) {
@@ -339,7 +339,7 @@ private slots:
             rig.settings.setValue(rig.app().title, u"Settings"_s, u"Tlds"_s, tlds);
             rig.state().ComSuffix = comSuffix;
         });
-        rig.who->session().options().pauseMs = 5;
+        rig.who->session().request().pauseMs = 5;
         rig.server.setReplyFor([&](const QByteArray &) {
             rig.who->cbStopRunning_Click();
             return ScriptedWhoisServer::Reply {"Domain Name: P0S0.COM\r\n"};
@@ -441,7 +441,7 @@ private slots:
         QCOMPARE(control<QLineEdit>(window, "SearchTerm")->text(), u"mynet"_s);
 
         // The File menu's run items, and the progress fields while a search runs.
-        rig.who->session().options().pauseMs = 5;
+        rig.who->session().request().pauseMs = 5;
         auto *bar = control<QProgressBar>(window, "Progress");
         QVERIFY(bar->isHidden());
         QList<QPair<int, int>> seen; // the bar's value and maximum at each query

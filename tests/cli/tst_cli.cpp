@@ -115,7 +115,7 @@ void searchInWindow(WhoRig &rig)
 {
     rig.start();
     rig.who->Form_Load();
-    rig.who->session().options().pauseMs = 5;
+    rig.who->session().request().pauseMs = 5;
     QVERIFY(rig.searchCombinations());
 }
 

@@ -73,13 +73,13 @@ struct Rig
                                           std::pair {u"org"_s, &org}, std::pair {u"de"_s, &de}})
             settings.overrides.perTld.insert(tld, server->address());
         auto made = std::make_unique<SearchSession>(settings, journals.path(), clock, available, links);
-        made->options().pauseMs = 20;
-        made->options().stopGraceMs = 2000;
+        made->request().pauseMs = 20;
+        made->request().stopGraceMs = 2000;
         DnsSettings dns;
         dns.server = dnsServer;
         dns.timeoutMs = timeoutMs;
-        made->setDnsSettings(dns);
-        made->setDnsFirst(true);
+        made->request().dnsSettings = dns;
+        made->request().dnsFirst = true;
         QObject::connect(made.get(), &SearchSession::committed, made.get(),
                          [this](const LookupRecord &record) { committed << record; });
         QObject::connect(made.get(), &SearchSession::notice, made.get(),
@@ -311,7 +311,7 @@ private slots:
     void namesWithoutDotInEachTld()
     {
         Rig r;
-        r.session->setNameTlds({u"net"_s, u"com"_s});
+        r.session->request().nameTlds = {u"net"_s, u"com"_s};
         QVERIFY(r.run([&r] { r.session->searchNames({u"dshop"_s, u"tshop.org"_s, u"fshop"_s}); }));
         QCOMPARE(
             r.committedNames(),
@@ -355,7 +355,7 @@ private slots:
         QCOMPARE(last.done, done);
         r.committed.clear();
         r.session = r.makeSession(r.resolver.address());
-        r.session->setDnsFirst(false); // the journal says DNS first
+        r.session->request().dnsFirst = false; // the journal says DNS first
         const QStringList before = r.resolver.queries();
         const QStringList registryBefore = r.registryNames();
         QString error;

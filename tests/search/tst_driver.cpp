@@ -58,7 +58,7 @@ class tst_Driver : public QObject
     {
         rig.useWordLists(prefixes, suffixes);
         rig.who->Form_Load();
-        rig.who->session().options().pauseMs = 5;
+        rig.who->session().request().pauseMs = 5;
     }
 
 private slots:

@@ -59,9 +59,9 @@ struct Registries
             QObject::connect(server, &ScriptedWhoisServer::queryReceived, server,
                              [this, server] { askedAtMs[server] << clock.monotonicNs() / 1'000'000; });
         session = std::make_unique<SearchSession>(settings, journals.path(), clock, available, links);
-        session->options().pauseMs = PauseMs;
-        session->options().maxServers = maxServers;
-        session->options().stopGraceMs = 2000;
+        session->request().pauseMs = PauseMs;
+        session->request().maxServers = maxServers;
+        session->request().stopGraceMs = 2000;
         QObject::connect(session.get(), &SearchSession::committed, session.get(),
                          [this](const LookupRecord &record) { committed << record; });
     }
@@ -228,7 +228,7 @@ private slots:
     {
         Registries r;
         r.answerAfter(0, 0, 0);
-        r.session->options().pauseMs = 0;
+        r.session->request().pauseMs = 0;
         QStringList names;
         for (int i = 0; i < 2500; ++i)
             names << u"n%1.%2"_s.arg(i).arg(i % 3 ? u"com"_s : u"org"_s);

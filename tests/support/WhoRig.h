@@ -68,7 +68,7 @@ struct WhoRig
                                                         serverOption, cacheDir.path(), protocol,
                                                         dataDir.path()});
         who->session().router().limits() = {.idleMs = 2000, .totalMs = 5000};
-        who->session().options().stopGraceMs = 2000;
+        who->session().request().stopGraceMs = 2000;
         QObject::connect(&who->state().caption, &TextBox::changed, who.get(),
                          [this](const QString &caption) { captions << caption; });
         QObject::connect(&who->session(), &SearchSession::committed, who.get(),
