@@ -84,18 +84,16 @@ private slots:
         QCOMPARE(rig.ended, 1);
     }
 
+    // Nothing listens on port 1: the failure line names the server. (The end never comes from
+    // inside start(): tst_job.)
     void refusedConnectionEndsWithTheFailureLine()
     {
         Rig rig;
-        const quint16 port = rig.server.port();
-        rig.server.stopListening();
-        rig.lookup.setQuery(u"x\r\n"_s);
-        rig.lookup.start();
-        // The end never comes from inside start().
-        QCOMPARE(rig.ended, 0);
-        QVERIFY(QTest::qWaitFor([&] { return rig.ended == 1; }, 5000));
-        QVERIFY(rig.response.startsWith(u"Connection failed: "_s));
-        QVERIFY2(rig.response.endsWith(u" (127.0.0.1:%1)\r\n\r\n"_s.arg(port)), qPrintable(rig.response));
+        rig.lookup.setServer({u"127.0.0.1"_s, 1});
+        QVERIFY(!rig.run(u"x\r\n"_s));
+        QVERIFY2(rig.response.startsWith(u"Connection failed: "_s)
+                     && rig.response.endsWith(u" (127.0.0.1:1)\r\n\r\n"_s),
+                 qPrintable(rig.response));
     }
 
     // However the server behaves, the lookup ends once: what arrived is shown, a last line without
