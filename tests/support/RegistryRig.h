@@ -33,7 +33,7 @@ struct RegistryRig
 
     ScriptedWhoisServer verisign, org, de, iana;
     ScriptedDnsResolver resolver;
-    QTemporaryDir cache, journals, reports;
+    QTemporaryDir cache, journals;
     ManualClock clock {QDateTime(QDate(2026, 12, 7), QTime(9, 0), Qt::UTC)};
     UniqueList available {UniqueList::Key::Exact};
     UniqueList links {UniqueList::Key::WithoutQuotes};
