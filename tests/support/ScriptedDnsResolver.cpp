@@ -47,30 +47,24 @@ void put16(QByteArray &bytes, int value)
     bytes += char(value & 0xff);
 }
 
-// The answer message for `query` as the script says; empty for silence.
-QByteArray answer(const QByteArray &query, const ScriptedDnsResolver::Reply &reply)
+// The answer to `query`, whose question ends at `end`, as the script says; empty for silence.
+QByteArray answer(const QByteArray &query, qsizetype end, const ScriptedDnsResolver::Reply &reply)
 {
-    QString name;
-    qsizetype end = 0;
-    if (!readQuestion(query, &name, &end) || reply.kind == ScriptedDnsResolver::Reply::Kind::Silence)
+    using Kind = ScriptedDnsResolver::Reply::Kind;
+    if (reply.kind == Kind::Silence)
         return {};
     QByteArray message = query.left(2); // the query's id
-    const int rcode = reply.kind == ScriptedDnsResolver::Reply::Kind::NxDomain ? 3
-        : reply.kind == ScriptedDnsResolver::Reply::Kind::ServFail             ? 2
-                                                                               : 0;
-    const bool records = reply.kind == ScriptedDnsResolver::Reply::Kind::NameServers
-        || reply.kind == ScriptedDnsResolver::Reply::Kind::Garbage;
+    const int rcode = reply.kind == Kind::NxDomain ? 3 : reply.kind == Kind::ServFail ? 2 : 0;
+    const bool records = reply.kind == Kind::NameServers || reply.kind == Kind::Garbage;
     put16(message, 0x8180 | rcode); // a response, recursion desired and available
     put16(message, 1);
     put16(message, records ? std::max<int>(1, reply.nameServers.size()) : 0);
     put16(message, 0);
     put16(message, 0);
     message += query.mid(12, end - 12);
-    if (reply.kind == ScriptedDnsResolver::Reply::Kind::Garbage)
+    if (reply.kind == Kind::Garbage)
         return message + QByteArray("\xc0\x0c\x00\x02\x00\x01\xff", 7); // a record cut short
-    if (reply.kind != ScriptedDnsResolver::Reply::Kind::NameServers)
-        return message;
-    for (const QString &server : reply.nameServers) {
+    for (const QString &server : reply.kind == Kind::NameServers ? reply.nameServers : QStringList()) {
         const QByteArray rdata = encodedName(server);
         message += QByteArray("\xc0\x0c\x00\x02\x00\x01\x00\x00\x0e\x10", 10); // NS IN, 3600 s
         put16(message, int(rdata.size()));
@@ -105,7 +99,7 @@ void ScriptedDnsResolver::read()
         if (!readQuestion(datagram.data(), &name, &end))
             continue;
         m_queries << name;
-        const QByteArray reply = answer(datagram.data(), m_script(name));
+        const QByteArray reply = answer(datagram.data(), end, m_script(name));
         if (!reply.isEmpty())
             m_socket.writeDatagram(datagram.makeReply(reply));
     }
