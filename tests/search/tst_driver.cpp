@@ -62,34 +62,6 @@ class tst_Driver : public QObject
     }
 
 private slots:
-    // Pairings prefix-major, captions, verdicts, the last term kept, the report shown.
-    void searchesEveryPairingPrefixMajor()
-    {
-        WhoRig rig;
-        prepare(rig, "my\r\nyour\r\n", Suffixes);
-        rig.server.setReplyFor(registryReply);
-        QVERIFY(rig.searchCombinations());
-
-        QCOMPARE(rig.server.queries(),
-                 (QList<QByteArray> {"DO myshop.com\r\n", "DO mystore.com\r\n", "DO yourshop.com\r\n",
-                                     "DO yourstore.com\r\n"}));
-        QCOMPARE(rig.captions.mid(0, 5),
-                 (QStringList {u"Searching 1 of 4"_s, u"Searching 2 of 4"_s, u"Searching 3 of 4"_s,
-                               u"Searching 4 of 4"_s, u"Zandrel - 4 Domains Searched"_s}));
-        // The report writer's progress stays in the caption afterwards.
-        QCOMPARE(rig.captions.last(), u"Building HTML for existing domain 1 of 1"_s);
-        QCOMPARE(rig.state().LinkList.entries(), (QStringList {u"www.myshop.com"_s, u"www.mystore.com"_s}));
-        QCOMPARE(rig.state().Available.entries(), (QStringList {u"yourshop.com"_s, u"yourstore.com"_s}));
-        QCOMPARE(rig.state().tResponse.text(), QString()); // cleared after each combination
-
-        rig.start();
-        rig.who->Form_Load();
-        QCOMPARE(rig.state().SearchTerm.text(), u"yourstore"_s);
-        const QString report = u"12-31-2000_10_15_00_PM.htm"_s;
-        QCOMPARE(filesIn(rig.programDir.path(), u"*.htm"_s), QStringList {report});
-        QCOMPARE(rig.launcher.opened, QStringList {rig.programDir.filePath(report)});
-    }
-
     // Names under several TLDs, each asked of its own registry and judged by its rules: .org by
     // WHOIS, .info by an RDAP service named in [Servers], where a bodiless 404 is free, a 429's
     // Retry-After holds the service off and name servers become links. The unanswered are asked
@@ -197,11 +169,12 @@ private slots:
         QVERIFY(rig.server.queries().isEmpty());
     }
 
-    // A run killed after k combinations continues at k+1 once the program starts again, and ends
-    // with the report an uninterrupted run writes. A journal that cannot be resumed is named, kept,
-    // and the program starts as usual. (A run stopped and resumed: tst_window, tst_cli; a torn last
-    // line: tst_journal.)
-    void resumesWhereItStopped_data()
+    // A whole run: pairings prefix-major, captions, verdicts, the answers cleared, the report shown
+    // and the last term kept. A run killed after k combinations continues at k+1 once the program
+    // starts again, and ends with the report the whole run wrote. A journal that cannot be resumed
+    // is named, kept, and the program starts as usual. (A run stopped and resumed: tst_window,
+    // tst_cli; a torn last line: tst_journal.)
+    void wholeRunThenResumed_data()
     {
         QTest::addColumn<bool>("later"); // the journal is of a later version
         QTest::addColumn<int>("k");
@@ -210,20 +183,38 @@ private slots:
         QTest::newRow("killed, the names listed before") << false << 4 << true;
         QTest::newRow("journal of a later version") << true << 1 << false;
     }
-    void resumesWhereItStopped()
+    void wholeRunThenResumed()
     {
         QFETCH(bool, later);
         QFETCH(int, k);
         QFETCH(bool, listedBefore);
         WhoRig whole, rig;
-        for (WhoRig *each : {&whole, &rig}) {
-            prepare(*each, Prefixes, Suffixes);
-            each->state().ClearEachSearch = false;
-        }
+        prepare(whole, Prefixes, Suffixes);
         whole.server.setReplyFor(registryReply);
         QVERIFY(whole.searchCombinations());
+        QCOMPARE(whole.server.queries(),
+                 (QList<QByteArray> {"DO myshop.com\r\n", "DO mystore.com\r\n", "DO yourshop.com\r\n",
+                                     "DO yourstore.com\r\n", "DO zedshop.com\r\n", "DO zedstore.com\r\n"}));
+        QStringList captions;
+        for (int i = 1; i <= 6; ++i)
+            captions << u"Searching %1 of 6"_s.arg(i);
+        QCOMPARE(whole.captions.mid(0, 7), captions << u"Zandrel - 6 Domains Searched"_s);
+        // The report writer's progress stays in the caption afterwards.
+        QCOMPARE(whole.captions.last(), u"Building HTML for existing domain 1 of 1"_s);
+        QCOMPARE(whole.state().LinkList.entries(), (QStringList {u"www.myshop.com"_s, u"www.mystore.com"_s}));
+        QCOMPARE(whole.state().Available.entries(), (QStringList {u"yourshop.com"_s, u"yourstore.com"_s}));
+        QCOMPARE(whole.state().tResponse.text(), QString()); // cleared after each combination
         const QMap<QString, QByteArray> expected = reportOf(whole);
         QVERIFY(expected.size() == 3 && expected.value(u"htm"_s).contains("Not Answered"));
+        const QString counts = whole.who->countsText();
+        const QString report = u"12-31-2000_10_15_00_PM.htm"_s;
+        QCOMPARE(whole.launcher.opened, QStringList {whole.programDir.filePath(report)});
+        whole.start();
+        whole.who->Form_Load();
+        QCOMPARE(whole.state().SearchTerm.text(), u"zedstore"_s);
+
+        prepare(rig, Prefixes, Suffixes);
+        rig.state().ClearEachSearch = false;
 
         rig.server.setReplyFor([&rig, k](const QByteArray &query) {
             if (rig.server.queries().size() == k)
@@ -260,7 +251,7 @@ private slots:
         QCOMPARE(rig.server.queries(), whole.server.queries());
         QVERIFY(!rig.state().ClearEachSearch);
         QCOMPARE(reportOf(rig), expected);
-        QCOMPARE(rig.who->countsText(), whole.who->countsText());
+        QCOMPARE(rig.who->countsText(), counts);
         QVERIFY(!rig.who->canResume());
         const JournalContents read = readJournal(rig.who->runLog().journalPath());
         QVERIFY(read.ok() && read.finished && read.records.size() == 6);
