@@ -65,7 +65,7 @@ private slots:
     // Names under several TLDs, each asked of its own registry and judged by its rules: .org by
     // WHOIS, .info by an RDAP service named in [Servers], where a bodiless 404 is free, a 429's
     // Retry-After holds the service off and name servers become links. The unanswered are asked
-    // again as they are, whatever the check box says, with no report.
+    // again as they are, whatever the check box says, with no report. Then --protocol rdap.
     void rdapBesideWhois()
     {
         WhoRig rig;
@@ -143,30 +143,25 @@ private slots:
         QVERIFY(report.value(u"csv"_s).contains("\r\nmyshop.org,free,"));
         QVERIFY(report.value(u"htm"_s).contains("http://www.myshop.org"));
         QVERIFY(!report.value(u"htm"_s).contains("<td>myshop.org</td>")); // no longer under Not Answered
-    }
 
-    // With --protocol rdap every name goes to the service IANA's bootstrap names, fetched first.
-    void rdapForEveryNameThroughTheBootstrap()
-    {
-        WhoRig rig;
-        ScriptedHttpServer http;
+        // With --protocol rdap every name goes to the service IANA's bootstrap names, fetched first.
         const QByteArray bootstrap = "{\"publication\":\"2099-01-01T00:00:00Z\",\"services\":[[[\"com\"],[\""
-            + http.baseUrl().toUtf8() + "rdap/\"]]]}";
-        http.setReplyFor([&bootstrap](const ScriptedHttpServer::Request &request) {
+            + rdap.baseUrl().toUtf8() + "rdap/\"]]]}";
+        rdap.setReplyFor([&bootstrap](const ScriptedHttpServer::Request &request) {
             return request.path == "/dns.json" ? ScriptedHttpServer::Reply {200, bootstrap, {}}
                                                : ScriptedHttpServer::Reply {404, {}, {}};
         });
         rig.settings.setValue(u"Zandrel"_s, u"Servers"_s, u"rdap-bootstrap"_s,
-                              http.baseUrl() + u"dns.json"_s);
-        rig.serverOption.clear();
+                              rdap.baseUrl() + u"dns.json"_s);
         rig.protocol = Protocol::Rdap;
         rig.start();
         rig.state().SearchTerm.setText(u"example"_s);
+        const qsizetype whoisAsked = rig.server.queries().size(), rdapAsked = rdap.requests().size();
         QVERIFY(rig.lookUp());
-        QCOMPARE(http.requests().size(), 2);
-        QCOMPARE(http.requests().last().path, QByteArray("/rdap/domain/example.com"));
-        QCOMPARE(rig.state().Available.entries(), QStringList {u"example.com"_s});
-        QVERIFY(rig.server.queries().isEmpty());
+        QCOMPARE(rdap.requests().size(), rdapAsked + 2);
+        QCOMPARE(rdap.requests().last().path, QByteArray("/rdap/domain/example.com"));
+        QCOMPARE(rig.state().Available.entries().last(), u"example.com"_s);
+        QCOMPARE(rig.server.queries().size(), whoisAsked);
     }
 
     // A whole run: pairings prefix-major, captions, verdicts, the answers cleared, the report shown
