@@ -78,9 +78,7 @@ QByteArray answer(const QByteArray &query, qsizetype end, const ScriptedDnsResol
 ScriptedDnsResolver::ScriptedDnsResolver(QObject *parent)
     : QObject(parent)
 {
-    m_script = [](const QString &) {
-        return Reply {};
-    };
+    setReplyFor([](const QString &) { return Reply {}; });
     m_socket.bind(QHostAddress::LocalHost, 0);
     connect(&m_socket, &QUdpSocket::readyRead, this, &ScriptedDnsResolver::read);
 }

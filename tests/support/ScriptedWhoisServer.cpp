@@ -9,9 +9,7 @@ namespace zandrel::test {
 ScriptedWhoisServer::ScriptedWhoisServer(QObject *parent)
     : QObject(parent)
 {
-    m_script = [](const QByteArray &) {
-        return Reply {};
-    };
+    setReply({});
     m_server.listen(QHostAddress::LocalHost, 0);
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *socket = m_server.nextPendingConnection())
