@@ -66,8 +66,8 @@ private slots:
 
     // However the server behaves, the lookup ends once: what arrived is shown line by line however
     // it was cut up, a last line without end too, then why it closed; odd bytes neither crash nor
-    // cut it. The text is held to the size limit: one byte past it is enough to
-    // cut the lookup off, an answer of exactly the limit is whole.
+    // cut it. The text is held to the size limit: one byte past it is enough to cut the lookup
+    // off, an answer of exactly the limit is whole.
     void answersAndEnds_data()
     {
         QTest::addColumn<ScriptedWhoisServer::Reply>("reply");

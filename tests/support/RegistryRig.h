@@ -48,17 +48,17 @@ struct RegistryRig
 
     RegistryRig()
     {
+        using namespace Qt::StringLiterals;
         answerAfter(0, 0, 0);
         for (ScriptedWhoisServer *server : {&verisign, &org, &de, &iana})
             QObject::connect(server, &ScriptedWhoisServer::queryReceived, server,
                              [this, server] { askedAtMs[server] << clock.monotonicNs() / 1'000'000; });
-        resolver.setReplyFor([this](const QString &name) {
-            ScriptedDnsResolver::Reply reply;
+        resolver.setReplyFor([this](const QString &name) -> ScriptedDnsResolver::Reply {
             if ((name.startsWith(u'd') && !isRandomCheck(name))
                 || wildcardZones.contains(name.section(u'.', -1)))
-                reply = {ScriptedDnsResolver::Reply::Kind::NameServers,
-                         {QStringLiteral("ns1.host.net"), QStringLiteral("ns2.host.net")}};
-            return reply;
+                return {ScriptedDnsResolver::Reply::Kind::NameServers,
+                        {u"ns1.host.net"_s, u"ns2.host.net"_s}};
+            return {};
         });
         session = makeSession();
     }
