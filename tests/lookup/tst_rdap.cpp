@@ -114,6 +114,8 @@ private slots:
         // Lookups that get no answer.
         row("never answers", {200, {}, {}, true}, u"no data from the server for 1 seconds"_s,
             unknown(reason::CutOff));
+        row("stopped twice", {200, {}, {}, true},
+            u"Connected.  Waiting for data...\r\n\r\n\r\nStopped.\r\n"_s, unknown(reason::NoAnswer));
         row("body past the cap", {200, {}, {}, false, 4 << 20}, u"larger than 65536 bytes"_s,
             unknown(reason::CutOff));
         row("length past the cap", {200, QByteArray(70000, ' '), {}}, u"larger than 65536 bytes"_s,
@@ -138,9 +140,14 @@ private slots:
         if (!base.isEmpty())
             rig.lookup.setBase(base);
         rig.lookup.start();
-        // A server that never answers is given up once the idle limit's time has passed.
+        // A server that never answers is given up once the idle limit's time has passed, unless the
+        // row is of one stopped first (twice: it still ends once).
         if (reply.neverAnswer) {
             QVERIFY(QTest::qWaitFor([&rig] { return rig.response.startsWith(u"Connected."_s); }, 20000));
+            if (verdict == unknown(reason::NoAnswer)) {
+                rig.lookup.abandon(u"Stopped."_s);
+                rig.lookup.abandon(u"Stopped."_s);
+            }
             rig.clock.advance(1000);
         }
         QVERIFY(QTest::qWaitFor([&rig] { return rig.ended > 0; }, 20000));
@@ -154,20 +161,6 @@ private slots:
             QCOMPARE(rig.server.requests().first().path, QByteArray("/domain/example.com"));
             QVERIFY(rig.server.requests().first().head.contains("Accept: application/rdap+json"));
         }
-    }
-
-    // Stopping twice ends a hung lookup once, with no verdict.
-    void stopEndsTheLookupOnce()
-    {
-        Rig rig({200, {}, {}, true});
-        rig.lookup.start();
-        QVERIFY(QTest::qWaitFor([&rig] { return rig.response.startsWith(u"Connected."_s); }, 20000));
-        rig.lookup.abandon(u"Stopped."_s);
-        rig.lookup.abandon(u"Stopped."_s);
-        QCoreApplication::processEvents();
-        QCOMPARE(rig.ended, 1);
-        QVERIFY(rig.response.endsWith(u"\r\nStopped.\r\n"_s));
-        QCOMPARE(rig.verdict(), unknown(reason::NoAnswer));
     }
 };
 

@@ -62,38 +62,10 @@ class tst_Driver : public QObject
     }
 
 private slots:
-    // Pairings prefix-major, captions, verdicts, the last term kept, the report shown.
-    void searchesEveryPairingPrefixMajor()
-    {
-        WhoRig rig;
-        prepare(rig, "my\r\nyour\r\n", Suffixes);
-        rig.server.setReplyFor(registryReply);
-        QVERIFY(rig.searchCombinations());
-
-        QCOMPARE(rig.server.queries(),
-                 (QList<QByteArray> {"DO myshop.com\r\n", "DO mystore.com\r\n", "DO yourshop.com\r\n",
-                                     "DO yourstore.com\r\n"}));
-        QCOMPARE(rig.captions.mid(0, 5),
-                 (QStringList {u"Searching 1 of 4"_s, u"Searching 2 of 4"_s, u"Searching 3 of 4"_s,
-                               u"Searching 4 of 4"_s, u"Zandrel - 4 Domains Searched"_s}));
-        // The report writer's progress stays in the caption afterwards.
-        QCOMPARE(rig.captions.last(), u"Building HTML for existing domain 1 of 1"_s);
-        QCOMPARE(rig.state().LinkList.entries(), (QStringList {u"www.myshop.com"_s, u"www.mystore.com"_s}));
-        QCOMPARE(rig.state().Available.entries(), (QStringList {u"yourshop.com"_s, u"yourstore.com"_s}));
-        QCOMPARE(rig.state().tResponse.text(), QString()); // cleared after each combination
-
-        rig.start();
-        rig.who->Form_Load();
-        QCOMPARE(rig.state().SearchTerm.text(), u"yourstore"_s);
-        const QString report = u"12-31-2000_10_15_00_PM.htm"_s;
-        QCOMPARE(filesIn(rig.programDir.path(), u"*.htm"_s), QStringList {report});
-        QCOMPARE(rig.launcher.opened, QStringList {rig.programDir.filePath(report)});
-    }
-
     // Names under several TLDs, each asked of its own registry and judged by its rules: .org by
     // WHOIS, .info by an RDAP service named in [Servers], where a bodiless 404 is free, a 429's
     // Retry-After holds the service off and name servers become links. The unanswered are asked
-    // again as they are, whatever the check box says, with no report.
+    // again as they are, whatever the check box says, with no report. Then --protocol rdap.
     void rdapBesideWhois()
     {
         WhoRig rig;
@@ -164,71 +136,80 @@ private slots:
         QCOMPARE(rig.who->countsText(), u"free 7 \u00b7 taken 1 \u00b7 not answered 4"_s);
         QCOMPARE(filesIn(rig.programDir.path(), u"*.htm"_s).size(), 1);
         // A report written now says the same of every name in its CSV and its HTML.
-        const QStringList before = filesIn(rig.programDir.path(), u"*.*"_s);
+        for (const QString &name : filesIn(rig.programDir.path(), u"12-31-2000*"_s))
+            QVERIFY(QFile::remove(rig.programDir.filePath(name)));
         rig.who->mWriteReport_Click();
-        QString base;
-        for (const QString &name : filesIn(rig.programDir.path(), u"*.htm"_s))
-            base = before.contains(name) ? base : QFileInfo(name).completeBaseName();
-        QFile csv(rig.programDir.filePath(base + u".csv"_s));
-        QFile htm(rig.programDir.filePath(base + u".htm"_s));
-        QVERIFY(csv.open(QIODevice::ReadOnly) && htm.open(QIODevice::ReadOnly));
-        const QByteArray csvText = csv.readAll(), htmText = htm.readAll();
-        QVERIFY(csvText.contains("\r\nmyshop.org,free,") && htmText.contains("http://www.myshop.org"));
-        QVERIFY(!htmText.contains("<td>myshop.org</td>")); // no longer under Not Answered
-    }
+        const QMap<QString, QByteArray> report = reportOf(rig);
+        QVERIFY(report.value(u"csv"_s).contains("\r\nmyshop.org,free,"));
+        QVERIFY(report.value(u"htm"_s).contains("http://www.myshop.org"));
+        QVERIFY(!report.value(u"htm"_s).contains("<td>myshop.org</td>")); // no longer under Not Answered
 
-    // With --protocol rdap every name goes to the service IANA's bootstrap names, fetched first.
-    void rdapForEveryNameThroughTheBootstrap()
-    {
-        WhoRig rig;
-        ScriptedHttpServer http;
+        // With --protocol rdap every name goes to the service IANA's bootstrap names, fetched first.
         const QByteArray bootstrap = "{\"publication\":\"2099-01-01T00:00:00Z\",\"services\":[[[\"com\"],[\""
-            + http.baseUrl().toUtf8() + "rdap/\"]]]}";
-        http.setReplyFor([&bootstrap](const ScriptedHttpServer::Request &request) {
+            + rdap.baseUrl().toUtf8() + "rdap/\"]]]}";
+        rdap.setReplyFor([&bootstrap](const ScriptedHttpServer::Request &request) {
             return request.path == "/dns.json" ? ScriptedHttpServer::Reply {200, bootstrap, {}}
                                                : ScriptedHttpServer::Reply {404, {}, {}};
         });
         rig.settings.setValue(u"Zandrel"_s, u"Servers"_s, u"rdap-bootstrap"_s,
-                              http.baseUrl() + u"dns.json"_s);
-        rig.serverOption.clear();
+                              rdap.baseUrl() + u"dns.json"_s);
         rig.protocol = Protocol::Rdap;
         rig.start();
         rig.state().SearchTerm.setText(u"example"_s);
+        const qsizetype whoisAsked = rig.server.queries().size(), rdapAsked = rdap.requests().size();
         QVERIFY(rig.lookUp());
-        QCOMPARE(http.requests().size(), 2);
-        QCOMPARE(http.requests().last().path, QByteArray("/rdap/domain/example.com"));
-        QCOMPARE(rig.state().Available.entries(), QStringList {u"example.com"_s});
-        QVERIFY(rig.server.queries().isEmpty());
+        QCOMPARE(rdap.requests().size(), rdapAsked + 2);
+        QCOMPARE(rdap.requests().last().path, QByteArray("/rdap/domain/example.com"));
+        QCOMPARE(rig.state().Available.entries().last(), u"example.com"_s);
+        QCOMPARE(rig.server.queries().size(), whoisAsked);
     }
 
-    // A run cut off after k combinations continues at k+1 and ends with the report an
-    // uninterrupted run writes. A journal that cannot be resumed is named, kept, and the program
-    // starts as usual.
-    void resumesWhereItStopped_data()
+    // A whole run: pairings prefix-major, captions, verdicts, the answers cleared, the report shown
+    // and the last term kept. A run killed after k combinations continues at k+1 once the program
+    // starts again, and ends with the report the whole run wrote. A journal that cannot be resumed
+    // is named, kept, and the program starts as usual. (A run stopped and resumed: tst_window,
+    // tst_cli; a torn last line: tst_journal.)
+    void wholeRunThenResumed_data()
     {
-        QTest::addColumn<QString>("cut"); // how the first part ended
+        QTest::addColumn<bool>("later"); // the journal is of a later version
         QTest::addColumn<int>("k");
         QTest::addColumn<bool>("listedBefore"); // an earlier search had found the same names
-        QTest::newRow("stopped") << u"stop"_s << 2 << false;
-        QTest::newRow("killed, program started again") << u"kill"_s << 3 << false;
-        QTest::newRow("killed, the names listed before") << u"kill"_s << 4 << true;
-        QTest::newRow("killed while writing a line") << u"torn"_s << 1 << false;
-        QTest::newRow("journal of a later version") << u"later"_s << 1 << false;
+        QTest::newRow("killed, program started again") << false << 3 << false;
+        QTest::newRow("killed, the names listed before") << false << 4 << true;
+        QTest::newRow("journal of a later version") << true << 1 << false;
     }
-    void resumesWhereItStopped()
+    void wholeRunThenResumed()
     {
-        QFETCH(QString, cut);
+        QFETCH(bool, later);
         QFETCH(int, k);
         QFETCH(bool, listedBefore);
         WhoRig whole, rig;
-        for (WhoRig *each : {&whole, &rig}) {
-            prepare(*each, Prefixes, Suffixes);
-            each->state().ClearEachSearch = false;
-        }
+        prepare(whole, Prefixes, Suffixes);
         whole.server.setReplyFor(registryReply);
         QVERIFY(whole.searchCombinations());
+        QCOMPARE(whole.server.queries(),
+                 (QList<QByteArray> {"DO myshop.com\r\n", "DO mystore.com\r\n", "DO yourshop.com\r\n",
+                                     "DO yourstore.com\r\n", "DO zedshop.com\r\n", "DO zedstore.com\r\n"}));
+        QStringList captions;
+        for (int i = 1; i <= 6; ++i)
+            captions << u"Searching %1 of 6"_s.arg(i);
+        QCOMPARE(whole.captions.mid(0, 7), captions << u"Zandrel - 6 Domains Searched"_s);
+        // The report writer's progress stays in the caption afterwards.
+        QCOMPARE(whole.captions.last(), u"Building HTML for existing domain 1 of 1"_s);
+        QCOMPARE(whole.state().LinkList.entries(), (QStringList {u"www.myshop.com"_s, u"www.mystore.com"_s}));
+        QCOMPARE(whole.state().Available.entries(), (QStringList {u"yourshop.com"_s, u"yourstore.com"_s}));
+        QCOMPARE(whole.state().tResponse.text(), QString()); // cleared after each combination
         const QMap<QString, QByteArray> expected = reportOf(whole);
         QVERIFY(expected.size() == 3 && expected.value(u"htm"_s).contains("Not Answered"));
+        const QString counts = whole.who->countsText();
+        const QString report = u"12-31-2000_10_15_00_PM.htm"_s;
+        QCOMPARE(whole.launcher.opened, QStringList {whole.programDir.filePath(report)});
+        whole.start();
+        whole.who->Form_Load();
+        QCOMPARE(whole.state().SearchTerm.text(), u"zedstore"_s);
+
+        prepare(rig, Prefixes, Suffixes);
+        rig.state().ClearEachSearch = false;
 
         rig.server.setReplyFor([&rig, k](const QByteArray &query) {
             if (rig.server.queries().size() == k)
@@ -241,27 +222,23 @@ private slots:
         }
         QVERIFY(rig.searchCombinations());
         QVERIFY(reportOf(rig).isEmpty() && rig.who->canResume());
-        if (cut != u"stop") {
-            QFile journal(rig.who->runLog().journalPath());
-            if (cut == u"torn")
-                QVERIFY(journal.open(QIODevice::Append) && journal.write("{\"type\":\"lookup\",\"ind") > 0);
-            if (cut == u"later")
-                QVERIFY(journal.open(QIODevice::WriteOnly)
-                        && journal.write("{\"type\":\"header\",\"version\":9}\n"));
-            journal.close();
-            rig.start();
-            QSignalSpy notices(rig.who.get(), &WhoController::notice);
-            // The word-list files changed since: the run's own lists come back from its journal.
-            prepare(rig, "other\r\n", "other\r\n");
-            QCOMPARE(notices.size(), 1);
-            if (cut == u"later") {
-                QVERIFY(notices.first().first().toString().startsWith(
-                    u"Cannot resume the last search: The journal was"_s));
-                QVERIFY(!rig.who->canResume() && journal.exists());
-                return;
-            }
-            QVERIFY(notices.first().first().toString().contains(u"Unfinished search (%1 of 6)"_s.arg(k)));
+        QFile journal(rig.who->runLog().journalPath());
+        if (later)
+            QVERIFY(journal.open(QIODevice::WriteOnly)
+                    && journal.write("{\"type\":\"header\",\"version\":9}\n"));
+        journal.close();
+        rig.start();
+        QSignalSpy notices(rig.who.get(), &WhoController::notice);
+        // The word-list files changed since: the run's own lists come back from its journal.
+        prepare(rig, "other\r\n", "other\r\n");
+        QCOMPARE(notices.size(), 1);
+        if (later) {
+            QVERIFY(notices.first().first().toString().startsWith(
+                u"Cannot resume the last search: The journal was"_s));
+            QVERIFY(!rig.who->canResume() && journal.exists());
+            return;
         }
+        QVERIFY(notices.first().first().toString().contains(u"Unfinished search (%1 of 6)"_s.arg(k)));
         rig.server.setReplyFor(registryReply);
         rig.captions.clear();
         QVERIFY(rig.runToEnd([&] { rig.who->mResumeSearch_Click(); }));
@@ -269,44 +246,39 @@ private slots:
         QCOMPARE(rig.server.queries(), whole.server.queries());
         QVERIFY(!rig.state().ClearEachSearch);
         QCOMPARE(reportOf(rig), expected);
-        QCOMPARE(rig.who->countsText(), whole.who->countsText());
+        QCOMPARE(rig.who->countsText(), counts);
         QVERIFY(!rig.who->canResume());
-        const JournalContents journal = readJournal(rig.who->runLog().journalPath());
-        QVERIFY(journal.ok() && journal.finished && journal.records.size() == 6);
+        const JournalContents read = readJournal(rig.who->runLog().journalPath());
+        QVERIFY(read.ok() && read.finished && read.records.size() == 6);
     }
 
-    // Only what servers sent is scanned: a name nobody answered is no existing domain, however the
-    // program's own lines (the banner, the connection line) name it.
-    void ownLinesAreNotScanned()
+    // An empty list takes its edit text; with the box kept, each answer follows the last, the
+    // removal text taken out whatever its case. Only what servers sent is scanned: a name nobody
+    // answered is no existing domain, however the program's own lines (the banner, the connection
+    // line) name it.
+    void emptyListRemovalTextAndOwnLines()
     {
         WhoRig rig;
-        prepare(rig, "empty\r\n", "store.org\r\nzone.com\r\n");
+        prepare(rig, "", "store.org\r\nzone.com\r\n");
+        rig.state().Prefix.setEditText(u"empty"_s);
         rig.state().ComSuffix = false;
-        rig.server.setReply({""});
+        rig.state().ClearEachSearch = false;
+        rig.state().Nag.setText(u"NOTICE: Use of this data\r\nis limited.\r\n"_s);
+        rig.server.setReplyFor([](const QByteArray &query) {
+            return ScriptedWhoisServer::Reply {
+                query.contains("zone") ? "Result line\r\nnotice: use of THIS data\r\nis limited.\r\n" : ""};
+        });
         QVERIFY(rig.searchCombinations());
-        QCOMPARE(rig.server.queries().size(), 2);
+        QCOMPARE(rig.server.queries(), (QList<QByteArray> {"emptystore.org\r\n", "DO emptyzone.com\r\n"}));
+        QCOMPARE(rig.state().Prefix.entries(), QStringList {u"empty"_s});
+        const QString banner
+            = u"\r\n\r\n%1   ************************\r\nConnected.  Waiting for data...\r\n\r\n"_s;
+        QCOMPARE(rig.state().tResponse.text(),
+                 banner.arg(u"emptystore.org"_s) + banner.arg(u"emptyzone.com"_s) + u"Result line\r\n"_s);
         QCOMPARE(rig.state().LinkList.count(), 0);
         const QMap<QString, QByteArray> report = reportOf(rig);
         QCOMPARE(report.value(u"txt"_s), QByteArray());
         QVERIFY(report.value(u"htm"_s).contains("<tr><td>emptystore.org</td><td>no answer</td></tr>"));
-    }
-
-    // An empty list takes its edit text; with the box kept, each answer follows the last, the
-    // removal text taken out whatever its case.
-    void emptyListAndRemovalText()
-    {
-        WhoRig rig;
-        prepare(rig, "", "x\r\ny\r\n");
-        rig.state().Prefix.setEditText(u"a"_s);
-        rig.state().ClearEachSearch = false;
-        rig.state().Nag.setText(u"NOTICE: Use of this data\r\nis limited.\r\n"_s);
-        rig.server.setReply({"Result line\r\nnotice: use of THIS data\r\nis limited.\r\n"});
-        QVERIFY(rig.searchCombinations());
-        QCOMPARE(rig.server.queries(), (QList<QByteArray> {"DO ax.com\r\n", "DO ay.com\r\n"}));
-        QCOMPARE(rig.state().Prefix.entries(), QStringList {u"a"_s});
-        const QString answer
-            = u"\r\n\r\n%1   ************************\r\nConnected.  Waiting for data...\r\n\r\nResult line\r\n"_s;
-        QCOMPARE(rig.state().tResponse.text(), answer.arg(u"ax"_s) + answer.arg(u"ay"_s));
     }
 
     // Stop, pressed during a lookup or before the run, or closing the program, ends the run after
@@ -342,19 +314,20 @@ private slots:
                 rig.who->SearchCombinations_Click();
                 rig.who->bLookUp_Click();
                 closing ? rig.who->closing() : rig.who->cbStopRunning_Click();
+                if (silent) // the stop grace passes
+                    rig.clock.advance(rig.who->session().request().stopGraceMs);
             }
             return silent ? ScriptedWhoisServer::Reply {{}, 0, 0, true}
                           : ScriptedWhoisServer::Reply {"Domain Name: SEEN" + n + ".COM\r\n"};
         });
         QVERIFY(rig.searchCombinations());
-        const int asked = stopAt;
-        QCOMPARE(rig.server.queries().size(), asked);
-        QCOMPARE(rig.captions.last(), u"Searching %1 of %2"_s.arg(asked).arg(words * words));
+        QCOMPARE(rig.server.queries().size(), stopAt);
+        QCOMPARE(rig.captions.last(), u"Searching %1 of %2"_s.arg(stopAt).arg(words * words));
         QVERIFY(!rig.who->searchRunning());
         QVERIFY(filesIn(rig.programDir.path(), u"*.htm"_s).isEmpty() && rig.launcher.opened.isEmpty());
         QCOMPARE(notices.size(), 2);
         // The lookup under way still completes and is harvested; one never answered is told.
-        QCOMPARE(rig.state().LinkList.contains(u"www.seen%1.com"_s.arg(asked)), !silent);
+        QCOMPARE(rig.state().LinkList.contains(u"www.seen%1.com"_s.arg(stopAt)), !silent);
         QCOMPARE(rig.state().tResponse.text().contains(
                      u"\r\nLookup abandoned after Stop: w0w0 was not answered.\r\n"_s),
                  silent && !closing);

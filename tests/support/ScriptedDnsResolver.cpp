@@ -47,14 +47,38 @@ void put16(QByteArray &bytes, int value)
     bytes += char(value & 0xff);
 }
 
+// The answer to `query`, whose question ends at `end`, as the script says; empty for silence.
+QByteArray answer(const QByteArray &query, qsizetype end, const ScriptedDnsResolver::Reply &reply)
+{
+    using Kind = ScriptedDnsResolver::Reply::Kind;
+    if (reply.kind == Kind::Silence)
+        return {};
+    QByteArray message = query.left(2); // the query's id
+    const int rcode = reply.kind == Kind::NxDomain ? 3 : reply.kind == Kind::ServFail ? 2 : 0;
+    const bool records = reply.kind == Kind::NameServers || reply.kind == Kind::Garbage;
+    put16(message, 0x8180 | rcode); // a response, recursion desired and available
+    put16(message, 1);
+    put16(message, records ? std::max<int>(1, reply.nameServers.size()) : 0);
+    put16(message, 0);
+    put16(message, 0);
+    message += query.mid(12, end - 12);
+    if (reply.kind == Kind::Garbage)
+        return message + QByteArray("\xc0\x0c\x00\x02\x00\x01\xff", 7); // a record cut short
+    for (const QString &server : reply.kind == Kind::NameServers ? reply.nameServers : QStringList()) {
+        const QByteArray rdata = encodedName(server);
+        message += QByteArray("\xc0\x0c\x00\x02\x00\x01\x00\x00\x0e\x10", 10); // NS IN, 3600 s
+        put16(message, int(rdata.size()));
+        message += rdata;
+    }
+    return message;
+}
+
 } // namespace
 
 ScriptedDnsResolver::ScriptedDnsResolver(QObject *parent)
     : QObject(parent)
 {
-    m_script = [](const QString &) {
-        return Reply {};
-    };
+    setReplyFor([](const QString &) { return Reply {}; });
     m_socket.bind(QHostAddress::LocalHost, 0);
     connect(&m_socket, &QUdpSocket::readyRead, this, &ScriptedDnsResolver::read);
 }
@@ -62,34 +86,6 @@ ScriptedDnsResolver::ScriptedDnsResolver(QObject *parent)
 QString ScriptedDnsResolver::address() const
 {
     return QStringLiteral("127.0.0.1:%1").arg(port());
-}
-
-QByteArray ScriptedDnsResolver::answer(const QByteArray &query, const Reply &reply)
-{
-    QString name;
-    qsizetype end = 0;
-    if (!readQuestion(query, &name, &end) || reply.kind == Reply::Kind::Silence)
-        return {};
-    QByteArray message = query.left(2); // the query's id
-    const int rcode = reply.kind == Reply::Kind::NxDomain ? 3 : reply.kind == Reply::Kind::ServFail ? 2 : 0;
-    const bool records = reply.kind == Reply::Kind::NameServers || reply.kind == Reply::Kind::Garbage;
-    put16(message, 0x8180 | rcode); // a response, recursion desired and available
-    put16(message, 1);
-    put16(message, records ? std::max<int>(1, reply.nameServers.size()) : 0);
-    put16(message, 0);
-    put16(message, 0);
-    message += query.mid(12, end - 12);
-    if (reply.kind == Reply::Kind::Garbage)
-        return message + QByteArray("\xc0\x0c\x00\x02\x00\x01\xff", 7); // a record cut short
-    if (reply.kind != Reply::Kind::NameServers)
-        return message;
-    for (const QString &server : reply.nameServers) {
-        const QByteArray rdata = encodedName(server);
-        message += QByteArray("\xc0\x0c\x00\x02\x00\x01\x00\x00\x0e\x10", 10); // NS IN, 3600 s
-        put16(message, int(rdata.size()));
-        message += rdata;
-    }
-    return message;
 }
 
 void ScriptedDnsResolver::read()
@@ -101,8 +97,7 @@ void ScriptedDnsResolver::read()
         if (!readQuestion(datagram.data(), &name, &end))
             continue;
         m_queries << name;
-        emit queryReceived(name);
-        const QByteArray reply = answer(datagram.data(), m_script(name));
+        const QByteArray reply = answer(datagram.data(), end, m_script(name));
         if (!reply.isEmpty())
             m_socket.writeDatagram(datagram.makeReply(reply));
     }

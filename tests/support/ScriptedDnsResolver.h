@@ -32,12 +32,6 @@ public:
     void setReplyFor(std::function<Reply(const QString &name)> script) { m_script = std::move(script); }
     const QStringList &queries() const { return m_queries; }
 
-    // The answer message for `query` as the script says; empty for silence.
-    static QByteArray answer(const QByteArray &query, const Reply &reply);
-
-signals:
-    void queryReceived(const QString &name);
-
 private:
     void read();
 

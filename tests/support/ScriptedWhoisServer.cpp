@@ -9,9 +9,7 @@ namespace zandrel::test {
 ScriptedWhoisServer::ScriptedWhoisServer(QObject *parent)
     : QObject(parent)
 {
-    m_script = [](const QByteArray &) {
-        return Reply {};
-    };
+    setReply({});
     m_server.listen(QHostAddress::LocalHost, 0);
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *socket = m_server.nextPendingConnection())
@@ -48,21 +46,11 @@ void ScriptedWhoisServer::setReplyFor(std::function<Reply(const QByteArray &)> s
     m_script = std::move(script);
 }
 
-void ScriptedWhoisServer::stopListening()
-{
-    m_server.close();
-}
-
 void ScriptedWhoisServer::serve(QTcpSocket *socket)
 {
     socket->setParent(this);
     m_mostOpen = std::max(m_mostOpen, ++m_open);
-    connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-        --m_open;
-        const QVariant visit = socket->property("visit");
-        if (visit.isValid() && m_visits[visit.toInt()].closedNs < 0)
-            m_visits[visit.toInt()].closedNs = nowNs();
-    });
+    connect(socket, &QTcpSocket::disconnected, this, [this] { --m_open; });
     auto buffer = std::make_shared<QByteArray>();
     connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer] {
         *buffer += socket->readAll();
@@ -72,8 +60,6 @@ void ScriptedWhoisServer::serve(QTcpSocket *socket)
         socket->setProperty("answered", true);
         const QByteArray query = buffer->left(end + 2);
         m_queries.append(query);
-        socket->setProperty("visit", int(m_visits.size()));
-        m_visits.append({query, nowNs()});
         emit queryReceived(query);
         const Reply reply = m_script(query);
         sendChunk(socket, reply.text, reply);
@@ -93,12 +79,8 @@ void ScriptedWhoisServer::sendChunk(QPointer<QTcpSocket> socket, QByteArray rest
                            [this, socket, rest, reply] { sendChunk(socket, rest, reply); });
         return;
     }
-    if (!reply.keepOpen) {
-        const QVariant visit = socket->property("visit");
-        if (visit.isValid())
-            m_visits[visit.toInt()].closedNs = nowNs();
+    if (!reply.keepOpen)
         socket->disconnectFromHost();
-    }
 }
 
 } // namespace zandrel::test

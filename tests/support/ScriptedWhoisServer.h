@@ -40,21 +40,10 @@ public:
 
     const QList<QByteArray> &queries() const { return m_queries; }
 
-    // When each connection's query arrived and when the server closed it, on one clock for every
-    // server of the process; -1 while it is open.
-    struct Visit
-    {
-        QByteArray query;
-        qint64 arrivedNs = 0;
-        qint64 closedNs = -1;
-    };
-    const QList<Visit> &visits() const { return m_visits; }
     // The most connections this server had open at once.
     int mostOpen() const { return m_mostOpen; }
+    // Nanoseconds on one clock for every server of the process.
     static qint64 nowNs();
-
-    // Closes the listening socket, so the next connection is refused.
-    void stopListening();
 
 signals:
     void queryReceived(const QByteArray &query);
@@ -66,7 +55,6 @@ private:
     QTcpServer m_server;
     std::function<Reply(const QByteArray &)> m_script;
     QList<QByteArray> m_queries;
-    QList<Visit> m_visits;
     int m_open = 0;
     int m_mostOpen = 0;
 };
