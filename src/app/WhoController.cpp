@@ -75,7 +75,6 @@ void WhoController::Form_Load()
 // The last run's journal, when that run was cut off; finished runs' journals go after a month.
 void WhoController::findUnfinishedRun()
 {
-    m_session.removeFinishedJournals();
     const SearchSession::LastRun last = m_session.findLastRun();
     if (!last.error.isEmpty())
         emit notice(QStringLiteral("Cannot resume the last search: ") + last.error);

@@ -202,7 +202,7 @@ private:
         askNames(m_splitter.finish());
         if (!m_session.running())
             return usage(QStringLiteral("--check -: no names on standard input"));
-        m_session.endOfNames();
+        m_session.addNames({}, true);
     }
 
     void askNames(const QStringList &names)

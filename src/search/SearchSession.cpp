@@ -209,17 +209,14 @@ void SearchSession::searchNames(const QStringList &names, bool more)
     startRun(expanded, 1, false, more, m_request.dnsFirst);
 }
 
-void SearchSession::addNames(const QStringList &names)
+void SearchSession::addNames(const QStringList &names, bool last)
 {
     const QStringList expanded = withTlds(names);
     m_total += expanded.size();
-    if (m_run)
-        m_run->addNames(expanded);
-}
-
-void SearchSession::endOfNames()
-{
-    if (m_run)
+    if (!m_run)
+        return;
+    m_run->addNames(expanded);
+    if (last)
         m_run->endOfNames();
 }
 
@@ -290,6 +287,7 @@ void SearchSession::onFinished(bool complete)
 SearchSession::LastRun SearchSession::findLastRun()
 {
     LastRun last;
+    m_journals.removeFinished();
     m_resumable.clear();
     const QString path = m_journals.lastJournal();
     if (path.isEmpty())

@@ -46,7 +46,6 @@ public:
     Router &router() { return m_router; }
     // What the runs started from now on ask with.
     RunRequest &request() { return m_request; }
-    const RunRequest &request() const { return m_request; }
 
     bool running() const { return m_run != nullptr; }
 
@@ -57,10 +56,9 @@ public:
     // tally and the inputs come back from it first (restored()).
     bool resume(const QString &path, QString *error);
     // The names as they are, as a new run without a journal; `more`: further names follow through
-    // addNames() until endOfNames().
+    // addNames() until one says they were the last.
     void searchNames(const QStringList &names, bool more = false);
-    void addNames(const QStringList &names);
-    void endOfNames();
+    void addNames(const QStringList &names, bool last = false);
     // The names of the last run that ended unknown, asked again.
     bool searchUnanswered();
     // One name, outside any run: not tallied, not journaled.
@@ -90,9 +88,9 @@ public:
         qint64 done = 0; // combinations in the journal
         qint64 total = 0;
     };
+    // Finished journals are removed first: only an unfinished run is kept to resume.
     LastRun findLastRun();
     QString resumable() const { return m_resumable; }
-    void removeFinishedJournals() { m_journals.removeFinished(); }
 
     // Names found free, by their ACE form in lower case: what the available-name scan may list.
     QString freeEntry(const QString &found) const { return m_scan.freeEntry(found); }
