@@ -2,6 +2,7 @@
 // the list's order, a run stopped and resumed. Three scripted registries answer, the pauses pass on
 // a manual clock.
 #include "RegistryRig.h"
+#include "ScriptedHttpServer.h"
 
 #include <QTest>
 
@@ -152,6 +153,43 @@ private slots:
         QCOMPARE(r.iana.mostOpen(), 1);
         QVERIFY(r.pausedApart(&r.iana));
         QCOMPARE(r.committedNames(), names);
+    }
+
+    // A registry whose port 43 is shut is asked over its RDAP service instead, and those queries wait
+    // their turn in the service's own queue, the pause apart from the others it is asked (here for
+    // .yy, routed there at once).
+    void fallbackWaitsInTheServicesQueue()
+    {
+        RegistryRig r;
+        ScriptedHttpServer rdap;
+        QList<qint64> askedAtMs;
+        rdap.setReplyFor([&](const ScriptedHttpServer::Request &) {
+            askedAtMs << r.clock.monotonicNs() / 1'000'000;
+            return ScriptedHttpServer::Reply {
+                404, "{\"errorCode\":404}", {{"Content-Type", "application/rdap+json"}}};
+        });
+        // IANA named a server on this machine's port 43, where nothing listens; a newer bootstrap
+        // names the registry's RDAP service.
+        const auto write = [&r](const QString &name, const QByteArray &bytes) {
+            QFile file(r.cache.filePath(name));
+            return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+        };
+        QVERIFY(write(u"whois-referrals.tsv"_s, "zz\tlocalhost\t2026-12-07T09:00:00Z\n"));
+        QVERIFY(write(u"rdap-dns.json"_s,
+                      R"({"version":"1.0","publication":"2030-01-01T00:00:00Z","services":[[["zz"],[")"
+                          + rdap.baseUrl().toUtf8() + R"("]]]})"));
+        r.session = r.makeSession();
+        r.session->router().overrides().perTld.insert(u"yy"_s, u"rdap:"_s + rdap.baseUrl());
+        const QStringList names {u"a.zz"_s, u"a.yy"_s, u"b.zz"_s, u"b.yy"_s};
+        QVERIFY(r.run([&] { r.session->searchNames(names); }));
+        QCOMPARE(r.committedNames(), names);
+        for (const LookupRecord &record : std::as_const(r.committed)) {
+            QCOMPARE(record.verdict.kind, VerdictKind::Free);
+            QCOMPARE(record.server, rdap.baseUrl());
+        }
+        QCOMPARE(askedAtMs.size(), 4);
+        for (qsizetype i = 1; i < askedAtMs.size(); ++i)
+            QVERIFY(askedAtMs[i] - askedAtMs[i - 1] >= RegistryRig::PauseMs);
     }
 
     // A list longer than the names kept in memory (committed names are let go) is asked whole, of
