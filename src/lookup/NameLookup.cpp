@@ -91,7 +91,9 @@ QString NameLookup::answer() const
 
 void NameLookup::ended()
 {
+    judge();
     // A registry whose port 43 cannot be reached is asked over RDAP instead, where it has a service.
+    // The record stands for the name should the run stop before that lookup.
     if (m_whois && !m_abandoned && m_plan.rdapFallback
         && m_whois->endedHow() == LookupEnd::ConnectionFailed) {
         const QString base = m_router.rdapBaseFor(m_plan.ace);
@@ -105,10 +107,11 @@ void NameLookup::ended()
             rdap.serverKey = rdapServerKey(base);
             m_fallback = std::move(rdap);
             show(QStringLiteral("Asking the RDAP service %1 instead.\r\n").arg(base));
+            // A port that is shut is no limit: the server is not held off for it.
+            m_countsForBackOff = false;
+            m_limited = false;
         }
     }
-    if (!m_fallback)
-        judge();
     emitResult();
 }
 

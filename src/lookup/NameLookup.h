@@ -34,7 +34,8 @@ public:
     QString answer() const;
     // The verdict and the rest of the record (index and time are the caller's).
     const LookupRecord &record() const { return m_record; }
-    // Set when the name is to be asked again of its registry's RDAP service; then there is no record.
+    // Set when the name is to be asked again of its registry's RDAP service; the record is then
+    // the WHOIS attempt's.
     const std::optional<LookupPlan> &fallback() const { return m_fallback; }
 
     // How the exchange bears on the server's back-off: whether it counts, whether the server
