@@ -192,15 +192,9 @@ void SearchRun::waitForReferral(qint64 index)
     referral = std::make_shared<Referral>();
     referral->key = slot.key;
     referral->waiting << index;
-    std::shared_ptr<Queue> &queue = m_queues[slot.key];
-    if (!queue) {
-        queue = std::make_shared<Queue>();
-        queue->key = slot.key;
-        Queue *q = queue.get();
-        queue->timer = std::make_unique<Timer>(m_clock, [this, q] { pump(*q); });
-    }
-    queue->waiting.push_back({0, tld});
-    pump(*queue);
+    Queue &queue = queueFor(slot.key);
+    queue.waiting.push_back({0, tld});
+    pump(queue);
 }
 
 void SearchRun::referralEnded(const QString &tld)
@@ -234,23 +228,29 @@ void SearchRun::referralEnded(const QString &tld)
     }
 }
 
+SearchRun::Queue &SearchRun::queueFor(const QString &key)
+{
+    std::shared_ptr<Queue> &queue = m_queues[key];
+    if (!queue) {
+        queue = std::make_shared<Queue>();
+        queue->key = key;
+        Queue *q = queue.get();
+        queue->timer = std::make_unique<Timer>(m_clock, [this, q] { pump(*q); });
+    }
+    return *queue;
+}
+
 void SearchRun::enqueue(qint64 index)
 {
     Slot &slot = *slotAt(index);
     if (slot.key.isEmpty()) {
-        launch(nullptr, {index, {}});
+        launch({index, {}});
         return;
     }
-    std::shared_ptr<Queue> &queue = m_queues[slot.key];
-    if (!queue) {
-        queue = std::make_shared<Queue>();
-        queue->key = slot.key;
-        Queue *q = queue.get();
-        queue->timer = std::make_unique<Timer>(m_clock, [this, q] { pump(*q); });
-    }
+    Queue &queue = queueFor(slot.key);
     slot.state = Slot::State::Queued;
-    queue->waiting.push_back({index, {}});
-    pump(*queue);
+    queue.waiting.push_back({index, {}});
+    pump(queue);
 }
 
 // Starts the next query of `queue` when its server may be asked, or sets its deadline for then:
@@ -282,7 +282,7 @@ void SearchRun::pump(Queue &queue)
     queue.waiting.pop_front();
     queue.busy = true;
     ++m_inFlight;
-    launch(&queue, ticket);
+    launch(ticket);
 }
 
 void SearchRun::pumpAll()
@@ -294,7 +294,7 @@ void SearchRun::pumpAll()
     }
 }
 
-void SearchRun::launch(Queue *queue, const Ticket &ticket)
+void SearchRun::launch(const Ticket &ticket)
 {
     if (!ticket.referralTld.isEmpty()) {
         const std::shared_ptr<Referral> referral = m_referrals.value(ticket.referralTld);
@@ -304,7 +304,6 @@ void SearchRun::launch(Queue *queue, const Ticket &ticket)
         referral->job->start();
         return;
     }
-    Q_UNUSED(queue);
     Slot &slot = *slotAt(ticket.index);
     slot.state = Slot::State::Running;
     if (ticket.index == m_commit)

@@ -115,7 +115,8 @@ private:
     void dnsSettled(qint64 index, const QStringList &nameServers);
     void pump(Queue &queue);
     void pumpAll();
-    void launch(Queue *queue, const Ticket &ticket);
+    Queue &queueFor(const QString &key);
+    void launch(const Ticket &ticket);
     void queueEnded(const QString &key, bool countsForBackOff, bool limited, qint64 retryAfterMs);
     void lookupEnded(qint64 index);
     void showHead();
