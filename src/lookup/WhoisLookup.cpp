@@ -86,12 +86,13 @@ void WhoisLookup::abandon(const QString &why)
     giveUp(why, LookupEnd::Abandoned);
 }
 
-void WhoisLookup::onConnection(int status, const QString &description)
+void WhoisLookup::onConnection(const Result<void> &connected)
 {
     if (!m_active)
         return;
     m_connectWait.stop();
-    if (status != 0) {
+    if (!connected) {
+        const QString &description = connected.error().text;
         // As the response box words it, in the middle of a sentence.
         m_failure = description.isEmpty() ? description : description.at(0).toLower() + description.mid(1);
         emit responseText(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LookupJob.h"
+#include "platform/Result.h"
 #include "verdict/QueryLine.h"
 #include "verdict/Verdict.h"
 
@@ -42,7 +43,7 @@ private:
     void connectWaitRanOut() override;
     void idleRanOut() override;
     void totalRanOut() override;
-    void onConnection(int status, const QString &description);
+    void onConnection(const Result<void> &connected);
     void onData(const QString &text);
     void onBytes();
     void onDisconnection();

@@ -134,7 +134,7 @@ void TcpClient::connectToRemote()
         m_hostLookup = -1;
         m_addresses = info.addresses();
         if (info.error() != QHostInfo::NoError || m_addresses.isEmpty())
-            fail(HostNotFound, QStringLiteral("Host not found"));
+            fail(Error(QStringLiteral("Host not found"), HostNotFound));
         else
             connectToNext();
     });
@@ -173,15 +173,15 @@ void TcpClient::connectToNext()
         this,
         [this, attempt, error] {
             if (attempt == m_attempt)
-                fail(error, qt_error_string(error));
+                fail(Error(qt_error_string(error), error));
         },
         Qt::QueuedConnection);
 }
 
-void TcpClient::fail(int status, const QString &description)
+void TcpClient::fail(const Error &error)
 {
     dropSocket();
-    emit connectionEvent(status, description);
+    emit connectionEvent(error);
 }
 
 void TcpClient::onWritable()
@@ -206,7 +206,7 @@ void TcpClient::onWritable()
     m_writable.setEnabled(false);
     m_readable.setSocket(m_fd);
     m_readable.setEnabled(true);
-    emit connectionEvent(0, QString());
+    emit connectionEvent({});
 }
 
 void TcpClient::send(const QString &text)
@@ -314,11 +314,11 @@ void TcpClient::readAvailable()
         m_readable.setEnabled(false);
         emit limitExceeded();
     } else if (ended) {
-        finish(endError, endError ? qt_error_string(endError) : QString());
+        finish(endError ? Result<void>(Error(qt_error_string(endError), endError)) : Result<void>());
     }
 }
 
-void TcpClient::finish(int status, const QString &description)
+void TcpClient::finish(const Result<void> &closed)
 {
     if (!m_open || m_fd < 0)
         return;
@@ -329,7 +329,7 @@ void TcpClient::finish(int status, const QString &description)
             return;
     }
     dropSocket();
-    emit disconnectionEvent(status, description);
+    emit disconnectionEvent(closed);
 }
 
 } // namespace zandrel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Result.h"
+
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
@@ -40,16 +42,16 @@ public:
     void send(const QString &text);
 
 signals:
-    // status 0: connected; anything else (the system's error number, or HostNotFound) the attempt
-    // failed and `description` says why.
-    void connectionEvent(int status, const QString &description);
+    // The attempt to connect ended: connected, or why not (its code the system's error number, or
+    // HostNotFound).
+    void connectionEvent(const zandrel::Result<void> &connected);
     void dataEvent(const QString &text);
     void bytesArrived(qint64 total);
     // The server sent more than the byte limit; what fit has been delivered, the rest is held
     // until takeRest() or close().
     void limitExceeded();
-    // The server closed the connection (or it broke) after it was open.
-    void disconnectionEvent(int status, const QString &description);
+    // The server closed the connection after it was open; an error when it broke instead.
+    void disconnectionEvent(const zandrel::Result<void> &closed);
 
 public:
     static constexpr int HostNotFound = -1;
@@ -60,8 +62,8 @@ private:
     void flushOutgoing();
     void closeDescriptor();
     void readAvailable();
-    void fail(int status, const QString &description);
-    void finish(int status, const QString &description);
+    void fail(const Error &error);
+    void finish(const Result<void> &closed);
     void dropSocket();
 
     QSocketNotifier m_readable {QSocketNotifier::Read};
