@@ -60,10 +60,10 @@ QString formatRecord(const LookupRecord &record, OutputFormat format)
     if (format == OutputFormat::Json) {
         return QStringLiteral("{\"name\":%1,\"verdict\":%2,\"server\":%3,\"reason\":%4,\"detail\":%5}\n")
             .arg(jsonString(record.name), jsonString(verdict), jsonString(record.server),
-                 jsonString(record.verdict.reason), jsonString(record.detail));
+                 jsonString(record.verdict.reasonText()), jsonString(record.detail));
     }
     return QStringList {tsvField(record.name), verdict, tsvField(record.server),
-                        tsvField(record.verdict.reason)}
+                        tsvField(record.verdict.reasonText())}
                .join(u'\t')
         + u'\n';
 }

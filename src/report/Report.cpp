@@ -305,7 +305,7 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
             html += u"<tr><td>";
             html += escapeHtml(row.name);
             html += u"</td><td>";
-            html += escapeHtml(row.verdict.reason);
+            html += escapeHtml(reasonWords(row.verdict.reason));
             html += u"</td></tr>";
             html += CrLf;
         }

@@ -75,7 +75,7 @@ QByteArray recordLine(const LookupRecord &record)
                    {u"name"_s, record.name},
                    {u"judged"_s, record.judged},
                    {u"verdict"_s, verdictName(record.verdict.kind)},
-                   {u"reason"_s, record.verdict.reason},
+                   {u"reason"_s, record.verdict.reasonText()},
                    {u"server"_s, record.server},
                    {u"time"_s, utcText(record.checkedAt)},
                    {u"addedAvailable"_s, arrayOf(record.addedAvailable)},
@@ -132,7 +132,7 @@ std::optional<LookupRecord> recordOf(const QJsonObject &line, qint64 expectedInd
     record.index = expectedIndex;
     record.name = line[u"name"].toString();
     record.judged = line[u"judged"].toBool(true);
-    record.verdict = {*kind, line[u"reason"].toString()};
+    record.verdict = Verdict::fromReasonText(*kind, line[u"reason"].toString());
     record.server = line[u"server"].toString();
     record.checkedAt = utcFrom(line[u"time"]);
     record.addedAvailable = *available;

@@ -121,7 +121,7 @@ void SearchSession::startRun(const QStringList &names, qint64 firstIndex, bool j
     connect(run, &SearchRun::abandoned, this, [this](qint64, const QString &name) {
         if (!m_tallied)
             return;
-        m_tally.record(name, {VerdictKind::Unknown, reason::NoAnswer});
+        m_tally.record(name, Verdict::unknown(UnknownReason::NoAnswer));
         emit countsChanged(m_tally.countsText());
     });
     connect(run, &SearchRun::finished, this, &SearchSession::onFinished);

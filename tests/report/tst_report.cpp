@@ -22,7 +22,7 @@ LookupRecord record(const QString &name, VerdictKind kind, const QString &why = 
     LookupRecord made;
     made.name = name;
     made.judged = judged;
-    made.verdict = {kind, why};
+    made.verdict = Verdict::fromReasonText(kind, why);
     made.server = server;
     return made;
 }
@@ -67,9 +67,10 @@ private slots:
         const QString data = QStringLiteral(ZANDREL_TEST_DATA "/report/");
         const QString step = u"Building HTML for existing domain %1 of 2|"_s;
         // Records whose cells need quoting or would start a formula; local time in, UTC out.
-        LookupRecord quoted = record(u"a,\"b\"\n.com"_s, VerdictKind::Unknown, reason::RateLimited, true, {});
-        LookupRecord formula
-            = record(u"=caf\u00e9.de"_s, VerdictKind::Unknown, reason::RateLimited, true, u"@\u00e9,y"_s);
+        LookupRecord quoted = record(u"a,\"b\"\n.com"_s, VerdictKind::Unknown,
+                                     reasonWords(UnknownReason::RateLimited), true, {});
+        LookupRecord formula = record(u"=caf\u00e9.de"_s, VerdictKind::Unknown,
+                                      reasonWords(UnknownReason::RateLimited), true, u"@\u00e9,y"_s);
         quoted.checkedAt = formula.checkedAt
             = QDateTime(QDate(2026, 12, 6), QTime(22, 40, 5), Qt::OffsetFromUTC, 3600);
         const QByteArray header = "domain,verdict,reason,server,checked_at\r\n";
@@ -96,7 +97,7 @@ private slots:
             QTest::newRow(tag) << "" << ReportInput {records, {}, {}, {}} << QStringList() << QByteArray()
                                << readAll(data + QString::fromUtf8(htm)) << header + rows;
         };
-        const QString noAnswer = reason::NoAnswer;
+        const QString noAnswer = reasonWords(UnknownReason::NoAnswer);
         only("searched unanswered again",
              {record(u"a.com"_s, VerdictKind::Unknown, noAnswer), record(u"b.com"_s, VerdictKind::Taken),
               record(u"c.com"_s, VerdictKind::Unknown, noAnswer), record(u"A.com"_s, VerdictKind::Free)},
@@ -105,7 +106,7 @@ private slots:
              "c.com,unknown,no answer,whois.example:43,\r\n");
         only("free, then not answered",
              {record(u"a.com"_s, VerdictKind::Free),
-              record(u"a.com"_s, VerdictKind::Unknown, reason::Unrecognised)},
+              record(u"a.com"_s, VerdictKind::Unknown, reasonWords(UnknownReason::Unrecognised))},
              "free-then-unanswered.htm", "a.com,unknown,unrecognised,whois.example:43,\r\n");
         only("not registrable",
              {record(u"a-.com"_s, VerdictKind::NotRegistrable, unregistrable::HyphenAtEnd)}, "empty.htm",
@@ -137,13 +138,14 @@ private slots:
         // name carries its own TLD; the unanswered get their own section.
         const QString existing = u"www.e.com'><script>"_s;
         QTemporaryDir dir;
-        const ReportResult result = save(existing,
-                                         {{record(u"x'y<&.org"_s, VerdictKind::Free),
-                                           record(u"b<i>.org"_s, VerdictKind::Unknown, reason::RateLimited)},
-                                          {},
-                                          words("a<b&c'd|big caf\u00e9"),
-                                          {}},
-                                         dir.path(), {});
+        const ReportResult result
+            = save(existing,
+                   {{record(u"x'y<&.org"_s, VerdictKind::Free),
+                     record(u"b<i>.org"_s, VerdictKind::Unknown, reasonWords(UnknownReason::RateLimited))},
+                    {},
+                    words("a<b&c'd|big caf\u00e9"),
+                    {}},
+                   dir.path(), {});
         const QString html = QString::fromUtf8(readAll(result.htmlPath));
         for (const QString &piece :
              words("q=a%3Cb%26c%27d&kl=XX&stype=stext='>a&lt;b&amp;c&#39;d\r\n|"
@@ -237,7 +239,7 @@ private slots:
         row("not registrable", "-bad.com", NotRegistrable, "",
             "-bad.com: not registrable (label starts or ends with a hyphen)", unregistrable::HyphenAtEnd);
         row("unknown", "x.com", Unknown, "whois.verisign-grs.com:43", "x.com: unknown, no answer",
-            reason::NoAnswer);
+            reasonWords(UnknownReason::NoAnswer));
         row("unknown without a reason", "x.com", Unknown, "", "x.com: unknown");
         row("not a domain name", "NETWORK SOLUTIONS", Unknown, "whois.verisign-grs.com:43", "", {}, false);
     }

@@ -24,13 +24,15 @@ const QDateTime Start(QDate(2026, 12, 6), QTime(22, 40, 0), Qt::UTC);
 const RunInputs Inputs {
     {u"my"_s, u"caf\u00e9"_s}, {u"a,\"b\""_s}, false, true, 1, u"Nag\r\n"_s, u"[::1]:43"_s, 250, Start};
 
+// Free, rate-limited, a registrar query (no verdict), a name nobody can register, free again …
 LookupRecord sampleRecord(qint64 index)
 {
-    const bool limited = index == 2;
     return {index,
             u"n%1.com"_s.arg(index),
-            index != 3, // a registrar query: no verdict
-            {limited ? VerdictKind::Unknown : VerdictKind::Free, limited ? reason::RateLimited : QString()},
+            index != 3,
+            index == 2       ? Verdict::unknown(UnknownReason::RateLimited)
+                : index == 4 ? Verdict::notRegistrable(u"empty label"_s)
+                             : Verdict {.kind = VerdictKind::Free},
             u"whois.example:43"_s,
             Start.addSecs(index),
             {u"n%1.com"_s.arg(index)},
@@ -61,13 +63,18 @@ private slots:
         first.close();
         QVERIFY(!journalInUse(path));
         QVERIFY(second.reopen(path, readJournal(path).wholeSize) && journalInUse(path));
-        QVERIFY(second.append(sampleRecord(2)) && second.append(sampleRecord(3)));
+        QVERIFY(second.append(sampleRecord(2)) && second.append(sampleRecord(3))
+                && second.append(sampleRecord(4)));
         QVERIFY(second.finish(Start.addDays(1)));
         second.close();
         const JournalContents contents = readJournal(path);
         QVERIFY2(contents.ok(), qPrintable(contents.error));
         QCOMPARE(contents.inputs, Inputs);
-        QCOMPARE(contents.records, (QList<LookupRecord> {sampleRecord(1), sampleRecord(2), sampleRecord(3)}));
+        QCOMPARE(contents.records,
+                 (QList<LookupRecord> {sampleRecord(1), sampleRecord(2), sampleRecord(3), sampleRecord(4)}));
+        // Reasons in the words journals have always held.
+        QVERIFY(readAll(path).contains("\"reason\":\"rate-limited\""));
+        QVERIFY(readAll(path).contains("\"reason\":\"empty label\""));
         QVERIFY(contents.finished);
         QCOMPARE(contents.finishedAt, Start.addDays(1));
         // One object per line, times in UTC with a Z.
