@@ -125,13 +125,14 @@ void NameLookup::judge()
         // A fallback from the registry's own WHOIS server reaches the registry's own RDAP service.
         const Authority authority = m_plan.fromFallback ? Authority {} : m_plan.authority;
         verdict = rdapVerdict(end, m_plan.ace, authority, m_plan.rdapBase);
-        if (end.failed || end.cutOff)
+        const bool failed = end.how == RdapEnd::How::Failed;
+        if (failed || end.how == RdapEnd::How::CutOff)
             detail = end.failure;
         else if (end.status >= 300)
             detail = QStringLiteral("HTTP %1").arg(end.status);
         // A server's Retry-After holds it off at least that long, on top of the back-off.
-        m_limited = verdict.reason == UnknownReason::RateLimited || end.failed;
-        m_countsForBackOff = m_limited || (end.status > 0 && !end.cutOff);
+        m_limited = verdict.reason == UnknownReason::RateLimited || failed;
+        m_countsForBackOff = m_limited || (end.status > 0 && end.how != RdapEnd::How::CutOff);
         m_retryAfterMs = end.retryAfterSeconds.value_or(0) * 1000;
     } else if (m_whois) {
         const LookupEnd end = m_whois->endedHow();

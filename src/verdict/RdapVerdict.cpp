@@ -19,14 +19,21 @@ bool fromBase(const RdapEnd &end, const QString &aceName, const QString &base)
 Verdict rdapVerdict(const RdapEnd &end, const QString &aceName, const Authority &authority,
                     const QString &base)
 {
-    if (end.abandoned)
+    switch (end.how) {
+    case RdapEnd::How::Abandoned:
         return Verdict::unknown(end.status == 0 && end.body.isEmpty() ? UnknownReason::NoAnswer
                                                                       : UnknownReason::CutOff);
-    if (end.cutOff)
+    case RdapEnd::How::CutOff:
         return Verdict::unknown(UnknownReason::CutOff);
-    if (end.failed || end.status == 0)
+    case RdapEnd::How::Failed:
         return Verdict::unknown(UnknownReason::ConnectionFailed);
-    if (end.redirectLoop)
+    case RdapEnd::How::RedirectLoop:
+    case RdapEnd::How::Answered:
+        break;
+    }
+    if (end.status == 0)
+        return Verdict::unknown(UnknownReason::ConnectionFailed);
+    if (end.how == RdapEnd::How::RedirectLoop)
         return Verdict::unknown(UnknownReason::Unrecognised);
     Verdict unrecognised = Verdict::unknown(UnknownReason::Unrecognised);
     switch (readRdapAnswer(end, aceName).says) {
