@@ -228,21 +228,21 @@ private:
             return end(ExitFailed);
         if (m_options.mode == CliMode::Batch) {
             // The report of a complete run; its journal is marked finished once this returns.
-            const ReportResult result
+            const Result<ReportFiles> result
                 = m_session.writeReport(reportStamp(m_world.clock.now()), m_session.inputs().prefixes,
                                         m_session.inputs().suffixes, m_outDir,
                                         // Where --out names a folder, the report goes there or nowhere.
                                         m_options.outDir.isEmpty() ? AppInfo::dataFolder() : QString(), {});
-            if (!result.ok) {
+            if (!result) {
                 writeLine(m_streams.err,
-                          QStringLiteral("zandrel: The report was not written: ") + result.error);
+                          QStringLiteral("zandrel: The report was not written: ") + result.error().text);
                 return end(ExitFailed);
             }
-            if (result.usedFallback)
+            if (result->usedFallback)
                 writeLine(m_streams.err,
                           QStringLiteral("zandrel: The program's folder cannot be written; the report is in ")
-                              + result.folder);
-            m_streams.err.write(batchFilesText({result.textPath, result.htmlPath, result.csvPath},
+                              + result->folder);
+            m_streams.err.write(batchFilesText({result->textPath, result->htmlPath, result->csvPath},
                                                m_session.runLog().journalPath())
                                     .toUtf8());
         }

@@ -304,10 +304,10 @@ SearchSession::LastRun SearchSession::findLastRun()
     return last;
 }
 
-ReportResult SearchSession::writeReport(const QString &baseName, const QStringList &prefixes,
-                                        const QStringList &suffixes, const QString &folder,
-                                        const QString &fallbackFolder,
-                                        const std::function<void(const QString &)> &setCaption)
+Result<ReportFiles> SearchSession::writeReport(const QString &baseName, const QStringList &prefixes,
+                                               const QStringList &suffixes, const QString &folder,
+                                               const QString &fallbackFolder,
+                                               const std::function<void(const QString &)> &setCaption)
 {
     ReportWriter writer(setCaption);
     ReportInput input;

@@ -35,8 +35,8 @@ QString entriesOf(const QString &folder)
 }
 
 // Writes report "r" listing `hosts` as existing domains; writes to a path holding `failing` fail.
-ReportResult save(const QString &hosts, ReportInput input, const QString &folder, const QString &fallback,
-                  const QString &failing = {})
+Result<ReportFiles> save(const QString &hosts, ReportInput input, const QString &folder,
+                         const QString &fallback, const QString &failing = {})
 {
     input.links = hosts.split(u'|', Qt::SkipEmptyParts);
     events.clear();
@@ -122,8 +122,10 @@ private slots:
         QTemporaryDir dir;
         QFile old(dir.filePath(u"r.htm"_s)); // another report's, never replaced
         QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(100, 'x')) > 0 && old.flush());
-        const ReportResult result = save(links, input, dir.path(), dir.filePath(u"fb"_s));
-        QVERIFY2(result.ok && !result.usedFallback, qPrintable(result.error));
+        const Result<ReportFiles> saved = save(links, input, dir.path(), dir.filePath(u"fb"_s));
+        QVERIFY2(saved, qPrintable(saved ? QString() : saved.error().text));
+        const ReportFiles &result = *saved;
+        QVERIFY(!result.usedFallback);
         QCOMPARE(readAll(old.fileName()), QByteArray(100, 'x'));
         QVERIFY(result.htmlPath.endsWith(u"/r-2.htm"_s) && result.textPath.endsWith(u"/r-2.txt"_s));
         QTEST(events, "events");
@@ -138,7 +140,7 @@ private slots:
         // name carries its own TLD; the unanswered get their own section.
         const QString existing = u"www.e.com'><script>"_s;
         QTemporaryDir dir;
-        const ReportResult result
+        const Result<ReportFiles> result
             = save(existing,
                    {{record(u"x'y<&.org"_s, VerdictKind::Free),
                      record(u"b<i>.org"_s, VerdictKind::Unknown, reasonWords(UnknownReason::RateLimited))},
@@ -146,7 +148,7 @@ private slots:
                     words("a<b&c'd|big caf\u00e9"),
                     {}},
                    dir.path(), {});
-        const QString html = QString::fromUtf8(readAll(result.htmlPath));
+        const QString html = QString::fromUtf8(readAll(result->htmlPath));
         for (const QString &piece :
              words("q=a%3Cb%26c%27d&kl=XX&stype=stext='>a&lt;b&amp;c&#39;d\r\n|"
                    "query=a%3Cb%26c%27d'>a&lt;b&amp;c&#39;d\r\n|"
@@ -160,7 +162,7 @@ private slots:
         // Control characters and bidirectional overrides and isolates show as replacement characters.
         QCOMPARE(escapeHtml(u"a\u202Eb\u2066c\u2069d\u202Ae\u0000f\tg\x1Fh\u2067i"_s),
                  u"a\uFFFDb\uFFFDc\uFFFDd\uFFFDe\uFFFDf\uFFFDg\uFFFDh\uFFFDi"_s);
-        QCOMPARE(readAll(result.textPath), existing.toUtf8() + "\r\n");
+        QCOMPARE(readAll(result->textPath), existing.toUtf8() + "\r\n");
     }
 
     void fallsBack_data()
@@ -197,12 +199,11 @@ private slots:
                                             : file.open(QIODevice::WriteOnly));
         }
         const QString folder = dir.filePath(u"p"_s);
-        const ReportResult result = save(u"www.a.com"_s, {}, folder, dir.filePath(u"fb"_s), failing);
+        const Result<ReportFiles> result = save(u"www.a.com"_s, {}, folder, dir.filePath(u"fb"_s), failing);
         QFETCH(QString, saved);
-        QCOMPARE(result.ok, !saved.isEmpty());
-        QCOMPARE(result.usedFallback, saved != u"p");
-        QVERIFY(result.ok ? result.folder == dir.filePath(saved)
-                          : !result.error.isEmpty() && result.htmlPath.isEmpty());
+        QCOMPARE(result.ok(), !saved.isEmpty());
+        QVERIFY(result ? result->usedFallback == (saved != u"p") && result->folder == dir.filePath(saved)
+                       : !result.error().text.isEmpty());
         QTEST(entriesOf(folder) + u" / "_s + entriesOf(dir.filePath(u"fb"_s)), "entries");
     }
 
