@@ -36,13 +36,13 @@ QStringList readNames(QIODevice &in)
     return splitter.feed(in.readAll()) + splitter.finish();
 }
 
-std::optional<QString> loadWords(const QString &option, const QString &path, QStringList &words)
+Result<void> loadWords(const QString &option, const QString &path, QStringList &words)
 {
     if (!loadWordList(path, words))
-        return QStringLiteral("--%1: cannot read '%2'").arg(option, path);
+        return Error(QStringLiteral("--%1: cannot read '%2'").arg(option, path));
     if (words.isEmpty())
-        return QStringLiteral("--%1: '%2' holds no words").arg(option, path);
-    return std::nullopt;
+        return Error(QStringLiteral("--%1: '%2' holds no words").arg(option, path));
+    return {};
 }
 
 QString journalFolderOf(const CliWorld &world)
@@ -60,28 +60,28 @@ int listRuns(const CliWorld &world, OutputWriter &output)
 }
 
 // What a run needs from the world before it starts: a run to resume that is free, a folder the
-// report can be written into. A problem ends the run with its line and status.
-std::optional<std::pair<QString, int>> checkBeforeRun(CliOptions &options, const CliWorld &world)
+// report can be written into. A problem ends the run with its line; its code is the exit status.
+Result<void> checkBeforeRun(CliOptions &options, const CliWorld &world)
 {
     if (options.mode != CliMode::Batch)
-        return std::nullopt;
+        return {};
     if (options.resume) {
         const JournalFolder folder(journalFolderOf(world), world.clock);
-        const ResumeChoice choice = folder.chooseResume(options.resumePath);
-        if (!choice.error.isEmpty())
-            return std::pair {QStringLiteral("--resume: ") + choice.error, int(ExitUsage)};
-        options.resumePath = choice.path;
+        const Result<ResumeChoice> choice = folder.chooseResume(options.resumePath);
+        if (!choice)
+            return Error(QStringLiteral("--resume: ") + choice.error().text, ExitUsage);
+        options.resumePath = choice->path;
         // The run keeps the pace it was started with.
-        if (choice.contents.inputs.delayMs >= 0)
-            options.delayMs = choice.contents.inputs.delayMs;
+        if (choice->contents.inputs.delayMs >= 0)
+            options.delayMs = choice->contents.inputs.delayMs;
     }
     if (!options.outDir.isEmpty()) {
         const QString problem = folderWriteProblem(options.outDir);
         if (!problem.isEmpty())
-            return std::pair {QStringLiteral("--out: cannot write to '%1': %2").arg(options.outDir, problem),
-                              int(ExitFailed)};
+            return Error(QStringLiteral("--out: cannot write to '%1': %2").arg(options.outDir, problem),
+                         ExitFailed);
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace
@@ -112,10 +112,14 @@ public:
         QStringList prefixes;
         QStringList suffixes;
         if (batch && !m_options.resume) {
-            if (const auto problem = loadWords(QStringLiteral("prefix"), m_options.prefixPath, prefixes))
-                return usage(*problem);
-            if (const auto problem = loadWords(QStringLiteral("suffix"), m_options.suffixPath, suffixes))
-                return usage(*problem);
+            if (const Result<void> loaded
+                = loadWords(QStringLiteral("prefix"), m_options.prefixPath, prefixes);
+                !loaded)
+                return usage(loaded.error().text);
+            if (const Result<void> loaded
+                = loadWords(QStringLiteral("suffix"), m_options.suffixPath, suffixes);
+                !loaded)
+                return usage(loaded.error().text);
         }
         if (batch) {
             const QFileInfo out(m_options.outDir.isEmpty() ? QStringLiteral(".") : m_options.outDir);
@@ -325,9 +329,9 @@ std::unique_ptr<QObject> runCli(const QStringList &arguments, const CliStreams &
         ended(listRuns(world, output));
         return {};
     }
-    if (const auto problem = checkBeforeRun(options, world)) {
-        writeLine(streams.err, QStringLiteral("zandrel: ") + problem->first);
-        ended(problem->second);
+    if (const Result<void> ready = checkBeforeRun(options, world); !ready) {
+        writeLine(streams.err, QStringLiteral("zandrel: ") + ready.error().text);
+        ended(ready.error().code);
         return {};
     }
     auto run = std::make_unique<CommandLineRun>(options, streams, world, std::move(done));
