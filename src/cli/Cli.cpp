@@ -76,10 +76,10 @@ Result<void> checkBeforeRun(CliOptions &options, const CliWorld &world)
             options.delayMs = choice->contents.inputs.delayMs;
     }
     if (!options.outDir.isEmpty()) {
-        const QString problem = folderWriteProblem(options.outDir);
-        if (!problem.isEmpty())
-            return Error(QStringLiteral("--out: cannot write to '%1': %2").arg(options.outDir, problem),
-                         ExitFailed);
+        if (const Result<void> writable = checkFolderWritable(options.outDir); !writable)
+            return Error(
+                QStringLiteral("--out: cannot write to '%1': %2").arg(options.outDir, writable.error().text),
+                ExitFailed);
     }
     return {};
 }
@@ -262,8 +262,8 @@ private:
             return;
         const auto done = std::exchange(m_done, {});
         // Results that did not reach standard output are lost: that outweighs any other status.
-        if (!m_output.finish()) {
-            m_streams.err.write(m_output.failureLine().toUtf8());
+        if (const Result<void> finished = m_output.finish(); !finished) {
+            writeLine(m_streams.err, QStringLiteral("zandrel: ") + finished.error().text);
             status = ExitFailed;
         }
         done(status);
@@ -293,18 +293,18 @@ QString cliHelpText()
 std::unique_ptr<QObject> runCli(const QStringList &arguments, const CliStreams &streams,
                                 const CliWorld &world, std::function<void(int)> done)
 {
-    const std::variant<CliOptions, UsageError> parsed = parseCliArguments(arguments);
-    if (const UsageError *error = std::get_if<UsageError>(&parsed)) {
-        writeLine(streams.err, QStringLiteral("zandrel: ") + error->text);
+    const Result<CliOptions> parsed = parseCliArguments(arguments);
+    if (!parsed) {
+        writeLine(streams.err, QStringLiteral("zandrel: ") + parsed.error().text);
         done(ExitUsage);
         return {};
     }
-    CliOptions options = std::get<CliOptions>(parsed);
+    CliOptions options = *parsed;
     OutputWriter output(streams.out);
     // Results that did not reach standard output are lost: that outweighs any other status.
     const auto ended = [&streams, &output, &done](int status) {
-        if (!output.finish()) {
-            streams.err.write(output.failureLine().toUtf8());
+        if (const Result<void> finished = output.finish(); !finished) {
+            writeLine(streams.err, QStringLiteral("zandrel: ") + finished.error().text);
             status = ExitFailed;
         }
         done(status);

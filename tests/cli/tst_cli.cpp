@@ -181,10 +181,9 @@ private slots:
     {
         QFETCH(QString, arguments);
         QFETCH(QString, expected);
-        const auto parsed = parseCliArguments(args(arguments));
-        const UsageError *error = std::get_if<UsageError>(&parsed);
-        QVERIFY2(!error, qPrintable(error ? error->text : QString()));
-        QCOMPARE(summary(std::get<CliOptions>(parsed)), expected);
+        const Result<CliOptions> parsed = parseCliArguments(args(arguments));
+        QVERIFY2(parsed, qPrintable(parsed ? QString() : parsed.error().text));
+        QCOMPARE(summary(*parsed), expected);
     }
 
     // Whole runs in this process: the status, the output lines and at most one error line. A misuse
