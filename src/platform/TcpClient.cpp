@@ -15,13 +15,6 @@
 
 namespace zandrel {
 
-QString decodeReceived(const QByteArray &bytes)
-{
-    QString text = QString::fromUtf8(bytes);
-    text.replace(QChar(u'\0'), QChar(QChar::ReplacementCharacter));
-    return text;
-}
-
 QByteArray withCrLf(QByteArrayView lines)
 {
     QByteArray out;
@@ -237,13 +230,13 @@ void TcpClient::flushOutgoing()
     m_writable.setEnabled(false);
 }
 
-QString TcpClient::takeRest()
+QByteArray TcpClient::takeRest()
 {
     if (m_pending.isEmpty())
         return {};
     const QByteArray rest = m_pending;
     m_pending.clear();
-    return decodeReceived(withCrLf(rest) + "\r\n");
+    return withCrLf(rest) + "\r\n";
 }
 
 void TcpClient::readAvailable()
@@ -299,7 +292,7 @@ void TcpClient::readAvailable()
         const qsizetype lfInChunk = chunk.lastIndexOf('\n');
         if (lfInChunk >= 0) {
             const qsizetype lastLf = m_pending.size() - chunk.size() + lfInChunk;
-            const QString lines = decodeReceived(withCrLf(QByteArrayView(m_pending).first(lastLf + 1)));
+            const QByteArray lines = withCrLf(QByteArrayView(m_pending).first(lastLf + 1));
             m_pending.remove(0, lastLf + 1);
             emit dataEvent(lines);
             if (dropped())

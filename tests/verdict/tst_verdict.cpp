@@ -383,8 +383,11 @@ private slots:
         QCOMPARE(routeName(u"a.zz"_s, ServerTable::builtIn(), {}, referred).queryTemplate, u"{name}"_s);
         QCOMPARE(routeName(u"a.com"_s, ServerTable::builtIn(), {}).queryTemplate, u"DO {name}"_s);
         const ServerTable second
-            = ServerTable::parse(u"xx\th\t{name}\tx\t-\ty\tsrc\t-\tco.xx, org.xx,a.yy\n"_s);
+            = ServerTable::parse(u"xx\th\t{name}\tx\t-\ty\tsrc\t-\tco.xx, org.xx,a.yy\tKOI8-R\n"
+                                 "yy\tg\t{name}\tx\t-\ty\tsrc\t-\t-\tno-such-charset\n"_s);
         QCOMPARE(second.row(u"xx"_s)->secondLevel, (QStringList {u"co.xx"_s, u"org.xx"_s}));
+        // A server's charset by its row; one that cannot be decoded leaves the default.
+        QCOMPARE(second.charsetOf(u"H"_s) + u'|' + second.charsetOf(u"g"_s), u"koi8-r|"_s);
         QCOMPARE(ServerTable::builtIn().tldsServedBy(u"WHOIS.verisign-grs.com"_s),
                  (QStringList {u"com"_s, u"net"_s}));
     }
