@@ -65,8 +65,8 @@ void BM_JournalLines(benchmark::State &state)
         state.ResumeTiming();
         for (int i = 1; i <= Burst; ++i)
             journal->append(record(i));
-        if (!journal->close()) {
-            state.SkipWithError(journal->errorString().toUtf8().constData());
+        if (const Result<void> closed = journal->close(); !closed) {
+            state.SkipWithError(closed.error().text.toUtf8().constData());
             break;
         }
         state.counters["fsyncs"] = double(journal->syncs() - 1);
@@ -101,7 +101,7 @@ void BM_ReadJournal(benchmark::State &state)
     const QTemporaryDir dir = benchDir();
     const QString path = writeJournal(dir, state.range(0));
     for (auto _ : state)
-        benchmark::DoNotOptimize(readJournal(path).records.size());
+        benchmark::DoNotOptimize(readJournal(path)->records.size());
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 

@@ -28,9 +28,10 @@ void BM_SaveResults(benchmark::State &state)
     QTemporaryDir dir;
     ReportWriter writer([](const QString &caption) { benchmark::DoNotOptimize(caption.size()); });
     for (auto _ : state) {
-        const ReportResult result = writer.SaveResults(QStringLiteral("bench"), input, dir.path(), QString());
-        if (!result.ok) {
-            state.SkipWithError(result.error.toUtf8().constData());
+        const Result<ReportFiles> result
+            = writer.SaveResults(QStringLiteral("bench"), input, dir.path(), QString());
+        if (!result) {
+            state.SkipWithError(result.error().text.toUtf8().constData());
             break;
         }
     }

@@ -44,8 +44,8 @@ BENCHMARK(BM_VerdictOfATypicalAnswer)->Unit(benchmark::kMicrosecond);
 void BM_Registrable(benchmark::State &state)
 {
     for (auto _ : state) {
-        benchmark::DoNotOptimize(unregistrableReason(QStringLiteral("example.co.uk")));
-        benchmark::DoNotOptimize(unregistrableReason(QStringLiteral("b\u00fccher.de")));
+        benchmark::DoNotOptimize(checkRegistrable(QStringLiteral("example.co.uk")));
+        benchmark::DoNotOptimize(checkRegistrable(QStringLiteral("b\u00fccher.de")));
     }
 }
 BENCHMARK(BM_Registrable)->Unit(benchmark::kMicrosecond);

@@ -21,15 +21,16 @@ QByteArray reportOf(const QStringList &names, const QString &folder)
     input.links = names;
     input.prefixes = names;
     zandrel::ReportWriter writer({});
-    const zandrel::ReportResult result = writer.SaveResults(QStringLiteral("r"), input, folder, {});
-    FUZZ_CHECK(result.ok);
-    QFile file(result.htmlPath);
+    const zandrel::Result<zandrel::ReportFiles> result
+        = writer.SaveResults(QStringLiteral("r"), input, folder, {});
+    FUZZ_CHECK(result.ok());
+    QFile file(result->htmlPath);
     FUZZ_CHECK(file.open(QIODevice::ReadOnly));
     const QByteArray html = file.readAll();
     file.close();
-    QFile::remove(result.htmlPath);
-    QFile::remove(result.textPath);
-    QFile::remove(result.csvPath);
+    QFile::remove(result->htmlPath);
+    QFile::remove(result->textPath);
+    QFile::remove(result->csvPath);
     return html;
 }
 

@@ -63,8 +63,8 @@ int main(int argc, char *argv[])
     // Said before any window library is asked for a display, which would abort the program.
     const bool hasDisplay = !qEnvironmentVariableIsEmpty("DISPLAY")
         || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
-    if (const std::optional<QString> problem = zandrel::windowStartProblem(arguments, hasDisplay)) {
-        fputs(qPrintable(QStringLiteral("zandrel: ") + *problem + u'\n'), stderr);
+    if (const zandrel::Result<void> start = zandrel::checkWindowStart(arguments, hasDisplay); !start) {
+        fputs(qPrintable(QStringLiteral("zandrel: ") + start.error().text + u'\n'), stderr);
         return zandrel::ExitUsage;
     }
     return zandrel::runWindow(argc, argv);

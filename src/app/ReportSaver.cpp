@@ -20,18 +20,18 @@ bool ReportSaver::hasResults() const
 
 void ReportSaver::SaveResults(const QString &baseName, bool show)
 {
-    const ReportResult result = m_session.writeReport(
+    const Result<ReportFiles> result = m_session.writeReport(
         baseName, m_state.Prefix.entries(), m_state.Suffix.entries(), m_services.app.folder,
         AppInfo::dataFolder(), [this](const QString &text) { m_state.caption.setText(text); });
-    if (!result.ok) {
-        emit notice(QStringLiteral("The report was not written: ") + result.error);
+    if (!result) {
+        emit notice(QStringLiteral("The report was not written: ") + result.error().text);
         return;
     }
-    if (result.usedFallback)
+    if (result->usedFallback)
         emit notice(QStringLiteral("The program's folder cannot be written; the report is in ")
-                    + result.folder);
-    if (show && !m_services.launcher.open(result.htmlPath))
-        emit notice(QStringLiteral("Could not open ") + result.htmlPath);
+                    + result->folder);
+    if (show && !m_services.launcher.open(result->htmlPath))
+        emit notice(QStringLiteral("Could not open ") + result->htmlPath);
 }
 
 } // namespace zandrel

@@ -36,13 +36,13 @@ QStringList readNames(QIODevice &in)
     return splitter.feed(in.readAll()) + splitter.finish();
 }
 
-std::optional<QString> loadWords(const QString &option, const QString &path, QStringList &words)
+Result<void> loadWords(const QString &option, const QString &path, QStringList &words)
 {
     if (!loadWordList(path, words))
-        return QStringLiteral("--%1: cannot read '%2'").arg(option, path);
+        return Error(QStringLiteral("--%1: cannot read '%2'").arg(option, path));
     if (words.isEmpty())
-        return QStringLiteral("--%1: '%2' holds no words").arg(option, path);
-    return std::nullopt;
+        return Error(QStringLiteral("--%1: '%2' holds no words").arg(option, path));
+    return {};
 }
 
 QString journalFolderOf(const CliWorld &world)
@@ -60,28 +60,28 @@ int listRuns(const CliWorld &world, OutputWriter &output)
 }
 
 // What a run needs from the world before it starts: a run to resume that is free, a folder the
-// report can be written into. A problem ends the run with its line and status.
-std::optional<std::pair<QString, int>> checkBeforeRun(CliOptions &options, const CliWorld &world)
+// report can be written into. A problem ends the run with its line; its code is the exit status.
+Result<void> checkBeforeRun(CliOptions &options, const CliWorld &world)
 {
     if (options.mode != CliMode::Batch)
-        return std::nullopt;
+        return {};
     if (options.resume) {
         const JournalFolder folder(journalFolderOf(world), world.clock);
-        const ResumeChoice choice = folder.chooseResume(options.resumePath);
-        if (!choice.error.isEmpty())
-            return std::pair {QStringLiteral("--resume: ") + choice.error, int(ExitUsage)};
-        options.resumePath = choice.path;
+        const Result<ResumeChoice> choice = folder.chooseResume(options.resumePath);
+        if (!choice)
+            return Error(QStringLiteral("--resume: ") + choice.error().text, ExitUsage);
+        options.resumePath = choice->path;
         // The run keeps the pace it was started with.
-        if (choice.contents.inputs.delayMs >= 0)
-            options.delayMs = choice.contents.inputs.delayMs;
+        if (choice->contents.inputs.delayMs >= 0)
+            options.delayMs = choice->contents.inputs.delayMs;
     }
     if (!options.outDir.isEmpty()) {
-        const QString problem = folderWriteProblem(options.outDir);
-        if (!problem.isEmpty())
-            return std::pair {QStringLiteral("--out: cannot write to '%1': %2").arg(options.outDir, problem),
-                              int(ExitFailed)};
+        if (const Result<void> writable = checkFolderWritable(options.outDir); !writable)
+            return Error(
+                QStringLiteral("--out: cannot write to '%1': %2").arg(options.outDir, writable.error().text),
+                ExitFailed);
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace
@@ -112,10 +112,14 @@ public:
         QStringList prefixes;
         QStringList suffixes;
         if (batch && !m_options.resume) {
-            if (const auto problem = loadWords(QStringLiteral("prefix"), m_options.prefixPath, prefixes))
-                return usage(*problem);
-            if (const auto problem = loadWords(QStringLiteral("suffix"), m_options.suffixPath, suffixes))
-                return usage(*problem);
+            if (const Result<void> loaded
+                = loadWords(QStringLiteral("prefix"), m_options.prefixPath, prefixes);
+                !loaded)
+                return usage(loaded.error().text);
+            if (const Result<void> loaded
+                = loadWords(QStringLiteral("suffix"), m_options.suffixPath, suffixes);
+                !loaded)
+                return usage(loaded.error().text);
         }
         if (batch) {
             const QFileInfo out(m_options.outDir.isEmpty() ? QStringLiteral(".") : m_options.outDir);
@@ -228,21 +232,21 @@ private:
             return end(ExitFailed);
         if (m_options.mode == CliMode::Batch) {
             // The report of a complete run; its journal is marked finished once this returns.
-            const ReportResult result
+            const Result<ReportFiles> result
                 = m_session.writeReport(reportStamp(m_world.clock.now()), m_session.inputs().prefixes,
                                         m_session.inputs().suffixes, m_outDir,
                                         // Where --out names a folder, the report goes there or nowhere.
                                         m_options.outDir.isEmpty() ? AppInfo::dataFolder() : QString(), {});
-            if (!result.ok) {
+            if (!result) {
                 writeLine(m_streams.err,
-                          QStringLiteral("zandrel: The report was not written: ") + result.error);
+                          QStringLiteral("zandrel: The report was not written: ") + result.error().text);
                 return end(ExitFailed);
             }
-            if (result.usedFallback)
+            if (result->usedFallback)
                 writeLine(m_streams.err,
                           QStringLiteral("zandrel: The program's folder cannot be written; the report is in ")
-                              + result.folder);
-            m_streams.err.write(batchFilesText({result.textPath, result.htmlPath, result.csvPath},
+                              + result->folder);
+            m_streams.err.write(batchFilesText({result->textPath, result->htmlPath, result->csvPath},
                                                m_session.runLog().journalPath())
                                     .toUtf8());
         }
@@ -258,8 +262,8 @@ private:
             return;
         const auto done = std::exchange(m_done, {});
         // Results that did not reach standard output are lost: that outweighs any other status.
-        if (!m_output.finish()) {
-            m_streams.err.write(m_output.failureLine().toUtf8());
+        if (const Result<void> finished = m_output.finish(); !finished) {
+            writeLine(m_streams.err, QStringLiteral("zandrel: ") + finished.error().text);
             status = ExitFailed;
         }
         done(status);
@@ -289,18 +293,18 @@ QString cliHelpText()
 std::unique_ptr<QObject> runCli(const QStringList &arguments, const CliStreams &streams,
                                 const CliWorld &world, std::function<void(int)> done)
 {
-    const std::variant<CliOptions, UsageError> parsed = parseCliArguments(arguments);
-    if (const UsageError *error = std::get_if<UsageError>(&parsed)) {
-        writeLine(streams.err, QStringLiteral("zandrel: ") + error->text);
+    const Result<CliOptions> parsed = parseCliArguments(arguments);
+    if (!parsed) {
+        writeLine(streams.err, QStringLiteral("zandrel: ") + parsed.error().text);
         done(ExitUsage);
         return {};
     }
-    CliOptions options = std::get<CliOptions>(parsed);
+    CliOptions options = *parsed;
     OutputWriter output(streams.out);
     // Results that did not reach standard output are lost: that outweighs any other status.
     const auto ended = [&streams, &output, &done](int status) {
-        if (!output.finish()) {
-            streams.err.write(output.failureLine().toUtf8());
+        if (const Result<void> finished = output.finish(); !finished) {
+            writeLine(streams.err, QStringLiteral("zandrel: ") + finished.error().text);
             status = ExitFailed;
         }
         done(status);
@@ -325,9 +329,9 @@ std::unique_ptr<QObject> runCli(const QStringList &arguments, const CliStreams &
         ended(listRuns(world, output));
         return {};
     }
-    if (const auto problem = checkBeforeRun(options, world)) {
-        writeLine(streams.err, QStringLiteral("zandrel: ") + problem->first);
-        ended(problem->second);
+    if (const Result<void> ready = checkBeforeRun(options, world); !ready) {
+        writeLine(streams.err, QStringLiteral("zandrel: ") + ready.error().text);
+        ended(ready.error().code);
         return {};
     }
     auto run = std::make_unique<CommandLineRun>(options, streams, world, std::move(done));

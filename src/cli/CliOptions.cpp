@@ -27,9 +27,9 @@ QCommandLineOption valued(const QString &name, const QString &valueName)
     return QCommandLineOption(QStringList {name}, QString(), valueName);
 }
 
-UsageError problem(const QString &text)
+Error problem(const QString &text)
 {
-    return UsageError {text};
+    return Error(text);
 }
 
 // "--resume FILE" and "--resume=FILE" become the hidden valued option, as the parser cannot take
@@ -73,7 +73,7 @@ bool isCommandLineRun(const QStringList &arguments)
     return false;
 }
 
-std::optional<QString> windowStartProblem(const QStringList &arguments, bool hasDisplay)
+Result<void> checkWindowStart(const QStringList &arguments, bool hasDisplay)
 {
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
@@ -82,16 +82,16 @@ std::optional<QString> windowStartProblem(const QStringList &arguments, bool has
             continue;
         }
         if (!argument.startsWith(u'-'))
-            return QStringLiteral("%1: names are looked up with --check (zandrel --check NAME...)")
-                .arg(argument);
+            return problem(QStringLiteral("%1: names are looked up with --check (zandrel --check NAME...)")
+                               .arg(argument));
     }
     if (!hasDisplay)
-        return QStringLiteral("the window needs a display, and none is set; to look names up without one: "
-                              "zandrel --check NAME...");
-    return std::nullopt;
+        return problem(QStringLiteral("the window needs a display, and none is set; to look names up without "
+                                      "one: zandrel --check NAME..."));
+    return {};
 }
 
-std::variant<CliOptions, UsageError> parseCliArguments(const QStringList &arguments)
+Result<CliOptions> parseCliArguments(const QStringList &arguments)
 {
     const QCommandLineOption help = flag({QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version = flag({QStringLiteral("v"), QStringLiteral("version")});

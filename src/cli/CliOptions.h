@@ -1,12 +1,10 @@
 #pragma once
 
+#include "platform/Result.h"
 #include "verdict/ServerTable.h"
 
 #include <QString>
 #include <QStringList>
-
-#include <optional>
-#include <variant>
 
 namespace zandrel {
 
@@ -37,21 +35,16 @@ struct CliOptions
     Protocol protocol = Protocol::Auto;
 };
 
-struct UsageError
-{
-    QString text; // one line naming the problem
-};
-
 // Whether the arguments (program name first) ask for a run without a window. Decided before any
 // application object exists, so those runs never load a GUI platform plugin.
 bool isCommandLineRun(const QStringList &arguments);
 
-// Why the window cannot start with these arguments (program name first): names given without
-// --check, or no display to show it on; nothing when it can.
-std::optional<QString> windowStartProblem(const QStringList &arguments, bool hasDisplay);
+// Whether the window can start with these arguments (program name first); an error, one line,
+// for names given without --check or for no display to show it on.
+Result<void> checkWindowStart(const QStringList &arguments, bool hasDisplay);
 
-// The arguments (program name first) as options, or the first problem found in them.
-std::variant<CliOptions, UsageError> parseCliArguments(const QStringList &arguments);
+// The arguments (program name first) as options, or the first problem found in them, in one line.
+Result<CliOptions> parseCliArguments(const QStringList &arguments);
 
 // Whether `host` can name a server: an IP address, or a host name of letters, digits, hyphens,
 // underscores and dots. Blanks, control characters and anything else a query could not reach are

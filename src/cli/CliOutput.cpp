@@ -60,10 +60,10 @@ QString formatRecord(const LookupRecord &record, OutputFormat format)
     if (format == OutputFormat::Json) {
         return QStringLiteral("{\"name\":%1,\"verdict\":%2,\"server\":%3,\"reason\":%4,\"detail\":%5}\n")
             .arg(jsonString(record.name), jsonString(verdict), jsonString(record.server),
-                 jsonString(record.verdict.reason), jsonString(record.detail));
+                 jsonString(record.verdict.reasonText()), jsonString(record.detail));
     }
     return QStringList {tsvField(record.name), verdict, tsvField(record.server),
-                        tsvField(record.verdict.reason)}
+                        tsvField(record.verdict.reasonText())}
                .join(u'\t')
         + u'\n';
 }
@@ -91,12 +91,12 @@ QString batchFilesText(const QStringList &reportPaths, const QString &journalPat
     return text;
 }
 
-QString folderWriteProblem(const QString &folder)
+Result<void> checkFolderWritable(const QString &folder)
 {
     QByteArray path = QFile::encodeName(QDir(folder).filePath(QStringLiteral(".zandrel-XXXXXX")));
     const int fd = ::mkstemp(path.data());
     if (fd < 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
+        return Error(QString::fromLocal8Bit(std::strerror(errno)), errno);
     // An empty file can be made on a full disk; a block of data cannot.
     const QByteArray probe(4096, ' ');
     const bool written
@@ -104,48 +104,50 @@ QString folderWriteProblem(const QString &folder)
     const int code = errno;
     ::close(fd);
     ::unlink(path.constData());
-    return written ? QString() : QString::fromLocal8Bit(std::strerror(code ? code : ENOSPC));
+    if (written)
+        return {};
+    return Error(QString::fromLocal8Bit(std::strerror(code ? code : ENOSPC)), code ? code : ENOSPC);
 }
 
 OutputWriter::OutputWriter(QIODevice &device)
     : m_device(device)
 { }
 
-bool OutputWriter::write(const QByteArray &bytes)
+Result<void> OutputWriter::write(const QByteArray &bytes)
 {
     if (failed())
-        return false;
+        return m_state;
     if (m_device.write(bytes) != bytes.size())
         return fail();
     return flush();
 }
 
-bool OutputWriter::finish()
+Result<void> OutputWriter::finish()
 {
-    return !failed() && flush();
+    if (failed())
+        return m_state;
+    return flush();
 }
 
-QString OutputWriter::failureLine() const
-{
-    return QStringLiteral("zandrel: cannot write to standard output: ") + m_error + u'\n';
-}
-
-bool OutputWriter::flush()
+Result<void> OutputWriter::flush()
 {
     auto *file = qobject_cast<QFileDevice *>(&m_device);
     if (file && !file->flush())
         return fail();
-    return true;
+    return {};
 }
 
-bool OutputWriter::fail()
+Error OutputWriter::fail()
 {
     const int code = errno;
     const auto *file = qobject_cast<QFileDevice *>(&m_device);
-    m_error = file && file->error() != QFileDevice::NoError ? file->errorString() : m_device.errorString();
-    if (m_error.isEmpty() || m_error == QStringLiteral("Unknown error"))
-        m_error = QString::fromLocal8Bit(std::strerror(code));
-    return false;
+    QString cause
+        = file && file->error() != QFileDevice::NoError ? file->errorString() : m_device.errorString();
+    if (cause.isEmpty() || cause == QStringLiteral("Unknown error"))
+        cause = QString::fromLocal8Bit(std::strerror(code));
+    const Error error(QStringLiteral("cannot write to standard output: ") + cause, code);
+    m_state = error;
+    return error;
 }
 
 void holdClosedStandardStreams()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CliOptions.h"
+#include "platform/Result.h"
 #include "search/Journal.h"
 #include "verdict/Verdict.h"
 
@@ -24,32 +25,31 @@ QString formatRunLine(const UnfinishedRun &run);
 // What a finished --batch says on standard error: where its report files and its journal are.
 QString batchFilesText(const QStringList &reportPaths, const QString &journalPath);
 
-// Why no report can be written into `folder` ("No such file or directory", "Permission denied",
-// "No space left on device" …), found by creating a file there and writing to it; empty when
-// one can.
-QString folderWriteProblem(const QString &folder);
+// Whether a report can be written into `folder`, found by creating a file there and writing to it;
+// the error is the system's words ("No such file or directory", "Permission denied", "No space
+// left on device" …).
+Result<void> checkFolderWritable(const QString &folder);
 
 // Standard output with every write checked: the first failure is kept with its cause and nothing
-// more is written after it, so the run can end with one message and status 1.
+// more is written after it, so the run can end with one message and status 1. Its error reads
+// "cannot write to standard output: No space left on device".
 class OutputWriter
 {
 public:
     explicit OutputWriter(QIODevice &device);
 
-    // Writes and hands the bytes to the system at once; false once any write has failed.
-    bool write(const QByteArray &bytes);
-    // The last flush; false when this or an earlier write failed.
-    bool finish();
-    bool failed() const { return !m_error.isNull(); }
-    // "zandrel: cannot write to standard output: No space left on device", line feed included.
-    QString failureLine() const;
+    // Writes and hands the bytes to the system at once; fails once any write has failed.
+    Result<void> write(const QByteArray &bytes);
+    // The last flush; fails when this or an earlier write failed.
+    Result<void> finish();
+    bool failed() const { return !m_state.ok(); }
 
 private:
-    bool flush();
-    bool fail();
+    Result<void> flush();
+    Error fail();
 
     QIODevice &m_device;
-    QString m_error;
+    Result<void> m_state; // the first failure, once there is one
 };
 
 // Puts /dev/null on standard input, output and error when they are closed, before anything else

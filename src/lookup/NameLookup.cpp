@@ -119,31 +119,32 @@ void NameLookup::ended()
 void NameLookup::judge()
 {
     Verdict verdict = decideVerdict({}, m_plan.ace, m_plan.rules, m_plan.unasked);
-    // Why an answer that reads free cannot make the name free, from a server that is not its registry.
-    QString notFree;
     QString detail;
     if (m_rdap) {
         const RdapEnd &end = m_rdap->lastEnd();
         // A fallback from the registry's own WHOIS server reaches the registry's own RDAP service.
         const Authority authority = m_plan.fromFallback ? Authority {} : m_plan.authority;
-        verdict = rdapVerdict(end, m_plan.ace, authority, m_plan.rdapBase, &notFree);
-        if (end.failed || end.cutOff)
+        verdict = rdapVerdict(end, m_plan.ace, authority, m_plan.rdapBase);
+        const bool failed = end.how == RdapEnd::How::Failed;
+        if (failed || end.how == RdapEnd::How::CutOff)
             detail = end.failure;
         else if (end.status >= 300)
             detail = QStringLiteral("HTTP %1").arg(end.status);
         // A server's Retry-After holds it off at least that long, on top of the back-off.
-        m_limited = verdict.reason == reason::RateLimited || end.failed;
-        m_countsForBackOff = m_limited || (end.status > 0 && !end.cutOff);
+        m_limited = verdict.reason == UnknownReason::RateLimited || failed;
+        m_countsForBackOff = m_limited || (end.status > 0 && end.how != RdapEnd::How::CutOff);
         m_retryAfterMs = end.retryAfterSeconds.value_or(0) * 1000;
     } else if (m_whois) {
         const LookupEnd end = m_whois->endedHow();
-        verdict = decideVerdict(m_whois->answer(), m_plan.ace, m_plan.rules, end, m_plan.authority, &notFree);
+        verdict = decideVerdict(m_whois->answer(), m_plan.ace, m_plan.rules, end, m_plan.authority);
         detail = m_whois->failure();
-        m_limited = verdict.reason == reason::RateLimited || end == LookupEnd::ConnectionFailed;
+        m_limited = verdict.reason == UnknownReason::RateLimited || end == LookupEnd::ConnectionFailed;
         m_countsForBackOff = m_limited || end == LookupEnd::Answered;
     }
+    // Why an answer that reads free cannot make the name free, from a server that is not its registry.
+    const QString notFree = verdict.why;
     if (m_plan.via == LookupPlan::Via::None && m_plan.noService) {
-        verdict = {VerdictKind::Unknown, reason::NoService};
+        verdict = Verdict::unknown(UnknownReason::NoService);
         detail = m_plan.unaskedLines.section(QStringLiteral("\r\n"), -2, -2);
         detail = detail.isEmpty() ? detail : detail.at(0).toLower() + detail.mid(1);
     }
@@ -152,11 +153,11 @@ void NameLookup::judge()
         detail = notFree;
     }
     if (m_plan.unregistrable)
-        verdict = {VerdictKind::NotRegistrable, *m_plan.unregistrable};
+        verdict = Verdict::notRegistrable(*m_plan.unregistrable);
     m_record = {};
     m_record.name = m_plan.name;
     m_record.judged = m_plan.judged;
-    m_record.verdict = m_plan.judged ? verdict : Verdict {VerdictKind::Unknown, {}};
+    m_record.verdict = m_plan.judged ? verdict : Verdict {};
     m_record.server = m_plan.recordServer;
     if (m_record.verdict.kind == VerdictKind::Unknown)
         m_record.detail = detail;

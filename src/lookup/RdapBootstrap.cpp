@@ -31,36 +31,29 @@ bool isEntry(const QString &entry)
     });
 }
 
-std::optional<RdapBootstrap> readFile(const QString &path, QString *why)
+Result<RdapBootstrap> readFile(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *why = file.errorString();
-        return std::nullopt;
-    }
-    return RdapBootstrap::parse(file.read(MaxFileBytes + 1), why);
+    if (!file.open(QIODevice::ReadOnly))
+        return Error(file.errorString());
+    return RdapBootstrap::parse(file.read(MaxFileBytes + 1));
 }
 
 } // namespace
 
-std::optional<RdapBootstrap> RdapBootstrap::parse(const QByteArray &json, QString *why)
+Result<RdapBootstrap> RdapBootstrap::parse(const QByteArray &json)
 {
-    const auto fail = [why](const QString &reason) {
-        if (why)
-            *why = reason;
-        return std::nullopt;
-    };
     if (json.size() > MaxFileBytes)
-        return fail(QStringLiteral("it is larger than %1 bytes").arg(MaxFileBytes));
+        return Error(QStringLiteral("it is larger than %1 bytes").arg(MaxFileBytes));
     if (!jsonDepthWithin(json, 8))
-        return fail(QStringLiteral("it nests too deep"));
+        return Error(QStringLiteral("it nests too deep"));
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError)
-        return fail(error.errorString());
+        return Error(error.errorString());
     const QJsonObject root = document.object();
     if (!root.value(u"services").isArray())
-        return fail(QStringLiteral("it has no list of services"));
+        return Error(QStringLiteral("it has no list of services"));
 
     RdapBootstrap bootstrap;
     bootstrap.m_publication = QDateTime::fromString(root.value(u"publication").toString(), Qt::ISODate);
@@ -89,7 +82,7 @@ std::optional<RdapBootstrap> RdapBootstrap::parse(const QByteArray &json, QStrin
         }
     }
     if (bootstrap.m_bases.isEmpty())
-        return fail(QStringLiteral("it names no usable service"));
+        return Error(QStringLiteral("it names no usable service"));
     return bootstrap;
 }
 
@@ -141,19 +134,20 @@ void RdapBootstrapCache::load()
 {
     m_loaded = true;
     m_bootstrap = {};
-    QString why;
-    std::optional<RdapBootstrap> chosen = readFile(BuiltIn, &why);
+    Result<RdapBootstrap> chosen = readFile(BuiltIn);
     if (!chosen)
-        m_message = QStringLiteral("The RDAP bootstrap file compiled in does not parse: ") + why;
+        m_message
+            = QStringLiteral("The RDAP bootstrap file compiled in does not parse: ") + chosen.error().text;
     if (QFileInfo::exists(cacheFile())) {
-        const std::optional<RdapBootstrap> cached = readFile(cacheFile(), &why);
+        const Result<RdapBootstrap> cached = readFile(cacheFile());
         if (!cached)
-            m_message = QStringLiteral("The RDAP bootstrap file %1 does not parse: %2").arg(cacheFile(), why);
+            m_message = QStringLiteral("The RDAP bootstrap file %1 does not parse: %2")
+                            .arg(cacheFile(), cached.error().text);
         else if (!chosen || cached->publication() > chosen->publication())
             chosen = cached;
     }
     if (chosen)
-        m_bootstrap = *chosen;
+        m_bootstrap = chosen.value();
 }
 
 // One fetch of the bootstrap file, within the size and time limits: a job.
@@ -210,8 +204,8 @@ private:
             why = QStringLiteral("no answer within %1 seconds").arg(m_cache.m_limits.totalMs / 1000.0);
         else if (status != 200)
             why = status == 0 ? error : httpStatusLine(status, {});
-        else if (!RdapBootstrap::parse(m_body, &why))
-            why = QStringLiteral("the file does not parse: ") + why;
+        else if (const Result<RdapBootstrap> parsed = RdapBootstrap::parse(m_body); !parsed)
+            why = QStringLiteral("the file does not parse: ") + parsed.error().text;
         if (!why.isEmpty()) {
             m_cache.fail(url, why);
             setError(FirstOwnError, m_cache.m_message);

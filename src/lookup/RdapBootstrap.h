@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LookupJob.h"
+#include "platform/Result.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -8,7 +9,6 @@
 #include <QString>
 
 #include <functional>
-#include <optional>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -22,9 +22,9 @@ class Clock;
 class RdapBootstrap
 {
 public:
-    // Reads a bootstrap file; nothing when it does not parse (too large, too deep, not of the
-    // file's shape, no usable entry), and `why` says what was wrong.
-    static std::optional<RdapBootstrap> parse(const QByteArray &json, QString *why = nullptr);
+    // Reads a bootstrap file; an error saying what was wrong when it does not parse (too large, too
+    // deep, not of the file's shape, no usable entry).
+    static Result<RdapBootstrap> parse(const QByteArray &json);
 
     // The base URL for `aceName` by the longest entry that matches its last labels, an https URL
     // before an http one; empty when no entry matches.

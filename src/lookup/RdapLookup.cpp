@@ -23,7 +23,7 @@ void RdapLookup::connectWaitRanOut()
     if (!m_active || m_sent)
         return;
     dropReply();
-    m_end.failed = true;
+    m_end.how = RdapEnd::How::Failed;
     m_end.failure = QStringLiteral("no connection within %1 s").arg(m_limits.connectWaitMs / 1000.0);
     emit responseText(QStringLiteral("Connection failed: no connection within %1 seconds.\r\n\r\n")
                           .arg(m_limits.connectWaitMs / 1000.0));
@@ -35,7 +35,7 @@ void RdapLookup::doStart()
     m_active = true;
     const QUrl url = rdapDomainUrl(m_base, m_name);
     if (!url.isValid()) {
-        m_end.failed = true;
+        m_end.how = RdapEnd::How::Failed;
         m_end.failure = QStringLiteral("not an http or https RDAP address");
         emit responseText(QStringLiteral("Not an http or https RDAP address: ") + printableLine(m_base)
                           + QStringLiteral("\r\n\r\n"));
@@ -63,7 +63,7 @@ void RdapLookup::abandon(const QString &why)
     if (!m_active)
         return;
     dropReply();
-    m_end.abandoned = true;
+    m_end.how = RdapEnd::How::Abandoned;
     emit responseText(QStringLiteral("\r\n") + why + QStringLiteral("\r\n"));
     end();
 }
@@ -118,14 +118,14 @@ void RdapLookup::onFinished()
     m_total.stop();
 
     if (error == QNetworkReply::TooManyRedirectsError || error == QNetworkReply::InsecureRedirectError) {
-        m_end.redirectLoop = true;
+        m_end.how = RdapEnd::How::RedirectLoop;
         onSent();
         emit responseText(
             error == QNetworkReply::TooManyRedirectsError
                 ? QStringLiteral("The server redirected more than %1 times.\r\n").arg(MaxRedirects)
                 : QStringLiteral("The server redirected to a less safe address.\r\n"));
     } else if (m_end.status == 0) {
-        m_end.failed = true;
+        m_end.how = RdapEnd::How::Failed;
         m_end.failure = errorText.isEmpty() ? errorText : errorText.at(0).toLower() + errorText.mid(1);
         emit responseText(QStringLiteral("Connection failed: ") + errorText + QStringLiteral("\r\n\r\n"));
     } else {
@@ -143,7 +143,7 @@ void RdapLookup::giveUp(const QString &why)
     if (!m_active)
         return;
     dropReply();
-    m_end.cutOff = true;
+    m_end.how = RdapEnd::How::CutOff;
     m_end.failure = QStringLiteral("cut off: ") + why;
     emit responseText(QStringLiteral("\r\n") + why + QStringLiteral("\r\n"));
     end();

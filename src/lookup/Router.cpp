@@ -51,8 +51,10 @@ void Router::plan(const QString &name, int queryType, bool sendUnregistrable,
     plan.judged = queryType == DomainSearch || looksLikeDomainName(plan.name);
     const std::optional<QString> ascii = asciiName(plan.name);
     plan.ace = ascii.value_or(plan.name);
-    if (plan.judged)
-        plan.unregistrable = unregistrableReason(plan.name);
+    if (plan.judged) {
+        if (const Result<void> registrable = checkRegistrable(plan.name); !registrable)
+            plan.unregistrable = registrable.error().text;
+    }
     if (plan.unregistrable && !sendUnregistrable) {
         done(plan);
         return;

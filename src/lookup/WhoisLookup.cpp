@@ -1,6 +1,7 @@
 #include "WhoisLookup.h"
 
 #include "platform/TcpClient.h"
+#include "verdict/ServerTable.h"
 
 namespace zandrel {
 
@@ -37,6 +38,12 @@ WhoisLookup::WhoisLookup(const Clock &clock, QObject *parent)
 
 WhoisLookup::~WhoisLookup() = default;
 
+void WhoisLookup::setServer(const ServerAddress &server)
+{
+    m_server = server;
+    m_charset = ServerTable::builtIn().charsetOf(server.host);
+}
+
 void WhoisLookup::connectWaitRanOut()
 {
     if (!m_active)
@@ -64,6 +71,7 @@ void WhoisLookup::totalRanOut()
 void WhoisLookup::doStart()
 {
     m_active = true;
+    m_shown = AnswerDecoder(m_charset);
     m_ended = LookupEnd::ConnectionFailed;
     m_client->setRemoteHost(m_server.host);
     m_client->setRemotePort(m_server.port);
@@ -86,12 +94,13 @@ void WhoisLookup::abandon(const QString &why)
     giveUp(why, LookupEnd::Abandoned);
 }
 
-void WhoisLookup::onConnection(int status, const QString &description)
+void WhoisLookup::onConnection(const Result<void> &connected)
 {
     if (!m_active)
         return;
     m_connectWait.stop();
-    if (status != 0) {
+    if (!connected) {
+        const QString &description = connected.error().text;
         // As the response box words it, in the middle of a sentence.
         m_failure = description.isEmpty() ? description : description.at(0).toLower() + description.mid(1);
         emit responseText(
@@ -108,11 +117,11 @@ void WhoisLookup::onConnection(int status, const QString &description)
     m_total.start(m_limits.totalMs);
 }
 
-void WhoisLookup::onData(const QString &text)
+void WhoisLookup::onData(const QByteArray &lines)
 {
     if (m_active)
-        m_answer += text;
-    emit responseText(text);
+        m_answer += lines;
+    emit responseText(m_shown.decode(lines));
 }
 
 void WhoisLookup::onBytes()
@@ -138,12 +147,11 @@ void WhoisLookup::giveUp(const QString &why, LookupEnd how)
     if (!m_active)
         return;
     // What arrived before the limit is shown, the last line too.
-    const QString rest = m_client->takeRest();
+    const QByteArray rest = m_client->takeRest();
     m_client->close();
     m_ended = how;
-    if (!rest.isEmpty())
-        m_answer += rest;
-    emit responseText(rest + QStringLiteral("\r\n") + why + QStringLiteral("\r\n"));
+    m_answer += rest;
+    emit responseText(m_shown.decode(rest) + QStringLiteral("\r\n") + why + QStringLiteral("\r\n"));
     end();
 }
 

@@ -15,13 +15,6 @@
 
 namespace zandrel {
 
-QString decodeReceived(const QByteArray &bytes)
-{
-    QString text = QString::fromUtf8(bytes);
-    text.replace(QChar(u'\0'), QChar(QChar::ReplacementCharacter));
-    return text;
-}
-
 QByteArray withCrLf(QByteArrayView lines)
 {
     QByteArray out;
@@ -134,7 +127,7 @@ void TcpClient::connectToRemote()
         m_hostLookup = -1;
         m_addresses = info.addresses();
         if (info.error() != QHostInfo::NoError || m_addresses.isEmpty())
-            fail(HostNotFound, QStringLiteral("Host not found"));
+            fail(Error(QStringLiteral("Host not found"), HostNotFound));
         else
             connectToNext();
     });
@@ -173,15 +166,15 @@ void TcpClient::connectToNext()
         this,
         [this, attempt, error] {
             if (attempt == m_attempt)
-                fail(error, qt_error_string(error));
+                fail(Error(qt_error_string(error), error));
         },
         Qt::QueuedConnection);
 }
 
-void TcpClient::fail(int status, const QString &description)
+void TcpClient::fail(const Error &error)
 {
     dropSocket();
-    emit connectionEvent(status, description);
+    emit connectionEvent(error);
 }
 
 void TcpClient::onWritable()
@@ -206,7 +199,7 @@ void TcpClient::onWritable()
     m_writable.setEnabled(false);
     m_readable.setSocket(m_fd);
     m_readable.setEnabled(true);
-    emit connectionEvent(0, QString());
+    emit connectionEvent({});
 }
 
 void TcpClient::send(const QString &text)
@@ -237,13 +230,13 @@ void TcpClient::flushOutgoing()
     m_writable.setEnabled(false);
 }
 
-QString TcpClient::takeRest()
+QByteArray TcpClient::takeRest()
 {
     if (m_pending.isEmpty())
         return {};
     const QByteArray rest = m_pending;
     m_pending.clear();
-    return decodeReceived(withCrLf(rest) + "\r\n");
+    return withCrLf(rest) + "\r\n";
 }
 
 void TcpClient::readAvailable()
@@ -299,7 +292,7 @@ void TcpClient::readAvailable()
         const qsizetype lfInChunk = chunk.lastIndexOf('\n');
         if (lfInChunk >= 0) {
             const qsizetype lastLf = m_pending.size() - chunk.size() + lfInChunk;
-            const QString lines = decodeReceived(withCrLf(QByteArrayView(m_pending).first(lastLf + 1)));
+            const QByteArray lines = withCrLf(QByteArrayView(m_pending).first(lastLf + 1));
             m_pending.remove(0, lastLf + 1);
             emit dataEvent(lines);
             if (dropped())
@@ -314,11 +307,11 @@ void TcpClient::readAvailable()
         m_readable.setEnabled(false);
         emit limitExceeded();
     } else if (ended) {
-        finish(endError, endError ? qt_error_string(endError) : QString());
+        finish(endError ? Result<void>(Error(qt_error_string(endError), endError)) : Result<void>());
     }
 }
 
-void TcpClient::finish(int status, const QString &description)
+void TcpClient::finish(const Result<void> &closed)
 {
     if (!m_open || m_fd < 0)
         return;
@@ -329,7 +322,7 @@ void TcpClient::finish(int status, const QString &description)
             return;
     }
     dropSocket();
-    emit disconnectionEvent(status, description);
+    emit disconnectionEvent(closed);
 }
 
 } // namespace zandrel

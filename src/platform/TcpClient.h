@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Result.h"
+
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
@@ -9,10 +11,11 @@
 
 namespace zandrel {
 
-// A TCP client that delivers received text in whole lines, each ended by CR LF: every line that
-// one read completed arrives as one piece (a line feed alone becomes CR LF), and a last line
-// without a line feed arrives, with CR LF put after it, before the disconnection event. Invalid
-// UTF-8 and NUL bytes become replacement characters. No more than the byte limit is ever read.
+// A TCP client that delivers the bytes received in whole lines, each ended by CR LF: every line
+// that one read completed arrives as one piece (a line feed alone becomes CR LF), and a last line
+// without a line feed arrives, with CR LF put after it, before the disconnection event. The bytes
+// are left as the server sent them: its reader knows their charset. No more than the byte limit is
+// ever read.
 // It drives a non-blocking socket with two notifiers made once, so that a lookup costs little
 // more than the system calls of the connection itself (a new QTcpSocket per lookup cost more than
 // the exchange with a near server).
@@ -35,21 +38,21 @@ public:
     void close();
     // The last line received so far without its line feed, as dataEvent would have delivered it at
     // the disconnection; it is delivered no more.
-    QString takeRest();
+    QByteArray takeRest();
     // Sends text on the open connection.
     void send(const QString &text);
 
 signals:
-    // status 0: connected; anything else (the system's error number, or HostNotFound) the attempt
-    // failed and `description` says why.
-    void connectionEvent(int status, const QString &description);
-    void dataEvent(const QString &text);
+    // The attempt to connect ended: connected, or why not (its code the system's error number, or
+    // HostNotFound).
+    void connectionEvent(const zandrel::Result<void> &connected);
+    void dataEvent(const QByteArray &lines);
     void bytesArrived(qint64 total);
     // The server sent more than the byte limit; what fit has been delivered, the rest is held
     // until takeRest() or close().
     void limitExceeded();
-    // The server closed the connection (or it broke) after it was open.
-    void disconnectionEvent(int status, const QString &description);
+    // The server closed the connection after it was open; an error when it broke instead.
+    void disconnectionEvent(const zandrel::Result<void> &closed);
 
 public:
     static constexpr int HostNotFound = -1;
@@ -60,8 +63,8 @@ private:
     void flushOutgoing();
     void closeDescriptor();
     void readAvailable();
-    void fail(int status, const QString &description);
-    void finish(int status, const QString &description);
+    void fail(const Error &error);
+    void finish(const Result<void> &closed);
     void dropSocket();
 
     QSocketNotifier m_readable {QSocketNotifier::Read};
@@ -80,9 +83,6 @@ private:
     qint64 m_limit = -1;
     bool m_open = false;
 };
-
-// Decodes one received piece: UTF-8, with invalid sequences and NUL bytes made visible as U+FFFD.
-QString decodeReceived(const QByteArray &bytes);
 
 // Complete lines as they are shown: a line feed without a carriage return before it gets one.
 QByteArray withCrLf(QByteArrayView lines);

@@ -23,7 +23,7 @@ QString composeCsv(const QList<LookupRecord> &records)
             = record.checkedAt.isValid() ? record.checkedAt.toUTC().toString(Qt::ISODate) : QString();
         // A registrar or host query gets no verdict.
         const QString verdict = record.judged ? verdictName(record.verdict.kind) : QString();
-        csv += csvField(record.name) + u',' + verdict + u',' + csvField(record.verdict.reason) + u','
+        csv += csvField(record.name) + u',' + verdict + u',' + csvField(record.verdict.reasonText()) + u','
             + csvField(record.server) + u',' + time + QStringLiteral("\r\n");
     }
     return csv;

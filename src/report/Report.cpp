@@ -106,26 +106,20 @@ void appendTermTable(QString &out, QStringView title, const QStringList &terms)
     appendTableEnd(out);
 }
 
-struct WriteOutcome
-{
-    bool ok = false;
-    QString error;
-};
-
 // QSaveFile buffers, and its commit does not fail on a flush that fails (a full disk): the flush
 // is checked before committing, so a failed write never replaces a file.
-WriteOutcome writeWhole(const QString &path, const QString &text, const ReportWriter::WriteBytes &write)
+Result<void> writeWhole(const QString &path, const QString &text, const ReportWriter::WriteBytes &write)
 {
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly)) {
         const QByteArray bytes = text.toUtf8();
         const qint64 written = write ? write(file, bytes) : file.write(bytes);
         if (written == bytes.size() && file.flush() && file.error() == QFileDevice::NoError && file.commit())
-            return {true, {}};
+            return {};
     }
     const QString reason = file.errorString();
     file.cancelWriting();
-    return {false, QStringLiteral("Could not write %1: %2").arg(QDir::toNativeSeparators(path), reason)};
+    return Error(QStringLiteral("Could not write %1: %2").arg(QDir::toNativeSeparators(path), reason));
 }
 
 } // namespace
@@ -206,10 +200,10 @@ ReportWriter::ReportWriter(std::function<void(const QString &)> setCaption)
     : m_setCaption(std::move(setCaption))
 { }
 
-ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInput &input,
-                                       const QString &folder, const QString &fallbackFolder)
+Result<ReportFiles> ReportWriter::SaveResults(const QString &baseName, const ReportInput &input,
+                                              const QString &folder, const QString &fallbackFolder)
 {
-    ReportResult result;
+    ReportFiles result;
     // Every file of the report goes under one base name that none of them has in the folder yet.
     QString base;
     const auto pathIn = [&base](const QString &dir, QLatin1StringView extension) {
@@ -226,41 +220,37 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
     const auto writeLists = [&](const QString &dir) {
         result.textPath = pathIn(dir, textExtension);
         result.csvPath = pathIn(dir, csvExtension);
-        WriteOutcome outcome = writeWhole(result.textPath, linkText, m_write);
-        if (outcome.ok) {
+        Result<void> outcome = writeWhole(result.textPath, linkText, m_write);
+        if (outcome) {
             outcome = writeWhole(result.csvPath, csvText, m_write);
-            if (!outcome.ok)
+            if (!outcome)
                 QFile::remove(result.textPath);
         }
         return outcome;
     };
     result.folder = folder;
     base = freeBaseName(folder, baseName);
-    WriteOutcome written = writeLists(folder);
+    Result<void> written = writeLists(folder);
     const auto switchToFallback = [&]() {
         if (fallbackFolder.isEmpty()) // none: the first error stands
             return;
-        const QString firstError = written.error;
+        const QString firstError = written.error().text;
         result.usedFallback = true;
         result.folder = fallbackFolder;
         if (!QDir().mkpath(fallbackFolder)) {
-            written = {false,
-                       QStringLiteral("Could not create %1").arg(QDir::toNativeSeparators(fallbackFolder))};
+            written
+                = Error(QStringLiteral("Could not create %1").arg(QDir::toNativeSeparators(fallbackFolder)));
         } else {
             base = freeBaseName(fallbackFolder, baseName);
             written = writeLists(fallbackFolder);
         }
-        if (!written.ok)
-            written.error = firstError + QStringLiteral("; ") + written.error;
+        if (!written)
+            written = Error(firstError + QStringLiteral("; ") + written.error().text);
     };
-    if (!written.ok)
+    if (!written)
         switchToFallback();
-    if (!written.ok) {
-        result.textPath.clear();
-        result.csvPath.clear();
-        result.error = written.error;
-        return result;
-    }
+    if (!written)
+        return written.error();
 
     const int termCount = int(input.prefixes.size() + input.suffixes.size());
     const int domainCount = int(rows.size() + input.links.size());
@@ -305,7 +295,7 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
             html += u"<tr><td>";
             html += escapeHtml(row.name);
             html += u"</td><td>";
-            html += escapeHtml(row.verdict.reason);
+            html += escapeHtml(reasonWords(row.verdict.reason));
             html += u"</td></tr>";
             html += CrLf;
         }
@@ -338,23 +328,19 @@ ReportResult ReportWriter::SaveResults(const QString &baseName, const ReportInpu
 
     result.htmlPath = pathIn(result.folder, htmlExtension);
     written = writeWhole(result.htmlPath, html, m_write);
-    if (!written.ok && !result.usedFallback) {
+    if (!written && !result.usedFallback) {
         // The files belong together, so the lists move with the report.
         const QStringList firstLists {result.textPath, result.csvPath};
         switchToFallback();
-        if (written.ok) {
+        if (written) {
             for (const QString &path : firstLists)
                 QFile::remove(path);
             result.htmlPath = pathIn(result.folder, htmlExtension);
             written = writeWhole(result.htmlPath, html, m_write);
         }
     }
-    if (!written.ok) {
-        result.htmlPath.clear();
-        result.error = written.error;
-        return result;
-    }
-    result.ok = true;
+    if (!written)
+        return written.error();
     return result;
 }
 

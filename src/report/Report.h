@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Result.h"
 #include "verdict/Verdict.h"
 
 #include <QDateTime>
@@ -30,15 +31,14 @@ struct ReportInput
 // asked in and takes its last verdict, server and time.
 QList<LookupRecord> latestVerdicts(const QList<LookupRecord> &records);
 
-struct ReportResult
+// Where a report's files went.
+struct ReportFiles
 {
-    bool ok = false;
     QString textPath;
     QString htmlPath;
     QString csvPath;
-    QString folder; // where the files went
+    QString folder;
     bool usedFallback = false; // the program's folder could not be written
-    QString error; // why the write failed, when it did
 };
 
 // The registrar's home page, linked from every available domain.
@@ -75,8 +75,9 @@ public:
     void setWriteBytes(WriteBytes write) { m_write = std::move(write); }
 
     // Writes into `folder`; where that cannot be written, into `fallbackFolder` (empty: nowhere else).
-    ReportResult SaveResults(const QString &baseName, const ReportInput &input, const QString &folder,
-                             const QString &fallbackFolder);
+    // An error says why no report was written.
+    Result<ReportFiles> SaveResults(const QString &baseName, const ReportInput &input, const QString &folder,
+                                    const QString &fallbackFolder);
 
 private:
     std::function<void(const QString &)> m_setCaption;

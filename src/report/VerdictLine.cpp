@@ -27,13 +27,13 @@ QString verdictLine(const LookupRecord &record)
     case VerdictKind::Taken:
         return line + QStringLiteral("taken") + inBrackets(serverShown(record.server));
     case VerdictKind::NotRegistrable:
-        return line + QStringLiteral("not registrable") + inBrackets(verdict.reason);
+        return line + QStringLiteral("not registrable") + inBrackets(verdict.why);
     case VerdictKind::Unknown:
         break;
     }
     line += QStringLiteral("unknown");
-    if (!verdict.reason.isEmpty())
-        line += QStringLiteral(", ") + verdict.reason;
+    if (verdict.reason != UnknownReason::None)
+        line += QStringLiteral(", ") + reasonWords(verdict.reason);
     return line;
 }
 

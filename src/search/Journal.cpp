@@ -75,7 +75,7 @@ QByteArray recordLine(const LookupRecord &record)
                    {u"name"_s, record.name},
                    {u"judged"_s, record.judged},
                    {u"verdict"_s, verdictName(record.verdict.kind)},
-                   {u"reason"_s, record.verdict.reason},
+                   {u"reason"_s, record.verdict.reasonText()},
                    {u"server"_s, record.server},
                    {u"time"_s, utcText(record.checkedAt)},
                    {u"addedAvailable"_s, arrayOf(record.addedAvailable)},
@@ -132,7 +132,7 @@ std::optional<LookupRecord> recordOf(const QJsonObject &line, qint64 expectedInd
     record.index = expectedIndex;
     record.name = line[u"name"].toString();
     record.judged = line[u"judged"].toBool(true);
-    record.verdict = {*kind, line[u"reason"].toString()};
+    record.verdict = Verdict::fromReasonText(*kind, line[u"reason"].toString());
     record.server = line[u"server"].toString();
     record.checkedAt = utcFrom(line[u"time"]);
     record.addedAvailable = *available;
@@ -197,18 +197,14 @@ QDateTime finishedTime(const QString &path)
 
 } // namespace
 
-JournalContents readJournal(const QString &path)
+Result<JournalContents> readJournal(const QString &path)
 {
     JournalContents contents;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        contents.error = QStringLiteral("The journal cannot be read: %1").arg(file.errorString());
-        return contents;
-    }
-    if (file.size() > MaxJournalBytes) {
-        contents.error = QStringLiteral("The journal is too large (%1 MB)").arg(file.size() >> 20);
-        return contents;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return Error(QStringLiteral("The journal cannot be read: %1").arg(file.errorString()));
+    if (file.size() > MaxJournalBytes)
+        return Error(QStringLiteral("The journal is too large (%1 MB)").arg(file.size() >> 20));
     const QByteArray bytes = file.readAll();
 
     qsizetype start = 0;
@@ -224,34 +220,25 @@ JournalContents readJournal(const QString &path)
             // The crash came while this line was written: it is not there.
             if (next == bytes.size())
                 break;
-            contents.error = QStringLiteral("Line %1 of the journal is damaged").arg(lineNumber);
-            return contents;
+            return Error(QStringLiteral("Line %1 of the journal is damaged").arg(lineNumber));
         }
         const QString type = (*object)[TypeKey].toString();
         if (!haveHeader) {
-            if (type != HeaderType) {
-                contents.error = QStringLiteral("The file is not a Zandrel journal");
-                return contents;
-            }
+            if (type != HeaderType)
+                return Error(QStringLiteral("The file is not a Zandrel journal"));
             const int version = (*object)[u"version"].toInt();
-            if (version > JournalVersion) {
-                contents.error
-                    = QStringLiteral("The journal was written by a newer Zandrel (format %1)").arg(version);
-                return contents;
-            }
+            if (version > JournalVersion)
+                return Error(
+                    QStringLiteral("The journal was written by a newer Zandrel (format %1)").arg(version));
             const auto inputs = inputsOf(*object);
-            if (version < 1 || !inputs) {
-                contents.error = QStringLiteral("The journal's first line is damaged");
-                return contents;
-            }
+            if (version < 1 || !inputs)
+                return Error(QStringLiteral("The journal's first line is damaged"));
             contents.inputs = *inputs;
             haveHeader = true;
         } else if (type == LookupType) {
             auto record = recordOf(*object, contents.records.size() + 1);
-            if (!record) {
-                contents.error = QStringLiteral("Line %1 of the journal is damaged").arg(lineNumber);
-                return contents;
-            }
+            if (!record)
+                return Error(QStringLiteral("Line %1 of the journal is damaged").arg(lineNumber));
             contents.records.append(std::move(*record));
         } else if (type == FinishedType) {
             contents.finished = true;
@@ -261,7 +248,7 @@ JournalContents readJournal(const QString &path)
         start = next;
     }
     if (!haveHeader)
-        contents.error = QStringLiteral("The journal is empty");
+        return Error(QStringLiteral("The journal is empty"));
     return contents;
 }
 
@@ -292,7 +279,7 @@ JournalWriter::~JournalWriter()
     close();
 }
 
-bool JournalWriter::create(const QString &path, const RunInputs &inputs)
+Result<void> JournalWriter::create(const QString &path, const RunInputs &inputs)
 {
     close();
     m_file.setFileName(path);
@@ -301,8 +288,8 @@ bool JournalWriter::create(const QString &path, const RunInputs &inputs)
         return fail(QStringLiteral("create"), QStringLiteral("cannot make the folder ") + folder);
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return fail(QStringLiteral("create"));
-    if (!lock())
-        return false;
+    if (Result<void> locked = lock(); !locked)
+        return locked;
     syncFolderOf(path);
     QJsonObject header {{TypeKey, HeaderType},
                         {u"version"_s, JournalVersion},
@@ -326,15 +313,15 @@ bool JournalWriter::create(const QString &path, const RunInputs &inputs)
     return waitForDisk();
 }
 
-bool JournalWriter::reopen(const QString &path, qint64 wholeSize)
+Result<void> JournalWriter::reopen(const QString &path, qint64 wholeSize)
 {
     close();
     m_file.setFileName(path);
     if (!m_file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
         return fail(QStringLiteral("reopen"));
     // The lock comes before the cut: the torn line may be a line another run is writing.
-    if (!lock())
-        return false;
+    if (Result<void> locked = lock(); !locked)
+        return locked;
     if (m_file.size() < wholeSize)
         return fail(QStringLiteral("reopen"), QStringLiteral("it is shorter than when it was read"));
     if (!m_file.resize(wholeSize) || !m_file.seek(wholeSize))
@@ -343,19 +330,19 @@ bool JournalWriter::reopen(const QString &path, qint64 wholeSize)
         return fail(QStringLiteral("reopen"), systemError(errno));
     startThread();
     ++m_syncs;
-    return true;
+    return {};
 }
 
-bool JournalWriter::lock()
+Result<void> JournalWriter::lock()
 {
     if (::flock(m_file.handle(), LOCK_EX | LOCK_NB) == 0)
-        return true;
+        return {};
     const int code = errno;
     return fail(QStringLiteral("lock"),
                 code == EWOULDBLOCK ? QStringLiteral("another search is writing it") : systemError(code));
 }
 
-bool JournalWriter::append(const LookupRecord &record)
+Result<void> JournalWriter::append(const LookupRecord &record)
 {
     if (!m_file.isOpen())
         return fail(QStringLiteral("write"));
@@ -368,10 +355,12 @@ bool JournalWriter::append(const LookupRecord &record)
         handOver();
     else if (m_waiting.records.size() == 1)
         m_deadline->start(GroupMs);
-    return m_deadline || waitForDisk();
+    if (m_deadline)
+        return {};
+    return waitForDisk();
 }
 
-bool JournalWriter::finish(const QDateTime &when)
+Result<void> JournalWriter::finish(const QDateTime &when)
 {
     if (!m_file.isOpen())
         return fail(QStringLiteral("write"));
@@ -379,16 +368,16 @@ bool JournalWriter::finish(const QDateTime &when)
     return close();
 }
 
-bool JournalWriter::close()
+Result<void> JournalWriter::close()
 {
     if (!m_file.isOpen())
-        return true;
+        return {};
     // The caller waits for this last group: whoever reads the journal next must find every line.
     handOver();
-    const bool ok = waitForDisk();
+    const Result<void> written = waitForDisk();
     stopThread();
     m_file.close();
-    return ok;
+    return written;
 }
 
 void JournalWriter::handOver()
@@ -404,7 +393,7 @@ void JournalWriter::handOver()
     m_wake.notify_one();
 }
 
-bool JournalWriter::waitForDisk()
+Result<void> JournalWriter::waitForDisk()
 {
     int code = 0;
     {
@@ -413,7 +402,9 @@ bool JournalWriter::waitForDisk()
         code = m_failure;
     }
     // A full disk often shows only at the fsync, which leaves its cause in errno alone.
-    return code == 0 || fail(QStringLiteral("write"), systemError(code));
+    if (code != 0)
+        return fail(QStringLiteral("write"), systemError(code));
+    return {};
 }
 
 int JournalWriter::failure()
@@ -481,14 +472,14 @@ void JournalWriter::writeGroups()
     }
 }
 
-bool JournalWriter::fail(const QString &what, const QString &cause)
+Error JournalWriter::fail(const QString &what, const QString &cause)
 {
-    m_error = QStringLiteral("Could not %1 the journal %2: %3")
-                  .arg(what, QDir::toNativeSeparators(m_file.fileName()),
-                       cause.isEmpty() ? m_file.errorString() : cause);
+    const Error error(QStringLiteral("Could not %1 the journal %2: %3")
+                          .arg(what, QDir::toNativeSeparators(m_file.fileName()),
+                               cause.isEmpty() ? m_file.errorString() : cause));
     stopThread();
     m_file.close();
-    return false;
+    return error;
 }
 
 JournalFolder::JournalFolder(const QString &folder, const Clock &clock)
@@ -501,7 +492,7 @@ QString JournalFolder::standardFolder()
     return AppInfo::dataFolder() + QStringLiteral("/runs");
 }
 
-bool JournalFolder::start(JournalWriter &writer, RunInputs inputs) const
+Result<void> JournalFolder::start(JournalWriter &writer, RunInputs inputs) const
 {
     inputs.startedAt = m_clock.nowUtc();
     const QDir folder(m_folder);
@@ -511,7 +502,7 @@ bool JournalFolder::start(JournalWriter &writer, RunInputs inputs) const
         if ((!taken.exists() && !taken.isSymLink()) || number == 100)
             return writer.create(path, inputs);
     }
-    return false;
+    return Error(QStringLiteral("no journal name is free"));
 }
 
 QStringList JournalFolder::journals() const
@@ -535,16 +526,16 @@ QList<UnfinishedRun> JournalFolder::unfinishedRuns() const
         const QString path = QDir(m_folder).filePath(name);
         if (finishedTime(path).isValid())
             continue;
-        const JournalContents contents = readJournal(path);
-        if (!contents.ok() || contents.finished)
+        const Result<JournalContents> contents = readJournal(path);
+        if (!contents || contents->finished)
             continue;
-        runs.append({path, contents.records.size(), combinationCount(contents.inputs),
-                     contents.inputs.startedAt, journalInUse(path)});
+        runs.append({path, contents->records.size(), combinationCount(contents->inputs),
+                     contents->inputs.startedAt, journalInUse(path)});
     }
     return runs;
 }
 
-ResumeChoice JournalFolder::chooseResume(const QString &path) const
+Result<ResumeChoice> JournalFolder::chooseResume(const QString &path) const
 {
     ResumeChoice choice;
     choice.path = path;
@@ -554,30 +545,25 @@ ResumeChoice JournalFolder::chooseResume(const QString &path) const
             const QString candidate = QDir(m_folder).filePath(name);
             if (finishedTime(candidate).isValid())
                 continue;
-            JournalContents contents = readJournal(candidate);
-            if (contents.ok() && !contents.finished) {
+            Result<JournalContents> contents = readJournal(candidate);
+            if (contents && !contents->finished) {
                 choice.path = candidate;
-                choice.contents = std::move(contents);
+                choice.contents = std::move(contents).value();
                 break;
             }
         }
-        if (choice.path.isEmpty()) {
-            choice.error = QStringLiteral("there is no unfinished search to resume");
-            return choice;
-        }
+        if (choice.path.isEmpty())
+            return Error(QStringLiteral("there is no unfinished search to resume"));
     } else {
-        choice.contents = readJournal(path);
-        if (!choice.contents.ok()) {
-            choice.error = choice.contents.error;
-            return choice;
-        }
-        if (choice.contents.finished) {
-            choice.error = QStringLiteral("the search in %1 is finished").arg(path);
-            return choice;
-        }
+        Result<JournalContents> contents = readJournal(path);
+        if (!contents)
+            return contents.error();
+        if (contents->finished)
+            return Error(QStringLiteral("the search in %1 is finished").arg(path));
+        choice.contents = std::move(contents).value();
     }
     if (journalInUse(choice.path))
-        choice.error = QStringLiteral("the search in %1 is still running").arg(choice.path);
+        return Error(QStringLiteral("the search in %1 is still running").arg(choice.path));
     return choice;
 }
 

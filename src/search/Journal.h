@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Result.h"
 #include "verdict/Verdict.h"
 
 #include <QDateTime>
@@ -45,24 +46,22 @@ struct RunInputs
 // How many names a combination search asks: every pairing, in each TLD when they are appended.
 qint64 combinationCount(const RunInputs &inputs);
 
-// A journal as far as it could be read.
+// What a journal holds.
 struct JournalContents
 {
-    QString error; // why the run cannot be resumed from it; empty when it can be read
     RunInputs inputs;
     QList<LookupRecord> records; // indexes 1, 2, 3 … in order
     bool finished = false;
     QDateTime finishedAt;
     qint64 wholeSize = 0; // bytes up to the end of the last whole line; a torn line lies beyond
 
-    bool ok() const { return error.isEmpty(); }
     // The first combination the journal does not hold.
     qint64 nextIndex() const { return records.size() + 1; }
 };
 
 // Reads a journal. A last line cut short by a crash is ignored; any other damage, a newer
-// format or a file too large to hold says why in `error`.
-JournalContents readJournal(const QString &path);
+// format or a file too large to hold is an error saying why the run cannot be resumed from it.
+Result<JournalContents> readJournal(const QString &path);
 
 // Whether a running search holds the journal at `path` (see JournalWriter).
 bool journalInUse(const QString &path);
@@ -74,7 +73,7 @@ bool journalInUse(const QString &path);
 // and destruction: a crash loses at most the lines waiting. Without one, each line is on the disk
 // before append() returns. While the journal is open the writer holds a lock on it, which the system
 // drops when the process ends, however it ends: a second run cannot take over a journal that is
-// being written.
+// being written. Every failure closes the journal and says "Could not WHAT the journal PATH: CAUSE".
 class JournalWriter
 {
 public:
@@ -88,22 +87,21 @@ public:
     JournalWriter &operator=(const JournalWriter &) = delete;
 
     // Starts a new journal at `path`, its first line on the disk; fails when a file is there already.
-    bool create(const QString &path, const RunInputs &inputs);
+    Result<void> create(const QString &path, const RunInputs &inputs);
     // Continues the journal at `path` after its first `wholeSize` bytes (cutting off a torn line);
     // fails, changing nothing, when another run holds it.
-    bool reopen(const QString &path, qint64 wholeSize);
+    Result<void> reopen(const QString &path, qint64 wholeSize);
     // Queues one finished combination's line; fails once an earlier group could not be written.
-    bool append(const LookupRecord &record);
+    Result<void> append(const LookupRecord &record);
     // Waits until the groups already handed over are on the disk (not the lines still waiting);
     // fails, closing the journal, when one could not be written.
-    bool waitForDisk();
-    bool finish(const QDateTime &when);
+    Result<void> waitForDisk();
+    Result<void> finish(const QDateTime &when);
     // Writes what waits and lets the journal go; fails when that could not be written.
-    bool close();
+    Result<void> close();
 
     bool isOpen() const { return m_file.isOpen(); }
     QString path() const { return m_file.fileName(); }
-    const QString &errorString() const { return m_error; }
     // Since the journal was opened: the writes and the fsyncs of its file (a group is one of each).
     qint64 writes() const { return m_writes; }
     qint64 syncs() const { return m_syncs; }
@@ -124,12 +122,11 @@ private:
     void stopThread();
     // The thread's loop: each group in turn, none after one failed.
     void writeGroups();
-    bool lock();
+    Result<void> lock();
     // `cause` is the system's words for the failure; empty: the file's own error text.
-    bool fail(const QString &what, const QString &cause = QString());
+    Error fail(const QString &what, const QString &cause = QString());
 
     QFile m_file;
-    QString m_error;
     std::unique_ptr<Timer> m_deadline; // the waiting lines' GroupMs; none: every line goes at once
     Group m_waiting;
 
@@ -157,12 +154,11 @@ struct UnfinishedRun
 };
 
 // The run `--resume` continues: the journal at `path` when one is given, else the newest
-// unfinished run in the folder. `error` says why there is none to resume.
+// unfinished run in the folder.
 struct ResumeChoice
 {
     QString path;
     JournalContents contents;
-    QString error;
 };
 
 // The folder that keeps the journals: where a new one starts, which one is the last run's, and
@@ -178,13 +174,13 @@ public:
     const Clock &clock() const { return m_clock; }
 
     // Starts a journal named by the clock's time, never replacing a file; sets the start time.
-    bool start(JournalWriter &writer, RunInputs inputs) const;
+    Result<void> start(JournalWriter &writer, RunInputs inputs) const;
     // The journal of the run started last, or an empty text when there is none.
     QString lastJournal() const;
     // The runs not finished whose journals can be read, the newest first.
     QList<UnfinishedRun> unfinishedRuns() const;
-    // The run to resume (see ResumeChoice).
-    ResumeChoice chooseResume(const QString &path = QString()) const;
+    // The run to resume (see ResumeChoice), or why there is none.
+    Result<ResumeChoice> chooseResume(const QString &path = QString()) const;
     // Removes the journals of runs finished more than `days` days ago; returns how many went.
     int removeFinished(int days = 30) const;
 

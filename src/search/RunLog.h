@@ -12,28 +12,24 @@ public:
     explicit RunLog(const JournalFolder &folder);
 
     // A new run: starts its journal. A journal that cannot be written does not stop the run;
-    // `error` says why.
-    bool start(const RunInputs &inputs);
+    // the error says why.
+    Result<void> start(const RunInputs &inputs);
     // Continues the run read from the journal at `path`.
-    bool resume(const QString &path, const JournalContents &contents);
+    Result<void> resume(const QString &path, const JournalContents &contents);
     // One finished combination; it reaches the disk with its group (see JournalWriter). Fails when
     // an earlier group could not be written.
-    bool record(const LookupRecord &record);
+    Result<void> record(const LookupRecord &record);
     // The run is complete.
-    bool finish(const QDateTime &when);
+    Result<void> finish(const QDateTime &when);
     // The run ends here, unfinished: what waits is written and the journal stays for a resume.
-    bool interrupt();
+    Result<void> interrupt();
 
     QString journalPath() const { return m_path; }
-    const QString &error() const { return m_error; }
 
 private:
-    bool check(bool written);
-
     const JournalFolder &m_folder;
     JournalWriter m_writer;
     QString m_path;
-    QString m_error;
 };
 
 } // namespace zandrel

@@ -121,7 +121,7 @@ void SearchSession::startRun(const QStringList &names, qint64 firstIndex, bool j
     connect(run, &SearchRun::abandoned, this, [this](qint64, const QString &name) {
         if (!m_tallied)
             return;
-        m_tally.record(name, {VerdictKind::Unknown, reason::NoAnswer});
+        m_tally.record(name, Verdict::unknown(UnknownReason::NoAnswer));
         emit countsChanged(m_tally.countsText());
     });
     connect(run, &SearchRun::finished, this, &SearchSession::onFinished);
@@ -155,8 +155,8 @@ void SearchSession::searchCombinations(const RunInputs &inputs)
     m_tally.clear();
     m_results.clear();
     emit countsChanged(m_tally.countsText());
-    if (!m_runLog.start(m_inputs))
-        emit notice(QStringLiteral("The search goes on without a journal: ") + m_runLog.error());
+    if (const Result<void> started = m_runLog.start(m_inputs); !started)
+        emit notice(QStringLiteral("The search goes on without a journal: ") + started.error().text);
     // This run is the last one now.
     m_resumable.clear();
     emit progressChanged(0, m_total, QString());
@@ -167,14 +167,15 @@ bool SearchSession::resume(const QString &path, QString *error)
 {
     if (running())
         return false;
-    const JournalContents run = readJournal(path);
-    if (!run.ok()) {
+    const Result<JournalContents> read = readJournal(path);
+    if (!read) {
         if (error)
-            *error = run.error;
+            *error = read.error().text;
         m_resumable.clear();
         emit runStateChanged();
         return false;
     }
+    const JournalContents &run = *read;
     m_inputs = run.inputs;
     m_combinations = true;
     m_tallied = true;
@@ -189,8 +190,8 @@ bool SearchSession::resume(const QString &path, QString *error)
     emit restored(m_inputs);
     const QStringList names = combinationNames(m_inputs);
     m_total = names.size();
-    if (!m_runLog.resume(path, run))
-        emit notice(QStringLiteral("The search goes on without its journal: ") + m_runLog.error());
+    if (const Result<void> resumed = m_runLog.resume(path, run); !resumed)
+        emit notice(QStringLiteral("The search goes on without its journal: ") + resumed.error().text);
     emit progressChanged(run.records.size(), m_total, QString());
     // The run goes on with its own server choice.
     startRun(names.mid(run.records.size()), run.nextIndex(), true, false, m_inputs.dnsFirst, m_inputs.server);
@@ -258,8 +259,8 @@ void SearchSession::onCommitted(const LookupRecord &done, const QString &answer)
 {
     LookupRecord record = done;
     m_scan.scan(record, answer);
-    if (m_journaled && !m_runLog.record(record))
-        emit notice(QStringLiteral("The search goes on without its journal: ") + m_runLog.error());
+    if (const Result<void> written = m_journaled ? m_runLog.record(record) : Result<void>(); !written)
+        emit notice(QStringLiteral("The search goes on without its journal: ") + written.error().text);
     m_results << record;
     if (m_tallied && record.judged) {
         m_tally.record(record.name, record.verdict);
@@ -277,8 +278,10 @@ void SearchSession::onFinished(bool complete)
     emit finished(complete);
     if (m_journaled) {
         // The journal is marked finished only once the report is written.
-        if (!(complete ? m_runLog.finish(m_clock.now()) : m_runLog.interrupt()))
-            emit notice(m_runLog.error()); // the last group's lines: a resume asks them again
+        // The last group's lines, when they could not be written: a resume asks them again.
+        if (const Result<void> ended = complete ? m_runLog.finish(m_clock.now()) : m_runLog.interrupt();
+            !ended)
+            emit notice(ended.error().text);
         m_resumable = complete ? QString() : m_runLog.journalPath();
     }
     emit runStateChanged();
@@ -292,11 +295,12 @@ SearchSession::LastRun SearchSession::findLastRun()
     const QString path = m_journals.lastJournal();
     if (path.isEmpty())
         return last;
-    const JournalContents run = readJournal(path);
-    last.error = run.error;
+    const Result<JournalContents> read = readJournal(path);
+    last.error = read ? QString() : read.error().text;
     last.path = path;
-    if (!run.ok() || run.finished)
+    if (!read || read->finished)
         return last;
+    const JournalContents &run = *read;
     m_resumable = path;
     last.resumable = true;
     last.done = run.records.size();
@@ -304,10 +308,10 @@ SearchSession::LastRun SearchSession::findLastRun()
     return last;
 }
 
-ReportResult SearchSession::writeReport(const QString &baseName, const QStringList &prefixes,
-                                        const QStringList &suffixes, const QString &folder,
-                                        const QString &fallbackFolder,
-                                        const std::function<void(const QString &)> &setCaption)
+Result<ReportFiles> SearchSession::writeReport(const QString &baseName, const QStringList &prefixes,
+                                               const QStringList &suffixes, const QString &folder,
+                                               const QString &fallbackFolder,
+                                               const std::function<void(const QString &)> &setCaption)
 {
     ReportWriter writer(setCaption);
     ReportInput input;

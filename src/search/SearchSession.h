@@ -96,10 +96,10 @@ public:
     QString freeEntry(const QString &found) const { return m_scan.freeEntry(found); }
 
     // The report of the lists and the last run, into `folder` (else `fallbackFolder`).
-    ReportResult writeReport(const QString &baseName, const QStringList &prefixes,
-                             const QStringList &suffixes, const QString &folder,
-                             const QString &fallbackFolder,
-                             const std::function<void(const QString &)> &setCaption);
+    Result<ReportFiles> writeReport(const QString &baseName, const QStringList &prefixes,
+                                    const QStringList &suffixes, const QString &folder,
+                                    const QString &fallbackFolder,
+                                    const std::function<void(const QString &)> &setCaption);
 
 signals:
     // The lookup of name `index` (of `total`) is now the one shown; `term` is the name as the

@@ -83,16 +83,16 @@ QStringList parseWordList(const QByteArray &bytes)
     return fields;
 }
 
-bool loadWordList(const QString &path, QStringList &entries)
+Result<void> loadWordList(const QString &path, QStringList &entries)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return false;
+        return Error(file.errorString());
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return false;
+        return Error(file.errorString());
     entries.append(parseWordList(bytes));
-    return true;
+    return {};
 }
 
 } // namespace zandrel

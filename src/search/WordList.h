@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Result.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -16,8 +18,8 @@ QString decodeWordList(const QByteArray &bytes);
 // line, a lone or doubled comma, "").
 QStringList parseWordList(const QByteArray &bytes);
 
-// Reads the file at `path` and appends its fields to `entries`. Returns false when the file
-// cannot be opened or read; nothing is appended then.
-bool loadWordList(const QString &path, QStringList &entries);
+// Reads the file at `path` and appends its fields to `entries`; an error when the file cannot be
+// opened or read, and nothing is appended then.
+Result<void> loadWordList(const QString &path, QStringList &entries);
 
 } // namespace zandrel

@@ -75,10 +75,10 @@ std::optional<QString> ReferralCache::server(const QString &tld) const
     return it->host;
 }
 
-bool ReferralCache::insert(const QString &tld, const QString &host)
+Result<void> ReferralCache::insert(const QString &tld, const QString &host)
 {
     if (!isTld(tld) || (!host.isEmpty() && !isHostName(host)))
-        return false;
+        return Error(QStringLiteral("'%1' is not a TLD served by '%2'").arg(tld, host));
     m_entries.insert(tld, {host, m_clock.nowUtc()});
     return save();
 }
@@ -90,10 +90,10 @@ bool ReferralCache::fresh(const Entry &entry) const
     return age >= 0 && age <= MaxAgeSecs;
 }
 
-bool ReferralCache::save() const
+Result<void> ReferralCache::save() const
 {
     if (!QDir().mkpath(m_folder))
-        return false;
+        return Error(QStringLiteral("cannot make the folder %1").arg(m_folder));
     QByteArray bytes;
     for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it) {
         if (!fresh(*it))
@@ -102,13 +102,11 @@ bool ReferralCache::save() const
         bytes += (it.key() + u'\t' + host + u'\t' + it->stamped.toString(Qt::ISODate) + u'\n').toUtf8();
     }
     QSaveFile file(filePath());
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        return {};
+    const Error error(file.errorString());
+    file.cancelWriting();
+    return error;
 }
 
 void ReferralCache::load()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Result.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QString>
@@ -29,8 +31,8 @@ public:
     // unknown or older than a week.
     std::optional<QString> server(const QString &tld) const;
     // Records what IANA said now (an empty host: it lists none) and saves the file.
-    bool insert(const QString &tld, const QString &host);
-    bool save() const;
+    Result<void> insert(const QString &tld, const QString &host);
+    Result<void> save() const;
 
 private:
     struct Entry

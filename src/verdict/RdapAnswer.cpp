@@ -151,21 +151,16 @@ bool jsonDepthWithin(const QByteArray &json, int maxDepth)
     return true;
 }
 
-std::optional<QJsonObject> parseRdapObject(const QByteArray &body, QString *why, qint64 maxBytes)
+Result<QJsonObject> parseRdapObject(const QByteArray &body, qint64 maxBytes)
 {
-    const auto fail = [why](const QString &reason) {
-        if (why)
-            *why = reason;
-        return std::nullopt;
-    };
     if (body.size() > maxBytes)
-        return fail(QStringLiteral("The answer is larger than %1 bytes.").arg(maxBytes));
+        return Error(QStringLiteral("The answer is larger than %1 bytes.").arg(maxBytes));
     if (!jsonDepthWithin(body, MaxJsonDepth))
-        return fail(QStringLiteral("The answer nests deeper than %1 levels.").arg(MaxJsonDepth));
+        return Error(QStringLiteral("The answer nests deeper than %1 levels.").arg(MaxJsonDepth));
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(body, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())
-        return fail(QStringLiteral("The answer is not RDAP JSON."));
+        return Error(QStringLiteral("The answer is not RDAP JSON."));
     return document.object();
 }
 
@@ -238,10 +233,9 @@ RdapReading readRdapAnswer(const RdapEnd &end, const QString &aceName)
     // A not-found answer may come without a body; a body that is there must be RDAP.
     if (end.status == 404 && end.body.trimmed().isEmpty())
         return {RdapSays::NotFound, {QStringLiteral("Domain not found (HTTP 404).")}};
-    QString why;
-    const std::optional<QJsonObject> object = parseRdapObject(end.body, &why);
+    const Result<QJsonObject> object = parseRdapObject(end.body);
     if (!object)
-        return {RdapSays::Unrecognised, {statusLine, why}};
+        return {RdapSays::Unrecognised, {statusLine, object.error().text}};
     if (end.status == 404 && saysTldUnserved(*object))
         return {RdapSays::Unrecognised,
                 {statusLine, QStringLiteral("The service does not serve this TLD, as its answer says.")}};

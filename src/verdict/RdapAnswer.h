@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Result.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QJsonObject>
@@ -14,16 +16,21 @@ namespace zandrel {
 // How one RDAP lookup ended: what the server said, or why it said nothing usable.
 struct RdapEnd
 {
+    enum class How {
+        Answered, // an HTTP answer arrived, whatever its status
+        Failed, // no HTTP answer: bad base URL, connection or TLS failure
+        CutOff, // a limit closed it
+        RedirectLoop, // too many redirects, or one to a less safe address
+        Abandoned // given up by the user (a stopped search)
+    };
+
+    How how = How::Answered;
+    QString failure; // why, when it failed or a limit closed it
     int status = 0; // HTTP status; 0 when no HTTP answer arrived
     QString reasonPhrase; // as the server sent it (HTTP/2 sends none)
     QByteArray contentType;
     std::optional<qint64> retryAfterSeconds;
     QByteArray body;
-    bool failed = false; // no HTTP answer: bad base URL, connection or TLS failure
-    QString failure; // why, when it failed or a limit closed it
-    bool cutOff = false; // a limit closed it
-    bool redirectLoop = false; // too many redirects, or one to a less safe address
-    bool abandoned = false; // given up by the user (a stopped search)
     QUrl url; // where the answer came from, redirects followed; empty when not known
 };
 
@@ -43,10 +50,9 @@ std::optional<qint64> parseRetryAfter(const QByteArray &value, const QDateTime &
 // Whether `json` nests objects and arrays no deeper than `maxDepth`, checked without parsing.
 bool jsonDepthWithin(const QByteArray &json, int maxDepth);
 
-// The top-level object of an RDAP answer: nothing when the text is larger than `maxBytes`, nests
-// too deep, or is not a JSON object. `why` says which.
-std::optional<QJsonObject> parseRdapObject(const QByteArray &body, QString *why = nullptr,
-                                           qint64 maxBytes = 1 << 20);
+// The top-level object of an RDAP answer; an error when the text is larger than `maxBytes`, nests
+// too deep, or is not a JSON object.
+Result<QJsonObject> parseRdapObject(const QByteArray &body, qint64 maxBytes = 1 << 20);
 
 // "STATUS REASON-PHRASE", the phrase from the standard list where there is one (HTTP/2 sends none,
 // and a server's own is shown only when printable).

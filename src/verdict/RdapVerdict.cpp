@@ -17,42 +17,48 @@ bool fromBase(const RdapEnd &end, const QString &aceName, const QString &base)
 } // namespace
 
 Verdict rdapVerdict(const RdapEnd &end, const QString &aceName, const Authority &authority,
-                    const QString &base, QString *why)
+                    const QString &base)
 {
-    if (end.abandoned)
-        return {VerdictKind::Unknown,
-                end.status == 0 && end.body.isEmpty() ? reason::NoAnswer : reason::CutOff};
-    if (end.cutOff)
-        return {VerdictKind::Unknown, reason::CutOff};
-    if (end.failed || end.status == 0)
-        return {VerdictKind::Unknown, reason::ConnectionFailed};
-    if (end.redirectLoop)
-        return {VerdictKind::Unknown, reason::Unrecognised};
+    switch (end.how) {
+    case RdapEnd::How::Abandoned:
+        return Verdict::unknown(end.status == 0 && end.body.isEmpty() ? UnknownReason::NoAnswer
+                                                                      : UnknownReason::CutOff);
+    case RdapEnd::How::CutOff:
+        return Verdict::unknown(UnknownReason::CutOff);
+    case RdapEnd::How::Failed:
+        return Verdict::unknown(UnknownReason::ConnectionFailed);
+    case RdapEnd::How::RedirectLoop:
+    case RdapEnd::How::Answered:
+        break;
+    }
+    if (end.status == 0)
+        return Verdict::unknown(UnknownReason::ConnectionFailed);
+    if (end.how == RdapEnd::How::RedirectLoop)
+        return Verdict::unknown(UnknownReason::Unrecognised);
+    Verdict unrecognised = Verdict::unknown(UnknownReason::Unrecognised);
     switch (readRdapAnswer(end, aceName).says) {
     case RdapSays::NotFound:
         if (authority.kind != Authority::Kind::Registry) {
-            if (why)
-                *why = authority.why;
+            unrecognised.why = authority.why;
             break;
         }
         if (!fromBase(end, aceName, base)) {
-            if (why)
-                *why = QStringLiteral("The 404 came from %1, not from the registry's service at %2: it "
-                                      "does not make the name free.")
-                           .arg(printableLine(end.url.toString()), printableLine(base));
+            unrecognised.why = QStringLiteral("The 404 came from %1, not from the registry's service at %2: "
+                                              "it does not make the name free.")
+                                   .arg(printableLine(end.url.toString()), printableLine(base));
             break;
         }
-        return {VerdictKind::Free, {}};
+        return {VerdictKind::Free, {}, {}};
     case RdapSays::Registered:
-        return {VerdictKind::Taken, {}};
+        return {VerdictKind::Taken, {}, {}};
     case RdapSays::RateLimited:
-        return {VerdictKind::Unknown, reason::RateLimited};
+        return Verdict::unknown(UnknownReason::RateLimited);
     case RdapSays::ServerError:
-        return {VerdictKind::Unknown, reason::NoAnswer};
+        return Verdict::unknown(UnknownReason::NoAnswer);
     case RdapSays::Unrecognised:
         break;
     }
-    return {VerdictKind::Unknown, reason::Unrecognised};
+    return unrecognised;
 }
 
 } // namespace zandrel

@@ -102,7 +102,7 @@ QString withoutRootDot(const QString &name)
 std::optional<QString> asciiName(const QString &name)
 {
     const QString bare = withoutRootDot(name);
-    // An ASCII name is sent as typed (xn-- labels too); unregistrableReason judges its labels.
+    // An ASCII name is sent as typed (xn-- labels too); checkRegistrable judges its labels.
     if (isAscii(bare))
         return bare;
     const Conversion conversion = idnaLookup(bare);
@@ -123,44 +123,44 @@ bool looksLikeDomainName(const QString &name)
     return true;
 }
 
-std::optional<QString> unregistrableReason(const QString &name)
+Result<void> checkRegistrable(const QString &name)
 {
     using namespace unregistrable;
     const QString bare = withoutRootDot(name);
     const QStringList labels = bare.split(u'.');
     for (const QString &label : labels) {
         if (label.isEmpty())
-            return EmptyLabel;
+            return Error(EmptyLabel);
     }
     QString ascii = bare;
     if (!isAscii(bare) || hasAceLabel(bare)) {
         const Conversion conversion = idnaLookup(bare);
         if (conversion.status != IDN2_OK)
-            return conversionReason(conversion.status);
+            return Error(conversionReason(conversion.status));
         ascii = conversion.ace;
     }
     for (const QString &label : ascii.split(u'.')) {
         for (const QChar c : label) {
             if (!isLdh(c))
-                return BadCharacter;
+                return Error(BadCharacter);
         }
         if (label.size() > 63)
-            return LabelTooLong;
+            return Error(LabelTooLong);
         if (label.startsWith(u'-') || label.endsWith(u'-'))
-            return HyphenAtEnd;
+            return Error(HyphenAtEnd);
         // "??--" is reserved for encodings; only IDNA's "xn--" is one.
         if (label.size() >= 4 && label.mid(2, 2) == u"--" && !label.startsWith(u"xn--", Qt::CaseInsensitive))
-            return ReservedHyphens;
+            return Error(ReservedHyphens);
     }
     if (ascii.size() > 253)
-        return NameTooLong;
+        return Error(NameTooLong);
     // One label, then a suffix that the ICANN section lists, and the whole not itself a suffix.
     if (labels.size() < 2 || isIcannSuffix(ascii))
-        return NotUnderSuffix;
+        return Error(NotUnderSuffix);
     const QString parent = ascii.section(u'.', 1);
     if (!isIcannSuffix(parent))
-        return NotUnderSuffix;
-    return std::nullopt;
+        return Error(NotUnderSuffix);
+    return {};
 }
 
 QString registrySuffix(const QString &aceName)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Result.h"
+
 #include <QString>
 
 #include <algorithm>
@@ -39,11 +41,12 @@ std::optional<QString> asciiName(const QString &name);
 // hyphens and dots once in ASCII form), as opposed to a registrar or host query.
 bool looksLikeDomainName(const QString &name);
 
-// Nothing when `name` can be registered: valid IDNA2008 (A-labels that decode, no disallowed
-// code point), LDH labels of at most 63 characters, no hyphen at either end nor in positions 3
-// and 4 outside xn--, at most 253 characters, and exactly one label under a public suffix of the
-// ICANN section. Otherwise the rule it breaks. One trailing dot is dropped first.
-std::optional<QString> unregistrableReason(const QString &name);
+// Whether `name` can be registered: valid IDNA2008 (A-labels that decode, no disallowed code
+// point), LDH labels of at most 63 characters, no hyphen at either end nor in positions 3 and 4
+// outside xn--, at most 253 characters, and exactly one label under a public suffix of the ICANN
+// section. Otherwise an error naming the rule it breaks (one of `unregistrable`). One trailing dot
+// is dropped first.
+Result<void> checkRegistrable(const QString &name);
 
 // The ICANN public suffix the name is registered under ("co.uk" for "shop.co.uk"); empty when
 // the name is not one label under such a suffix.

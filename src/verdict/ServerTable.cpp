@@ -1,6 +1,7 @@
 #include "ServerTable.h"
 
 #include "Registrable.h"
+#include "text/AnswerDecoder.h"
 #include "verdict/RdapAnswer.h"
 
 #include <QFile>
@@ -37,7 +38,7 @@ ServerTable ServerTable::parse(const QString &text)
         if (line.trimmed().isEmpty() || line.startsWith(u'#'))
             continue;
         const QStringList columns = line.split(u'\t');
-        if (columns.size() < 7 || columns.size() > 9)
+        if (columns.size() < 7 || columns.size() > 10)
             continue;
         RegistryRules rules;
         rules.tld = columns[0].trimmed().toLower();
@@ -65,12 +66,20 @@ ServerTable ServerTable::parse(const QString &text)
             if (trimmed != u"-" && trimmed.endsWith(u'.' + rules.tld))
                 rules.secondLevel << trimmed;
         }
+        // An optional tenth column names the charset the server answers in; one Qt cannot decode
+        // leaves the default.
+        rules.charset = columns.value(9).trimmed().toLower();
+        if (rules.charset == u"-" || !isKnownCharset(rules.charset))
+            rules.charset.clear();
         if (const RegistryRules *old = table.row(rules.tld); old && !old->server.isEmpty())
             table.m_tldsByHost[parseServerAddress(old->server)->host.toLower()].removeAll(rules.tld);
         if (!rules.server.isEmpty()) {
-            QStringList &tlds = table.m_tldsByHost[parseServerAddress(rules.server)->host.toLower()];
+            const QString host = parseServerAddress(rules.server)->host.toLower();
+            QStringList &tlds = table.m_tldsByHost[host];
             tlds << rules.tld;
             tlds.sort();
+            if (!rules.charset.isEmpty())
+                table.m_charsetByHost.insert(host, rules.charset);
         }
         table.m_rows.insert(rules.tld, rules);
     }

@@ -28,6 +28,9 @@ struct RegistryRules
     // The second-level suffixes the registry holds names under ("co.uk", "org.uk" …); a name
     // under another multi-label public suffix of the TLD is never free by its answer.
     QStringList secondLevel;
+    // The charset the WHOIS server answers in ("iso-8859-1"); empty: UTF-8, or Latin-1 for an
+    // answer whose bytes are not UTF-8.
+    QString charset;
 };
 
 // The registry WHOIS servers by TLD, as data: the table compiled into the program, or any text of
@@ -46,10 +49,13 @@ public:
     qsizetype size() const { return m_rows.size(); }
     // The TLDs whose rows name `host` as their WHOIS server (case ignored), sorted.
     QStringList tldsServedBy(const QString &host) const;
+    // The charset a row naming `host` as its WHOIS server gives (case ignored); empty when none does.
+    QString charsetOf(const QString &host) const { return m_charsetByHost.value(host.toLower()); }
 
 private:
     QHash<QString, RegistryRules> m_rows;
     QHash<QString, QStringList> m_tldsByHost; // lower-case host
+    QHash<QString, QString> m_charsetByHost; // lower-case host
 };
 
 // The query line for `aceName` from a row's template: the "DO " keyword only in the "Domain

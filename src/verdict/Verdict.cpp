@@ -15,6 +15,43 @@ namespace zandrel {
 namespace {
 const std::array<QString, 4> Names {QStringLiteral("free"), QStringLiteral("taken"),
                                     QStringLiteral("unknown"), QStringLiteral("not-registrable")};
+
+// Every reason's words, in the order of UnknownReason.
+const std::array<QString, 7> ReasonWords {QStringLiteral(""),
+                                          QStringLiteral("no answer"),
+                                          QStringLiteral("connection failed"),
+                                          QStringLiteral("cut off"),
+                                          QStringLiteral("rate-limited"),
+                                          QStringLiteral("unrecognised"),
+                                          QStringLiteral("no service known")};
+} // namespace
+
+QString reasonWords(UnknownReason reason)
+{
+    return ReasonWords.at(size_t(reason));
+}
+
+std::optional<UnknownReason> reasonFromWords(const QString &words)
+{
+    for (size_t i = 0; i < ReasonWords.size(); ++i) {
+        if (ReasonWords[i] == words)
+            return UnknownReason(i);
+    }
+    return std::nullopt;
+}
+
+Verdict Verdict::fromReasonText(VerdictKind kind, const QString &text)
+{
+    if (kind == VerdictKind::NotRegistrable)
+        return notRegistrable(text);
+    if (kind == VerdictKind::Unknown)
+        return unknown(reasonFromWords(text).value_or(UnknownReason::None));
+    return {kind, {}, {}};
+}
+
+QString Verdict::reasonText() const
+{
+    return kind == VerdictKind::NotRegistrable ? why : reasonWords(reason);
 }
 
 QString verdictName(VerdictKind kind)
@@ -190,50 +227,45 @@ QString otherTldsOnly(const QString &answer, const QString &tld)
 }
 
 Verdict decideVerdict(const QString &answer, const QString &aceName, const RegistryRules &rules,
-                      LookupEnd end, const Authority &authority, QString *why)
+                      LookupEnd end, const Authority &authority)
 {
     const bool empty = QStringView(answer).trimmed().isEmpty();
     switch (end) {
     case LookupEnd::ConnectionFailed:
-        return {VerdictKind::Unknown, reason::ConnectionFailed};
+        return Verdict::unknown(UnknownReason::ConnectionFailed);
     case LookupEnd::CutOff:
-        return {VerdictKind::Unknown, reason::CutOff};
+        return Verdict::unknown(UnknownReason::CutOff);
     case LookupEnd::Abandoned:
-        return {VerdictKind::Unknown, empty ? reason::NoAnswer : reason::CutOff};
+        return Verdict::unknown(empty ? UnknownReason::NoAnswer : UnknownReason::CutOff);
     case LookupEnd::NoAnswer:
-        return {VerdictKind::Unknown, reason::NoAnswer};
+        return Verdict::unknown(UnknownReason::NoAnswer);
     case LookupEnd::Answered:
         break;
     }
     if (empty)
-        return {VerdictKind::Unknown, reason::NoAnswer};
+        return Verdict::unknown(UnknownReason::NoAnswer);
     const QString folded = caseFolded(answer);
     if (holdsAny(answer, folded, rules.rateLimited, aceName))
-        return {VerdictKind::Unknown, reason::RateLimited};
+        return Verdict::unknown(UnknownReason::RateLimited);
     const bool notFound = holdsAny(answer, folded, rules.notFound, aceName);
     const bool record = holdsAny(answer, folded, rules.record, aceName);
     // Both at once: the answer contradicts itself, or the phrases are not this registry's.
     if (notFound == record)
-        return {VerdictKind::Unknown, reason::Unrecognised};
+        return Verdict::unknown(UnknownReason::Unrecognised);
     if (record)
-        return {VerdictKind::Taken, {}};
-    QString refusal;
+        return {VerdictKind::Taken, {}, {}};
     switch (authority.kind) {
     case Authority::Kind::Registry:
-        return {VerdictKind::Free, {}};
+        return {VerdictKind::Free, {}, {}};
     case Authority::Kind::SharedServer:
         if (otherTldsOnly(answer, rules.tld).isEmpty())
-            return {VerdictKind::Free, {}};
-        refusal = authority.why;
+            return {VerdictKind::Free, {}, {}};
         break;
     case Authority::Kind::OtherRegistry:
     case Authority::Kind::OtherSuffix:
-        refusal = authority.why;
         break;
     }
-    if (why)
-        *why = refusal;
-    return {VerdictKind::Unknown, reason::Unrecognised};
+    return {VerdictKind::Unknown, UnknownReason::Unrecognised, authority.why};
 }
 
 void RunTally::clear()

@@ -15,13 +15,41 @@ struct RegistryRules;
 // What one lookup says about one name. Free only when the name's own registry said so.
 enum class VerdictKind { Free, Taken, Unknown, NotRegistrable };
 
+// Why a verdict is unknown.
+enum class UnknownReason {
+    None, // the verdict is not unknown, or there is none (a registrar or host query)
+    NoAnswer,
+    ConnectionFailed,
+    CutOff,
+    RateLimited,
+    Unrecognised,
+    NoService
+};
+
+// A reason's words in files, reports and on the command line ("no answer"; empty for None). Stored
+// journals are read back by these words, so they never change.
+QString reasonWords(UnknownReason reason);
+// The reason written as `words`; nothing for words no reason has.
+std::optional<UnknownReason> reasonFromWords(const QString &words);
+
 struct Verdict
 {
     VerdictKind kind = VerdictKind::Unknown;
-    // Why the verdict is unknown or not registrable (empty for free and taken).
-    QString reason;
+    UnknownReason reason = UnknownReason::None;
+    // The rule a not-registrable name breaks; for an unknown verdict, one line saying why an answer
+    // that reads free cannot make the name free, when that is why.
+    QString why = {};
+
+    static Verdict unknown(UnknownReason reason) { return {VerdictKind::Unknown, reason, {}}; }
+    static Verdict notRegistrable(const QString &rule) { return {VerdictKind::NotRegistrable, {}, rule}; }
+    // The verdict of `kind` whose reason a file holds as `text` (see reasonText); words no reason
+    // has read as none.
+    static Verdict fromReasonText(VerdictKind kind, const QString &text);
 
     bool answered() const { return kind == VerdictKind::Free || kind == VerdictKind::Taken; }
+    // The reason as files and the command line write it: the rule of a not-registrable name, the
+    // words of an unknown one's reason, empty for the others.
+    QString reasonText() const;
     friend bool operator==(const Verdict &, const Verdict &) = default;
 };
 
@@ -29,16 +57,6 @@ struct Verdict
 QString verdictName(VerdictKind kind);
 // The kind for a spelling; nothing for an unknown one.
 std::optional<VerdictKind> verdictFromName(const QString &name);
-
-// Reasons of an unknown verdict.
-namespace reason {
-inline const QString NoAnswer = QStringLiteral("no answer");
-inline const QString ConnectionFailed = QStringLiteral("connection failed");
-inline const QString CutOff = QStringLiteral("cut off");
-inline const QString RateLimited = QStringLiteral("rate-limited");
-inline const QString Unrecognised = QStringLiteral("unrecognised");
-inline const QString NoService = QStringLiteral("no service known");
-} // namespace reason
 
 // How a lookup's exchange with its server ended, whatever the transport.
 enum class LookupEnd {
@@ -70,9 +88,9 @@ struct Authority
 // TLD: free when a not-found phrase (naming this name) is there and the server speaks for the
 // name's registry, taken when the record marker names it, unknown with a reason otherwise. A
 // rate-limit phrase, or a not-found phrase beside the record marker, makes it unknown. When the
-// server's authority is what keeps the name from being free, `why` gets one line saying so.
+// server's authority is what keeps the name from being free, the verdict's `why` says so.
 Verdict decideVerdict(const QString &answer, const QString &aceName, const RegistryRules &rules,
-                      LookupEnd end, const Authority &authority = {}, QString *why = nullptr);
+                      LookupEnd end, const Authority &authority = {});
 
 // The line of an answer saying its registry holds only other TLDs than `tld` (Verisign's "The
 // Registry database contains ONLY .COM, .NET, .EDU domains"); empty when there is none.

@@ -200,7 +200,7 @@ private slots:
         QVERIFY(lookUp(u"myshop.yy"_s, false));
         QCOMPARE(rig.state().tResponse.text(), NoServerForYy);
         // Ended at once, naming the server that was asked and why nothing more could be.
-        QCOMPARE(rig.lastRecord.verdict, (Verdict {VerdictKind::Unknown, reason::NoService}));
+        QCOMPARE(rig.lastRecord.verdict, Verdict::unknown(UnknownReason::NoService));
         QCOMPARE(rig.lastRecord.server, iana.address());
         QCOMPARE(rig.lastRecord.detail, u"no RDAP service is known for .yy"_s);
         QVERIFY(lookUp(u"again.yy"_s, true));

@@ -181,10 +181,9 @@ private slots:
     {
         QFETCH(QString, arguments);
         QFETCH(QString, expected);
-        const auto parsed = parseCliArguments(args(arguments));
-        const UsageError *error = std::get_if<UsageError>(&parsed);
-        QVERIFY2(!error, qPrintable(error ? error->text : QString()));
-        QCOMPARE(summary(std::get<CliOptions>(parsed)), expected);
+        const Result<CliOptions> parsed = parseCliArguments(args(arguments));
+        QVERIFY2(parsed, qPrintable(parsed ? QString() : parsed.error().text));
+        QCOMPARE(summary(*parsed), expected);
     }
 
     // Whole runs in this process: the status, the output lines and at most one error line. A misuse
@@ -452,7 +451,7 @@ private slots:
     {
         LookupRecord record;
         record.name = u"a\tb\nc\"\\é"_s;
-        record.verdict = {VerdictKind::NotRegistrable, u"not under a public suffix"_s};
+        record.verdict = Verdict::notRegistrable(u"not under a public suffix"_s);
         record.server = u"whois.test:43"_s;
         QCOMPARE(formatRecord(record, OutputFormat::Tsv),
                  u"a\uFFFDb\uFFFDc\"\\é\tnot-registrable\twhois.test:43\tnot under a public suffix\n"_s);
@@ -461,7 +460,7 @@ private slots:
         QCOMPARE(QJsonDocument::fromJson(json.toUtf8())[u"name"_s].toString(), record.name);
 
         // The cause of an unknown verdict goes to JSON only; the TSV line keeps its four fields.
-        record.verdict = {VerdictKind::Unknown, reason::ConnectionFailed};
+        record.verdict = Verdict::unknown(UnknownReason::ConnectionFailed);
         record.detail = u"connection refused"_s;
         QCOMPARE(QJsonDocument::fromJson(formatRecord(record, OutputFormat::Json).toUtf8())[u"detail"_s]
                      .toString(),

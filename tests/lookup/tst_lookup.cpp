@@ -65,8 +65,9 @@ private slots:
     }
 
     // However the server behaves, the lookup ends once: what arrived is shown line by line however
-    // it was cut up, a last line without end too, then why it closed; odd bytes neither crash nor
-    // cut it. The text is held to the size limit: one byte past it is enough to cut the lookup
+    // it was cut up, a last line without end too, then why it closed, in the server's charset (UTF-8
+    // unless its row names another, Latin-1 for bytes that are not UTF-8); odd bytes neither crash
+    // nor cut it. The text is held to the size limit: one byte past it is enough to cut the lookup
     // off, an answer of exactly the limit is whole.
     void answersAndEnds_data()
     {
@@ -77,14 +78,16 @@ private slots:
         QTest::addColumn<QString>("failure");
         QTest::addColumn<qint64>("advanceMs"); // how far the clock moves once `seen` has arrived
         QTest::addColumn<QString>("seen");
+        QTest::addColumn<QString>("charset");
         const auto row = [](const char *tag, const ScriptedWhoisServer::Reply &reply, const char *answer,
                             const char *closed, LookupEnd how, const char *failure, qint64 advanceMs = 0,
-                            const char *seen = "") {
+                            const char *seen = "", const char *charset = "") {
             QTest::newRow(tag) << reply << QString::fromUtf8(answer)
                                << (*closed
                                        ? u"\r\nConnection closed: %1.\r\n"_s.arg(QString::fromUtf8(closed))
                                        : QString())
-                               << how << QString::fromUtf8(failure) << advanceMs << QString::fromUtf8(seen);
+                               << how << QString::fromUtf8(failure) << advanceMs << QString::fromUtf8(seen)
+                               << QString::fromUtf8(charset);
         };
         const auto exactly = [](const char *text) {
             return QRegularExpression::escape(QString::fromUtf8(text)).toUtf8();
@@ -94,11 +97,20 @@ private slots:
             = exactly("Domain Name: EXAMPLE.COM\r\nRegistrar: X\r\nlast line without end\r\n");
         row("whole", {text}, shown.constData(), "", LookupEnd::Answered, "");
         row("1-byte chunks", {text, 1, 1}, shown.constData(), "", LookupEnd::Answered, "");
+        row("UTF-8 split mid-character", {"Inhaber: M\xc3\xbcller\r\n", 11, 1}, "Inhaber: M\u00fcller\r\n",
+            "", LookupEnd::Answered, "");
+        row("Latin-1, not UTF-8", {"Inhaber: M\xfcller\r\n"}, "Inhaber: M\u00fcller\r\n", "",
+            LookupEnd::Answered, "");
+        row("the row's charset",
+            {"\xb3\xf3"
+             "d\xbc\r\n",
+             2, 1},
+            "\u0142\u00f3d\u017a\r\n", "", LookupEnd::Answered, "", 0, "", "iso-8859-2");
         row("odd bytes",
             {QByteArray("a\0b\xff\xfe"
-                        "c\r\n\xc3\xa9t\xc3\xa9\r\n",
-                        15)},
-            exactly("a\uFFFDb\uFFFD\uFFFDc\r\n\u00e9t\u00e9\r\n").constData(), "", LookupEnd::Answered, "");
+                        "c\r\n\xc3\xa9t\r\n",
+                        13)},
+            exactly("a\uFFFDb\u00ff\u00fec\r\n\u00c3\u00a9t\r\n").constData(), "", LookupEnd::Answered, "");
         const char *silent = "no data from the server for 1 seconds";
         const char *tooLarge = "the response is larger than 4096 bytes";
         row("never answers", {{}, 0, 0, true}, "", silent, LookupEnd::NoAnswer, "no answer within 1 s", 1000);
@@ -120,7 +132,9 @@ private slots:
         QFETCH(QString, closed);
         QFETCH(qint64, advanceMs);
         QFETCH(QString, seen);
+        QFETCH(QString, charset);
         Rig rig;
+        rig.lookup.setCharset(charset);
         // The drip's idle limit is longer than its total one.
         rig.lookup.setLimits({10000, seen == u"x"_s ? 5000 : 1000, 2500, 4096});
         rig.server.setReply(reply);

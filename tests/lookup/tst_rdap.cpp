@@ -59,7 +59,7 @@ class tst_Rdap : public QObject
         Verdict verdict() const { return rdapVerdict(lookup.lastEnd(), lookup.lastName()); }
     };
 
-    static Verdict unknown(const QString &why) { return {VerdictKind::Unknown, why}; }
+    static Verdict unknown(UnknownReason reason) { return Verdict::unknown(reason); }
     // A row: what the server does, the text shown after the connection line (for a lookup that got
     // no answer, a part of it), the verdict, the Retry-After seconds (-1: none) and the base URL
     // (empty: the scripted server).
@@ -82,8 +82,8 @@ private slots:
 
         const Verdict free {VerdictKind::Free, {}};
         const Verdict taken {VerdictKind::Taken, {}};
-        const Verdict unrecognised = unknown(reason::Unrecognised);
-        const Verdict limited = unknown(reason::RateLimited);
+        const Verdict unrecognised = unknown(UnknownReason::Unrecognised);
+        const Verdict limited = unknown(UnknownReason::RateLimited);
         const QString tooMany = u"HTTP 429 Too Many Requests\r\n"_s;
         row("404", {404, "{\"errorCode\":404}", {{"Content-Type", RdapJson}}},
             u"Domain not found (HTTP 404).\r\n"_s, free);
@@ -101,7 +101,7 @@ private slots:
             limited, 120);
         row("429 for ages", {429, {}, {{"Retry-After", "99999999999"}}}, tooMany, limited, 3600);
         row("500", {500, "oops", {{"Retry-After", "soon"}}}, u"HTTP 500 Internal Server Error\r\n"_s,
-            unknown(reason::NoAnswer));
+            unknown(UnknownReason::NoAnswer));
         row("invalid JSON", {200, "{\"ldhName\": \"example.com\"", {}},
             u"HTTP 200 OK\r\nThe answer is not RDAP JSON.\r\n"_s, unrecognised);
         row("web server's 404 page",
@@ -113,21 +113,21 @@ private slots:
             u"HTTP 200 OK\r\nThe answer nests deeper than 32 levels.\r\n"_s, unrecognised);
         // Lookups that get no answer.
         row("never answers", {200, {}, {}, true}, u"no data from the server for 1 seconds"_s,
-            unknown(reason::CutOff));
+            unknown(UnknownReason::CutOff));
         row("stopped twice", {200, {}, {}, true},
-            u"Connected.  Waiting for data...\r\n\r\n\r\nStopped.\r\n"_s, unknown(reason::NoAnswer));
+            u"Connected.  Waiting for data...\r\n\r\n\r\nStopped.\r\n"_s, unknown(UnknownReason::NoAnswer));
         row("body past the cap", {200, {}, {}, false, 4 << 20}, u"larger than 65536 bytes"_s,
-            unknown(reason::CutOff));
+            unknown(UnknownReason::CutOff));
         row("length past the cap", {200, QByteArray(70000, ' '), {}}, u"larger than 65536 bytes"_s,
-            unknown(reason::CutOff));
+            unknown(UnknownReason::CutOff));
         row("redirect loop", {302, {}, {{"Location", "/domain/example.com"}}},
             u"redirected more than 5 times"_s, unrecognised);
         QTcpServer closed;
         closed.listen(QHostAddress::LocalHost, 0);
-        row("refused", {}, u"Connection failed: "_s, unknown(reason::ConnectionFailed), -1,
+        row("refused", {}, u"Connection failed: "_s, unknown(UnknownReason::ConnectionFailed), -1,
             u"http://127.0.0.1:%1/"_s.arg(closed.serverPort()));
         row("not http", {}, u"Not an http or https RDAP address: ftp://127.0.0.1/"_s,
-            unknown(reason::ConnectionFailed), -1, u"ftp://127.0.0.1/"_s);
+            unknown(UnknownReason::ConnectionFailed), -1, u"ftp://127.0.0.1/"_s);
     }
     // Each lookup ends once, shows what the server said and judges it; a 404 alone means free.
     void lookups()
@@ -144,7 +144,7 @@ private slots:
         // row is of one stopped first (twice: it still ends once).
         if (reply.neverAnswer) {
             QVERIFY(QTest::qWaitFor([&rig] { return rig.response.startsWith(u"Connected."_s); }, 20000));
-            if (verdict == unknown(reason::NoAnswer)) {
+            if (verdict == unknown(UnknownReason::NoAnswer)) {
                 rig.lookup.abandon(u"Stopped."_s);
                 rig.lookup.abandon(u"Stopped."_s);
             }

@@ -22,7 +22,7 @@ LookupRecord record(const QString &name, VerdictKind kind, const QString &why = 
     LookupRecord made;
     made.name = name;
     made.judged = judged;
-    made.verdict = {kind, why};
+    made.verdict = Verdict::fromReasonText(kind, why);
     made.server = server;
     return made;
 }
@@ -35,8 +35,8 @@ QString entriesOf(const QString &folder)
 }
 
 // Writes report "r" listing `hosts` as existing domains; writes to a path holding `failing` fail.
-ReportResult save(const QString &hosts, ReportInput input, const QString &folder, const QString &fallback,
-                  const QString &failing = {})
+Result<ReportFiles> save(const QString &hosts, ReportInput input, const QString &folder,
+                         const QString &fallback, const QString &failing = {})
 {
     input.links = hosts.split(u'|', Qt::SkipEmptyParts);
     events.clear();
@@ -67,9 +67,10 @@ private slots:
         const QString data = QStringLiteral(ZANDREL_TEST_DATA "/report/");
         const QString step = u"Building HTML for existing domain %1 of 2|"_s;
         // Records whose cells need quoting or would start a formula; local time in, UTC out.
-        LookupRecord quoted = record(u"a,\"b\"\n.com"_s, VerdictKind::Unknown, reason::RateLimited, true, {});
-        LookupRecord formula
-            = record(u"=caf\u00e9.de"_s, VerdictKind::Unknown, reason::RateLimited, true, u"@\u00e9,y"_s);
+        LookupRecord quoted = record(u"a,\"b\"\n.com"_s, VerdictKind::Unknown,
+                                     reasonWords(UnknownReason::RateLimited), true, {});
+        LookupRecord formula = record(u"=caf\u00e9.de"_s, VerdictKind::Unknown,
+                                      reasonWords(UnknownReason::RateLimited), true, u"@\u00e9,y"_s);
         quoted.checkedAt = formula.checkedAt
             = QDateTime(QDate(2026, 12, 6), QTime(22, 40, 5), Qt::OffsetFromUTC, 3600);
         const QByteArray header = "domain,verdict,reason,server,checked_at\r\n";
@@ -96,7 +97,7 @@ private slots:
             QTest::newRow(tag) << "" << ReportInput {records, {}, {}, {}} << QStringList() << QByteArray()
                                << readAll(data + QString::fromUtf8(htm)) << header + rows;
         };
-        const QString noAnswer = reason::NoAnswer;
+        const QString noAnswer = reasonWords(UnknownReason::NoAnswer);
         only("searched unanswered again",
              {record(u"a.com"_s, VerdictKind::Unknown, noAnswer), record(u"b.com"_s, VerdictKind::Taken),
               record(u"c.com"_s, VerdictKind::Unknown, noAnswer), record(u"A.com"_s, VerdictKind::Free)},
@@ -105,7 +106,7 @@ private slots:
              "c.com,unknown,no answer,whois.example:43,\r\n");
         only("free, then not answered",
              {record(u"a.com"_s, VerdictKind::Free),
-              record(u"a.com"_s, VerdictKind::Unknown, reason::Unrecognised)},
+              record(u"a.com"_s, VerdictKind::Unknown, reasonWords(UnknownReason::Unrecognised))},
              "free-then-unanswered.htm", "a.com,unknown,unrecognised,whois.example:43,\r\n");
         only("not registrable",
              {record(u"a-.com"_s, VerdictKind::NotRegistrable, unregistrable::HyphenAtEnd)}, "empty.htm",
@@ -121,8 +122,10 @@ private slots:
         QTemporaryDir dir;
         QFile old(dir.filePath(u"r.htm"_s)); // another report's, never replaced
         QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(100, 'x')) > 0 && old.flush());
-        const ReportResult result = save(links, input, dir.path(), dir.filePath(u"fb"_s));
-        QVERIFY2(result.ok && !result.usedFallback, qPrintable(result.error));
+        const Result<ReportFiles> saved = save(links, input, dir.path(), dir.filePath(u"fb"_s));
+        QVERIFY2(saved, qPrintable(saved ? QString() : saved.error().text));
+        const ReportFiles &result = *saved;
+        QVERIFY(!result.usedFallback);
         QCOMPARE(readAll(old.fileName()), QByteArray(100, 'x'));
         QVERIFY(result.htmlPath.endsWith(u"/r-2.htm"_s) && result.textPath.endsWith(u"/r-2.txt"_s));
         QTEST(events, "events");
@@ -137,14 +140,15 @@ private slots:
         // name carries its own TLD; the unanswered get their own section.
         const QString existing = u"www.e.com'><script>"_s;
         QTemporaryDir dir;
-        const ReportResult result = save(existing,
-                                         {{record(u"x'y<&.org"_s, VerdictKind::Free),
-                                           record(u"b<i>.org"_s, VerdictKind::Unknown, reason::RateLimited)},
-                                          {},
-                                          words("a<b&c'd|big caf\u00e9"),
-                                          {}},
-                                         dir.path(), {});
-        const QString html = QString::fromUtf8(readAll(result.htmlPath));
+        const Result<ReportFiles> result
+            = save(existing,
+                   {{record(u"x'y<&.org"_s, VerdictKind::Free),
+                     record(u"b<i>.org"_s, VerdictKind::Unknown, reasonWords(UnknownReason::RateLimited))},
+                    {},
+                    words("a<b&c'd|big caf\u00e9"),
+                    {}},
+                   dir.path(), {});
+        const QString html = QString::fromUtf8(readAll(result->htmlPath));
         for (const QString &piece :
              words("q=a%3Cb%26c%27d&kl=XX&stype=stext='>a&lt;b&amp;c&#39;d\r\n|"
                    "query=a%3Cb%26c%27d'>a&lt;b&amp;c&#39;d\r\n|"
@@ -158,7 +162,7 @@ private slots:
         // Control characters and bidirectional overrides and isolates show as replacement characters.
         QCOMPARE(escapeHtml(u"a\u202Eb\u2066c\u2069d\u202Ae\u0000f\tg\x1Fh\u2067i"_s),
                  u"a\uFFFDb\uFFFDc\uFFFDd\uFFFDe\uFFFDf\uFFFDg\uFFFDh\uFFFDi"_s);
-        QCOMPARE(readAll(result.textPath), existing.toUtf8() + "\r\n");
+        QCOMPARE(readAll(result->textPath), existing.toUtf8() + "\r\n");
     }
 
     void fallsBack_data()
@@ -195,12 +199,11 @@ private slots:
                                             : file.open(QIODevice::WriteOnly));
         }
         const QString folder = dir.filePath(u"p"_s);
-        const ReportResult result = save(u"www.a.com"_s, {}, folder, dir.filePath(u"fb"_s), failing);
+        const Result<ReportFiles> result = save(u"www.a.com"_s, {}, folder, dir.filePath(u"fb"_s), failing);
         QFETCH(QString, saved);
-        QCOMPARE(result.ok, !saved.isEmpty());
-        QCOMPARE(result.usedFallback, saved != u"p");
-        QVERIFY(result.ok ? result.folder == dir.filePath(saved)
-                          : !result.error.isEmpty() && result.htmlPath.isEmpty());
+        QCOMPARE(result.ok(), !saved.isEmpty());
+        QVERIFY(result ? result->usedFallback == (saved != u"p") && result->folder == dir.filePath(saved)
+                       : !result.error().text.isEmpty());
         QTEST(entriesOf(folder) + u" / "_s + entriesOf(dir.filePath(u"fb"_s)), "entries");
     }
 
@@ -237,7 +240,7 @@ private slots:
         row("not registrable", "-bad.com", NotRegistrable, "",
             "-bad.com: not registrable (label starts or ends with a hyphen)", unregistrable::HyphenAtEnd);
         row("unknown", "x.com", Unknown, "whois.verisign-grs.com:43", "x.com: unknown, no answer",
-            reason::NoAnswer);
+            reasonWords(UnknownReason::NoAnswer));
         row("unknown without a reason", "x.com", Unknown, "", "x.com: unknown");
         row("not a domain name", "NETWORK SOLUTIONS", Unknown, "whois.verisign-grs.com:43", "", {}, false);
     }

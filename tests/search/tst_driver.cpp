@@ -248,8 +248,8 @@ private slots:
         QCOMPARE(reportOf(rig), expected);
         QCOMPARE(rig.who->countsText(), counts);
         QVERIFY(!rig.who->canResume());
-        const JournalContents read = readJournal(rig.who->runLog().journalPath());
-        QVERIFY(read.ok() && read.finished && read.records.size() == 6);
+        const Result<JournalContents> read = readJournal(rig.who->runLog().journalPath());
+        QVERIFY(read && read->finished && read->records.size() == 6);
     }
 
     // An empty list takes its edit text; with the box kept, each answer follows the last, the

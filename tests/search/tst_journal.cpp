@@ -24,13 +24,15 @@ const QDateTime Start(QDate(2026, 12, 6), QTime(22, 40, 0), Qt::UTC);
 const RunInputs Inputs {
     {u"my"_s, u"caf\u00e9"_s}, {u"a,\"b\""_s}, false, true, 1, u"Nag\r\n"_s, u"[::1]:43"_s, 250, Start};
 
+// Free, rate-limited, a registrar query (no verdict), a name nobody can register, free again …
 LookupRecord sampleRecord(qint64 index)
 {
-    const bool limited = index == 2;
     return {index,
             u"n%1.com"_s.arg(index),
-            index != 3, // a registrar query: no verdict
-            {limited ? VerdictKind::Unknown : VerdictKind::Free, limited ? reason::RateLimited : QString()},
+            index != 3,
+            index == 2       ? Verdict::unknown(UnknownReason::RateLimited)
+                : index == 4 ? Verdict::notRegistrable(u"empty label"_s)
+                             : Verdict {.kind = VerdictKind::Free},
             u"whois.example:43"_s,
             Start.addSecs(index),
             {u"n%1.com"_s.arg(index)},
@@ -54,26 +56,34 @@ private slots:
         QVERIFY(first.create(path, Inputs) && first.append(sampleRecord(1)));
         QVERIFY(journalInUse(path) && !journalInUse(dir.filePath(u"none"_s)));
         const QByteArray before = readAll(path);
-        QVERIFY(!second.reopen(path, 10));
-        QCOMPARE(second.errorString(),
+        const Result<void> reopened = second.reopen(path, 10);
+        QVERIFY(!reopened);
+        QCOMPARE(reopened.error().text,
                  u"Could not lock the journal %1: another search is writing it"_s.arg(path));
         QCOMPARE(readAll(path), before); // not cut to the size asked for
         first.close();
         QVERIFY(!journalInUse(path));
-        QVERIFY(second.reopen(path, readJournal(path).wholeSize) && journalInUse(path));
-        QVERIFY(second.append(sampleRecord(2)) && second.append(sampleRecord(3)));
+        QVERIFY(second.reopen(path, readJournal(path)->wholeSize) && journalInUse(path));
+        QVERIFY(second.append(sampleRecord(2)) && second.append(sampleRecord(3))
+                && second.append(sampleRecord(4)));
         QVERIFY(second.finish(Start.addDays(1)));
         second.close();
-        const JournalContents contents = readJournal(path);
-        QVERIFY2(contents.ok(), qPrintable(contents.error));
+        const Result<JournalContents> read = readJournal(path);
+        QVERIFY2(read, qPrintable(read ? QString() : read.error().text));
+        const JournalContents &contents = *read;
         QCOMPARE(contents.inputs, Inputs);
-        QCOMPARE(contents.records, (QList<LookupRecord> {sampleRecord(1), sampleRecord(2), sampleRecord(3)}));
+        QCOMPARE(contents.records,
+                 (QList<LookupRecord> {sampleRecord(1), sampleRecord(2), sampleRecord(3), sampleRecord(4)}));
+        // Reasons in the words journals have always held.
+        QVERIFY(readAll(path).contains("\"reason\":\"rate-limited\""));
+        QVERIFY(readAll(path).contains("\"reason\":\"empty label\""));
         QVERIFY(contents.finished);
         QCOMPARE(contents.finishedAt, Start.addDays(1));
         // One object per line, times in UTC with a Z.
         QVERIFY(readAll(path).split('\n').at(1).contains("\"time\":\"2026-12-06T22:40:01Z\""));
         JournalWriter again;
-        QVERIFY(!again.create(path, Inputs) && !again.errorString().isEmpty());
+        const Result<void> created = again.create(path, Inputs);
+        QVERIFY(!created && !created.error().text.isEmpty());
     }
 
     // A write that fails says why in the system's words.
@@ -92,8 +102,9 @@ private slots:
         rlimit limit = before;
         limit.rlim_cur = rlim_t(QFileInfo(path).size());
         QVERIFY(::setrlimit(RLIMIT_FSIZE, &limit) == 0);
-        QVERIFY(!writer.append(sampleRecord(1)));
-        QCOMPARE(writer.errorString(), u"Could not write the journal %1: File too large"_s.arg(path));
+        const Result<void> appended = writer.append(sampleRecord(1));
+        QVERIFY(!appended);
+        QCOMPARE(appended.error().text, u"Could not write the journal %1: File too large"_s.arg(path));
     }
 
     // Which run --resume continues: the newest one not finished, or the one named; never one that
@@ -111,9 +122,9 @@ private slots:
         QTest::newRow("damaged newest passed over") << QList<int> {1, -2} << -1 << 0 << QString();
         QTest::newRow("named older run") << QList<int> {1, 2} << 0 << 0 << QString();
         QTest::newRow("named finished run")
-            << QList<int> {1, -1} << 1 << 1 << u"the search in {1} is finished"_s;
+            << QList<int> {1, -1} << 1 << -1 << u"the search in {1} is finished"_s;
         QTest::newRow("named damaged run")
-            << QList<int> {-2} << 0 << 0 << u"Line 3 of the journal is damaged"_s;
+            << QList<int> {-2} << 0 << -1 << u"Line 3 of the journal is damaged"_s;
     }
     void chooseResume()
     {
@@ -133,14 +144,14 @@ private slots:
             QVERIFY(runs.at(i) != -2 || (file.open(QIODevice::Append) && file.write("{damaged\n{}\n") > 0));
         }
         const FixedClock clock(Start);
-        const ResumeChoice choice
+        const Result<ResumeChoice> choice
             = JournalFolder(dir.path(), clock).chooseResume(named < 0 ? QString() : paths.at(named));
         for (int i = 0; i < paths.size(); ++i)
             error.replace(u"{%1}"_s.arg(i), paths.at(i));
-        QCOMPARE(choice.error, error);
-        QCOMPARE(choice.path, chosen < 0 ? QString() : paths.at(chosen));
-        if (error.isEmpty())
-            QCOMPARE(choice.contents.records.size(), runs.at(chosen));
+        QCOMPARE(choice ? QString() : choice.error().text, error);
+        QCOMPARE(choice ? choice->path : QString(), chosen < 0 ? QString() : paths.at(chosen));
+        if (choice)
+            QCOMPARE(choice->contents.records.size(), runs.at(chosen));
     }
 
     // A torn last line (power cut) is cut off and the run goes on; damage before it is reported.
@@ -180,16 +191,16 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(u"j.jsonl"_s);
         QVERIFY(writeAll(path, bytes));
-        const JournalContents contents = readJournal(path);
-        QTEST(contents.error, "error");
+        const Result<JournalContents> contents = readJournal(path);
+        QTEST(contents ? QString() : contents.error().text, "error");
         if (records < 0)
             return;
-        QCOMPARE(contents.records.size(), records);
-        QCOMPARE(contents.inputs.delayMs, bytes.contains("delayMs") ? 250 : -1);
+        QCOMPARE(contents->records.size(), records);
+        QCOMPARE(contents->inputs.delayMs, bytes.contains("delayMs") ? 250 : -1);
         // Going on cuts the torn line off first.
         JournalWriter writer;
-        QVERIFY(writer.reopen(path, contents.wholeSize) && writer.append(sampleRecord(3)));
-        QCOMPARE(readJournal(path).records.size(), records + 1);
+        QVERIFY(writer.reopen(path, contents->wholeSize) && writer.append(sampleRecord(3)));
+        QCOMPARE(readJournal(path)->records.size(), records + 1);
     }
 
     // Lines reach the disk in groups of 256, the rest 100 ms after the first of them, each group
@@ -222,15 +233,15 @@ private slots:
 
         const QString killed = dir.filePath(u"killed.jsonl"_s); // the file as a kill leaves it
         QVERIFY(QFile::copy(path, killed));
-        const JournalContents cut = readJournal(killed);
-        QVERIFY2(cut.ok(), qPrintable(cut.error));
-        QCOMPARE(cut.nextIndex(), groupsAtOnce * JournalWriter::GroupLines + 1);
+        const Result<JournalContents> cut = readJournal(killed);
+        QVERIFY2(cut, qPrintable(cut ? QString() : cut.error().text));
+        QCOMPARE(cut->nextIndex(), groupsAtOnce * JournalWriter::GroupLines + 1);
 
         clock.advance(1);
         QVERIFY(writer.waitForDisk());
         QCOMPARE(writer.syncs(), 1 + groupsAfter);
         QCOMPARE(writer.writes(), writer.syncs());
-        QCOMPARE(readJournal(path).records.size(), records);
+        QCOMPARE(readJournal(path)->records.size(), records);
     }
 
     // Journals get unique names; only finished ones over 30 days old are cleared away.
@@ -252,7 +263,7 @@ private slots:
                 writer.finish(clock.now());
         }
         QCOMPARE(names.at(1), u"run-20261027-224000_2.jsonl"_s);
-        QCOMPARE(readJournal(folder.lastJournal()).inputs.startedAt, clock.now());
+        QCOMPARE(readJournal(folder.lastJournal())->inputs.startedAt, clock.now());
         clock.moment = Start;
         QCOMPARE(folder.removeFinished(), 2);
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files), names.mid(2));

@@ -21,9 +21,14 @@ using namespace Qt::StringLiterals;
 namespace {
 const Verdict Free {VerdictKind::Free, {}};
 const Verdict Taken {VerdictKind::Taken, {}};
-Verdict unknown(const QString &why)
+Verdict unknown(UnknownReason reason)
 {
-    return {VerdictKind::Unknown, why};
+    return Verdict::unknown(reason);
+}
+// The verdict without the line that explains it.
+Verdict unknownOrNot(const Verdict &verdict)
+{
+    return {verdict.kind, verdict.reason, {}};
 }
 
 // Overrides from "server=HOST whois=HOST protocol=P TLD=HOST" (TLD=rdap:URL), any of them.
@@ -84,8 +89,8 @@ private slots:
         const QDir answers(QStringLiteral(ZANDREL_TEST_DATA "/answers"));
         const QHash<QString, Verdict> expected {{u"free"_s, Free},
                                                 {u"taken"_s, Taken},
-                                                {u"rate-limited"_s, unknown(reason::RateLimited)},
-                                                {u"unrecognised"_s, unknown(reason::Unrecognised)}};
+                                                {u"rate-limited"_s, unknown(UnknownReason::RateLimited)},
+                                                {u"unrecognised"_s, unknown(UnknownReason::Unrecognised)}};
         for (const QString &file : answers.entryList({u"*.txt"_s}, QDir::Files)) {
             const QString stem = file.chopped(4).section(u'~', 0, 0);
             QVERIFY2(expected.contains(stem.section(u'.', -1)), qPrintable(file));
@@ -99,7 +104,7 @@ private slots:
                             LookupEnd end = LookupEnd::Answered) {
             QTest::newRow(tag) << asText(name) << QString() << asText(answer) << end << verdict << false;
         };
-        const Verdict unrecognised = unknown(reason::Unrecognised);
+        const Verdict unrecognised = unknown(UnknownReason::Unrecognised);
         row("no match over lines", "myshop.net", "No match for domain\r\n  \"MYSHOP.NET\".", Free);
         row("no match names another", "myshop.com", "No match for \"MYSHOP.COM.AU\".\r\n", unrecognised);
         row("record of a longer name", "shop.com", "Domain Name: SHOP.COM.BR\r\n", unrecognised);
@@ -109,22 +114,23 @@ private slots:
         row("the .com registry on a .org name", "myshop.org", "No match for \"MYSHOP.ORG\".\r\n",
             unrecognised);
         row("limit beats not found", "myshop.org", "WHOIS LIMIT EXCEEDED\r\nNOT FOUND\r\n",
-            unknown(reason::RateLimited));
+            unknown(UnknownReason::RateLimited));
         row("no row: .com rules", "myshop.zz", "No match for \"myshop.zz\".", Free);
-        row("empty", "myshop.com", "\r\n \r\n", unknown(reason::NoAnswer));
-        row("nothing came", "myshop.com", "", unknown(reason::NoAnswer), LookupEnd::NoAnswer);
-        row("cut off", "myshop.com", "No match for \"MYSHOP.COM\".", unknown(reason::CutOff),
+        row("empty", "myshop.com", "\r\n \r\n", unknown(UnknownReason::NoAnswer));
+        row("nothing came", "myshop.com", "", unknown(UnknownReason::NoAnswer), LookupEnd::NoAnswer);
+        row("cut off", "myshop.com", "No match for \"MYSHOP.COM\".", unknown(UnknownReason::CutOff),
             LookupEnd::CutOff);
-        row("connection failed", "myshop.com", "", unknown(reason::ConnectionFailed),
+        row("connection failed", "myshop.com", "", unknown(UnknownReason::ConnectionFailed),
             LookupEnd::ConnectionFailed);
-        row("abandoned half way", "myshop.com", "Domain Name: MY", unknown(reason::CutOff),
+        row("abandoned half way", "myshop.com", "Domain Name: MY", unknown(UnknownReason::CutOff),
             LookupEnd::Abandoned);
         row("record and not-found at once", "myshop.com",
             "No match for \"MYSHOP.COM\".\r\n   Domain Name: MYSHOP.COM\r\n", unrecognised);
         row("value run on after the colon", "shop.info", "Domain ID:D1-LRMS\r\nDomain Name:SHOP.INFO\r\n",
             Taken);
         row(".nz refusal names the domain", "shop.co.nz",
-            "domain_name: shop.co.nz\r\nquery_status: 440 Request Denied\r\n", unknown(reason::RateLimited));
+            "domain_name: shop.co.nz\r\nquery_status: 440 Request Denied\r\n",
+            unknown(UnknownReason::RateLimited));
         row(".nz error names the domain", "shop.co.nz",
             "domain_name: shop.co.nz\r\nquery_status: 500 Invalid characters\r\n", unrecognised);
         row(".nz before 2025", "shop.co.nz", "domain_name: shop.co.nz\r\nquery_status: 200 Active\r\n",
@@ -169,11 +175,11 @@ private slots:
         const auto ace = asciiName(name);
         QVERIFY(ace);
         const Route route = routeName(*ace, ServerTable::builtIn(), overrides(setup));
-        QString why;
         const RegistryRules rules = ServerTable::builtIn().judgingRules(route.tld);
-        QTEST(decideVerdict(answer, *ace, rules, end, route.authority, &why), "expected");
-        QTEST(!why.isEmpty(), "explained");
-        QVERIFY(!why.contains(u'\n'));
+        const Verdict verdict = decideVerdict(answer, *ace, rules, end, route.authority);
+        QTEST(unknownOrNot(verdict), "expected");
+        QTEST(!verdict.why.isEmpty(), "explained");
+        QVERIFY(!verdict.why.contains(u'\n'));
     }
 
     // An RDAP 404 makes a name free only from its registry's service, for domain/NAME there.
@@ -189,7 +195,7 @@ private slots:
         };
         const char *own = "https://rdap.example/rdap/domain/shop.xyz";
         const char *plain = R"({"errorCode":404,"title":"Not Found"})";
-        const Verdict unrecognised = unknown(reason::Unrecognised);
+        const Verdict unrecognised = unknown(UnknownReason::Unrecognised);
         row("the registry's own", "shop.xyz", own, plain, Free);
         row("not known where from", "shop.xyz", "", "", Free);
         row("a redirect led elsewhere", "shop.xyz", "https://old.example/domain/shop.xyz", plain,
@@ -214,7 +220,8 @@ private slots:
         end.body = body;
         end.url = QUrl(url);
         const Route route = routeName(name, ServerTable::builtIn(), overrides(u"protocol=rdap"_s));
-        QTEST(rdapVerdict(end, name, route.authority, u"https://rdap.example/rdap/"_s), "expected");
+        const Verdict verdict = rdapVerdict(end, name, route.authority, u"https://rdap.example/rdap/"_s);
+        QTEST(unknownOrNot(verdict), "expected");
     }
 
     // Names no registry could hold are never asked.
@@ -251,7 +258,8 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QString, reason);
-        QCOMPARE(unregistrableReason(name).value_or(QString()), reason);
+        const Result<void> registrable = checkRegistrable(name);
+        QCOMPARE(registrable ? QString() : registrable.error().text, reason);
         if (reason.isEmpty())
             QVERIFY(!asciiName(name).value_or(u"."_s).endsWith(u'.'));
     }
@@ -375,8 +383,11 @@ private slots:
         QCOMPARE(routeName(u"a.zz"_s, ServerTable::builtIn(), {}, referred).queryTemplate, u"{name}"_s);
         QCOMPARE(routeName(u"a.com"_s, ServerTable::builtIn(), {}).queryTemplate, u"DO {name}"_s);
         const ServerTable second
-            = ServerTable::parse(u"xx\th\t{name}\tx\t-\ty\tsrc\t-\tco.xx, org.xx,a.yy\n"_s);
+            = ServerTable::parse(u"xx\th\t{name}\tx\t-\ty\tsrc\t-\tco.xx, org.xx,a.yy\tKOI8-R\n"
+                                 "yy\tg\t{name}\tx\t-\ty\tsrc\t-\t-\tno-such-charset\n"_s);
         QCOMPARE(second.row(u"xx"_s)->secondLevel, (QStringList {u"co.xx"_s, u"org.xx"_s}));
+        // A server's charset by its row; one that cannot be decoded leaves the default.
+        QCOMPARE(second.charsetOf(u"H"_s) + u'|' + second.charsetOf(u"g"_s), u"koi8-r|"_s);
         QCOMPARE(ServerTable::builtIn().tldsServedBy(u"WHOIS.verisign-grs.com"_s),
                  (QStringList {u"com"_s, u"net"_s}));
     }
