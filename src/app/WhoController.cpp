@@ -211,9 +211,8 @@ void WhoController::mResumeSearch_Click()
     }
     m_runKind = RunKind::Combinations;
     m_shownInRun = 0;
-    QString error;
-    if (!m_session.resume(m_session.resumable(), &error))
-        emit notice(QStringLiteral("Cannot resume the last search: ") + error);
+    if (const Result<void> resumed = m_session.resume(m_session.resumable()); !resumed)
+        emit notice(QStringLiteral("Cannot resume the last search: ") + resumed.error().text);
 }
 
 // Puts back the lists and options of a run from its journal, before it goes on.

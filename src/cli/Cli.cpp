@@ -165,9 +165,9 @@ public:
         connect(&m_session, &SearchSession::finished, this, &CommandLineRun::onFinished);
 
         if (m_options.resume) {
-            QString error;
-            if (!m_session.resume(m_options.resumePath, &error))
-                return usage(QStringLiteral("--resume: cannot resume the last search: ") + error);
+            if (const Result<void> resumed = m_session.resume(m_options.resumePath); !resumed)
+                return usage(QStringLiteral("--resume: cannot resume the last search: ")
+                             + resumed.error().text);
         } else if (batch) {
             RunInputs inputs;
             inputs.prefixes = prefixes;

@@ -163,17 +163,15 @@ void SearchSession::searchCombinations(const RunInputs &inputs)
     startRun(names, 1, true, false, m_inputs.dnsFirst);
 }
 
-bool SearchSession::resume(const QString &path, QString *error)
+Result<void> SearchSession::resume(const QString &path)
 {
     if (running())
-        return false;
+        return Error(QStringLiteral("a search is running"));
     const Result<JournalContents> read = readJournal(path);
     if (!read) {
-        if (error)
-            *error = read.error().text;
         m_resumable.clear();
         emit runStateChanged();
-        return false;
+        return read.error();
     }
     const JournalContents &run = *read;
     m_inputs = run.inputs;
@@ -195,7 +193,7 @@ bool SearchSession::resume(const QString &path, QString *error)
     emit progressChanged(run.records.size(), m_total, QString());
     // The run goes on with its own server choice.
     startRun(names.mid(run.records.size()), run.nextIndex(), true, false, m_inputs.dnsFirst, m_inputs.server);
-    return true;
+    return {};
 }
 
 void SearchSession::searchNames(const QStringList &names, bool more)

@@ -54,7 +54,7 @@ public:
     void searchCombinations(const RunInputs &inputs);
     // Goes on with the run in the journal at `path` from its first name not done. The lists, the
     // tally and the inputs come back from it first (restored()).
-    bool resume(const QString &path, QString *error);
+    Result<void> resume(const QString &path);
     // The names as they are, as a new run without a journal; `more`: further names follow through
     // addNames() until one says they were the last.
     void searchNames(const QStringList &names, bool more = false);
