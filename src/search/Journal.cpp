@@ -117,6 +117,21 @@ std::optional<RunInputs> inputsOf(const QJsonObject &header)
         inputs.tlds = *tlds;
     }
     inputs.dnsFirst = header[u"dnsFirst"].toBool(false);
+    if (header.contains(u"routing")) {
+        const QJsonObject routing = header[u"routing"].toObject();
+        const std::optional<Protocol> protocol = parseProtocol(routing[u"protocol"].toString());
+        if (!routing[u"servers"].isObject() || !protocol)
+            return std::nullopt;
+        ServerOverrides overrides;
+        overrides.serverOption = routing[u"server"].toString();
+        overrides.whoisServer = routing[u"whoisServer"].toString();
+        overrides.protocol = *protocol;
+        const QJsonObject servers = routing[u"servers"].toObject();
+        for (auto it = servers.begin(); it != servers.end(); ++it)
+            overrides.perTld.insert(it.key(), it.value().toString());
+        inputs.routing = overrides;
+        inputs.dnsServer = header[u"dnsServer"].toString();
+    }
     return inputs;
 }
 
@@ -306,6 +321,18 @@ Result<void> JournalWriter::create(const QString &path, const RunInputs &inputs)
         header.insert(u"tlds"_s, arrayOf(inputs.tlds));
     if (inputs.dnsFirst)
         header.insert(u"dnsFirst"_s, true);
+    if (inputs.routing) {
+        QJsonObject servers;
+        for (auto it = inputs.routing->perTld.cbegin(); it != inputs.routing->perTld.cend(); ++it)
+            servers.insert(it.key(), it.value());
+        header.insert(u"routing"_s,
+                      QJsonObject {{u"server"_s, inputs.routing->serverOption},
+                                   {u"whoisServer"_s, inputs.routing->whoisServer},
+                                   {u"servers"_s, servers},
+                                   {u"protocol"_s, protocolName(inputs.routing->protocol)}});
+        if (inputs.dnsFirst)
+            header.insert(u"dnsServer"_s, inputs.dnsServer);
+    }
     startThread();
     // A run is only resumable from a journal whose first line is there.
     m_waiting.last = lineOf(header);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Result.h"
+#include "verdict/ServerTable.h"
 #include "verdict/Verdict.h"
 
 #include <QDateTime>
@@ -39,6 +40,10 @@ struct RunInputs
     // With comSuffix: each pairing is asked in each of these TLDs, in this order.
     QStringList tlds {QStringLiteral("com")};
     bool dnsFirst = false; // DNS was asked for NS records before the registries
+    // Where the run sent its names (--server, [Servers], WhoisServer, --protocol) and which resolver
+    // it asked: a resume routes every name as the run did. Journals written before have none.
+    std::optional<ServerOverrides> routing;
+    QString dnsServer; // with dnsFirst; empty: the system's resolvers
 
     friend bool operator==(const RunInputs &, const RunInputs &) = default;
 };

@@ -90,18 +90,24 @@ QStringList SearchSession::withTlds(const QStringList &names) const
 }
 
 void SearchSession::startRun(const QStringList &names, qint64 firstIndex, bool journaled, bool more,
-                             bool dnsFirst, const QString &server)
+                             bool dnsFirst, const RunInputs *resumed)
 {
     m_journaled = journaled;
     RunOptions options = m_request;
     options.firstIndex = firstIndex;
     options.overrides = m_router.settings().overrides;
-    if (!server.isEmpty())
-        options.overrides.serverOption = server;
+    DnsSettings dns = m_request.dnsSettings;
+    // A resumed run routes every name as the run did, whatever the settings say now.
+    if (resumed && resumed->routing) {
+        options.overrides = *resumed->routing;
+        dns.server = resumed->dnsServer;
+    } else if (resumed && !resumed->server.isEmpty()) {
+        options.overrides.serverOption = resumed->server; // a journal from before routing was kept
+    }
     m_scan.setScanning(m_request.scanLists);
     if (dnsFirst) {
-        if (!m_resolver || m_resolver->settings() != m_request.dnsSettings)
-            m_resolver = std::make_shared<DnsResolver>(m_request.dnsSettings);
+        if (!m_resolver || m_resolver->settings() != dns)
+            m_resolver = std::make_shared<DnsResolver>(dns);
         options.resolver = m_resolver;
         if (!m_resolver->error().isEmpty())
             emit notice(QStringLiteral("DNS cannot be asked: ") + m_resolver->error());
@@ -148,6 +154,8 @@ void SearchSession::searchCombinations(const RunInputs &inputs)
     m_inputs = inputs;
     m_inputs.delayMs = m_request.pauseMs;
     m_inputs.dnsFirst = m_request.dnsFirst;
+    m_inputs.routing = m_router.settings().overrides;
+    m_inputs.dnsServer = m_request.dnsSettings.server;
     m_combinations = true;
     m_tallied = true;
     const QStringList names = combinationNames(m_inputs);
@@ -191,8 +199,7 @@ Result<void> SearchSession::resume(const QString &path)
     if (const Result<void> resumed = m_runLog.resume(path, run); !resumed)
         emit notice(QStringLiteral("The search goes on without its journal: ") + resumed.error().text);
     emit progressChanged(run.records.size(), m_total, QString());
-    // The run goes on with its own server choice.
-    startRun(names.mid(run.records.size()), run.nextIndex(), true, false, m_inputs.dnsFirst, m_inputs.server);
+    startRun(names.mid(run.records.size()), run.nextIndex(), true, false, m_inputs.dnsFirst, &m_inputs);
     return {};
 }
 

@@ -122,7 +122,7 @@ private:
     // The name as its pairing made it, before ".com".
     QString termOf(const QString &name) const;
     void startRun(const QStringList &names, qint64 firstIndex, bool journaled, bool more = false,
-                  bool dnsFirst = false, const QString &server = {});
+                  bool dnsFirst = false, const RunInputs *resumed = nullptr);
     QStringList withTlds(const QStringList &names) const;
     void onCommitted(const LookupRecord &record, const QString &answer);
     void onFinished(bool complete);

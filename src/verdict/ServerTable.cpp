@@ -145,6 +145,19 @@ QString routingTld(const QString &aceName)
     return aceName.mid(dot + 1).toLower();
 }
 
+QString protocolName(Protocol protocol)
+{
+    switch (protocol) {
+    case Protocol::Whois:
+        return QStringLiteral("whois");
+    case Protocol::Rdap:
+        return QStringLiteral("rdap");
+    case Protocol::Auto:
+        break;
+    }
+    return QStringLiteral("auto");
+}
+
 std::optional<Protocol> parseProtocol(const QString &text)
 {
     const QString word = text.trimmed().toLower();

@@ -71,6 +71,8 @@ enum class Protocol { Auto, Whois, Rdap };
 
 // "auto", "whois" or "rdap", case ignored; nothing for anything else.
 std::optional<Protocol> parseProtocol(const QString &text);
+// "auto", "whois" or "rdap", as parseProtocol() reads it.
+QString protocolName(Protocol protocol);
 
 // Where lookups go besides the table, highest first.
 struct ServerOverrides
@@ -79,6 +81,8 @@ struct ServerOverrides
     QHash<QString, QString> perTld; // [Servers] TLD=HOST[:PORT] or TLD=rdap:BASEURL
     QString whoisServer; // the "WhoisServer" setting
     Protocol protocol = Protocol::Auto;
+
+    friend bool operator==(const ServerOverrides &, const ServerOverrides &) = default;
 };
 
 struct Route

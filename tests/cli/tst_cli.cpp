@@ -302,7 +302,9 @@ private slots:
         WhoRig rig;
         rig.server.setReplyFor(registry);
         const QString folder = rig.dataDir.path();
-        const RunInputs six {{u"a"_s, u"b"_s}, {u"x"_s, u"y"_s, u"z"_s}, true, true, 0, {}, {}, -1, {}};
+        RunInputs six;
+        six.prefixes = {u"a"_s, u"b"_s};
+        six.suffixes = {u"x"_s, u"y"_s, u"z"_s};
         JournalWriter older, finished, running;
         // The journals only the rows about earlier runs read: each costs a few syncs to the disk.
         if (arguments.contains(u"--list-runs"_s) || arguments.contains(u"--resume"_s)) {

@@ -21,8 +21,24 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QDateTime Start(QDate(2026, 12, 6), QTime(22, 40, 0), Qt::UTC);
+// Routing as a resume must take it back: the servers and the resolver the run used.
 const RunInputs Inputs {
-    {u"my"_s, u"caf\u00e9"_s}, {u"a,\"b\""_s}, false, true, 1, u"Nag\r\n"_s, u"[::1]:43"_s, 250, Start};
+    {u"my"_s, u"caf\u00e9"_s},
+    {u"a,\"b\""_s},
+    false,
+    true,
+    1,
+    u"Nag\r\n"_s,
+    u"[::1]:43"_s,
+    250,
+    Start,
+    {u"com"_s, u"org"_s},
+    true,
+    ServerOverrides {{},
+                     {{u"org"_s, u"127.0.0.1:4301"_s}, {u"io"_s, u"rdap:http://[::1]/"_s}},
+                     u"whois.example:43"_s,
+                     Protocol::Whois},
+    u"[::1]:5353"_s};
 
 // Free, rate-limited, a registrar query (no verdict), a name nobody can register, free again …
 LookupRecord sampleRecord(qint64 index)

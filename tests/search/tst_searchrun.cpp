@@ -86,13 +86,17 @@ private slots:
     }
 
     // Stop lets the lookups under way end within the grace; only names committed in order are in
-    // the journal. A new session resumes the run as it was (many TLDs, DNS first) and asks DNS and
-    // the registries exactly the names left; its tally is the whole run's.
+    // the journal. A new session, whose settings now name other servers and another resolver,
+    // resumes the run as it was (many TLDs, DNS first, .com through the WhoisServer setting, the
+    // other TLDs through their own servers) and asks DNS and each registry exactly the names left;
+    // its tally is the whole run's.
     void stopThenResumeAsksTheRest()
     {
         RegistryRig r;
         r.answerAfter(5, 60, 5);
         r.session->request().dnsFirst = true;
+        r.session->router().overrides().perTld.remove(u"com"_s);
+        r.session->router().overrides().whoisServer = r.verisign.address();
         RunInputs run;
         run.prefixes = {u"t"_s, u"f"_s, u"d"_s};
         run.suffixes = {u"a"_s, u"b"_s};
@@ -115,6 +119,9 @@ private slots:
 
         r.committed.clear();
         r.session = r.makeSession(); // DNS first off: the journal says on
+        for (const QString &tld : {u"com"_s, u"org"_s, u"de"_s})
+            r.session->router().overrides().perTld.insert(tld, u"127.0.0.1:1"_s);
+        r.session->request().dnsSettings.server = u"127.0.0.1:1"_s;
         const qsizetype dnsBefore = r.resolver.queries().size();
         const QStringList registryBefore = r.registryNames();
         QVERIFY(r.run([&] { QVERIFY(r.session->resume(last.path).ok()); }));
@@ -130,6 +137,11 @@ private slots:
         undelegated.sort();
         QCOMPARE(dnsAsked, left);
         QCOMPARE(registryAsked, undelegated);
+        for (const auto &[server, tld] : {std::pair {&r.verisign, ".com\r\n"}, std::pair {&r.org, ".org\r\n"},
+                                          std::pair {&r.de, ".de\r\n"}}) {
+            for (const QByteArray &query : server->queries())
+                QVERIFY2(query.endsWith(tld), query.constData());
+        }
         QCOMPARE(r.session->inputs().tlds, run.tlds);
         QVERIFY(r.session->inputs().dnsFirst);
         const RunTally &tally = r.session->tally(); // the whole run's, the part before the cut too
