@@ -293,16 +293,6 @@ int RunTally::count(VerdictKind kind) const
     return m_counts.at(size_t(kind));
 }
 
-QList<RunTally::Row> RunTally::notAnsweredRows() const
-{
-    QList<Row> rows;
-    for (const Row &row : m_rows) {
-        if (!row.verdict.answered())
-            rows << row;
-    }
-    return rows;
-}
-
 QStringList RunTally::unknownNames() const
 {
     QStringList names;

@@ -131,9 +131,9 @@ public:
     void clear();
     void record(const QString &name, const Verdict &verdict);
     int count(VerdictKind kind) const;
-    // Unknown and not registrable together.
-    int notAnswered() const { return count(VerdictKind::Unknown) + count(VerdictKind::NotRegistrable); }
-    QList<Row> notAnsweredRows() const;
+    // Names whose registry gave no verdict: what "Search Unanswered Again" would ask. A name nobody
+    // can register was answered, by the rules.
+    int notAnswered() const { return count(VerdictKind::Unknown); }
     QStringList unknownNames() const;
     // "free N · taken N · not answered N"
     QString countsText() const;
