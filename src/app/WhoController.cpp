@@ -175,6 +175,15 @@ void WhoController::SearchCombinations_Click()
 {
     if (refuseWhileRunning())
         return;
+    // An empty list with nothing typed in its box is no list of one empty word: nothing is asked.
+    for (const auto &[list, which] :
+         {std::pair {&m_state.Prefix, "prefix"}, std::pair {&m_state.Suffix, "suffix"}}) {
+        if (list->count() == 0 && list->editText().isEmpty()) {
+            emit notice(QStringLiteral("The %1 list is empty: Refresh (F5) reads it again from its file.")
+                            .arg(QLatin1StringView(which)));
+            return;
+        }
+    }
     // A list left empty pairs the text of its box, which the list then shows.
     if (m_state.Prefix.count() == 0)
         m_state.Prefix.append(m_state.Prefix.editText());

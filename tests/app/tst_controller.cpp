@@ -262,6 +262,16 @@ private slots:
                  u"free %1 \u00b7 taken 0 \u00b7 not answered 0"_s.arg(int(kept.contains(u"counts"_s))));
         QCOMPARE(rig.who->report().hasResults(), !kept.isEmpty());
         QCOMPARE(s.SearchTerm.text(), u"preb"_s);
+        // Emptied lists are no lists of one empty word: the search asks nothing and says why.
+        if (!kept.contains(u"words"_s)) {
+            QSignalSpy notices(rig.who.get(), &WhoController::notice);
+            const qsizetype asked = rig.server.queries().size();
+            rig.who->SearchCombinations_Click();
+            QVERIFY(!rig.who->searchRunning());
+            QCOMPARE(rig.server.queries().size(), asked);
+            QCOMPARE(notices.constLast().constFirst().toString(),
+                     u"The prefix list is empty: Refresh (F5) reads it again from its file."_s);
+        }
     }
 
 private:
