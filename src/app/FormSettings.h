@@ -21,6 +21,9 @@ public:
     void load();
     // The pause between lookups at one server, from "Internic Delay:" (3 s until it is edited).
     int pauseMs() const;
+    // The delay box was set (remembered, or typed again with the same value): its value is the
+    // pause from now on, as after an edit.
+    void useDelayBox() { Delay_Change(); }
     bool delayInvalid() const { return m_delayInvalid; }
 
 signals:

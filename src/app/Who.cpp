@@ -81,7 +81,8 @@ Who::Who(WhoController &who, QWidget *parent)
 {
     setObjectName(QStringLiteral("Who"));
     setWindowTitle(m_who.state().caption.text());
-    restoreWindowOptions(m_who.state(), m_who.services().settings, m_who.services().app.title);
+    if (restoreWindowOptions(m_who.state(), m_who.services().settings, m_who.services().app.title))
+        m_who.formSettings().useDelayBox();
     buildControls();
     buildMenus();
     // No smaller than keeps every control whole and the response box readable.
@@ -313,6 +314,8 @@ void Who::bindTexts()
         connect(path, &QLineEdit::textChanged, path, &QWidget::setToolTip);
     }
     followText(Delay, state.Delay, this);
+    // The same value typed again is an edit too: the box then sets the pause.
+    connect(Delay, &QLineEdit::editingFinished, this, [this] { m_who.formSettings().useDelayBox(); });
     // Saved once the procedures have judged it: only a delay they take is kept.
     connect(&state.Delay, &TextBox::changed, this, [this](const QString &text) {
         if (!m_who.formSettings().delayInvalid())

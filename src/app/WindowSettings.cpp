@@ -11,14 +11,16 @@ const QString WindowSection = QStringLiteral("Window");
 const QString GeometryKey = QStringLiteral("Geometry");
 } // namespace
 
-void restoreWindowOptions(WhoState &state, const SettingsStore &settings, const QString &title)
+bool restoreWindowOptions(WhoState &state, const SettingsStore &settings, const QString &title)
 {
     if (settings.contains(title, SettingsSection, windowKeys::ComSuffix))
         state.ComSuffix = settings.value(title, SettingsSection, windowKeys::ComSuffix) != u"0";
     if (settings.contains(title, SettingsSection, windowKeys::QueryType))
         state.QueryType = settings.value(title, SettingsSection, windowKeys::QueryType) == u"1" ? 1 : 0;
-    if (settings.contains(title, SettingsSection, windowKeys::Delay))
-        state.Delay.setText(settings.value(title, SettingsSection, windowKeys::Delay));
+    if (!settings.contains(title, SettingsSection, windowKeys::Delay))
+        return false;
+    state.Delay.setText(settings.value(title, SettingsSection, windowKeys::Delay));
+    return true;
 }
 
 void saveWindowOption(SettingsStore &settings, const QString &title, const QString &key, const QString &value)

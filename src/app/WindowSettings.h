@@ -16,7 +16,8 @@ inline const QString Delay = QStringLiteral("Delay");
 } // namespace windowKeys
 
 // Sets the state's options the settings file holds; the others keep their defaults.
-void restoreWindowOptions(WhoState &state, const SettingsStore &settings, const QString &title);
+// Returns whether a delay was remembered: the box was set before, so its value is the pause.
+bool restoreWindowOptions(WhoState &state, const SettingsStore &settings, const QString &title);
 void saveWindowOption(SettingsStore &settings, const QString &title, const QString &key,
                       const QString &value);
 

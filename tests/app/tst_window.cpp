@@ -401,6 +401,20 @@ private slots:
         QCOMPARE(rig.state().QueryType, 1);
         QCOMPARE(control<QLineEdit>(*rig.window, "Delay")->text(), u"7"_s);
         QCOMPARE(rig.who->formSettings().pauseMs(), 7000);
+        // A remembered delay is in force though the box shows it at first anyway; the first-start
+        // pause is for a box nobody set, and typing its own value again sets it.
+        rig.settings.setValue(u"Zandrel"_s, u"Settings"_s, u"Delay"_s, u"1"_s);
+        rig.window->close();
+        rig.restart(true);
+        QCOMPARE(rig.who->formSettings().pauseMs(), 1000);
+        Shown fresh;
+        QCOMPARE(fresh.who->formSettings().pauseMs(), 3000);
+        auto *box = control<QLineEdit>(*fresh.window, "Delay");
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClicks(box, u"1"_s);
+        QTest::keyClick(box, Qt::Key_Return);
+        QCOMPARE(fresh.who->formSettings().pauseMs(), 1000);
     }
 
     // Typing is saved, a click searches, the response box follows the text, typing composes the
