@@ -115,11 +115,12 @@ Result<CliOptions> parseCliArguments(const QStringList &arguments)
     const QList<QCommandLineOption> valuedOptions {prefix,   suffix,     out, server, delay,
                                                    protocol, resumeFile, tld, dns};
     const QList<QCommandLineOption> batchOnly {prefix, suffix, out, com, noCom, resume, resumeFile, listRuns};
-    // A resumed run takes its lists, its TLDs, its server and its pace from its journal.
-    const QList<QCommandLineOption> fromJournal {prefix, suffix, com, noCom, delay, server, tld, dnsFirst};
-    // A listing starts no run.
-    const QList<QCommandLineOption> runOnly {prefix, suffix, com,   noCom, resume,   resumeFile,
-                                             out,    server, delay, tld,   dnsFirst, dns};
+    // A resumed run takes its lists, its TLDs, its servers, its resolver and its pace from its journal.
+    const QList<QCommandLineOption> fromJournal {prefix, suffix, com,      noCom, delay,
+                                                 server, tld,    dnsFirst, dns};
+    // A listing starts no run, and prints no verdict.
+    const QList<QCommandLineOption> runOnly {prefix, suffix, com, noCom,    resume, resumeFile, out,
+                                             server, delay,  tld, dnsFirst, dns,    json};
 
     QCommandLineParser parser;
     parser.addOptions({help, version, check, batch, json, com, noCom, resume, resumeFile, listRuns, prefix,
@@ -190,6 +191,10 @@ Result<CliOptions> parseCliArguments(const QStringList &arguments)
         if (!isDnsServer(options.dnsServer))
             return problem(
                 QStringLiteral("--dns: '%1' is not IP-ADDRESS or IP-ADDRESS:PORT").arg(options.dnsServer));
+        // Said here, unless a listing or a resume refuses --dns with its own reason below.
+        if (!options.dnsFirst && !parser.isSet(listRuns) && !parser.isSet(resume)
+            && !parser.isSet(resumeFile))
+            return problem(QStringLiteral("--dns names the resolver of --dns-first; give both or neither"));
     }
 
     const QStringList positional = parser.positionalArguments();

@@ -1,6 +1,7 @@
 #include "DnsCheck.h"
 
 #include <QHostAddress>
+#include <QNetworkInterface>
 #include <QRandomGenerator>
 
 #include <ares.h>
@@ -46,6 +47,10 @@ std::optional<QByteArray> serverCsv(const QString &text)
     }
     const QHostAddress address(host);
     if (address.isNull() || port < 1 || port > 65535)
+        return std::nullopt;
+    // A scope names an interface of this machine: one that is not there can never be asked.
+    if (const QString scope = address.scopeId();
+        !scope.isEmpty() && !QNetworkInterface::interfaceFromName(scope).isValid())
         return std::nullopt;
     const QString shown = address.protocol() == QAbstractSocket::IPv6Protocol
         ? QStringLiteral("[%1]:%2").arg(address.toString()).arg(port)

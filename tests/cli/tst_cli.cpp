@@ -175,7 +175,6 @@ private slots:
                 "2 names=x tlds=net,com dns-first dns=127.0.0.1:5353");
         textRow("batch in TLDs", "--batch --prefix p --suffix s --tld com,io",
                 "3 prefix=p suffix=s tlds=com,io");
-        textRow("resume with its resolver", "--batch --resume --dns [::1]:53", "3 resume dns=[::1]:53");
     }
     void parse()
     {
@@ -234,6 +233,12 @@ private slots:
         usage("not a TLD", "--check x --tld co.uk", "--tld: 'co.uk' is not a list");
         usage("resolver by name", "--check x --dns-first --dns dns.example",
               "--dns: 'dns.example' is not IP-ADDRESS");
+        usage("resolver on no interface here", "--check x --dns-first --dns ::1%nosuchif0",
+              "--dns: '::1%nosuchif0' is not IP-ADDRESS");
+        usage("resolver without DNS first", "--check x --dns 127.0.0.1",
+              "--dns names the resolver of --dns-first; give both or neither\n");
+        usage("resume with its resolver", "--batch --resume --dns [::1]:53", "--dns cannot go with --resume");
+        usage("JSON of a listing", "--batch --list-runs --json", "--json cannot go with --list-runs\n");
         usage("resume in other TLDs", "--batch --resume --tld net",
               "--tld cannot go with --resume: the run's");
         usage("resume with a list", "--batch --resume --suffix s", "--suffix cannot go with --resume");
