@@ -75,15 +75,46 @@ bool isCommandLineRun(const QStringList &arguments)
 
 Result<void> checkWindowStart(const QStringList &arguments, bool hasDisplay)
 {
+    // What the command line alone takes, and what the window and Qt's own window options take.
+    static const QStringList runOnly {
+        QStringLiteral("--json"),        QStringLiteral("--com"),       QStringLiteral("--no-com"),
+        QStringLiteral("--resume-file"), QStringLiteral("--list-runs"), QStringLiteral("--prefix"),
+        QStringLiteral("--suffix"),      QStringLiteral("--out"),       QStringLiteral("--delay"),
+        QStringLiteral("--tld"),         QStringLiteral("--dns-first"), QStringLiteral("--dns")};
+    static const QStringList windowValued {QStringLiteral("--server"), QStringLiteral("--protocol")};
+    static const QStringList qtOptions {QStringLiteral("-platform"),
+                                        QStringLiteral("-platformpluginpath"),
+                                        QStringLiteral("-platformtheme"),
+                                        QStringLiteral("-plugin"),
+                                        QStringLiteral("-qwindowgeometry"),
+                                        QStringLiteral("-qwindowicon"),
+                                        QStringLiteral("-qwindowtitle"),
+                                        QStringLiteral("-style"),
+                                        QStringLiteral("-stylesheet"),
+                                        QStringLiteral("-display"),
+                                        QStringLiteral("-geometry"),
+                                        QStringLiteral("-reverse"),
+                                        QStringLiteral("-session"),
+                                        QStringLiteral("-name"),
+                                        QStringLiteral("-title"),
+                                        QStringLiteral("-widgetcount"),
+                                        QStringLiteral("-sync")};
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
-        if (argument == QStringLiteral("--server") || argument == QStringLiteral("--protocol")) {
-            ++i; // its value
+        const QString option = argument.section(u'=', 0, 0);
+        if (windowValued.contains(argument) || qtOptions.contains(argument)) {
+            ++i; // its value (Qt's flags have none, but a value is never a name to refuse)
             continue;
         }
-        if (!argument.startsWith(u'-'))
-            return problem(QStringLiteral("%1: names are looked up with --check (zandrel --check NAME...)")
-                               .arg(argument));
+        if (windowValued.contains(option) || argument == QStringLiteral("--resume"))
+            continue;
+        if (runOnly.contains(option))
+            return problem(
+                QStringLiteral("%1 goes with --check or --batch (zandrel --check NAME...)").arg(option));
+        if (argument.startsWith(u'-'))
+            return problem(QStringLiteral("unknown option '%1'; zandrel --help lists them").arg(option));
+        return problem(
+            QStringLiteral("%1: names are looked up with --check (zandrel --check NAME...)").arg(argument));
     }
     if (!hasDisplay)
         return problem(QStringLiteral("the window needs a display, and none is set; to look names up without "

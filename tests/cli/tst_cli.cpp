@@ -538,6 +538,13 @@ private slots:
         row("a name without --check", noDisplay, u"foo.com"_s, 2, noCheck);
         row("a name without --check, offscreen", "QT_QPA_PLATFORM=offscreen RUN", u"--server x foo.com"_s, 2,
             noCheck);
+        // Options the window does not take are usage errors, named, with or without a display.
+        row("an unknown option, offscreen", "QT_QPA_PLATFORM=offscreen RUN", u"--bogus"_s, 2,
+            "unknown option '--bogus'; zandrel --help lists them");
+        row("an unknown option, no display", noDisplay, u"-V"_s, 2,
+            "unknown option '-V'; zandrel --help lists them");
+        row("a run's option without a run", noDisplay, u"--delay 1"_s, 2,
+            "--delay goes with --check or --batch (zandrel --check NAME...)");
         row("no display", noDisplay, QString(), 2,
             "the window needs a display, and none is set; to look names up without one: zandrel --check "
             "NAME...");
