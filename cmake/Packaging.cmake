@@ -48,7 +48,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so dpkg-shlibdeps cannot see them: the platform plugins that show the window,
 # the SVG plugin that draws its icon and the public suffix list read by libpsl.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6svg6, publicsuffix")
+# xdg-open opens the report, the word lists and the links.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6svg6, publicsuffix, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)
