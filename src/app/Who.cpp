@@ -75,6 +75,13 @@ void PressLabel::mousePressEvent(QMouseEvent *event)
     QLabel::mousePressEvent(event);
 }
 
+// Closing the widgets takes the focus from the delay box, which must then reach nothing of this
+// window: it is half gone.
+Who::~Who()
+{
+    disconnect(Delay, &QLineEdit::editingFinished, nullptr, nullptr);
+}
+
 Who::Who(WhoController &who, QWidget *parent)
     : QMainWindow(parent)
     , m_who(who)

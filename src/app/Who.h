@@ -39,6 +39,7 @@ class Who : public QMainWindow
     Q_OBJECT
 public:
     explicit Who(WhoController &who, QWidget *parent = nullptr);
+    ~Who() override;
 
     // Twips per pixel of this screen, horizontally and vertically (15 at 96 dpi).
     double twipsPerPixelX() const;
