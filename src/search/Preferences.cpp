@@ -2,6 +2,7 @@
 
 #include "platform/AppInfo.h"
 #include "platform/SettingsStore.h"
+#include "verdict/Registrable.h"
 
 #include <QRegularExpression>
 
@@ -35,6 +36,9 @@ std::optional<QStringList> parseTlds(const QString &text)
         tld = tld.toLower();
         if (tld.startsWith(u'.'))
             tld.remove(0, 1);
+        // A TLD typed in its own script is asked in its ACE form, as typed in that form.
+        if (!label.match(tld).hasMatch())
+            tld = asciiName(tld).value_or(QString()).toLower();
         if (!label.match(tld).hasMatch())
             return std::nullopt;
         if (!tlds.contains(tld))

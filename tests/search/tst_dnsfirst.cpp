@@ -176,9 +176,9 @@ private slots:
                             u"bb.com"_s, u"bb.net"_s, u"bb.io"_s, u"bc.com"_s, u"bc.net"_s, u"bc.io"_s};
         QTest::newRow("nothing appended")
             << u"net,io"_s << false << QStringList {u"ab"_s, u"ac"_s, u"bb"_s, u"bc"_s};
-        QTest::newRow("an IDN TLD") << u"xn--p1ai"_s << true
-                                    << QStringList {u"ab.xn--p1ai"_s, u"ac.xn--p1ai"_s, u"bb.xn--p1ai"_s,
-                                                    u"bc.xn--p1ai"_s};
+        QTest::newRow("an IDN TLD, in either form")
+            << u"xn--p1ai,\u0440\u0444"_s << true
+            << QStringList {u"ab.xn--p1ai"_s, u"ac.xn--p1ai"_s, u"bb.xn--p1ai"_s, u"bc.xn--p1ai"_s};
         QTest::newRow("empty") << u" , "_s << true << QStringList();
         QTest::newRow("a hyphen at the end") << u"com-"_s << true << QStringList();
     }
