@@ -17,6 +17,7 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <cstring>
 
 #include <unistd.h>
 
@@ -202,10 +203,15 @@ private:
             return;
         }
         // The end of the input, or an input that cannot be read: what came is all there is.
+        const QString failed = got < 0 ? QStringLiteral("--check -: cannot read standard input: ")
+                + QString::fromLocal8Bit(std::strerror(errno))
+                                       : QString();
         m_input->setEnabled(false);
         askNames(m_splitter.finish());
         if (!m_session.running())
-            return usage(QStringLiteral("--check -: no names on standard input"));
+            return usage(failed.isEmpty() ? QStringLiteral("--check -: no names on standard input") : failed);
+        if (!failed.isEmpty())
+            writeLine(m_streams.err, QStringLiteral("zandrel: ") + failed);
         m_session.addNames({}, true);
     }
 

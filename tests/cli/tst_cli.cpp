@@ -531,6 +531,8 @@ private slots:
         row("results cut by a file size limit", "trap '' XFSZ; ulimit -f 1; RUN >\"$OUT\"", names, 1,
             "cannot write to standard output: File too large");
         row("input closed", "RUN <&-", u"--check -"_s, 2, "--check -: no names on standard input");
+        row("input a folder", "RUN </", u"--check -"_s, 2,
+            "--check -: cannot read standard input: Is a directory");
         // Names without --check, with or without a display, never open the window; nor does a start
         // where no display is set.
         const char *noDisplay = "DISPLAY= WAYLAND_DISPLAY= QT_QPA_PLATFORM= RUN";
