@@ -30,11 +30,23 @@ void writeLine(QIODevice &device, const QString &line)
     device.write(line.toUtf8() + '\n');
 }
 
+// Says on `err` which lines of standard input were too long to be a name: they are not asked.
+void sayRefused(NameSplitter &splitter, QIODevice &err)
+{
+    for (const qsizetype line : splitter.takeRefused())
+        writeLine(err,
+                  QStringLiteral("zandrel: --check -: line %1 is longer than %2 bytes; it is not asked")
+                      .arg(line)
+                      .arg(NameSplitter::MaxLineBytes));
+}
+
 // Names one per line; blanks around a name and blank lines are dropped.
-QStringList readNames(QIODevice &in)
+QStringList readNames(QIODevice &in, QIODevice &err)
 {
     NameSplitter splitter;
-    return splitter.feed(in.readAll()) + splitter.finish();
+    const QStringList names = splitter.feed(in.readAll()) + splitter.finish();
+    sayRefused(splitter, err);
+    return names;
 }
 
 Result<void> loadWords(const QString &option, const QString &path, QStringList &words)
@@ -132,7 +144,7 @@ public:
         auto *input = qobject_cast<QFile *>(&m_streams.in);
         const bool streamed = m_options.namesFromInput && input && input->handle() >= 0;
         if (m_options.namesFromInput && !streamed) {
-            names = readNames(m_streams.in);
+            names = readNames(m_streams.in, m_streams.err);
             if (names.isEmpty())
                 return usage(QStringLiteral("--check -: no names on standard input"));
         }
@@ -200,6 +212,7 @@ private:
             return;
         if (got > 0) {
             askNames(m_splitter.feed(QByteArrayView(buffer, got)));
+            sayRefused(m_splitter, m_streams.err);
             return;
         }
         // The end of the input, or an input that cannot be read: what came is all there is.
@@ -208,6 +221,7 @@ private:
                                        : QString();
         m_input->setEnabled(false);
         askNames(m_splitter.finish());
+        sayRefused(m_splitter, m_streams.err);
         if (!m_session.running())
             return usage(failed.isEmpty() ? QStringLiteral("--check -: no names on standard input") : failed);
         if (!failed.isEmpty())

@@ -296,7 +296,9 @@ QStringList NameSplitter::feed(QByteArrayView bytes)
     while (!bytes.isEmpty()) {
         const qsizetype end = bytes.indexOf('\n');
         const QByteArrayView piece = end < 0 ? bytes : bytes.first(end);
-        m_line += piece.first(std::min(piece.size(), std::max<qsizetype>(0, MaxLineBytes - m_line.size())));
+        m_overlong = m_overlong || m_line.size() + piece.size() > MaxLineBytes;
+        if (!m_overlong)
+            m_line += piece;
         if (end < 0)
             break;
         addName(names);
@@ -314,9 +316,12 @@ QStringList NameSplitter::finish()
 
 void NameSplitter::addName(QStringList &names)
 {
+    ++m_lineNumber;
     const QString name = QString::fromUtf8(m_line).trimmed();
     m_line.clear();
-    if (!name.isEmpty())
+    if (std::exchange(m_overlong, false))
+        m_refused << m_lineNumber;
+    else if (!name.isEmpty())
         names << name;
 }
 

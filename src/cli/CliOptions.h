@@ -52,8 +52,9 @@ Result<CliOptions> parseCliArguments(const QStringList &arguments);
 bool isServerHost(const QString &host);
 
 // Splits names arriving on standard input, in pieces of any size, into lines: one name a line,
-// blanks around it and blank lines dropped. A line longer than MaxLineBytes keeps its first
-// MaxLineBytes bytes (far beyond any domain name), so no input can grow the buffer without end.
+// blanks around it and blank lines dropped. A line longer than MaxLineBytes (far beyond any domain
+// name) is refused whole, never cut into a name nobody typed, and no input grows the buffer
+// without end.
 class NameSplitter
 {
 public:
@@ -63,11 +64,16 @@ public:
     QStringList feed(QByteArrayView bytes);
     // The last name, when the input ended without a line end.
     QStringList finish();
+    // The numbers of the lines refused since the last call, counting from 1.
+    QList<qsizetype> takeRefused() { return std::exchange(m_refused, {}); }
 
 private:
     void addName(QStringList &names);
 
     QByteArray m_line;
+    bool m_overlong = false;
+    qsizetype m_lineNumber = 0;
+    QList<qsizetype> m_refused;
 };
 
 // The longest wait between lookups that --delay takes, in seconds.

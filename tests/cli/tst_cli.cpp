@@ -491,9 +491,15 @@ private slots:
             << QByteArrayList {"caf\xC3", "\xA9.com\n"} << QStringList {u"caf\u00e9.com"_s} << 1;
         QTest::newRow("nothing") << QByteArrayList {""} << QStringList() << 0;
         const QByteArray longLine(3 * NameSplitter::MaxLineBytes, 'x');
-        QTest::newRow("overlong line kept short")
-            << QByteArrayList {longLine.first(100), longLine.sliced(100), "\nb.com\n"}
-            << QStringList {QString(NameSplitter::MaxLineBytes, u'x'), u"b.com"_s} << 2;
+        // Refused whole, never cut into a name nobody typed; the longest line allowed is taken.
+        QTest::newRow("overlong line refused")
+            << QByteArrayList {"a.com\n",
+                               longLine.first(100),
+                               longLine.sliced(100),
+                               "\n",
+                               longLine.first(NameSplitter::MaxLineBytes),
+                               "\nb.com\n"}
+            << QStringList {u"a.com"_s, QString(NameSplitter::MaxLineBytes, u'x'), u"b.com"_s} << 3;
     }
     void nameSplitter()
     {
@@ -506,6 +512,9 @@ private slots:
             out += splitter.feed(piece);
         QCOMPARE(out.size(), beforeTheEnd);
         QCOMPARE(out + splitter.finish(), names);
+        QCOMPARE(splitter.takeRefused(),
+                 QTest::currentDataTag() == QByteArray("overlong line refused") ? QList<qsizetype> {2}
+                                                                                : QList<qsizetype> {});
     }
 
     // The real program with its standard streams full or closed: output that cannot be written ends
