@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The bash completion offers every long option --help lists, the protocols after --protocol and only
-# folders after --out. Usage: completion.sh ZANDREL COMPLETION_SCRIPT
+# The bash completion offers every long option --help lists, each once, the protocols after
+# --protocol, only folders after --out and journals after --resume. Usage: completion.sh ZANDREL COMPLETION_SCRIPT
 set -u
 [ -r /usr/share/bash-completion/bash_completion ] || { echo "bash-completion is missing"; exit 77; }
 # shellcheck disable=SC1091
@@ -37,4 +37,7 @@ mkdir "$folder/reports"
 touch "$folder/report.txt"
 expect "folders only" "$(complete_words --batch --out "$folder/rep")" "$folder/reports "
 expect "files too" "$(complete_words --batch --prefix "$folder/rep")" "$folder/report.txt $folder/reports "
+touch "$folder/run-1.jsonl"
+expect "journals after --resume" "$(complete_words --batch --resume "$folder/run")" "$folder/run-1.jsonl "
+expect "an option once" "$(complete_words --check --server x --s)" "--suffix "
 exit $failed
