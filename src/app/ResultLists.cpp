@@ -26,6 +26,10 @@ void ResultLists::mClearLinkList_Click()
 
 void ResultLists::mClearall_Click()
 {
+    if (m_session.running()) {
+        emit notice(QStringLiteral("Clear All waits until the search has ended: Stop it first."));
+        return;
+    }
     m_session.clearResults();
     m_state.Available.clear();
     m_state.Prefix.clear();

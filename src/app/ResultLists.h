@@ -18,8 +18,12 @@ public:
     // Results > Create Available List: the whole response read again; only names found free.
     void mAvailable_Click();
     void mClearLinkList_Click();
-    // Both lists, both word lists, the response box, and the last search's counts and results.
+    // Both lists, both word lists, the response box, and the last search's counts and results;
+    // refused while a search runs, whose report would lose its first names and its word lists.
     void mClearall_Click();
+
+signals:
+    void notice(const QString &text);
 
 private:
     WhoState &m_state;

@@ -366,13 +366,17 @@ void Who::buildMenus()
     item(file, "mDirectory", QStringLiteral("Explore &Directory"), Qt::Key_F6,
          [opener] { opener->mDirectory_Click(); });
     file->addSeparator()->setObjectName(QStringLiteral("mdash1123"));
-    item(file, "mClearall", QStringLiteral("Clear &All"), Qt::Key_F12,
-         [resultLists] { resultLists->mClearall_Click(); });
+    QAction *clearAll = item(file, "mClearall", QStringLiteral("Clear &All"), Qt::Key_F12,
+                             [resultLists] { resultLists->mClearall_Click(); });
     QAction *resume = item(file, "mResumeSearch", QStringLiteral("Resume Search"), QKeySequence(),
                            [who] { who->mResumeSearch_Click(); });
     QAction *writeReport = item(file, "mWriteReport", QStringLiteral("Write Report Now"), QKeySequence(),
                                 [who] { who->mWriteReport_Click(); });
-    const auto refresh = [who, resume, writeReport] {
+    const auto refresh = [who, resume, writeReport, clearAll] {
+        clearAll->setEnabled(!who->searchRunning());
+        clearAll->setStatusTip(who->searchRunning() ? QStringLiteral(
+                                   "Clear All waits until the search has ended: Stop it first.")
+                                                    : QString());
         resume->setEnabled(who->canResume());
         writeReport->setEnabled(who->report().hasResults());
     };

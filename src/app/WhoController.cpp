@@ -52,6 +52,7 @@ WhoController::WhoController(const Services &services, QObject *parent)
     connect(&m_scope, &SearchScope::notice, this, &WhoController::notice);
     connect(&m_report, &ReportSaver::notice, this, &WhoController::notice);
     connect(&m_opener, &LinkOpener::notice, this, &WhoController::notice);
+    connect(&m_lists, &ResultLists::notice, this, &WhoController::notice);
 
     connect(&m_session, &SearchSession::begun, this, &WhoController::onBegun);
     connect(&m_session, &SearchSession::text, &m_state.tResponse, &ResponseBox::append);

@@ -282,13 +282,21 @@ private slots:
         rig.who->session().request().pauseMs = 5;
         auto *delay = control(*rig.window, "Delay");
         delay->setFocus();
+        auto *clearAll = control<QAction>(*rig.window, "mClearall");
+        bool greyed = false;
         rig.server.setReplyFor([&](const QByteArray &) {
+            // Clear All waits while a search runs: greyed, and its own procedure refuses too.
+            greyed = !clearAll->isEnabled();
+            QTest::keyClick(delay, Qt::Key_F12);
+            rig.who->lists().mClearall_Click();
             QTest::keyClick(delay, Qt::Key_Escape);
             return ScriptedWhoisServer::Reply {"Domain Name: AX.COM\r\n"};
         });
         QVERIFY(rig.clickSearchCombinations());
         QCOMPARE(rig.server.queries().size(), 1);
         QVERIFY(control<QAction>(*rig.window, "mResumeSearch")->isEnabled());
+        QVERIFY(greyed && clearAll->isEnabled());
+        QCOMPARE(rig.state().Prefix.count(), 3);
     }
 
     // A long answer fills the box a slice at a time, runs of empty lines shown as two; a removal
