@@ -158,6 +158,8 @@ public:
         // harvests exactly as the window's does.
         run.sendUnregistrable = batch;
         m_session.request().scanLists = batch;
+        // --check writes no report and asks nothing again: it keeps counts, not records.
+        m_session.request().keepRecords = batch;
         m_session.request().nameTlds = batch ? QStringList() : m_options.tlds;
         m_session.request().dnsFirst = m_options.dnsFirst;
         m_session.request().dnsSettings

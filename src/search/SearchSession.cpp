@@ -105,6 +105,8 @@ void SearchSession::startRun(const QStringList &names, qint64 firstIndex, bool j
         options.overrides.serverOption = resumed->server; // a journal from before routing was kept
     }
     m_scan.setScanning(m_request.scanLists);
+    m_keepRecords = m_request.keepRecords;
+    m_tally.setKeepNames(m_keepRecords);
     if (dnsFirst) {
         if (!m_resolver || m_resolver->settings() != dns)
             m_resolver = std::make_shared<DnsResolver>(dns);
@@ -263,10 +265,12 @@ void SearchSession::abort()
 void SearchSession::onCommitted(const LookupRecord &done, const QString &answer)
 {
     LookupRecord record = done;
-    m_scan.scan(record, answer);
+    if (m_keepRecords)
+        m_scan.scan(record, answer);
     if (const Result<void> written = m_journaled ? m_runLog.record(record) : Result<void>(); !written)
         emit notice(QStringLiteral("The search goes on without its journal: ") + written.error().text);
-    m_results << record;
+    if (m_keepRecords)
+        m_results << record;
     if (m_tallied && record.judged) {
         m_tally.record(record.name, record.verdict);
         emit countsChanged(m_tally.countsText());

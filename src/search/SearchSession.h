@@ -30,6 +30,9 @@ struct RunRequest : RunOptions
     bool dnsFirst = false; // a single lookup never asks DNS first
     DnsSettings dnsSettings;
     bool scanLists = true;
+    // Off: a run keeps its counts only, not its records (for a report), its names (for Search
+    // Unanswered Again) or list entries, so memory stays flat over an endless input (--check -).
+    bool keepRecords = true;
 };
 
 // Everything a search keeps beyond its lookups: the verdicts so far, the journal that lets a cut-off
@@ -144,6 +147,7 @@ private:
     qint64 m_total = 0;
     bool m_journaled = false;
     bool m_tallied = true;
+    bool m_keepRecords = true; // the running run's
     bool m_combinations = false;
     std::shared_ptr<DnsResolver> m_resolver; // made when a run first asks DNS; its run shares it
 };

@@ -277,8 +277,10 @@ void RunTally::clear()
 
 void RunTally::record(const QString &name, const Verdict &verdict)
 {
-    const auto found = m_index.constFind(name);
     ++m_counts.at(size_t(verdict.kind));
+    if (!m_keepNames)
+        return;
+    const auto found = m_index.constFind(name);
     if (found != m_index.constEnd()) {
         --m_counts.at(size_t(m_rows[found.value()].verdict.kind));
         m_rows[found.value()].verdict = verdict;

@@ -129,6 +129,8 @@ public:
     };
 
     void clear();
+    // Off: verdicts are counted and no name is kept, so a name asked twice counts twice.
+    void setKeepNames(bool keep) { m_keepNames = keep; }
     void record(const QString &name, const Verdict &verdict);
     int count(VerdictKind kind) const;
     // Names whose registry gave no verdict: what "Search Unanswered Again" would ask. A name nobody
@@ -142,6 +144,7 @@ private:
     QList<Row> m_rows;
     QHash<QString, qsizetype> m_index;
     std::array<int, 4> m_counts {}; // rows by verdict kind, kept as rows change: read after every lookup
+    bool m_keepNames = true;
 };
 
 } // namespace zandrel
