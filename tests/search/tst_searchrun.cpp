@@ -207,15 +207,19 @@ private slots:
     void longListAskedWhole_data()
     {
         QTest::addColumn<bool>("dnsFirst");
-        QTest::newRow("registries") << false;
-        QTest::newRow("settled by DNS") << true;
+        QTest::addColumn<bool>("keepRecords"); // off: counts only, as over --check's endless input
+        QTest::newRow("registries") << false << true;
+        QTest::newRow("settled by DNS") << true << true;
+        QTest::newRow("counts only") << false << false;
     }
     void longListAskedWhole()
     {
         QFETCH(bool, dnsFirst);
+        QFETCH(bool, keepRecords);
         RegistryRig r;
         r.session->request().pauseMs = 0;
         r.session->request().dnsFirst = dnsFirst;
+        r.session->request().keepRecords = keepRecords;
         QStringList names;
         for (int i = 0; i < 2500; ++i)
             names << u"%1%2.%3"_s.arg(dnsFirst ? u"d"_s : u"n"_s).arg(i).arg(i % 3 ? u"com"_s : u"org"_s);
@@ -223,6 +227,11 @@ private slots:
         QCOMPARE(r.committed.size(), names.size());
         QCOMPARE(r.committed.last().name, names.last());
         QCOMPARE(r.registryNames().size(), dnsFirst ? 0 : names.size());
+        const RunTally &tally = r.session->tally();
+        QCOMPARE(tally.count(VerdictKind::Free) + tally.count(VerdictKind::Taken) + tally.notAnswered(),
+                 names.size());
+        QCOMPARE(r.session->results().size(), keepRecords ? names.size() : 0);
+        QCOMPARE(r.available.count() > 0, keepRecords && !dnsFirst); // DNS settles names as taken
     }
 };
 
