@@ -1,5 +1,6 @@
 #include "Who.h"
 
+#include "AboutBox.h"
 #include "ControlBinding.h"
 #include "Layout.h"
 #include "SearchScopeMenu.h"
@@ -15,7 +16,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDialog>
 #include <QFontDatabase>
 #include <QLineEdit>
 #include <QListView>
@@ -30,7 +30,6 @@
 #include <QStatusBar>
 #include <QTextEdit>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include <cmath>
 #include <limits>
@@ -505,17 +504,8 @@ void Who::mExit_Click()
 
 void Who::mAbout_Click()
 {
-    if (!m_about) {
-        auto *about = new QDialog(this);
-        about->setObjectName(QStringLiteral("About"));
-        about->setAttribute(Qt::WA_DeleteOnClose);
-        about->setWindowTitle(QStringLiteral("About ") + m_who.services().app.title);
-        auto *layout = new QVBoxLayout(about);
-        layout->addWidget(new QLabel(m_who.services().app.title));
-        layout->addWidget(new QLabel(m_who.services().app.versionLine()));
-        about->setModal(false);
-        m_about = about;
-    }
+    if (!m_about)
+        m_about = makeAboutBox(m_who.services().app, this);
     m_about->show();
     m_about->raise();
     m_about->activateWindow();

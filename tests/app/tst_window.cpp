@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
@@ -156,9 +157,12 @@ private slots:
         control<QAction>(window, "mAbout")->trigger();
         QWidget *about = window.aboutWindow();
         QVERIFY(about && about->isVisible() && !about->isModal());
-        QCOMPARE(about->findChildren<QLabel *>().constLast()->text(), u"Version 5.0.0"_s);
+        QCOMPARE(about->findChildren<QLabel *>().at(1)->text(), u"Version 5.0.0"_s);
         control<QAction>(window, "mAbout")->trigger();
         QCOMPARE(window.findChildren<QDialog *>().size(), 1);
+        QTest::mouseClick(about->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Close),
+                          Qt::LeftButton);
+        QTRY_VERIFY(!window.aboutWindow());
 
         control<QAction>(window, "mExit")->trigger();
         QTRY_VERIFY(!window.isVisible());
