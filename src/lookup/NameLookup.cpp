@@ -18,23 +18,15 @@ void NameLookup::doStart()
     switch (m_plan.via) {
     case LookupPlan::Via::Whois:
         m_whois = std::make_unique<WhoisLookup>(m_router.clock());
-        m_whois->setAutoDelete(false);
-        m_whois->setLimits(m_router.settings().limits);
         m_whois->setServer(m_plan.server);
         m_whois->setQuery(m_plan.queryLine);
-        connect(m_whois.get(), &WhoisLookup::responseText, this, &NameLookup::show);
-        connect(m_whois.get(), &Job::result, this, &NameLookup::ended);
-        m_whois->start();
+        startLookup(*m_whois);
         return;
     case LookupPlan::Via::Rdap:
         m_rdap = std::make_unique<RdapLookup>(m_router.network(), m_router.clock());
-        m_rdap->setAutoDelete(false);
-        m_rdap->setLimits(m_router.settings().limits);
         m_rdap->setBase(m_plan.rdapBase);
         m_rdap->setName(m_plan.ace);
-        connect(m_rdap.get(), &RdapLookup::responseText, this, &NameLookup::show);
-        connect(m_rdap.get(), &Job::result, this, &NameLookup::ended);
-        m_rdap->start();
+        startLookup(*m_rdap);
         return;
     case LookupPlan::Via::Referral: // planned again once the referral is in: never started
     case LookupPlan::Via::None:
@@ -43,6 +35,16 @@ void NameLookup::doStart()
         ended();
         return;
     }
+}
+
+// The WHOIS or RDAP lookup this one owns: its limits, its text shown, its end heard.
+void NameLookup::startLookup(LookupJob &lookup)
+{
+    lookup.setAutoDelete(false);
+    lookup.setLimits(m_router.settings().limits);
+    connect(&lookup, &LookupJob::responseText, this, &NameLookup::show);
+    connect(&lookup, &Job::result, this, &NameLookup::ended);
+    lookup.start();
 }
 
 void NameLookup::doKill()
@@ -76,7 +78,8 @@ void NameLookup::show(const QString &piece)
     emit text(piece);
 }
 
-QString NameLookup::answer() const
+// Decoding or reading the answer costs a pass over up to the size limit: it is done once, at the end.
+QString NameLookup::readAnswer() const
 {
     if (m_whois)
         return m_whois->answer();
@@ -91,6 +94,7 @@ QString NameLookup::answer() const
 
 void NameLookup::ended()
 {
+    m_answer = readAnswer();
     judge();
     // A registry whose port 43 cannot be reached is asked over RDAP instead, where it has a service.
     // The record stands for the name should the run stop before that lookup.
@@ -136,7 +140,7 @@ void NameLookup::judge()
         m_retryAfterMs = end.retryAfterSeconds.value_or(0) * 1000;
     } else if (m_whois) {
         const LookupEnd end = m_whois->endedHow();
-        verdict = decideVerdict(m_whois->answer(), m_plan.ace, m_plan.rules, end, m_plan.authority);
+        verdict = decideVerdict(m_answer, m_plan.ace, m_plan.rules, end, m_plan.authority);
         detail = m_whois->failure();
         m_limited = verdict.reason == UnknownReason::RateLimited || end == LookupEnd::ConnectionFailed;
         m_countsForBackOff = m_limited || end == LookupEnd::Answered;

@@ -31,7 +31,7 @@ public:
     // Everything shown of this lookup so far.
     const QString &shownText() const { return m_shown; }
     // What the server itself sent, as shown: the text the scans read.
-    QString answer() const;
+    const QString &answer() const { return m_answer; }
     // The verdict and the rest of the record (index and time are the caller's).
     const LookupRecord &record() const { return m_record; }
     // Set when the name is to be asked again of its registry's RDAP service; the record is then
@@ -50,6 +50,8 @@ signals:
 private:
     void doStart() override;
     void doKill() override;
+    void startLookup(LookupJob &lookup);
+    QString readAnswer() const;
     void show(const QString &piece);
     void ended();
     void judge();
@@ -60,6 +62,7 @@ private:
     std::unique_ptr<RdapLookup> m_rdap;
     std::optional<LookupPlan> m_fallback;
     QString m_shown;
+    QString m_answer; // read once, at the end
     LookupRecord m_record;
     bool m_abandoned = false;
     bool m_countsForBackOff = false;

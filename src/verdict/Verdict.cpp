@@ -24,6 +24,14 @@ const std::array<QString, 7> ReasonWords {QStringLiteral(""),
                                           QStringLiteral("rate-limited"),
                                           QStringLiteral("unrecognised"),
                                           QStringLiteral("no service known")};
+
+// The enum value whose words `words` are, in a table in the enum's order.
+template<class Enum, size_t N>
+std::optional<Enum> indexIn(const std::array<QString, N> &table, const QString &words)
+{
+    const auto found = std::find(table.cbegin(), table.cend(), words);
+    return found == table.cend() ? std::nullopt : std::optional(Enum(found - table.cbegin()));
+}
 } // namespace
 
 QString reasonWords(UnknownReason reason)
@@ -33,11 +41,7 @@ QString reasonWords(UnknownReason reason)
 
 std::optional<UnknownReason> reasonFromWords(const QString &words)
 {
-    for (size_t i = 0; i < ReasonWords.size(); ++i) {
-        if (ReasonWords[i] == words)
-            return UnknownReason(i);
-    }
-    return std::nullopt;
+    return indexIn<UnknownReason>(ReasonWords, words);
 }
 
 Verdict Verdict::fromReasonText(VerdictKind kind, const QString &text)
@@ -61,11 +65,7 @@ QString verdictName(VerdictKind kind)
 
 std::optional<VerdictKind> verdictFromName(const QString &name)
 {
-    for (size_t i = 0; i < Names.size(); ++i) {
-        if (Names[i] == name)
-            return VerdictKind(i);
-    }
-    return std::nullopt;
+    return indexIn<VerdictKind>(Names, name);
 }
 
 namespace {
