@@ -95,20 +95,24 @@ void Router::planRoute(LookupPlan plan, bool ianaAsked, const ServerOverrides &o
             += QStringLiteral("No WHOIS server is known for .") + route.tld + QStringLiteral("\r\n");
         plan.noService = true;
     }
-    if (route.kind == Route::Kind::Server) {
-        // Only the registry's own server as the table or IANA names it: a server the user chose is
-        // not swapped for another service.
-        plan.rdapFallback = overrides.protocol == Protocol::Auto && plan.routable
-            && overrides.serverOption.isEmpty() && overrides.whoisServer.isEmpty()
-            && !overrides.perTld.contains(route.tld) && route.authority.kind == Authority::Kind::Registry;
-        plan.via = LookupPlan::Via::Whois;
-        plan.server = route.server;
-        plan.serverKey = hostAndPort(route.server);
-        plan.recordServer = plan.serverKey;
-        plan.queryLine = plan.routable ? queryFromTemplate(route.queryTemplate, plan.queryType, plan.ace)
-                                       : buildQueryLine(plan.queryType, plan.name, false);
-    }
+    if (route.kind == Route::Kind::Server)
+        planWhois(plan, route, overrides);
     done(std::move(plan));
+}
+
+void Router::planWhois(LookupPlan &plan, const Route &route, const ServerOverrides &overrides) const
+{
+    // Only the registry's own server as the table or IANA names it: a server the user chose is
+    // not swapped for another service.
+    plan.rdapFallback = overrides.protocol == Protocol::Auto && plan.routable
+        && overrides.serverOption.isEmpty() && overrides.whoisServer.isEmpty()
+        && !overrides.perTld.contains(route.tld) && route.authority.kind == Authority::Kind::Registry;
+    plan.via = LookupPlan::Via::Whois;
+    plan.server = route.server;
+    plan.serverKey = hostAndPort(route.server);
+    plan.recordServer = plan.serverKey;
+    plan.queryLine = plan.routable ? queryFromTemplate(route.queryTemplate, plan.queryType, plan.ace)
+                                   : buildQueryLine(plan.queryType, plan.name, false);
 }
 
 QString Router::rdapBaseFor(const QString &aceName)
@@ -136,6 +140,12 @@ void Router::planRdap(LookupPlan plan, const Route &route, const ServerOverrides
         if (base.isEmpty()) // a term that is no domain name goes where its routing went
             base = m_bootstrap.bootstrap().baseFor(route.tld);
         report(m_bootstrap.message());
+    }
+    // A row whose answers cannot make a name free still reads a record from its WHOIS server.
+    if (base.isEmpty() && overrides.protocol == Protocol::Auto && !route.server.host.isEmpty()) {
+        planWhois(plan, route, overrides);
+        done(std::move(plan));
+        return;
     }
     if (base.isEmpty()) {
         if (overrides.protocol == Protocol::Auto)

@@ -104,6 +104,7 @@ private:
                    const std::function<void(LookupPlan)> &done);
     void planRdap(LookupPlan plan, const Route &route, const ServerOverrides &overrides,
                   const std::function<void(LookupPlan)> &done);
+    void planWhois(LookupPlan &plan, const Route &route, const ServerOverrides &overrides) const;
     void report(const QString &problem);
 
     RouterSettings m_settings;

@@ -265,8 +265,11 @@ Route routeName(const QString &aceName, const ServerTable &table, const ServerOv
     if (useOverride(overrides.whoisServer, QStringLiteral("WhoisServer")))
         return shared();
     // A row whose answers can never make a name free is asked over RDAP where that is allowed.
-    if (own && mayUseRdap && (own->server.isEmpty() || own->notFound.isEmpty()))
+    if (own && mayUseRdap && (own->server.isEmpty() || own->notFound.isEmpty())) {
+        if (!own->server.isEmpty())
+            route.server = *parseServerAddress(own->server);
         return useRdap(own->rdapBase);
+    }
     if (own && !own->server.isEmpty()) {
         route.server = *parseServerAddress(own->server);
         return route;

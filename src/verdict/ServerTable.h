@@ -91,7 +91,8 @@ struct Route
         Server, // ask `server`
         AskIana, // the table has no row: ask the IANA server which server serves `tld`
         NoServer, // IANA lists no WHOIS server for `tld`
-        Rdap // ask the RDAP service at `rdapBase`; empty: the one IANA's bootstrap names for the name
+        Rdap // ask the RDAP service at `rdapBase`; empty: the one IANA's bootstrap names for the name,
+             // or, where it names none, `server` when the row has one
     };
     Kind kind = Kind::Server;
     QString tld;
@@ -108,7 +109,8 @@ struct Route
 // row: nothing when it was not asked, an empty host when it lists none; a referred server is
 // asked for the bare name. With the auto protocol a name goes to RDAP where no WHOIS server is
 // found, where the table names only an RDAP service or its row has no not-found phrase (so its
-// WHOIS answers could never make a name free), or where a [Servers] value names one; with rdap
+// WHOIS answers could never make a name free; its server stays the way where no RDAP service is
+// known), or where a [Servers] value names one; with rdap
 // every name does, --server and WHOIS settings aside. The route's authority says whether the
 // server asked speaks for the name's registry.
 Route routeName(const QString &aceName, const ServerTable &table, const ServerOverrides &overrides,

@@ -3,6 +3,7 @@
 #include "Recorders.h"
 #include "Tables.h"
 #include "lookup/BackOff.h"
+#include "lookup/Router.h"
 #include "verdict/IanaReferral.h"
 #include "verdict/QueryLine.h"
 #include "verdict/RdapVerdict.h"
@@ -311,6 +312,36 @@ private slots:
               });
         QTEST(where(route), "expected");
         QTEST(int(route.malformed.size()), "malformed");
+    }
+
+    // Where a row that cannot make a name free sends it once the bootstrap is looked at: its RDAP
+    // service, else its WHOIS server, for a record still reads taken there.
+    void plans_data()
+    {
+        for (const char *column : {"name", "setup", "expected"})
+            QTest::addColumn<QString>(column);
+        const auto row = [](const char *tag, const char *name, const char *setup, const char *expected) {
+            QTest::newRow(tag) << asText(name) << asText(setup) << asText(expected);
+        };
+        row("auto: RDAP known", "a.shop", "", "https://rdap.gmoregistry.net/rdap/");
+        row("auto: no RDAP, its WHOIS server", "a.ie", "", "whois.weare.ie:43");
+        row("rdap: no RDAP, nothing", "a.ie", "protocol=rdap", "");
+    }
+    void plans()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, setup);
+        QTemporaryDir cache;
+        RouterSettings settings;
+        settings.cacheFolder = cache.path();
+        settings.rdapBootstrapUrl = u"http://127.0.0.1:1/dns.json"_s; // refused: the copy compiled in
+        FixedClock clock(QDateTime(QDate(2026, 12, 7), QTime(9, 0), Qt::UTC));
+        Router router(settings, clock);
+        std::optional<LookupPlan> planned;
+        router.plan(name, DomainSearch, false, overrides(setup),
+                    [&planned](LookupPlan plan) { planned = plan; });
+        QTRY_VERIFY(planned);
+        QTEST(planned->via == LookupPlan::Via::Rdap ? planned->rdapBase : planned->serverKey, "expected");
     }
 
     // Query lines in each form; a control character in a term cannot smuggle a second query.
