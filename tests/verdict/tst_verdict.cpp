@@ -324,8 +324,8 @@ private slots:
             QTest::newRow(tag) << asText(name) << asText(setup) << asText(expected);
         };
         row("auto: RDAP known", "a.shop", "", "https://rdap.gmoregistry.net/rdap/");
-        row("auto: no RDAP, its WHOIS server", "a.ie", "", "whois.weare.ie:43");
-        row("rdap: no RDAP, nothing", "a.ie", "protocol=rdap", "");
+        row("auto: no RDAP, its WHOIS server", "a.my", "", "whois.mynic.my:43");
+        row("rdap: no RDAP, nothing", "a.my", "protocol=rdap", "");
     }
     void plans()
     {
