@@ -35,8 +35,9 @@ int runWindow(int argc, char *argv[])
     options.addOption(server);
     const QCommandLineOption protocol(
         QStringLiteral("protocol"),
-        QStringLiteral("How to ask: whois (port 43), rdap (HTTPS), or auto: WHOIS where a WHOIS server is "
-                       "known, else RDAP."),
+        QStringLiteral("How to ask: whois (port 43), rdap (HTTPS), or auto: WHOIS where a setting or the "
+                       "registry table names a WHOIS server, RDAP where the TLD has no row and publishes a "
+                       "service, else the WHOIS server IANA names."),
         QStringLiteral("rdap|whois|auto"), QStringLiteral("auto"));
     options.addOption(protocol);
     const QCommandLineOption resume(QStringLiteral("resume"),

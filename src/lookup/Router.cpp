@@ -33,8 +33,10 @@ void Router::report(const QString &problem)
 
 Route Router::routeFor(const QString &routedName, const ServerOverrides &overrides)
 {
-    Route route = routeName(routedName, ServerTable::builtIn(), overrides,
-                            [this](const QString &tld) { return m_referrals.server(tld); });
+    Route route = routeName(
+        routedName, ServerTable::builtIn(), overrides,
+        [this](const QString &tld) { return m_referrals.server(tld); },
+        [this](const QString &aceName) { return !m_bootstrap.bootstrap().baseFor(aceName).isEmpty(); });
     for (const QString &bad : std::as_const(route.malformed))
         report(QStringLiteral("Ignored the server setting %1: it is not HOST or HOST:PORT.").arg(bad));
     return route;

@@ -44,8 +44,14 @@ ServerTable ServerTable::parse(const QString &text)
         rules.tld = columns[0].trimmed().toLower();
         rules.server = columns[1].trimmed();
         rules.query = columns[2].trimmed();
-        // An optional eighth column names the registry's RDAP service.
+        // An optional eighth column names the registry's RDAP service, after the word "rdap" when
+        // the registry is better asked there.
         rules.rdapBase = columns.value(7).trimmed();
+        if (const QString word = rules.rdapBase.section(u' ', 0, 0);
+            word.compare(u"rdap", Qt::CaseInsensitive) == 0) {
+            rules.rdapFirst = true;
+            rules.rdapBase = rules.rdapBase.mid(word.size()).trimmed();
+        }
         if (rules.rdapBase == u"-" || !rdapDomainUrl(rules.rdapBase, QStringLiteral("x")).isValid())
             rules.rdapBase.clear();
         // No WHOIS server: RDAP only, at the row's base or the one IANA's bootstrap names.
@@ -211,7 +217,8 @@ Authority sharedServerAuthority(const ServerAddress &server, const QString &tld,
 } // namespace
 
 Route routeName(const QString &aceName, const ServerTable &table, const ServerOverrides &overrides,
-                const std::function<std::optional<QString>(const QString &)> &referral)
+                const std::function<std::optional<QString>(const QString &)> &referral,
+                const std::function<bool(const QString &)> &rdapServes)
 {
     Route route;
     route.tld = routingTld(aceName);
@@ -265,7 +272,7 @@ Route routeName(const QString &aceName, const ServerTable &table, const ServerOv
     if (useOverride(overrides.whoisServer, QStringLiteral("WhoisServer")))
         return shared();
     // A row whose answers can never make a name free is asked over RDAP where that is allowed.
-    if (own && mayUseRdap && (own->server.isEmpty() || own->notFound.isEmpty())) {
+    if (own && mayUseRdap && (own->server.isEmpty() || own->notFound.isEmpty() || own->rdapFirst)) {
         if (!own->server.isEmpty())
             route.server = *parseServerAddress(own->server);
         return useRdap(own->rdapBase);
@@ -278,6 +285,10 @@ Route routeName(const QString &aceName, const ServerTable &table, const ServerOv
         route.kind = Route::Kind::NoServer;
         return route;
     }
+    // A TLD the table lacks is asked of its registry's RDAP service, whose 404 is a plain not-found,
+    // rather than of a WHOIS server whose phrases are not known.
+    if (mayUseRdap && rdapServes && rdapServes(aceName))
+        return useRdap({});
     const std::optional<QString> referredHost = referred();
     if (!referredHost) {
         route.kind = Route::Kind::AskIana;

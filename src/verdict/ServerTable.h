@@ -25,6 +25,8 @@ struct RegistryRules
     // The registry's RDAP service, beside its WHOIS server or instead of it (then `server` is
     // empty); empty: the one IANA's bootstrap names.
     QString rdapBase;
+    // The registry is better asked over RDAP (its port 43 gives less): the auto protocol asks there.
+    bool rdapFirst = false;
     // The second-level suffixes the registry holds names under ("co.uk", "org.uk" …); a name
     // under another multi-label public suffix of the TLD is never free by its answer.
     QStringList secondLevel;
@@ -107,13 +109,15 @@ struct Route
 
 // Routes a name by its last label. `referral` gives what IANA said before for a TLD without a
 // row: nothing when it was not asked, an empty host when it lists none; a referred server is
-// asked for the bare name. With the auto protocol a name goes to RDAP where no WHOIS server is
-// found, where the table names only an RDAP service or its row has no not-found phrase (so its
+// asked for the bare name. With the auto protocol a name goes to RDAP where the table has no row
+// and `rdapServes` (the RDAP bootstrap) knows a service for the name, where no WHOIS server is
+// found, where the table names only an RDAP service, its row has no not-found phrase (so its
 // WHOIS answers could never make a name free; its server stays the way where no RDAP service is
-// known), or where a [Servers] value names one; with rdap
-// every name does, --server and WHOIS settings aside. The route's authority says whether the
-// server asked speaks for the name's registry.
+// known) or says RDAP first, or where a [Servers] value names one; with rdap every name does,
+// --server and WHOIS settings aside. The route's authority says whether the server asked speaks
+// for the name's registry.
 Route routeName(const QString &aceName, const ServerTable &table, const ServerOverrides &overrides,
-                const std::function<std::optional<QString>(const QString &tld)> &referral = {});
+                const std::function<std::optional<QString>(const QString &tld)> &referral = {},
+                const std::function<bool(const QString &aceName)> &rdapServes = {});
 
 } // namespace zandrel

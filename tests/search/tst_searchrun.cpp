@@ -165,9 +165,9 @@ private slots:
         QCOMPARE(r.committedNames(), names);
     }
 
-    // A registry whose port 43 is shut is asked over its RDAP service instead, and those queries wait
-    // their turn in the service's own queue, the pause apart from the others it is asked (here for
-    // .yy, routed there at once).
+    // A TLD without a row is asked over the RDAP service the bootstrap names, not of the server IANA
+    // named, and those queries wait their turn in the service's own queue, the pause apart from the
+    // others it is asked (here for .yy, routed there by a [Servers] value).
     void fallbackWaitsInTheServicesQueue()
     {
         RegistryRig r;
@@ -179,7 +179,7 @@ private slots:
                 404, "{\"errorCode\":404}", {{"Content-Type", "application/rdap+json"}}};
         });
         // IANA named a server on this machine's port 43, where nothing listens; a newer bootstrap
-        // names the registry's RDAP service.
+        // names the registry's RDAP service, which goes first.
         const auto write = [&r](const QString &name, const QByteArray &bytes) {
             QFile file(r.cache.filePath(name));
             return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();

@@ -298,18 +298,25 @@ private slots:
         row("auto: no not-found phrase", "a.shop", "", "rdap:");
         row("whois: no not-found phrase", "a.club", "protocol=whois", "whois.nic.club:43");
         row("whois: no port 43 any more", "a.app", "protocol=whois", "none");
-        row("auto: Radix base", "a.online", "", "whois.nic.online:43");
-        row("rdap: Radix base", "a.online", "protocol=rdap", "rdap:https://rdap.radix.host/rdap/");
+        row("auto: row says RDAP first", "a.online", "", "rdap:https://rdap.radix.host/rdap/");
+        row("whois: row says RDAP first", "a.online", "protocol=whois", "whois.nic.online:43");
+        // The bootstrap knows every TLD here but .zz and .yy.
+        row("auto: no row, the bootstrap's", "a.cz", "", "rdap:");
+        row("auto: no row, before IANA's referral", "a.cz", "", "rdap:", "whois.nic.cz");
+        row("whois: no row, IANA", "a.cz", "protocol=whois", "ask IANA");
+        row("auto: WhoisServer before the bootstrap", "a.cz", "whois=10.0.0.3", "10.0.0.3:43");
     }
     void routing()
     {
         QFETCH(QString, name);
         QFETCH(QString, setup);
         QFETCH(QString, referral);
-        const Route route
-            = routeName(name, ServerTable::builtIn(), overrides(setup), [&referral](const QString &) {
-                  return referral == u"-" ? std::nullopt : std::optional<QString>(referral);
-              });
+        const Route route = routeName(
+            name, ServerTable::builtIn(), overrides(setup),
+            [&referral](const QString &) {
+                return referral == u"-" ? std::nullopt : std::optional<QString>(referral);
+            },
+            [](const QString &ace) { return !ace.endsWith(u".zz"_s) && !ace.endsWith(u".yy"_s); });
         QTEST(where(route), "expected");
         QTEST(int(route.malformed.size()), "malformed");
     }
@@ -406,6 +413,11 @@ private slots:
         const ServerTable rdapOnly = ServerTable::parse(u"xx\t-\t{name}\tx\t-\ty\tsrc\thttps://rdap.xx/\n"_s);
         QCOMPARE(where(routeName(u"a.xx"_s, rdapOnly, {})), u"rdap:https://rdap.xx/"_s);
         QCOMPARE(where(routeName(u"a.xx"_s, rdapOnly, overrides(u"protocol=whois"_s))), u"none"_s);
+        const ServerTable rdapFirst
+            = ServerTable::parse(u"xx\th\t{name}\tx\t-\ty\tsrc\trdap\n"
+                                 "yy\th\t{name}\tx\t-\ty\tsrc\tRDAP https://rdap.yy/\n"_s);
+        QCOMPARE(where(routeName(u"a.xx"_s, rdapFirst, {})) + where(routeName(u"a.yy"_s, rdapFirst, {})),
+                 u"rdap:rdap:https://rdap.yy/"_s);
         QVERIFY(!parseProtocol(u"https"_s));
         // A server IANA names is asked for the bare name; the .com form is Verisign's alone.
         const auto referred = [](const QString &) {
