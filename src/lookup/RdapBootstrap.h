@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -32,6 +33,8 @@ public:
 
     const QDateTime &publication() const { return m_publication; }
     qsizetype size() const { return m_bases.size(); }
+    // The TLDs and suffixes it names a service for.
+    QStringList entries() const { return m_bases.keys(); }
 
 private:
     QHash<QString, QString> m_bases; // entry ("com", "co.uk") -> base URL

@@ -49,6 +49,7 @@ public:
     // without one the .com/.net registry's, in both its historical and its present phrasing.
     RegistryRules judgingRules(const QString &tld) const;
     qsizetype size() const { return m_rows.size(); }
+    QStringList tlds() const { return m_rows.keys(); }
     // The TLDs whose rows name `host` as their WHOIS server (case ignored), sorted.
     QStringList tldsServedBy(const QString &host) const;
     // The charset a row naming `host` as its WHOIS server gives (case ignored); empty when none does.

@@ -3,6 +3,7 @@
 #include "Recorders.h"
 #include "ScriptedHttpServer.h"
 #include "lookup/RdapBootstrap.h"
+#include "verdict/ServerTable.h"
 
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -126,6 +127,55 @@ private slots:
             if (cache.bootstrap().baseFor(u"example.com"_s).contains(u"verisign"_s))
                 QCOMPARE(cache.bootstrap().baseFor(u"example.co.uk"_s), u"https://rdap.nominet.uk/uk/"_s);
         }
+    }
+
+    // Every TLD IANA's root zone delegates, the bundled bootstrap names or the table has a row for
+    // has a route with the default settings: its row, its RDAP service, or IANA's referral to its
+    // WHOIS server; or it is named below as having no public service. A TLD that gains a row or an
+    // RDAP service leaves that list.
+    void everyTldHasARoute()
+    {
+        // NONE or WEB (a web form only) in https://github.com/rfc1036/whois/blob/master/tld_serv_list
+        // (its copy at commit 00059e0f), and no service in the bootstrap.
+        const QStringList noService
+            = u"al ao aq az ba bb bd bf bh bs bt bv cg ck cu cw cy dj eg er et fk gb "
+              "ge gh gm gn gp gr gt gu gw jm jo kh km kp kw lr ls mc mh mil mm mo mp "
+              "mr mt mv mw ne ni np nr pa ph pk py sj sv sz td tj tt va vn za zw "
+              "xn--54b7fta0cc xn--l1acc xn--mgbai9azgqp6j xn--mgbayh7gpa "
+              "xn--mgbc0a9azcg xn--mgbpl2fh xn--mix891f xn--pgbs0dh xn--qxam"_s.split(u' ');
+        QFile bundled(u":/zandrel/rdap-dns.json"_s);
+        QFile delegated(u"" ZANDREL_TEST_DATA "/../../data/tlds-alpha-by-domain.txt"_s);
+        QVERIFY(bundled.open(QIODevice::ReadOnly) && delegated.open(QIODevice::ReadOnly));
+        const Result<RdapBootstrap> bootstrap = RdapBootstrap::parse(bundled.readAll());
+        QVERIFY(bootstrap);
+        const QStringList lines = QString::fromLatin1(delegated.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        QVERIFY(lines.value(0).startsWith(u"# Version "_s)); // dated, as IANA publishes it
+        QSet<QString> tlds;
+        for (const QString &line : lines.mid(1))
+            tlds << line.trimmed().toLower();
+        QCOMPARE(tlds.size(), lines.size() - 1);
+        for (const QString &entry : bootstrap->entries())
+            tlds << entry.section(u'.', -1);
+        for (const QString &tld : ServerTable::builtIn().tlds())
+            tlds << tld;
+        QMap<QString, int> counts;
+        for (const QString &tld : std::as_const(tlds)) {
+            const Route route
+                = routeName(u"example."_s + tld, ServerTable::builtIn(), {}, {},
+                            [&](const QString &name) { return !bootstrap->baseFor(name).isEmpty(); });
+            const bool listed = noService.contains(tld);
+            QVERIFY2(!listed || route.kind == Route::Kind::AskIana, qPrintable(tld));
+            QVERIFY2(route.kind != Route::Kind::NoServer, qPrintable(tld));
+            counts[route.kind == Route::Kind::Server     ? u"WHOIS row"_s
+                       : route.kind == Route::Kind::Rdap ? u"RDAP"_s
+                       : listed                          ? u"no public service"_s
+                                                         : u"IANA referral"_s]++;
+        }
+        for (const QString &tld : noService)
+            QVERIFY2(tlds.contains(tld), qPrintable(tld));
+        QCOMPARE(counts.value(u"no public service"_s), noService.size());
+        for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+            qInfo("%s: %d of %lld TLDs", qPrintable(it.key()), it.value(), qlonglong(tlds.size()));
     }
 };
 
