@@ -1,5 +1,6 @@
 #include "Verdict.h"
 
+#include "RecordReading.h"
 #include "Registrable.h"
 #include "ServerTable.h"
 #include "text/Replaceit.h"
@@ -248,7 +249,10 @@ Verdict decideVerdict(const QString &answer, const QString &aceName, const Regis
     if (holdsAny(answer, folded, rules.rateLimited, aceName))
         return Verdict::unknown(UnknownReason::RateLimited);
     const bool notFound = holdsAny(answer, folded, rules.notFound, aceName);
-    const bool record = holdsAny(answer, folded, rules.record, aceName);
+    bool record = holdsAny(answer, folded, rules.record, aceName);
+    // Any registry's record of this very domain, in a shape of its own.
+    if (!notFound && !record)
+        record = readsAsRecord(answer, aceName);
     // Both at once: the answer contradicts itself, or the phrases are not this registry's.
     if (notFound == record)
         return Verdict::unknown(UnknownReason::Unrecognised);

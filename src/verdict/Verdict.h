@@ -86,7 +86,8 @@ struct Authority
 
 // The verdict for `aceName` from this lookup's own answer text, read by the rules of the name's
 // TLD: free when a not-found phrase (naming this name) is there and the server speaks for the
-// name's registry, taken when the record marker names it, unknown with a reason otherwise. A
+// name's registry, taken when the record marker names it (or, with no not-found phrase, when the
+// answer reads as a record of this domain: readsAsRecord), unknown with a reason otherwise. A
 // rate-limit phrase, or a not-found phrase beside the record marker, makes it unknown. When the
 // server's authority is what keeps the name from being free, the verdict's `why` says so.
 Verdict decideVerdict(const QString &answer, const QString &aceName, const RegistryRules &rules,

@@ -137,6 +137,26 @@ private slots:
         row(".nz before 2025", "shop.co.nz", "domain_name: shop.co.nz\r\nquery_status: 200 Active\r\n",
             Taken);
         row(".nz since 2025", "shop.co.nz", "Domain Name: shop.co.nz\r\nRegistrar: X\r\n", Taken);
+        // Any registry's record of this very domain (answers judged by the .com rows' phrases).
+        row("CZ.NIC", "nic.cz",
+            "%  (c) 2006-2021 CZ.NIC\n\ndomain:       nic.cz\nregistrant:   CZ-NIC\nregistrar:    REG-CZNIC\n"
+            "registered:   01.03.1997 01:00:00\nexpire:       15.03.2027\n",
+            Taken);
+        row("KISA, spaced colon", "google.kr",
+            "Domain Name                 : google.kr\nRegistered Date             : 1999. 08. 09.\n", Taken);
+        row("ICANN form", "google.ie",
+            "Domain Name: google.ie\r\nRegistry Domain ID: 1-G\r\nRegistrar: MarkMonitor Inc.\r\n", Taken);
+        row("dotted leader, servers below", "google.kz",
+            "Domain Name............: google.kz\n\nName servers:\n   ns1.google.com\n", Taken);
+        row("not found, quoting a record", "google.cz",
+            "No entries found.\n% A record looks like:\ndomain: google.cz\nregistrar: REG-X\n", unrecognised);
+        row("name in a comment only", "google.cz", "% domain: google.cz\nstatus: ok\nregistrar: REG-X\n",
+            unrecognised);
+        row("another name's record", "google.cz", "domain: google.cz.evil.com\nregistrar: REG-X\n",
+            unrecognised);
+        row("the name without registration data", "google.cz", "domain: google.cz\nsource: X\n",
+            unrecognised);
+        row("a status of free", "google.cz", "domain: google.cz\nstatus: free\n", unrecognised);
 
         // Answers from a server that does not speak for the name's registry; no answer given: Verisign's
         // not-found for the name.
