@@ -75,6 +75,16 @@ QStringList registrationLines(const QJsonObject &domain)
     return lines;
 }
 
+// Names compare without case and without the root's dot ("amazon.cyou." is amazon.cyou).
+bool sameDomain(QString given, QString asked)
+{
+    for (QString *name : {&given, &asked}) {
+        if (name->endsWith(u'.'))
+            name->chop(1);
+    }
+    return !given.isEmpty() && given.compare(asked, Qt::CaseInsensitive) == 0;
+}
+
 } // namespace
 
 QUrl rdapDomainUrl(const QString &base, const QString &aceName)
@@ -241,8 +251,7 @@ RdapReading readRdapAnswer(const RdapEnd &end, const QString &aceName)
                 {statusLine, QStringLiteral("The service does not serve this TLD, as its answer says.")}};
     if (end.status == 404)
         return {RdapSays::NotFound, {QStringLiteral("Domain not found (HTTP 404).")}};
-    const QString ldhName = object->value(u"ldhName").toString();
-    if (ldhName.compare(aceName, Qt::CaseInsensitive) != 0 || ldhName.isEmpty())
+    if (!sameDomain(object->value(u"ldhName").toString(), aceName))
         return {RdapSays::Unrecognised,
                 {statusLine, QStringLiteral("The answer does not name this domain.")}};
     return {RdapSays::Registered, registrationLines(*object)};

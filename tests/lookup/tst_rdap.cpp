@@ -107,7 +107,9 @@ private slots:
         row("web server's 404 page",
             {404, "<p>No match for \"example.com\".", {{"Content-Type", "text/html"}}},
             u"HTTP 404 Not Found\r\nThe answer is not RDAP JSON.\r\n"_s, unrecognised);
-        row("another domain", {200, "{\"ldhName\":\"example.net\"}", {}},
+        row("root dot, other case", {200, "{\"ldhName\":\"Example.Com.\"}", {}},
+            u"   Domain Name: EXAMPLE.COM.\r\n"_s, taken);
+        row("another domain", {200, "{\"ldhName\":\"example.com.au.\"}", {}},
             u"HTTP 200 OK\r\nThe answer does not name this domain.\r\n"_s, unrecognised);
         row("nested too deep", {200, QByteArray(100, '[') + QByteArray(100, ']'), {}},
             u"HTTP 200 OK\r\nThe answer nests deeper than 32 levels.\r\n"_s, unrecognised);
