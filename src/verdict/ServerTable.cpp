@@ -63,6 +63,12 @@ ServerTable ServerTable::parse(const QString &text)
             || !rules.query.contains(QStringLiteral("{name}")))
             continue;
         rules.notFound = phrases(columns[3]);
+        for (QString &phrase : rules.notFound) {
+            if (phrase.startsWith(u'!')) {
+                rules.freeFirst = true;
+                phrase = phrase.mid(1).trimmed();
+            }
+        }
         rules.rateLimited = phrases(columns[4]);
         rules.record = phrases(columns[5]);
         rules.source = columns[6].trimmed();

@@ -19,6 +19,9 @@ struct RegistryRules
     QString server; // "host" or "host:port"
     QString query = QStringLiteral("{name}"); // a leading "DO " is the "Domain Search" keyword
     QStringList notFound;
+    // The registry's free answer names the domain too (its not-found phrases are written with a
+    // leading "!"): an answer naming the domain is free with a not-found phrase, taken without.
+    bool freeFirst = false;
     QStringList rateLimited;
     QStringList record;
     QString source;

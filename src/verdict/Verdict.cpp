@@ -245,14 +245,23 @@ Verdict decideVerdict(const QString &answer, const QString &aceName, const Regis
     }
     if (empty)
         return Verdict::unknown(UnknownReason::NoAnswer);
-    const QString folded = caseFolded(answer);
-    if (holdsAny(answer, folded, rules.rateLimited, aceName))
+    // DENIC gives an internationalised name in Unicode beside its ACE form.
+    const QString text = withAceName(answer, aceName);
+    const QString folded = caseFolded(text);
+    if (holdsAny(text, folded, rules.rateLimited, aceName))
         return Verdict::unknown(UnknownReason::RateLimited);
-    const bool notFound = holdsAny(answer, folded, rules.notFound, aceName);
-    bool record = holdsAny(answer, folded, rules.record, aceName);
+    const bool notFound = holdsAny(text, folded, rules.notFound, aceName);
+    bool record = holdsAny(text, folded, rules.record, aceName);
+    if (rules.freeFirst) {
+        // This registry's free answer names the domain too: its free phrase decides, for the name
+        // the answer names; without it the answer is taken when it reads as a record.
+        if (notFound && !namesDomainInField(text, aceName))
+            return Verdict::unknown(UnknownReason::Unrecognised);
+        record = !notFound && record && readsAsRecord(text, aceName);
+    }
     // Any registry's record of this very domain, in a shape of its own.
     if (!notFound && !record)
-        record = readsAsRecord(answer, aceName);
+        record = readsAsRecord(text, aceName);
     // Both at once: the answer contradicts itself, or the phrases are not this registry's.
     if (notFound == record)
         return Verdict::unknown(UnknownReason::Unrecognised);

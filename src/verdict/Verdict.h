@@ -88,7 +88,8 @@ struct Authority
 // TLD: free when a not-found phrase (naming this name) is there and the server speaks for the
 // name's registry, taken when the record marker names it (or, with no not-found phrase, when the
 // answer reads as a record of this domain: readsAsRecord), unknown with a reason otherwise. A
-// rate-limit phrase, or a not-found phrase beside the record marker, makes it unknown. When the
+// rate-limit phrase, or a not-found phrase beside the record marker, makes it unknown (unless the
+// row's free answer names the domain too: then the not-found phrase decides). When the
 // server's authority is what keeps the name from being free, the verdict's `why` says so.
 Verdict decideVerdict(const QString &answer, const QString &aceName, const RegistryRules &rules,
                       LookupEnd end, const Authority &authority = {});

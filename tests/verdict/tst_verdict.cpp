@@ -137,6 +137,19 @@ private slots:
         row(".nz before 2025", "shop.co.nz", "domain_name: shop.co.nz\r\nquery_status: 200 Active\r\n",
             Taken);
         row(".nz since 2025", "shop.co.nz", "Domain Name: shop.co.nz\r\nRegistrar: X\r\n", Taken);
+        // Registries whose free answer names the domain too: the free phrase decides first.
+        row(".it, older status", "shop.it", "Domain:             shop.it\nStatus:             ACTIVE\n",
+            Taken);
+        row(".it free", "shop.it", "Domain:             shop.it\nStatus:             AVAILABLE\n", Free);
+        row(".it free, another name", "shop.it", "Domain: other.it\nStatus: AVAILABLE\n", unrecognised);
+        row(".eu without Script", "shop.eu",
+            "Domain: shop.eu\n\nRegistrant:\n        NOT DISCLOSED!\n\nName servers:\n        ns1.shop.eu\n",
+            Taken);
+        row(".de IDN", "b\u00e4ckerei.de",
+            "Domain: b\u00e4ckerei.de\nDomain-Ace: xn--bckerei-5wa.de\nNserver: ns1.x.de\nStatus: connect\n",
+            Taken);
+        row(".de IDN free", "B\u00c4CKEREI.de",
+            "Domain: b\u00e4ckerei.de\nDomain-Ace: xn--bckerei-5wa.de\nStatus: free\n", Free);
         // Any registry's record of this very domain (answers judged by the .com rows' phrases).
         row("CZ.NIC", "nic.cz",
             "%  (c) 2006-2021 CZ.NIC\n\ndomain:       nic.cz\nregistrant:   CZ-NIC\nregistrar:    REG-CZNIC\n"
