@@ -160,13 +160,18 @@ private slots:
             tlds << tld;
         QMap<QString, int> counts;
         for (const QString &tld : std::as_const(tlds)) {
-            const Route route
-                = routeName(u"example."_s + tld, ServerTable::builtIn(), {}, {},
-                            [&](const QString &name) { return !bootstrap->baseFor(name).isEmpty(); });
+            const QString name = u"example."_s + tld;
+            const Route route = routeName(name, ServerTable::builtIn(), {}, {}, [&](const QString &ace) {
+                return !bootstrap->baseFor(ace).isEmpty();
+            });
             const bool listed = noService.contains(tld);
             QVERIFY2(!listed || route.kind == Route::Kind::AskIana, qPrintable(tld));
-            QVERIFY2(route.kind != Route::Kind::NoServer, qPrintable(tld));
-            counts[route.kind == Route::Kind::Server     ? u"WHOIS row"_s
+            // An RDAP route without a known service falls back to the row's WHOIS server.
+            const bool rdap = !route.rdapBase.isEmpty() || !bootstrap->baseFor(name).isEmpty();
+            const bool whois = route.kind == Route::Kind::Server
+                || (route.kind == Route::Kind::Rdap && !rdap && !route.server.host.isEmpty());
+            QVERIFY2(route.kind == Route::Kind::AskIana || whois || rdap, qPrintable(tld));
+            counts[whois                                 ? u"WHOIS row"_s
                        : route.kind == Route::Kind::Rdap ? u"RDAP"_s
                        : listed                          ? u"no public service"_s
                                                          : u"IANA referral"_s]++;
