@@ -331,8 +331,8 @@ private slots:
         row("auto: no not-found phrase", "a.shop", "", "rdap:");
         row("whois: no not-found phrase", "a.club", "protocol=whois", "whois.nic.club:43");
         row("whois: no port 43 any more", "a.app", "protocol=whois", "none");
-        row("auto: row says RDAP first", "a.online", "", "rdap:https://rdap.radix.host/rdap/");
-        row("whois: row says RDAP first", "a.online", "protocol=whois", "whois.nic.online:43");
+        row("auto: Radix base", "a.online", "", "whois.nic.online:43");
+        row("rdap: Radix base", "a.online", "protocol=rdap", "rdap:https://rdap.radix.host/rdap/");
         // The bootstrap knows every TLD here but .zz and .yy.
         row("auto: no row, the bootstrap's", "a.cz", "", "rdap:");
         row("auto: no row, before IANA's referral", "a.cz", "", "rdap:", "whois.nic.cz");
