@@ -1,10 +1,14 @@
 // One WHOIS lookup against a scripted server on 127.0.0.1: what reaches the response text, and
 // that every lookup ends, however the server behaves.
 #include "ScriptedWhoisServer.h"
+#include "lookup/NameLookup.h"
 #include "lookup/WhoisLookup.h"
 #include "verdict/QueryLine.h"
 
+#include <QFile>
 #include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace zandrel;
@@ -62,6 +66,38 @@ private slots:
         QVERIFY2(rig.response.startsWith(u"Connection failed: "_s)
                      && rig.response.endsWith(u" (127.0.0.1:1)\r\n\r\n"_s),
                  qPrintable(rig.response));
+    }
+
+    // A registry's WHOIS server that refuses the connection is asked again over the RDAP service
+    // the bootstrap names (reached this way by a TLD the bootstrap learnt after it was routed).
+    void refusedRegistryFallsBackToRdap()
+    {
+        QTemporaryDir cache;
+        QFile bootstrap(cache.filePath(u"rdap-dns.json"_s));
+        QVERIFY(bootstrap.open(QIODevice::WriteOnly)
+                && bootstrap.write("{\"publication\":\"2099-01-01T00:00:00Z\",\"services\":"
+                                   "[[[\"zz\"],[\"http://127.0.0.1:9/zz/\"]]]}")
+                    > 0);
+        bootstrap.close();
+        ManualClock clock {QDateTime(QDate(2026, 12, 7), QTime(9, 0), Qt::UTC)};
+        RouterSettings settings;
+        settings.cacheFolder = cache.path();
+        Router router(settings, clock);
+        LookupPlan plan;
+        plan.name = plan.ace = u"a.zz"_s;
+        plan.routable = plan.rdapFallback = true;
+        plan.via = LookupPlan::Via::Whois;
+        plan.server = {u"127.0.0.1"_s, 1};
+        plan.queryLine = u"a.zz\r\n"_s;
+        NameLookup lookup(plan, router);
+        lookup.setAutoDelete(false);
+        QSignalSpy ended(&lookup, &Job::result);
+        lookup.start();
+        QVERIFY(ended.wait(20000));
+        QVERIFY(lookup.fallback() && lookup.fallback()->via == LookupPlan::Via::Rdap);
+        QCOMPARE(lookup.fallback()->rdapBase, u"http://127.0.0.1:9/zz/"_s);
+        QVERIFY(
+            lookup.shownText().endsWith(u"Asking the RDAP service http://127.0.0.1:9/zz/ instead.\r\n"_s));
     }
 
     // However the server behaves, the lookup ends once: what arrived is shown line by line however
