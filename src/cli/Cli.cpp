@@ -160,6 +160,9 @@ public:
         m_session.request().scanLists = batch;
         // --check writes no report and asks nothing again: it keeps counts, not records.
         m_session.request().keepRecords = batch;
+        // A --batch run that can no longer journal stops: what it asked is safe in the journal, and
+        // a resume goes on from there once the disk has room again.
+        m_session.request().stopWithoutJournal = batch;
         m_session.request().nameTlds = batch ? QStringList() : m_options.tlds;
         m_session.request().dnsFirst = m_options.dnsFirst;
         m_session.request().dnsSettings
@@ -192,7 +195,10 @@ public:
                 inputs.tlds = m_options.tlds;
             const ServerOverrides &overrides = m_session.router().settings().overrides;
             inputs.server = overrides.serverOption.isEmpty() ? overrides.whoisServer : overrides.serverOption;
-            m_session.searchCombinations(inputs);
+            if (const Result<void> started = m_session.searchCombinations(inputs); !started) {
+                writeLine(m_streams.err, QStringLiteral("zandrel: ") + started.error().text);
+                return end(ExitFailed);
+            }
         } else if (streamed) {
             // Names are asked as they arrive, so the run can follow a slow producer or a `tail -f`.
             m_inputFd = input->handle();
@@ -262,6 +268,11 @@ private:
             if (!result) {
                 writeLine(m_streams.err,
                           QStringLiteral("zandrel: The report was not written: ") + result.error().text);
+                // The journal stays unfinished, so nothing asked is lost.
+                writeLine(
+                    m_streams.err,
+                    QStringLiteral("zandrel: zandrel --batch --resume %1 writes it without asking again")
+                        .arg(m_session.runLog().journalPath()));
                 return end(ExitFailed);
             }
             if (result->usedFallback)

@@ -97,16 +97,24 @@ Result<void> checkFolderWritable(const QString &folder)
     const int fd = ::mkstemp(path.data());
     if (fd < 0)
         return Error(QString::fromLocal8Bit(std::strerror(errno)), errno);
-    // An empty file can be made on a full disk; a block of data cannot.
+    // An empty file can be made on a full disk; a block of data cannot. A short write says nothing
+    // of its cause: the next one does.
     const QByteArray probe(4096, ' ');
-    const bool written
-        = ::write(fd, probe.constData(), size_t(probe.size())) == probe.size() && ::fsync(fd) == 0;
-    const int code = errno;
+    int code = 0;
+    for (qsizetype done = 0; code == 0 && done < probe.size();) {
+        const ssize_t wrote = ::write(fd, probe.constData() + done, size_t(probe.size() - done));
+        if (wrote > 0)
+            done += wrote;
+        else if (errno != EINTR)
+            code = wrote < 0 ? errno : ENOSPC;
+    }
+    if (code == 0 && ::fsync(fd) != 0)
+        code = errno;
     ::close(fd);
     ::unlink(path.constData());
-    if (written)
+    if (code == 0)
         return {};
-    return Error(QString::fromLocal8Bit(std::strerror(code ? code : ENOSPC)), code ? code : ENOSPC);
+    return Error(QString::fromLocal8Bit(std::strerror(code)), code);
 }
 
 OutputWriter::OutputWriter(QIODevice &device)

@@ -101,6 +101,8 @@ public:
     // Waits until the groups already handed over are on the disk (not the lines still waiting);
     // fails, closing the journal, when one could not be written.
     Result<void> waitForDisk();
+    // Hands the waiting lines over and waits until every line is on the disk.
+    Result<void> flush();
     Result<void> finish(const QDateTime &when);
     // Writes what waits and lets the journal go; fails when that could not be written.
     Result<void> close();

@@ -170,6 +170,12 @@ Result<void> JournalWriter::waitForDisk()
     return {};
 }
 
+Result<void> JournalWriter::flush()
+{
+    handOver();
+    return waitForDisk();
+}
+
 int JournalWriter::failure()
 {
     const std::lock_guard hold(m_mutex);

@@ -149,15 +149,20 @@ QString SearchSession::termOf(const QString &name) const
     return com ? name.chopped(4) : name;
 }
 
-void SearchSession::searchCombinations(const RunInputs &inputs)
+Result<void> SearchSession::searchCombinations(const RunInputs &inputs)
 {
     if (running())
-        return;
+        return Error(QStringLiteral("a search is running"));
     m_inputs = inputs;
     m_inputs.delayMs = m_request.pauseMs;
     m_inputs.dnsFirst = m_request.dnsFirst;
     m_inputs.routing = m_router.settings().overrides;
     m_inputs.dnsServer = m_request.dnsSettings.server;
+    if (const Result<void> started = m_runLog.start(m_inputs); !started) {
+        if (m_request.stopWithoutJournal)
+            return started;
+        emit notice(QStringLiteral("The search goes on without a journal: ") + started.error().text);
+    }
     m_combinations = true;
     m_tallied = true;
     const QStringList names = combinationNames(m_inputs);
@@ -165,12 +170,11 @@ void SearchSession::searchCombinations(const RunInputs &inputs)
     m_tally.clear();
     m_results.clear();
     emit countsChanged(m_tally.countsText());
-    if (const Result<void> started = m_runLog.start(m_inputs); !started)
-        emit notice(QStringLiteral("The search goes on without a journal: ") + started.error().text);
     // This run is the last one now.
     m_resumable.clear();
     emit progressChanged(0, m_total, QString());
     startRun(names, 1, true, false, m_inputs.dnsFirst);
+    return {};
 }
 
 Result<void> SearchSession::resume(const QString &path)
@@ -184,6 +188,11 @@ Result<void> SearchSession::resume(const QString &path)
         return read.error();
     }
     const JournalContents &run = *read;
+    if (const Result<void> resumed = m_runLog.resume(path, run); !resumed) {
+        if (m_request.stopWithoutJournal)
+            return resumed;
+        emit notice(QStringLiteral("The search goes on without its journal: ") + resumed.error().text);
+    }
     m_inputs = run.inputs;
     m_combinations = true;
     m_tallied = true;
@@ -198,8 +207,6 @@ Result<void> SearchSession::resume(const QString &path)
     emit restored(m_inputs);
     const QStringList names = combinationNames(m_inputs);
     m_total = names.size();
-    if (const Result<void> resumed = m_runLog.resume(path, run); !resumed)
-        emit notice(QStringLiteral("The search goes on without its journal: ") + resumed.error().text);
     emit progressChanged(run.records.size(), m_total, QString());
     startRun(names.mid(run.records.size()), run.nextIndex(), true, false, m_inputs.dnsFirst, &m_inputs);
     return {};
@@ -267,31 +274,58 @@ void SearchSession::onCommitted(const LookupRecord &done, const QString &answer)
     LookupRecord record = done;
     if (m_keepRecords)
         m_scan.scan(record, answer);
-    if (const Result<void> written = m_journaled ? m_runLog.record(record) : Result<void>(); !written)
-        emit notice(QStringLiteral("The search goes on without its journal: ") + written.error().text);
     if (m_keepRecords)
         m_results << record;
     if (m_tallied && record.judged) {
         m_tally.record(record.name, record.verdict);
         emit countsChanged(m_tally.countsText());
     }
+    // The name is shown (or printed) before the journal may hold it: a run killed in between asks
+    // it again on resume, where the other order would leave its line out for good.
     emit committed(record);
     if (m_tallied)
         emit progressChanged(record.index, m_total, m_pace.timeLeft(record.index));
+    // A handler that stopped the run at once did not take this name.
+    if (m_journaled && m_run) {
+        if (const Result<void> written = m_runLog.record(record); !written)
+            onJournalFailed(written.error().text);
+    }
+}
+
+void SearchSession::onJournalFailed(const QString &error)
+{
+    if (!m_request.stopWithoutJournal) {
+        emit notice(QStringLiteral("The search goes on without its journal: ") + error);
+        return;
+    }
+    emit notice(error + QStringLiteral("; the search stops (a resume goes on from what the journal holds)"));
+    abort();
 }
 
 void SearchSession::onFinished(bool complete)
 {
     // The run object may be on the stack: it goes once this call has returned.
     m_run.release()->deleteLater();
+    // A run is complete only once its journal holds every name.
+    if (m_journaled && complete) {
+        if (const Result<void> flushed = m_runLog.flush(); !flushed) {
+            onJournalFailed(flushed.error().text);
+            complete = !m_request.stopWithoutJournal;
+        }
+    }
+    m_awaitingReport = m_journaled && complete;
+    m_reportFailed = false;
     emit finished(complete);
+    m_awaitingReport = false;
     if (m_journaled) {
-        // The journal is marked finished only once the report is written.
-        // The last group's lines, when they could not be written: a resume asks them again.
-        if (const Result<void> ended = complete ? m_runLog.finish(m_clock.now()) : m_runLog.interrupt();
+        // The journal is marked finished only once the report is written: until then a resume
+        // writes it from the journal. The last group's lines, when they could not be written: a
+        // resume asks them again.
+        const bool finished = complete && !m_reportFailed;
+        if (const Result<void> ended = finished ? m_runLog.finish(m_clock.now()) : m_runLog.interrupt();
             !ended)
             emit notice(ended.error().text);
-        m_resumable = complete ? QString() : m_runLog.journalPath();
+        m_resumable = finished ? QString() : m_runLog.journalPath();
     }
     emit runStateChanged();
 }
@@ -328,7 +362,9 @@ Result<ReportFiles> SearchSession::writeReport(const QString &baseName, const QS
     input.links = m_links.entries();
     input.prefixes = prefixes;
     input.suffixes = suffixes;
-    return writer.SaveResults(baseName, input, folder, fallbackFolder);
+    Result<ReportFiles> written = writer.SaveResults(baseName, input, folder, fallbackFolder);
+    m_reportFailed = m_reportFailed || (m_awaitingReport && !written);
+    return written;
 }
 
 } // namespace zandrel

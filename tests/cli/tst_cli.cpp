@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace zandrel;
@@ -580,6 +581,95 @@ private slots:
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), status);
         QVERIFY(status != 0 || readAll(home.filePath(u"out.txt"_s)).count('\n') == 40);
+    }
+
+    // A --batch run of the real program cut off by a fault, then resumed: nothing asked is lost.
+    // The first run exits with the status and the cause (or is killed when query `cut` arrives); the
+    // resume asks only what the journal lacks, every name's line is printed by one run or the other,
+    // and the report is written. Kills land on both sides of a journal group (256 lines).
+    void batchLosesNothingToFaults_data()
+    {
+        QTest::addColumn<QString>("shell"); // RUN: the program with its arguments
+        QTest::addColumn<int>("cut"); // the query at which the fault comes; 0: none
+        QTest::addColumn<bool>("kill"); // at `cut`: killed, else its report folder goes
+        QTest::addColumn<QString>("error"); // the start of standard error, after "zandrel: "
+        const auto row = [](const char *tag, const char *shell, int cut, bool kill, const char *error) {
+            QTest::newRow(tag) << asText(shell) << cut << kill << asText(error);
+        };
+        row("journal past a file size limit", "trap '' XFSZ; ulimit -f 16; RUN", 0, false,
+            "Could not write the journal {RUNS}/run-");
+        row("report folder gone", "RUN", 5, false, "The report was not written: ");
+        for (const int cut : {1, 150, 257, 258, 259, 300})
+            QTest::newRow(qPrintable(u"killed at query %1"_s.arg(cut)))
+                << u"RUN"_s << cut << true << QString();
+    }
+    void batchLosesNothingToFaults()
+    {
+        QFETCH(QString, shell);
+        QFETCH(int, cut);
+        QFETCH(bool, kill);
+        QFETCH(QString, error);
+        QTemporaryDir home;
+        const QString out = home.filePath(u"out"_s);
+        QVERIFY(QDir().mkpath(out));
+        QStringList prefixes, suffixes;
+        for (int i = 1; i <= 20; ++i)
+            prefixes << u"free%1"_s.arg(i);
+        for (int i = 1; i <= 15; ++i)
+            suffixes << u"x%1"_s.arg(i);
+        QVERIFY(writeAll(home.filePath(u"p.txt"_s), prefixes.join(u'\n').toUtf8())
+                && writeAll(home.filePath(u"s.txt"_s), suffixes.join(u'\n').toUtf8()));
+        ScriptedWhoisServer server;
+        QProcess program;
+        program.setProcessEnvironment(environmentAt(home));
+        server.setReplyFor([&](const QByteArray &query) {
+            if (server.queries().size() == cut && kill)
+                program.kill();
+            else if (server.queries().size() == cut)
+                QDir(out).removeRecursively();
+            return registry(query);
+        });
+        const auto runs = [&](const QString &line, const QStringList &arguments) {
+            program.start(u"/bin/sh"_s,
+                          QStringList {u"-c"_s, QString(line).replace(u"RUN"_s, uR"(exec "$0" "$@")"_s),
+                                       QStringLiteral(ZANDREL_PROGRAM)}
+                              + arguments);
+            QSignalSpy ended(&program, &QProcess::finished); // serves the registry without a 10 ms poll
+            return ended.wait(60000);
+        };
+        QVERIFY(runs(shell,
+                     {u"--batch"_s, u"--delay"_s, u"0"_s, u"--server"_s, server.address(), u"--prefix"_s,
+                      home.filePath(u"p.txt"_s), u"--suffix"_s, home.filePath(u"s.txt"_s), u"--out"_s, out}));
+        QByteArray lines = program.readAllStandardOutput();
+        const QString errors = QString::fromUtf8(program.readAllStandardError());
+        if (kill) {
+            QCOMPARE(program.exitStatus(), QProcess::CrashExit);
+        } else {
+            QCOMPARE(program.exitCode(), int(ExitFailed));
+            QVERIFY2(
+                errors.startsWith(u"zandrel: "_s
+                                  + QString(error).replace(u"{RUNS}"_s, home.filePath(u"zandrel/runs"_s))),
+                qPrintable(errors));
+        }
+        QVERIFY(QDir().mkpath(out));
+        QVERIFY(runs(u"RUN"_s, {u"--batch"_s, u"--list-runs"_s}));
+        const QByteArray listed = program.readAllStandardOutput();
+        QVERIFY2(listed.count('\n') == 1 && listed.contains(" of 300\t"), listed.constData());
+        const qsizetype journaled = listed.split('\t').at(1).split(' ').at(0).toInt();
+        const qsizetype askedBefore = server.queries().size();
+        cut = 0;
+        QVERIFY(runs(u"RUN"_s, {u"--batch"_s, u"--resume"_s, u"--out"_s, out}));
+        QCOMPARE(program.exitCode(), int(ExitAnswered));
+        QCOMPARE(server.queries().size() - askedBefore, 300 - journaled);
+        lines += program.readAllStandardOutput();
+        QSet<QByteArray> names;
+        for (const QByteArray &line : lines.split('\n'))
+            names.insert(line.split('\t').at(0));
+        names.remove({});
+        QCOMPARE(names.size(), 300);
+        QCOMPARE(QDir(out).entryList(QDir::Files).size(), 3);
+        QVERIFY(runs(u"RUN"_s, {u"--batch"_s, u"--list-runs"_s}));
+        QCOMPARE(program.readAllStandardOutput(), QByteArray());
     }
 
     // --check - asks each name as its line arrives: the second name is written only once the
