@@ -49,10 +49,18 @@ QStringList readNames(QIODevice &in, QIODevice &err)
     return names;
 }
 
+// A word list is read whole: one larger than this is refused before anything is asked.
+constexpr qint64 MaxWordListBytes = 100LL * 1024 * 1024;
+
 Result<void> loadWords(const QString &option, const QString &path, QStringList &words)
 {
-    if (!loadWordList(path, words))
+    if (const Result<void> loaded = loadWordList(path, words, MaxWordListBytes); !loaded) {
+        if (loaded.error().code == WordListTooLarge)
+            return Error(QStringLiteral("--%1: '%2' is larger than %3 MB, the most a word list may hold")
+                             .arg(option, path)
+                             .arg(MaxWordListBytes >> 20));
         return Error(QStringLiteral("--%1: cannot read '%2'").arg(option, path));
+    }
     if (words.isEmpty())
         return Error(QStringLiteral("--%1: '%2' holds no words").arg(option, path));
     return {};

@@ -20,18 +20,31 @@ QStringList combinationNames(const QStringList &prefixes, const QStringList &suf
 
 QStringList combinationNames(const RunInputs &inputs)
 {
-    if (!inputs.comSuffix)
-        return combinationNames(inputs.prefixes, inputs.suffixes, false);
     QStringList names;
-    names.reserve(combinationCount(inputs));
-    for (const QString &prefix : inputs.prefixes) {
-        for (const QString &suffix : inputs.suffixes) {
-            for (const QString &tld : inputs.tlds)
-                names << prefix + suffix + u'.' + tld;
-        }
-    }
+    const qint64 count = combinationCount(inputs);
+    names.reserve(count);
+    for (qint64 position = 0; position < count; ++position)
+        names << combinationName(inputs, position);
     return names;
 }
+
+QString combinationName(const RunInputs &inputs, qint64 position)
+{
+    const qint64 tlds = inputs.comSuffix ? inputs.tlds.size() : 1;
+    const qint64 suffixes = inputs.suffixes.size();
+    const qint64 pairing = position / tlds;
+    const QString name
+        = inputs.prefixes.value(pairing / suffixes) + inputs.suffixes.value(pairing % suffixes);
+    return inputs.comSuffix ? name + u'.' + inputs.tlds.value(position % tlds) : name;
+}
+
+namespace {
+
+// How many names a combination run is handed at a time, and how far ahead of the last committed
+// one they go: enough to keep every server busy, little enough to hold nothing like the whole list.
+constexpr qint64 FeedNames = 1024;
+
+} // namespace
 
 SearchSession::SearchSession(const RouterSettings &settings, const QString &journalFolder, const Clock &clock,
                              UniqueList &available, UniqueList &links, QObject *parent)
@@ -165,16 +178,42 @@ Result<void> SearchSession::searchCombinations(const RunInputs &inputs)
     }
     m_combinations = true;
     m_tallied = true;
-    const QStringList names = combinationNames(m_inputs);
-    m_total = names.size();
+    m_total = combinationCount(m_inputs);
     m_tally.clear();
     m_results.clear();
     emit countsChanged(m_tally.countsText());
     // This run is the last one now.
     m_resumable.clear();
     emit progressChanged(0, m_total, QString());
-    startRun(names, 1, true, false, m_inputs.dnsFirst);
+    startCombinations(0, nullptr);
     return {};
+}
+
+void SearchSession::startCombinations(qint64 done, const RunInputs *resumed)
+{
+    m_made = done;
+    m_committed = done;
+    m_madeAll = false;
+    startRun({}, done + 1, true, true, m_inputs.dnsFirst, resumed);
+    feedCombinations();
+}
+
+void SearchSession::feedCombinations()
+{
+    if (!m_run || !m_combinations || m_madeAll || m_made - m_committed >= FeedNames)
+        return;
+    QStringList names;
+    const qint64 end = std::min(m_total, m_made + FeedNames);
+    names.reserve(end - m_made);
+    for (; m_made < end; ++m_made)
+        names << combinationName(m_inputs, m_made);
+    m_madeAll = m_made == m_total;
+    const bool last = m_madeAll;
+    // Handing names over may commit some at once, and so come back here for more.
+    if (!names.isEmpty())
+        m_run->addNames(names);
+    if (last && m_run)
+        m_run->endOfNames();
 }
 
 Result<void> SearchSession::resume(const QString &path)
@@ -205,10 +244,9 @@ Result<void> SearchSession::resume(const QString &path)
     }
     emit countsChanged(m_tally.countsText());
     emit restored(m_inputs);
-    const QStringList names = combinationNames(m_inputs);
-    m_total = names.size();
+    m_total = combinationCount(m_inputs);
     emit progressChanged(run.records.size(), m_total, QString());
-    startRun(names.mid(run.records.size()), run.nextIndex(), true, false, m_inputs.dnsFirst, &m_inputs);
+    startCombinations(run.records.size(), &m_inputs);
     return {};
 }
 
@@ -290,6 +328,8 @@ void SearchSession::onCommitted(const LookupRecord &done, const QString &answer)
         if (const Result<void> written = m_runLog.record(record); !written)
             onJournalFailed(written.error().text);
     }
+    m_committed = record.index;
+    feedCombinations();
 }
 
 void SearchSession::onJournalFailed(const QString &error)

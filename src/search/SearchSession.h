@@ -134,6 +134,10 @@ private:
     void startRun(const QStringList &names, qint64 firstIndex, bool journaled, bool more = false,
                   bool dnsFirst = false, const RunInputs *resumed = nullptr);
     QStringList withTlds(const QStringList &names) const;
+    // A combination run's names are made as the run takes them: a few thousand ahead of the last
+    // committed one, never the whole list.
+    void startCombinations(qint64 done, const RunInputs *resumed);
+    void feedCombinations();
     void onCommitted(const LookupRecord &record, const QString &answer);
     void onFinished(bool complete);
     // The journal cannot be written: the run stops or goes on without it, as the request says.
@@ -154,6 +158,9 @@ private:
     QList<LookupRecord> m_results;
     QString m_resumable;
     qint64 m_total = 0;
+    qint64 m_made = 0; // of a combination run: the names handed to the run so far
+    qint64 m_committed = 0;
+    bool m_madeAll = false;
     bool m_journaled = false;
     bool m_tallied = true;
     bool m_keepRecords = true; // the running run's
@@ -168,5 +175,7 @@ QStringList combinationNames(const QStringList &prefixes, const QStringList &suf
 // The names of every pairing, prefix-major; with comSuffix each in every TLD of `inputs`, in order
 // ("a1.com", "a1.net", "a2.com" …).
 QStringList combinationNames(const RunInputs &inputs);
+// The name at `position` (from 0) of that order, made alone.
+QString combinationName(const RunInputs &inputs, qint64 position);
 
 } // namespace zandrel
