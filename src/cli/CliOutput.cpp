@@ -70,12 +70,14 @@ QString formatRecord(const LookupRecord &record, OutputFormat format)
 
 QString formatRunLine(const UnfinishedRun &run)
 {
-    QString line = QStringLiteral("%1\t%2 of %3\t%4")
-                       .arg(tsvField(run.path))
-                       .arg(run.done)
-                       .arg(run.total)
-                       .arg(run.startedAt.toUTC().toString(Qt::ISODate));
-    if (run.inUse)
+    QString line = QStringLiteral("%1\t%2\t%3")
+                       .arg(tsvField(run.path),
+                            run.problem.isEmpty() ? QStringLiteral("%1 of %2").arg(run.done).arg(run.total)
+                                                  : QStringLiteral("-"),
+                            run.startedAt.toUTC().toString(Qt::ISODate));
+    if (!run.problem.isEmpty())
+        line += u'\t' + tsvField(run.problem);
+    else if (run.inUse)
         line += QStringLiteral("\trunning");
     return line + u'\n';
 }

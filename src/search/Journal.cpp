@@ -158,6 +158,14 @@ std::pair<QString, int> startOrder(const QString &name)
     return {base.left(mark), base.mid(mark + 1).toInt()};
 }
 
+// The start time a journal's name carries (UTC), for a journal that cannot be read.
+QDateTime startTimeOf(const QString &name)
+{
+    QDateTime when = QDateTime::fromString(startOrder(name).first.mid(NamePrefix.size()), u"yyyyMMdd-HHmmss");
+    when.setTimeSpec(Qt::UTC);
+    return when;
+}
+
 // The finished time in the last line of a journal, read from its tail only.
 QDateTime finishedTime(const QString &path)
 {
@@ -196,9 +204,9 @@ Result<JournalContents> readJournal(const QString &path)
     JournalContents contents;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return Error(QStringLiteral("The journal cannot be read: %1").arg(file.errorString()));
+        return Error(QStringLiteral("cannot be read: %1").arg(file.errorString()));
     if (file.size() > MaxJournalBytes)
-        return Error(QStringLiteral("The journal is too large (%1 MB)").arg(file.size() >> 20));
+        return Error(QStringLiteral("too large (%1 MB)").arg(file.size() >> 20));
     const QByteArray bytes = file.readAll();
 
     qsizetype start = 0;
@@ -214,25 +222,24 @@ Result<JournalContents> readJournal(const QString &path)
             // The crash came while this line was written: it is not there.
             if (next == bytes.size())
                 break;
-            return Error(QStringLiteral("Line %1 of the journal is damaged").arg(lineNumber));
+            return Error(QStringLiteral("line %1 is damaged").arg(lineNumber));
         }
         const QString type = (*object)[TypeKey].toString();
         if (!haveHeader) {
             if (type != HeaderType)
-                return Error(QStringLiteral("The file is not a Zandrel journal"));
+                return Error(QStringLiteral("not a Zandrel journal"));
             const int version = (*object)[u"version"].toInt();
             if (version > JournalVersion)
-                return Error(
-                    QStringLiteral("The journal was written by a newer Zandrel (format %1)").arg(version));
+                return Error(QStringLiteral("written by a newer Zandrel (format %1)").arg(version));
             const auto inputs = inputsOf(*object);
             if (version < 1 || !inputs)
-                return Error(QStringLiteral("The journal's first line is damaged"));
+                return Error(QStringLiteral("line 1 is damaged"));
             contents.inputs = *inputs;
             haveHeader = true;
         } else if (type == LookupType) {
             auto record = recordOf(*object, contents.records.size() + 1);
             if (!record)
-                return Error(QStringLiteral("Line %1 of the journal is damaged").arg(lineNumber));
+                return Error(QStringLiteral("line %1 is damaged").arg(lineNumber));
             contents.records.append(std::move(*record));
         } else if (type == FinishedType) {
             contents.finished = true;
@@ -242,8 +249,13 @@ Result<JournalContents> readJournal(const QString &path)
         start = next;
     }
     if (!haveHeader)
-        return Error(QStringLiteral("The journal is empty"));
+        return Error(QStringLiteral("empty"));
     return contents;
+}
+
+QString journalProblem(const QString &path, const QString &problem)
+{
+    return QDir::toNativeSeparators(path) + QStringLiteral(": ") + problem;
 }
 
 qint64 combinationCount(const RunInputs &inputs)
@@ -334,10 +346,17 @@ QList<UnfinishedRun> JournalFolder::unfinishedRuns() const
         if (finishedTime(path).isValid())
             continue;
         const Result<JournalContents> contents = readJournal(path);
-        if (!contents || contents->finished)
+        if (contents && contents->finished)
             continue;
-        runs.append({path, contents->records.size(), combinationCount(contents->inputs),
-                     contents->inputs.startedAt, journalInUse(path)});
+        UnfinishedRun run {path, 0, 0, startTimeOf(name), journalInUse(path), QString()};
+        if (contents) {
+            run.done = contents->records.size();
+            run.total = combinationCount(contents->inputs);
+            run.startedAt = contents->inputs.startedAt;
+        } else {
+            run.problem = contents.error().text;
+        }
+        runs.append(run);
     }
     return runs;
 }
@@ -347,24 +366,30 @@ Result<ResumeChoice> JournalFolder::chooseResume(const QString &path) const
     ResumeChoice choice;
     choice.path = path;
     if (path.isEmpty()) {
-        // The newest run not finished; an unreadable journal is passed over, as a listing does.
-        for (const QString &name : journals()) {
-            const QString candidate = QDir(m_folder).filePath(name);
-            if (finishedTime(candidate).isValid())
+        // The newest run not finished; an unreadable journal is passed over, as long as an older
+        // run can be resumed, else its problem is the answer.
+        QString problem;
+        for (const UnfinishedRun &run : unfinishedRuns()) {
+            if (!run.problem.isEmpty()) {
+                if (problem.isEmpty())
+                    problem = journalProblem(run.path, run.problem);
                 continue;
-            Result<JournalContents> contents = readJournal(candidate);
+            }
+            Result<JournalContents> contents = readJournal(run.path);
             if (contents && !contents->finished) {
-                choice.path = candidate;
+                choice.path = run.path;
                 choice.contents = std::move(contents).value();
                 break;
             }
         }
+        if (choice.path.isEmpty() && !problem.isEmpty())
+            return Error(QStringLiteral("the newest unfinished search cannot be resumed: ") + problem);
         if (choice.path.isEmpty())
             return Error(QStringLiteral("there is no unfinished search to resume"));
     } else {
         Result<JournalContents> contents = readJournal(path);
         if (!contents)
-            return contents.error();
+            return Error(journalProblem(path, contents.error().text));
         if (contents->finished)
             return Error(QStringLiteral("the search in %1 is finished").arg(path));
         choice.contents = std::move(contents).value();

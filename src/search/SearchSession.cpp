@@ -224,7 +224,7 @@ Result<void> SearchSession::resume(const QString &path)
     if (!read) {
         m_resumable.clear();
         emit runStateChanged();
-        return read.error();
+        return Error(journalProblem(path, read.error().text));
     }
     const JournalContents &run = *read;
     if (const Result<void> resumed = m_runLog.resume(path, run); !resumed) {
@@ -379,7 +379,7 @@ SearchSession::LastRun SearchSession::findLastRun()
     if (path.isEmpty())
         return last;
     const Result<JournalContents> read = readJournal(path);
-    last.error = read ? QString() : read.error().text;
+    last.error = read ? QString() : journalProblem(path, read.error().text);
     last.path = path;
     if (!read || read->finished)
         return last;

@@ -295,7 +295,11 @@ private slots:
             "\n");
         // The runs in the journal folder: listed, or refused.
         row("list runs", "--batch --list-runs", 0,
-            "{NEW}\t0 of 6\t2026-12-06T12:00:00Z\trunning\n{OLD}\t1 of 6\t2026-12-04T12:00:00Z\n");
+            "{NEW}\t0 of 6\t2026-12-06T12:00:00Z\trunning\n"
+            "{RUNS}/run-20261206-000000.jsonl\t-\t2026-12-06T00:00:00Z\twritten by a newer Zandrel (format "
+            "2)\n"
+            "{RUNS}/run-20261205-000000.jsonl\t-\t2026-12-05T00:00:00Z\tline 2 is damaged\n"
+            "{OLD}\t1 of 6\t2026-12-04T12:00:00Z\n");
         row("out missing", "--batch --prefix {LIST} --suffix {LIST} --out {DIR}/none", 1, "",
             "--out: cannot write to '{DIR}/none': No such file or directory");
         row("out is a file", "--batch --prefix {LIST} --suffix {LIST} --out {LIST}", 1, "",
@@ -305,7 +309,7 @@ private slots:
         row("named run is running", "--batch --resume {NEW} --out {DIR}", 2, "",
             "--resume: the search in {NEW} is still running");
         row("named run is missing", "--batch --resume {RUNS}/none.jsonl", 2, "",
-            "--resume: The journal cannot be read: No such file or directory");
+            "--resume: {RUNS}/none.jsonl: cannot be read: No such file or directory");
     }
     void runs()
     {
@@ -326,7 +330,12 @@ private slots:
                     && writeRun(finished, folder, Noon.addDays(-1), six, 6, true));
             older.close();
             finished.close();
-            QVERIFY(writeAll(rig.dataDir.filePath(u"run-20261206-000000.jsonl"_s), {})); // newer, no journal
+            // Journals that cannot be read: from a newer Zandrel, and damaged at line 3.
+            QVERIFY(writeAll(rig.dataDir.filePath(u"run-20261206-000000.jsonl"_s),
+                             "{\"type\":\"header\",\"version\":2}\n"));
+            QVERIFY(
+                writeAll(rig.dataDir.filePath(u"run-20261205-000000.jsonl"_s),
+                         readAll(older.path()).left(readAll(older.path()).indexOf('\n') + 1) + "{bad\n{}\n"));
             QVERIFY(writeRun(running, folder, Noon, six, 0));
         }
         CliRun cli(rig);
