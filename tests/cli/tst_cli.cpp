@@ -252,6 +252,8 @@ private slots:
         usage("resume with a delay", "--batch --resume r.jsonl --delay 1", "--delay cannot go with --resume");
         usage("resume with a server", "--batch --resume --server {SERVER}",
               "--server cannot go with --resume");
+        usage("resume by another protocol", "--batch --resume --protocol rdap",
+              "--protocol cannot go with --resume");
         usage("resume twice", "--batch --resume a --resume=b", "--resume is given more");
         usage("resume a journal on check", "--check x --resume a", "--resume is only for");
         usage("list runs with a list", "--batch --list-runs --prefix p",
