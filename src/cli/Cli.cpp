@@ -162,9 +162,9 @@ public:
         run.pauseMs = m_options.delayMs;
         m_progress.setPaceMs(m_options.delayMs);
         run.queryType = DomainSearch;
-        // A name nobody can register is not sent, except in the combination search, which asks and
-        // harvests exactly as the window's does.
-        run.sendUnregistrable = batch;
+        // A name nobody can register is not sent: a word list's control bytes or a binary file read
+        // as one make no query (the window still sends such a name and shows the answer).
+        run.sendUnregistrable = false;
         m_session.request().scanLists = batch;
         // --check writes no report and asks nothing again: it keeps counts, not records.
         m_session.request().keepRecords = batch;
