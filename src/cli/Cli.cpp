@@ -142,13 +142,11 @@ public:
                 !loaded)
                 return usage(loaded.error().text);
         }
-        if (batch) {
-            const QFileInfo out(m_options.outDir.isEmpty() ? QStringLiteral(".") : m_options.outDir);
-            if (!out.isDir() || !out.isWritable())
-                return usage(
-                    QStringLiteral("--out: '%1' is not a folder that can be written").arg(out.filePath()));
-            m_outDir = out.absoluteFilePath();
-        }
+        // --out was checked before the run; a current folder that cannot be written leaves the
+        // report to the data folder, as the window's does, and the run says so at its end.
+        if (batch)
+            m_outDir = QFileInfo(m_options.outDir.isEmpty() ? QStringLiteral(".") : m_options.outDir)
+                           .absoluteFilePath();
         auto *input = qobject_cast<QFile *>(&m_streams.in);
         const bool streamed = m_options.namesFromInput && input && input->handle() >= 0;
         if (m_options.namesFromInput && !streamed) {
@@ -285,7 +283,7 @@ private:
             }
             if (result->usedFallback)
                 writeLine(m_streams.err,
-                          QStringLiteral("zandrel: The program's folder cannot be written; the report is in ")
+                          QStringLiteral("zandrel: The current folder cannot be written; the report is in ")
                               + result->folder);
             m_streams.err.write(batchFilesText({result->textPath, result->htmlPath, result->csvPath},
                                                m_session.runLog().journalPath())
