@@ -49,10 +49,18 @@ QStringList readNames(QIODevice &in, QIODevice &err)
     return names;
 }
 
+// A word list is read whole: one larger than this is refused before anything is asked.
+constexpr qint64 MaxWordListBytes = 100LL * 1024 * 1024;
+
 Result<void> loadWords(const QString &option, const QString &path, QStringList &words)
 {
-    if (!loadWordList(path, words))
+    if (const Result<void> loaded = loadWordList(path, words, MaxWordListBytes); !loaded) {
+        if (loaded.error().code == WordListTooLarge)
+            return Error(QStringLiteral("--%1: '%2' is larger than %3 MB, the most a word list may hold")
+                             .arg(option, path)
+                             .arg(MaxWordListBytes >> 20));
         return Error(QStringLiteral("--%1: cannot read '%2'").arg(option, path));
+    }
     if (words.isEmpty())
         return Error(QStringLiteral("--%1: '%2' holds no words").arg(option, path));
     return {};
@@ -134,13 +142,11 @@ public:
                 !loaded)
                 return usage(loaded.error().text);
         }
-        if (batch) {
-            const QFileInfo out(m_options.outDir.isEmpty() ? QStringLiteral(".") : m_options.outDir);
-            if (!out.isDir() || !out.isWritable())
-                return usage(
-                    QStringLiteral("--out: '%1' is not a folder that can be written").arg(out.filePath()));
-            m_outDir = out.absoluteFilePath();
-        }
+        // --out was checked before the run; a current folder that cannot be written leaves the
+        // report to the data folder, as the window's does, and the run says so at its end.
+        if (batch)
+            m_outDir = QFileInfo(m_options.outDir.isEmpty() ? QStringLiteral(".") : m_options.outDir)
+                           .absoluteFilePath();
         auto *input = qobject_cast<QFile *>(&m_streams.in);
         const bool streamed = m_options.namesFromInput && input && input->handle() >= 0;
         if (m_options.namesFromInput && !streamed) {
@@ -154,12 +160,15 @@ public:
         run.pauseMs = m_options.delayMs;
         m_progress.setPaceMs(m_options.delayMs);
         run.queryType = DomainSearch;
-        // A name nobody can register is not sent, except in the combination search, which asks and
-        // harvests exactly as the window's does.
-        run.sendUnregistrable = batch;
+        // A name nobody can register is not sent: a word list's control bytes or a binary file read
+        // as one make no query (the window still sends such a name and shows the answer).
+        run.sendUnregistrable = false;
         m_session.request().scanLists = batch;
         // --check writes no report and asks nothing again: it keeps counts, not records.
         m_session.request().keepRecords = batch;
+        // A --batch run that can no longer journal stops: what it asked is safe in the journal, and
+        // a resume goes on from there once the disk has room again.
+        m_session.request().stopWithoutJournal = batch;
         m_session.request().nameTlds = batch ? QStringList() : m_options.tlds;
         m_session.request().dnsFirst = m_options.dnsFirst;
         m_session.request().dnsSettings
@@ -192,7 +201,10 @@ public:
                 inputs.tlds = m_options.tlds;
             const ServerOverrides &overrides = m_session.router().settings().overrides;
             inputs.server = overrides.serverOption.isEmpty() ? overrides.whoisServer : overrides.serverOption;
-            m_session.searchCombinations(inputs);
+            if (const Result<void> started = m_session.searchCombinations(inputs); !started) {
+                writeLine(m_streams.err, QStringLiteral("zandrel: ") + started.error().text);
+                return end(ExitFailed);
+            }
         } else if (streamed) {
             // Names are asked as they arrive, so the run can follow a slow producer or a `tail -f`.
             m_inputFd = input->handle();
@@ -262,11 +274,16 @@ private:
             if (!result) {
                 writeLine(m_streams.err,
                           QStringLiteral("zandrel: The report was not written: ") + result.error().text);
+                // The journal stays unfinished, so nothing asked is lost.
+                writeLine(
+                    m_streams.err,
+                    QStringLiteral("zandrel: zandrel --batch --resume %1 writes it without asking again")
+                        .arg(m_session.runLog().journalPath()));
                 return end(ExitFailed);
             }
             if (result->usedFallback)
                 writeLine(m_streams.err,
-                          QStringLiteral("zandrel: The program's folder cannot be written; the report is in ")
+                          QStringLiteral("zandrel: The current folder cannot be written; the report is in ")
                               + result->folder);
             m_streams.err.write(batchFilesText({result->textPath, result->htmlPath, result->csvPath},
                                                m_session.runLog().journalPath())

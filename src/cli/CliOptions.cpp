@@ -148,7 +148,7 @@ Result<CliOptions> parseCliArguments(const QStringList &arguments)
     const QList<QCommandLineOption> batchOnly {prefix, suffix, out, com, noCom, resume, resumeFile, listRuns};
     // A resumed run takes its lists, its TLDs, its servers, its resolver and its pace from its journal.
     const QList<QCommandLineOption> fromJournal {prefix, suffix, com,      noCom, delay,
-                                                 server, tld,    dnsFirst, dns};
+                                                 server, tld,    dnsFirst, dns,   protocol};
     // A listing starts no run, and prints no verdict.
     const QList<QCommandLineOption> runOnly {prefix, suffix, com, noCom,    resume, resumeFile, out,
                                              server, delay,  tld, dnsFirst, dns,    json};

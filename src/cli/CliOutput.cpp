@@ -70,12 +70,14 @@ QString formatRecord(const LookupRecord &record, OutputFormat format)
 
 QString formatRunLine(const UnfinishedRun &run)
 {
-    QString line = QStringLiteral("%1\t%2 of %3\t%4")
-                       .arg(tsvField(run.path))
-                       .arg(run.done)
-                       .arg(run.total)
-                       .arg(run.startedAt.toUTC().toString(Qt::ISODate));
-    if (run.inUse)
+    QString line = QStringLiteral("%1\t%2\t%3")
+                       .arg(tsvField(run.path),
+                            run.problem.isEmpty() ? QStringLiteral("%1 of %2").arg(run.done).arg(run.total)
+                                                  : QStringLiteral("-"),
+                            run.startedAt.toUTC().toString(Qt::ISODate));
+    if (!run.problem.isEmpty())
+        line += u'\t' + tsvField(run.problem);
+    else if (run.inUse)
         line += QStringLiteral("\trunning");
     return line + u'\n';
 }
@@ -97,16 +99,24 @@ Result<void> checkFolderWritable(const QString &folder)
     const int fd = ::mkstemp(path.data());
     if (fd < 0)
         return Error(QString::fromLocal8Bit(std::strerror(errno)), errno);
-    // An empty file can be made on a full disk; a block of data cannot.
+    // An empty file can be made on a full disk; a block of data cannot. A short write says nothing
+    // of its cause: the next one does.
     const QByteArray probe(4096, ' ');
-    const bool written
-        = ::write(fd, probe.constData(), size_t(probe.size())) == probe.size() && ::fsync(fd) == 0;
-    const int code = errno;
+    int code = 0;
+    for (qsizetype done = 0; code == 0 && done < probe.size();) {
+        const ssize_t wrote = ::write(fd, probe.constData() + done, size_t(probe.size() - done));
+        if (wrote > 0)
+            done += wrote;
+        else if (errno != EINTR)
+            code = wrote < 0 ? errno : ENOSPC;
+    }
+    if (code == 0 && ::fsync(fd) != 0)
+        code = errno;
     ::close(fd);
     ::unlink(path.constData());
-    if (written)
+    if (code == 0)
         return {};
-    return Error(QString::fromLocal8Bit(std::strerror(code ? code : ENOSPC)), code ? code : ENOSPC);
+    return Error(QString::fromLocal8Bit(std::strerror(code)), code);
 }
 
 OutputWriter::OutputWriter(QIODevice &device)

@@ -19,7 +19,8 @@ namespace zandrel {
 QString formatRecord(const LookupRecord &record, OutputFormat format);
 
 // One line of --list-runs, line feed included: the journal's path, "DONE of TOTAL" and the start
-// time (UTC, ISO 8601) separated by tabs, and a fourth field "running" while a search writes it.
+// time (UTC, ISO 8601) separated by tabs, and a fourth field "running" while a search writes it; for
+// a journal that cannot be read, "-" and the problem ("line 4 is damaged") in the fourth field.
 QString formatRunLine(const UnfinishedRun &run);
 
 // What a finished --batch says on standard error: where its report files and its journal are.

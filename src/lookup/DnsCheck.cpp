@@ -157,8 +157,9 @@ DnsResolver::DnsResolver(const DnsSettings &settings, QObject *parent)
     options.sock_state_cb_data = this;
     options.timeout = std::max(1, settings.timeoutMs);
     options.tries = std::max(1, settings.tries);
-    // Names are asked as they are: no search domains, no host aliases.
-    options.flags = ARES_FLAG_NOSEARCH | ARES_FLAG_NOALIASES;
+    // Names are asked as they are: no search domains, no host aliases. A SERVFAIL or REFUSED is
+    // kept as such, not turned into "Could not contact DNS servers", so a notice can say which.
+    options.flags = ARES_FLAG_NOSEARCH | ARES_FLAG_NOALIASES | ARES_FLAG_NOCHECKRESP;
     ares_channel channel = nullptr;
     const int status = ares_init_options(
         &channel, &options, ARES_OPT_SOCK_STATE_CB | ARES_OPT_TIMEOUTMS | ARES_OPT_TRIES | ARES_OPT_FLAGS);

@@ -1,5 +1,7 @@
 #include "NameLookup.h"
 
+#include "verdict/RdapAnswer.h"
+
 #include "verdict/RdapVerdict.h"
 
 namespace zandrel {
@@ -130,10 +132,16 @@ void NameLookup::judge()
         const Authority authority = m_plan.fromFallback ? Authority {} : m_plan.authority;
         verdict = rdapVerdict(end, m_plan.ace, authority, m_plan.rdapBase);
         const bool failed = end.how == RdapEnd::How::Failed;
-        if (failed || end.how == RdapEnd::How::CutOff)
+        if (failed || end.how == RdapEnd::How::CutOff) {
             detail = end.failure;
-        else if (end.status >= 300)
+        } else if (end.status >= 300 || verdict.kind == VerdictKind::Unknown) {
+            // The status, and what was wrong with an answer that came (a web page, another domain).
             detail = QStringLiteral("HTTP %1").arg(end.status);
+            const QStringList lines = readRdapAnswer(end, m_plan.ace).lines;
+            if (lines.size() > 1 && lines.constLast().size() > 1)
+                detail += QStringLiteral(": ") + lines.constLast().at(0).toLower()
+                    + lines.constLast().mid(1).chopped(lines.constLast().endsWith(u'.') ? 1 : 0);
+        }
         // A server's Retry-After holds it off at least that long, on top of the back-off.
         m_limited = verdict.reason == UnknownReason::RateLimited || failed;
         m_countsForBackOff = m_limited || (end.status > 0 && end.how != RdapEnd::How::CutOff);

@@ -1,5 +1,6 @@
 #include "Journal.h"
 
+#include "JournalLines.h"
 #include "platform/AppInfo.h"
 #include "platform/Clock.h"
 
@@ -9,13 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -66,20 +61,6 @@ std::optional<QStringList> stringsOf(const QJsonValue &value)
 QByteArray lineOf(const QJsonObject &object)
 {
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
-}
-
-QByteArray recordLine(const LookupRecord &record)
-{
-    return lineOf({{TypeKey, LookupType},
-                   {u"index"_s, record.index},
-                   {u"name"_s, record.name},
-                   {u"judged"_s, record.judged},
-                   {u"verdict"_s, verdictName(record.verdict.kind)},
-                   {u"reason"_s, record.verdict.reasonText()},
-                   {u"server"_s, record.server},
-                   {u"time"_s, utcText(record.checkedAt)},
-                   {u"addedAvailable"_s, arrayOf(record.addedAvailable)},
-                   {u"addedLinks"_s, arrayOf(record.addedLinks)}});
 }
 
 std::optional<QJsonObject> objectOf(QByteArrayView line)
@@ -155,22 +136,6 @@ std::optional<LookupRecord> recordOf(const QJsonObject &line, qint64 expectedInd
     return record;
 }
 
-QString systemError(int code)
-{
-    return QString::fromLocal8Bit(std::strerror(code));
-}
-
-// Makes a file's entry in its folder last through a power cut.
-void syncFolderOf(const QString &path)
-{
-    const int fd
-        = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 // "run-20261206-224000.jsonl", then "…_2.jsonl" for a second run in the same second.
 constexpr QLatin1StringView NamePrefix("run-");
 constexpr QLatin1StringView NameSuffix(".jsonl");
@@ -193,6 +158,14 @@ std::pair<QString, int> startOrder(const QString &name)
     return {base.left(mark), base.mid(mark + 1).toInt()};
 }
 
+// The start time a journal's name carries (UTC), for a journal that cannot be read.
+QDateTime startTimeOf(const QString &name)
+{
+    QDateTime when = QDateTime::fromString(startOrder(name).first.mid(NamePrefix.size()), u"yyyyMMdd-HHmmss");
+    when.setTimeSpec(Qt::UTC);
+    return when;
+}
+
 // The finished time in the last line of a journal, read from its tail only.
 QDateTime finishedTime(const QString &path)
 {
@@ -212,14 +185,28 @@ QDateTime finishedTime(const QString &path)
 
 } // namespace
 
+QByteArray recordLine(const LookupRecord &record)
+{
+    return lineOf({{TypeKey, LookupType},
+                   {u"index"_s, record.index},
+                   {u"name"_s, record.name},
+                   {u"judged"_s, record.judged},
+                   {u"verdict"_s, verdictName(record.verdict.kind)},
+                   {u"reason"_s, record.verdict.reasonText()},
+                   {u"server"_s, record.server},
+                   {u"time"_s, utcText(record.checkedAt)},
+                   {u"addedAvailable"_s, arrayOf(record.addedAvailable)},
+                   {u"addedLinks"_s, arrayOf(record.addedLinks)}});
+}
+
 Result<JournalContents> readJournal(const QString &path)
 {
     JournalContents contents;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return Error(QStringLiteral("The journal cannot be read: %1").arg(file.errorString()));
+        return Error(QStringLiteral("cannot be read: %1").arg(file.errorString()));
     if (file.size() > MaxJournalBytes)
-        return Error(QStringLiteral("The journal is too large (%1 MB)").arg(file.size() >> 20));
+        return Error(QStringLiteral("too large (%1 MB)").arg(file.size() >> 20));
     const QByteArray bytes = file.readAll();
 
     qsizetype start = 0;
@@ -235,25 +222,24 @@ Result<JournalContents> readJournal(const QString &path)
             // The crash came while this line was written: it is not there.
             if (next == bytes.size())
                 break;
-            return Error(QStringLiteral("Line %1 of the journal is damaged").arg(lineNumber));
+            return Error(QStringLiteral("line %1 is damaged").arg(lineNumber));
         }
         const QString type = (*object)[TypeKey].toString();
         if (!haveHeader) {
             if (type != HeaderType)
-                return Error(QStringLiteral("The file is not a Zandrel journal"));
+                return Error(QStringLiteral("not a Zandrel journal"));
             const int version = (*object)[u"version"].toInt();
             if (version > JournalVersion)
-                return Error(
-                    QStringLiteral("The journal was written by a newer Zandrel (format %1)").arg(version));
+                return Error(QStringLiteral("written by a newer Zandrel (format %1)").arg(version));
             const auto inputs = inputsOf(*object);
             if (version < 1 || !inputs)
-                return Error(QStringLiteral("The journal's first line is damaged"));
+                return Error(QStringLiteral("line 1 is damaged"));
             contents.inputs = *inputs;
             haveHeader = true;
         } else if (type == LookupType) {
             auto record = recordOf(*object, contents.records.size() + 1);
             if (!record)
-                return Error(QStringLiteral("Line %1 of the journal is damaged").arg(lineNumber));
+                return Error(QStringLiteral("line %1 is damaged").arg(lineNumber));
             contents.records.append(std::move(*record));
         } else if (type == FinishedType) {
             contents.finished = true;
@@ -263,18 +249,13 @@ Result<JournalContents> readJournal(const QString &path)
         start = next;
     }
     if (!haveHeader)
-        return Error(QStringLiteral("The journal is empty"));
+        return Error(QStringLiteral("empty"));
     return contents;
 }
 
-bool journalInUse(const QString &path)
+QString journalProblem(const QString &path, const QString &problem)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    ::close(fd); // drops the shared lock taken, if any
-    return held;
+    return QDir::toNativeSeparators(path) + QStringLiteral(": ") + problem;
 }
 
 qint64 combinationCount(const RunInputs &inputs)
@@ -283,29 +264,8 @@ qint64 combinationCount(const RunInputs &inputs)
     return inputs.comSuffix ? pairings * inputs.tlds.size() : pairings;
 }
 
-JournalWriter::JournalWriter() = default;
-
-JournalWriter::JournalWriter(const Clock &clock)
-    : m_deadline(std::make_unique<Timer>(clock, [this] { handOver(); }))
-{ }
-
-JournalWriter::~JournalWriter()
+QByteArray headerLine(const RunInputs &inputs)
 {
-    close();
-}
-
-Result<void> JournalWriter::create(const QString &path, const RunInputs &inputs)
-{
-    close();
-    m_file.setFileName(path);
-    const QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder))
-        return fail(QStringLiteral("create"), QStringLiteral("cannot make the folder ") + folder);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return fail(QStringLiteral("create"));
-    if (Result<void> locked = lock(); !locked)
-        return locked;
-    syncFolderOf(path);
     QJsonObject header {{TypeKey, HeaderType},
                         {u"version"_s, JournalVersion},
                         {u"prefixes"_s, arrayOf(inputs.prefixes)},
@@ -333,180 +293,12 @@ Result<void> JournalWriter::create(const QString &path, const RunInputs &inputs)
         if (inputs.dnsFirst)
             header.insert(u"dnsServer"_s, inputs.dnsServer);
     }
-    startThread();
-    // A run is only resumable from a journal whose first line is there.
-    m_waiting.last = lineOf(header);
-    handOver();
-    return waitForDisk();
+    return lineOf(header);
 }
 
-Result<void> JournalWriter::reopen(const QString &path, qint64 wholeSize)
+QByteArray finishedLine(const QDateTime &when)
 {
-    close();
-    m_file.setFileName(path);
-    if (!m_file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
-        return fail(QStringLiteral("reopen"));
-    // The lock comes before the cut: the torn line may be a line another run is writing.
-    if (Result<void> locked = lock(); !locked)
-        return locked;
-    if (m_file.size() < wholeSize)
-        return fail(QStringLiteral("reopen"), QStringLiteral("it is shorter than when it was read"));
-    if (!m_file.resize(wholeSize) || !m_file.seek(wholeSize))
-        return fail(QStringLiteral("reopen"));
-    if (::fsync(m_file.handle()) != 0)
-        return fail(QStringLiteral("reopen"), systemError(errno));
-    startThread();
-    ++m_syncs;
-    return {};
-}
-
-Result<void> JournalWriter::lock()
-{
-    if (::flock(m_file.handle(), LOCK_EX | LOCK_NB) == 0)
-        return {};
-    const int code = errno;
-    return fail(QStringLiteral("lock"),
-                code == EWOULDBLOCK ? QStringLiteral("another search is writing it") : systemError(code));
-}
-
-Result<void> JournalWriter::append(const LookupRecord &record)
-{
-    if (!m_file.isOpen())
-        return fail(QStringLiteral("write"));
-    // A group that failed shows at the next line; the journal stops there, as later lines would be
-    // read as out of order.
-    if (const int code = failure())
-        return fail(QStringLiteral("write"), systemError(code));
-    m_waiting.records.append(record);
-    if (!m_deadline || m_waiting.records.size() >= GroupLines)
-        handOver();
-    else if (m_waiting.records.size() == 1)
-        m_deadline->start(GroupMs);
-    if (m_deadline)
-        return {};
-    return waitForDisk();
-}
-
-Result<void> JournalWriter::finish(const QDateTime &when)
-{
-    if (!m_file.isOpen())
-        return fail(QStringLiteral("write"));
-    m_waiting.last = lineOf({{TypeKey, FinishedType}, {u"time"_s, utcText(when)}});
-    return close();
-}
-
-Result<void> JournalWriter::close()
-{
-    if (!m_file.isOpen())
-        return {};
-    // The caller waits for this last group: whoever reads the journal next must find every line.
-    handOver();
-    const Result<void> written = waitForDisk();
-    stopThread();
-    m_file.close();
-    return written;
-}
-
-void JournalWriter::handOver()
-{
-    if (m_deadline)
-        m_deadline->stop();
-    if ((m_waiting.records.isEmpty() && m_waiting.last.isEmpty()) || !m_thread.joinable())
-        return;
-    {
-        const std::lock_guard hold(m_mutex);
-        m_groups.push_back(std::exchange(m_waiting, {}));
-    }
-    m_wake.notify_one();
-}
-
-Result<void> JournalWriter::waitForDisk()
-{
-    int code = 0;
-    {
-        std::unique_lock hold(m_mutex);
-        m_done.wait(hold, [this] { return m_groups.empty(); });
-        code = m_failure;
-    }
-    // A full disk often shows only at the fsync, which leaves its cause in errno alone.
-    if (code != 0)
-        return fail(QStringLiteral("write"), systemError(code));
-    return {};
-}
-
-int JournalWriter::failure()
-{
-    const std::lock_guard hold(m_mutex);
-    return m_failure;
-}
-
-void JournalWriter::startThread()
-{
-    m_fd = m_file.handle();
-    m_failure = 0;
-    m_writes = 0;
-    m_syncs = 0;
-    m_thread = std::thread([this] { writeGroups(); });
-}
-
-void JournalWriter::stopThread()
-{
-    if (!m_thread.joinable())
-        return;
-    {
-        const std::lock_guard hold(m_mutex);
-        m_stopping = true;
-    }
-    m_wake.notify_one();
-    m_thread.join();
-    m_stopping = false;
-    m_waiting = {};
-}
-
-void JournalWriter::writeGroups()
-{
-    std::unique_lock hold(m_mutex);
-    for (;;) {
-        m_wake.wait(hold, [this] { return !m_groups.empty() || m_stopping; });
-        if (m_groups.empty())
-            return;
-        // Only this thread takes groups off, so the first one stays put while it is written.
-        const Group &group = m_groups.front();
-        int failure = m_failure;
-        hold.unlock();
-        QByteArray bytes;
-        for (const LookupRecord &record : group.records)
-            bytes += recordLine(record);
-        bytes += group.last;
-        for (qsizetype done = 0; failure == 0 && done < bytes.size();) {
-            const ssize_t wrote = ::write(m_fd, bytes.constData() + done, size_t(bytes.size() - done));
-            if (wrote > 0) {
-                done += wrote;
-                ++m_writes;
-            } else if (errno != EINTR) {
-                failure = wrote < 0 ? errno : EIO;
-            }
-        }
-        if (failure == 0 && ::fsync(m_fd) != 0)
-            failure = errno;
-        else if (failure == 0)
-            ++m_syncs;
-        hold.lock();
-        m_failure = failure;
-        m_groups.pop_front();
-        if (m_groups.empty())
-            m_done.notify_all();
-    }
-}
-
-Error JournalWriter::fail(const QString &what, const QString &cause)
-{
-    const Error error(QStringLiteral("Could not %1 the journal %2: %3")
-                          .arg(what, QDir::toNativeSeparators(m_file.fileName()),
-                               cause.isEmpty() ? m_file.errorString() : cause));
-    stopThread();
-    m_file.close();
-    return error;
+    return lineOf({{TypeKey, FinishedType}, {u"time"_s, utcText(when)}});
 }
 
 JournalFolder::JournalFolder(const QString &folder, const Clock &clock)
@@ -554,10 +346,17 @@ QList<UnfinishedRun> JournalFolder::unfinishedRuns() const
         if (finishedTime(path).isValid())
             continue;
         const Result<JournalContents> contents = readJournal(path);
-        if (!contents || contents->finished)
+        if (contents && contents->finished)
             continue;
-        runs.append({path, contents->records.size(), combinationCount(contents->inputs),
-                     contents->inputs.startedAt, journalInUse(path)});
+        UnfinishedRun run {path, 0, 0, startTimeOf(name), journalInUse(path), QString()};
+        if (contents) {
+            run.done = contents->records.size();
+            run.total = combinationCount(contents->inputs);
+            run.startedAt = contents->inputs.startedAt;
+        } else {
+            run.problem = contents.error().text;
+        }
+        runs.append(run);
     }
     return runs;
 }
@@ -567,24 +366,30 @@ Result<ResumeChoice> JournalFolder::chooseResume(const QString &path) const
     ResumeChoice choice;
     choice.path = path;
     if (path.isEmpty()) {
-        // The newest run not finished; an unreadable journal is passed over, as a listing does.
-        for (const QString &name : journals()) {
-            const QString candidate = QDir(m_folder).filePath(name);
-            if (finishedTime(candidate).isValid())
+        // The newest run not finished; an unreadable journal is passed over, as long as an older
+        // run can be resumed, else its problem is the answer.
+        QString problem;
+        for (const UnfinishedRun &run : unfinishedRuns()) {
+            if (!run.problem.isEmpty()) {
+                if (problem.isEmpty())
+                    problem = journalProblem(run.path, run.problem);
                 continue;
-            Result<JournalContents> contents = readJournal(candidate);
+            }
+            Result<JournalContents> contents = readJournal(run.path);
             if (contents && !contents->finished) {
-                choice.path = candidate;
+                choice.path = run.path;
                 choice.contents = std::move(contents).value();
                 break;
             }
         }
+        if (choice.path.isEmpty() && !problem.isEmpty())
+            return Error(QStringLiteral("the newest unfinished search cannot be resumed: ") + problem);
         if (choice.path.isEmpty())
             return Error(QStringLiteral("there is no unfinished search to resume"));
     } else {
         Result<JournalContents> contents = readJournal(path);
         if (!contents)
-            return contents.error();
+            return Error(journalProblem(path, contents.error().text));
         if (contents->finished)
             return Error(QStringLiteral("the search in %1 is finished").arg(path));
         choice.contents = std::move(contents).value();

@@ -65,8 +65,11 @@ struct JournalContents
 };
 
 // Reads a journal. A last line cut short by a crash is ignored; any other damage, a newer
-// format or a file too large to hold is an error saying why the run cannot be resumed from it.
+// format or a file too large to hold is an error saying why the run cannot be resumed from it, in a
+// few words ("line 4 is damaged", "written by a newer Zandrel (format 2)"); see journalProblem().
 Result<JournalContents> readJournal(const QString &path);
+// "PATH: PROBLEM", a journal that cannot be read and why.
+QString journalProblem(const QString &path, const QString &problem);
 
 // Whether a running search holds the journal at `path` (see JournalWriter).
 bool journalInUse(const QString &path);
@@ -101,6 +104,8 @@ public:
     // Waits until the groups already handed over are on the disk (not the lines still waiting);
     // fails, closing the journal, when one could not be written.
     Result<void> waitForDisk();
+    // Hands the waiting lines over and waits until every line is on the disk.
+    Result<void> flush();
     Result<void> finish(const QDateTime &when);
     // Writes what waits and lets the journal go; fails when that could not be written.
     Result<void> close();
@@ -156,6 +161,7 @@ struct UnfinishedRun
     qint64 total = 0;
     QDateTime startedAt; // UTC
     bool inUse = false; // a search is writing it now
+    QString problem; // why its journal cannot be read (done and total are then unknown)
 };
 
 // The run `--resume` continues: the journal at `path` when one is given, else the newest
@@ -182,7 +188,7 @@ public:
     Result<void> start(JournalWriter &writer, RunInputs inputs) const;
     // The journal of the run started last, or an empty text when there is none.
     QString lastJournal() const;
-    // The runs not finished whose journals can be read, the newest first.
+    // The runs not finished, the newest first, with those whose journals cannot be read.
     QList<UnfinishedRun> unfinishedRuns() const;
     // The run to resume (see ResumeChoice), or why there is none.
     Result<ResumeChoice> chooseResume(const QString &path = QString()) const;

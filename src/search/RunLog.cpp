@@ -28,6 +28,13 @@ Result<void> RunLog::record(const LookupRecord &record)
     return m_writer.append(record);
 }
 
+Result<void> RunLog::flush()
+{
+    if (!m_writer.isOpen())
+        return {};
+    return m_writer.flush();
+}
+
 Result<void> RunLog::finish(const QDateTime &when)
 {
     if (!m_writer.isOpen())

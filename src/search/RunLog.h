@@ -19,6 +19,8 @@ public:
     // One finished combination; it reaches the disk with its group (see JournalWriter). Fails when
     // an earlier group could not be written.
     Result<void> record(const LookupRecord &record);
+    // Every line handed over so far on the disk; fails when one could not be written.
+    Result<void> flush();
     // The run is complete.
     Result<void> finish(const QDateTime &when);
     // The run ends here, unfinished: what waits is written and the journal stays for a resume.

@@ -541,7 +541,7 @@ void SearchRun::wildcardAnswered(const QString &tld, const DnsAnswer &answer)
                 QStringLiteral("DNS answers for every name in .%1: its names are asked of the registry.")
                     .arg(tld));
         else
-            dnsAnswered(0, answer); // says once that DNS does not answer
+            sayDnsFailed(tld, answer);
     }
     const QList<qint64> waiting = std::exchange(zone->waiting, {});
     for (const qint64 index : waiting) {
@@ -558,15 +558,21 @@ void SearchRun::wildcardAnswered(const QString &tld, const DnsAnswer &answer)
     }
 }
 
+// Once per TLD: a resolver may fail for one zone and answer for the others.
+void SearchRun::sayDnsFailed(const QString &tld, const DnsAnswer &answer)
+{
+    if (m_dnsFailuresSaid.contains(tld))
+        return;
+    m_dnsFailuresSaid.insert(tld);
+    emit notice(QStringLiteral("DNS did not answer for .%1 (%2): its names go to the registry.")
+                    .arg(tld, answer.detail));
+}
+
 void SearchRun::dnsAnswered(qint64 index, const DnsAnswer &answer)
 {
-    // Index 0: a zone's own check failed.
-    if ((answer.outcome == DnsAnswer::Outcome::Unreachable || index == 0) && !m_dnsFailureSaid) {
-        m_dnsFailureSaid = true;
-        emit notice(
-            QStringLiteral("DNS did not answer (%1): names go to their registries.").arg(answer.detail));
-    }
     Slot *slot = index > 0 ? slotAt(index) : nullptr;
+    if (slot && answer.outcome == DnsAnswer::Outcome::Unreachable)
+        sayDnsFailed(slot->job->plan().ace.section(u'.', -1).toLower(), answer);
     if (!slot || slot->state != Slot::State::Dns || m_stopping)
         return;
     discard(slot->dns, this);

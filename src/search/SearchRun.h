@@ -7,6 +7,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 
 #include <deque>
@@ -110,6 +111,7 @@ private:
     void enqueue(qint64 index);
     bool askDns(qint64 index);
     void askDnsFor(qint64 index);
+    void sayDnsFailed(const QString &tld, const DnsAnswer &answer);
     void dnsAnswered(qint64 index, const DnsAnswer &answer);
     void wildcardAnswered(const QString &tld, const DnsAnswer &answer);
     void dnsSettled(qint64 index, const QStringList &nameServers);
@@ -147,7 +149,7 @@ private:
     // holds cannot), and the names waiting until that is known.
     struct Zone;
     QHash<QString, std::shared_ptr<Zone>> m_zones;
-    bool m_dnsFailureSaid = false;
+    QSet<QString> m_dnsFailuresSaid; // the TLDs DNS failed for, each said once
 };
 
 } // namespace zandrel

@@ -20,18 +20,31 @@ QStringList combinationNames(const QStringList &prefixes, const QStringList &suf
 
 QStringList combinationNames(const RunInputs &inputs)
 {
-    if (!inputs.comSuffix)
-        return combinationNames(inputs.prefixes, inputs.suffixes, false);
     QStringList names;
-    names.reserve(combinationCount(inputs));
-    for (const QString &prefix : inputs.prefixes) {
-        for (const QString &suffix : inputs.suffixes) {
-            for (const QString &tld : inputs.tlds)
-                names << prefix + suffix + u'.' + tld;
-        }
-    }
+    const qint64 count = combinationCount(inputs);
+    names.reserve(count);
+    for (qint64 position = 0; position < count; ++position)
+        names << combinationName(inputs, position);
     return names;
 }
+
+QString combinationName(const RunInputs &inputs, qint64 position)
+{
+    const qint64 tlds = inputs.comSuffix ? inputs.tlds.size() : 1;
+    const qint64 suffixes = inputs.suffixes.size();
+    const qint64 pairing = position / tlds;
+    const QString name
+        = inputs.prefixes.value(pairing / suffixes) + inputs.suffixes.value(pairing % suffixes);
+    return inputs.comSuffix ? name + u'.' + inputs.tlds.value(position % tlds) : name;
+}
+
+namespace {
+
+// How many names a combination run is handed at a time, and how far ahead of the last committed
+// one they go: enough to keep every server busy, little enough to hold nothing like the whole list.
+constexpr qint64 FeedNames = 1024;
+
+} // namespace
 
 SearchSession::SearchSession(const RouterSettings &settings, const QString &journalFolder, const Clock &clock,
                              UniqueList &available, UniqueList &links, QObject *parent)
@@ -149,28 +162,58 @@ QString SearchSession::termOf(const QString &name) const
     return com ? name.chopped(4) : name;
 }
 
-void SearchSession::searchCombinations(const RunInputs &inputs)
+Result<void> SearchSession::searchCombinations(const RunInputs &inputs)
 {
     if (running())
-        return;
+        return Error(QStringLiteral("a search is running"));
     m_inputs = inputs;
     m_inputs.delayMs = m_request.pauseMs;
     m_inputs.dnsFirst = m_request.dnsFirst;
     m_inputs.routing = m_router.settings().overrides;
     m_inputs.dnsServer = m_request.dnsSettings.server;
+    if (const Result<void> started = m_runLog.start(m_inputs); !started) {
+        if (m_request.stopWithoutJournal)
+            return started;
+        emit notice(QStringLiteral("The search goes on without a journal: ") + started.error().text);
+    }
     m_combinations = true;
     m_tallied = true;
-    const QStringList names = combinationNames(m_inputs);
-    m_total = names.size();
+    m_total = combinationCount(m_inputs);
     m_tally.clear();
     m_results.clear();
     emit countsChanged(m_tally.countsText());
-    if (const Result<void> started = m_runLog.start(m_inputs); !started)
-        emit notice(QStringLiteral("The search goes on without a journal: ") + started.error().text);
     // This run is the last one now.
     m_resumable.clear();
     emit progressChanged(0, m_total, QString());
-    startRun(names, 1, true, false, m_inputs.dnsFirst);
+    startCombinations(0, nullptr);
+    return {};
+}
+
+void SearchSession::startCombinations(qint64 done, const RunInputs *resumed)
+{
+    m_made = done;
+    m_committed = done;
+    m_madeAll = false;
+    startRun({}, done + 1, true, true, m_inputs.dnsFirst, resumed);
+    feedCombinations();
+}
+
+void SearchSession::feedCombinations()
+{
+    if (!m_run || !m_combinations || m_madeAll || m_made - m_committed >= FeedNames)
+        return;
+    QStringList names;
+    const qint64 end = std::min(m_total, m_made + FeedNames);
+    names.reserve(end - m_made);
+    for (; m_made < end; ++m_made)
+        names << combinationName(m_inputs, m_made);
+    m_madeAll = m_made == m_total;
+    const bool last = m_madeAll;
+    // Handing names over may commit some at once, and so come back here for more.
+    if (!names.isEmpty())
+        m_run->addNames(names);
+    if (last && m_run)
+        m_run->endOfNames();
 }
 
 Result<void> SearchSession::resume(const QString &path)
@@ -181,9 +224,14 @@ Result<void> SearchSession::resume(const QString &path)
     if (!read) {
         m_resumable.clear();
         emit runStateChanged();
-        return read.error();
+        return Error(journalProblem(path, read.error().text));
     }
     const JournalContents &run = *read;
+    if (const Result<void> resumed = m_runLog.resume(path, run); !resumed) {
+        if (m_request.stopWithoutJournal)
+            return resumed;
+        emit notice(QStringLiteral("The search goes on without its journal: ") + resumed.error().text);
+    }
     m_inputs = run.inputs;
     m_combinations = true;
     m_tallied = true;
@@ -196,12 +244,9 @@ Result<void> SearchSession::resume(const QString &path)
     }
     emit countsChanged(m_tally.countsText());
     emit restored(m_inputs);
-    const QStringList names = combinationNames(m_inputs);
-    m_total = names.size();
-    if (const Result<void> resumed = m_runLog.resume(path, run); !resumed)
-        emit notice(QStringLiteral("The search goes on without its journal: ") + resumed.error().text);
+    m_total = combinationCount(m_inputs);
     emit progressChanged(run.records.size(), m_total, QString());
-    startRun(names.mid(run.records.size()), run.nextIndex(), true, false, m_inputs.dnsFirst, &m_inputs);
+    startCombinations(run.records.size(), &m_inputs);
     return {};
 }
 
@@ -267,31 +312,60 @@ void SearchSession::onCommitted(const LookupRecord &done, const QString &answer)
     LookupRecord record = done;
     if (m_keepRecords)
         m_scan.scan(record, answer);
-    if (const Result<void> written = m_journaled ? m_runLog.record(record) : Result<void>(); !written)
-        emit notice(QStringLiteral("The search goes on without its journal: ") + written.error().text);
     if (m_keepRecords)
         m_results << record;
     if (m_tallied && record.judged) {
         m_tally.record(record.name, record.verdict);
         emit countsChanged(m_tally.countsText());
     }
+    // The name is shown (or printed) before the journal may hold it: a run killed in between asks
+    // it again on resume, where the other order would leave its line out for good.
     emit committed(record);
     if (m_tallied)
         emit progressChanged(record.index, m_total, m_pace.timeLeft(record.index));
+    // A handler that stopped the run at once did not take this name.
+    if (m_journaled && m_run) {
+        if (const Result<void> written = m_runLog.record(record); !written)
+            onJournalFailed(written.error().text);
+    }
+    m_committed = record.index;
+    feedCombinations();
+}
+
+void SearchSession::onJournalFailed(const QString &error)
+{
+    if (!m_request.stopWithoutJournal) {
+        emit notice(QStringLiteral("The search goes on without its journal: ") + error);
+        return;
+    }
+    emit notice(error + QStringLiteral("; the search stops (a resume goes on from what the journal holds)"));
+    abort();
 }
 
 void SearchSession::onFinished(bool complete)
 {
     // The run object may be on the stack: it goes once this call has returned.
     m_run.release()->deleteLater();
+    // A run is complete only once its journal holds every name.
+    if (m_journaled && complete) {
+        if (const Result<void> flushed = m_runLog.flush(); !flushed) {
+            onJournalFailed(flushed.error().text);
+            complete = !m_request.stopWithoutJournal;
+        }
+    }
+    m_awaitingReport = m_journaled && complete;
+    m_reportFailed = false;
     emit finished(complete);
+    m_awaitingReport = false;
     if (m_journaled) {
-        // The journal is marked finished only once the report is written.
-        // The last group's lines, when they could not be written: a resume asks them again.
-        if (const Result<void> ended = complete ? m_runLog.finish(m_clock.now()) : m_runLog.interrupt();
+        // The journal is marked finished only once the report is written: until then a resume
+        // writes it from the journal. The last group's lines, when they could not be written: a
+        // resume asks them again.
+        const bool finished = complete && !m_reportFailed;
+        if (const Result<void> ended = finished ? m_runLog.finish(m_clock.now()) : m_runLog.interrupt();
             !ended)
             emit notice(ended.error().text);
-        m_resumable = complete ? QString() : m_runLog.journalPath();
+        m_resumable = finished ? QString() : m_runLog.journalPath();
     }
     emit runStateChanged();
 }
@@ -305,7 +379,7 @@ SearchSession::LastRun SearchSession::findLastRun()
     if (path.isEmpty())
         return last;
     const Result<JournalContents> read = readJournal(path);
-    last.error = read ? QString() : read.error().text;
+    last.error = read ? QString() : journalProblem(path, read.error().text);
     last.path = path;
     if (!read || read->finished)
         return last;
@@ -328,7 +402,9 @@ Result<ReportFiles> SearchSession::writeReport(const QString &baseName, const QS
     input.links = m_links.entries();
     input.prefixes = prefixes;
     input.suffixes = suffixes;
-    return writer.SaveResults(baseName, input, folder, fallbackFolder);
+    Result<ReportFiles> written = writer.SaveResults(baseName, input, folder, fallbackFolder);
+    m_reportFailed = m_reportFailed || (m_awaitingReport && !written);
+    return written;
 }
 
 } // namespace zandrel

@@ -33,6 +33,9 @@ struct RunRequest : RunOptions
     // Off: a run keeps its counts only, not its records (for a report), its names (for Search
     // Unanswered Again) or list entries, so memory stays flat over an endless input (--check -).
     bool keepRecords = true;
+    // On: a combination run whose journal cannot be written stops there (or does not start), its
+    // journal left as far as it got, for a resume. Off: it goes on without one and says so once.
+    bool stopWithoutJournal = false;
 };
 
 // Everything a search keeps beyond its lookups: the verdicts so far, the journal that lets a cut-off
@@ -53,8 +56,9 @@ public:
     bool running() const { return m_run != nullptr; }
 
     // Every pairing of a prefix with a suffix, prefix-major, in each of the TLDs as `inputs` say;
-    // a new journaled run, asking DNS first when the session does.
-    void searchCombinations(const RunInputs &inputs);
+    // a new journaled run, asking DNS first when the session does. Fails, asking nothing, when the
+    // request says the run stops without a journal and none can be started.
+    Result<void> searchCombinations(const RunInputs &inputs);
     // Goes on with the run in the journal at `path` from its first name not done. The lists, the
     // tally and the inputs come back from it first (restored()).
     Result<void> resume(const QString &path);
@@ -98,7 +102,9 @@ public:
     // Names found free, by their ACE form in lower case: what the available-name scan may list.
     QString freeEntry(const QString &found) const { return m_scan.freeEntry(found); }
 
-    // The report of the lists and the last run, into `folder` (else `fallbackFolder`).
+    // The report of the lists and the last run, into `folder` (else `fallbackFolder`). Written from
+    // a finished() handler, a report that fails keeps the run's journal unfinished: a resume then
+    // writes the report without asking anything again.
     Result<ReportFiles> writeReport(const QString &baseName, const QStringList &prefixes,
                                     const QStringList &suffixes, const QString &folder,
                                     const QString &fallbackFolder,
@@ -118,7 +124,8 @@ signals:
     void runStateChanged();
     // The lists, tally and inputs of a journal are back, before its run goes on.
     void restored(const RunInputs &inputs);
-    // The run ended; a complete combination run's journal is marked finished after this returns.
+    // The run ended; a complete combination run's journal is marked finished after this returns,
+    // unless its report could not be written meanwhile.
     void finished(bool complete);
 
 private:
@@ -127,8 +134,14 @@ private:
     void startRun(const QStringList &names, qint64 firstIndex, bool journaled, bool more = false,
                   bool dnsFirst = false, const RunInputs *resumed = nullptr);
     QStringList withTlds(const QStringList &names) const;
+    // A combination run's names are made as the run takes them: a few thousand ahead of the last
+    // committed one, never the whole list.
+    void startCombinations(qint64 done, const RunInputs *resumed);
+    void feedCombinations();
     void onCommitted(const LookupRecord &record, const QString &answer);
     void onFinished(bool complete);
+    // The journal cannot be written: the run stops or goes on without it, as the request says.
+    void onJournalFailed(const QString &error);
 
     const Clock &m_clock;
     UniqueList &m_links;
@@ -145,10 +158,15 @@ private:
     QList<LookupRecord> m_results;
     QString m_resumable;
     qint64 m_total = 0;
+    qint64 m_made = 0; // of a combination run: the names handed to the run so far
+    qint64 m_committed = 0;
+    bool m_madeAll = false;
     bool m_journaled = false;
     bool m_tallied = true;
     bool m_keepRecords = true; // the running run's
     bool m_combinations = false;
+    bool m_awaitingReport = false; // in finished(): the report decides whether the run is finished
+    bool m_reportFailed = false;
     std::shared_ptr<DnsResolver> m_resolver; // made when a run first asks DNS; its run shares it
 };
 
@@ -157,5 +175,7 @@ QStringList combinationNames(const QStringList &prefixes, const QStringList &suf
 // The names of every pairing, prefix-major; with comSuffix each in every TLD of `inputs`, in order
 // ("a1.com", "a1.net", "a2.com" …).
 QStringList combinationNames(const RunInputs &inputs);
+// The name at `position` (from 0) of that order, made alone.
+QString combinationName(const RunInputs &inputs, qint64 position);
 
 } // namespace zandrel

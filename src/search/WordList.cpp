@@ -83,14 +83,20 @@ QStringList parseWordList(const QByteArray &bytes)
     return fields;
 }
 
-Result<void> loadWordList(const QString &path, QStringList &entries)
+Result<void> loadWordList(const QString &path, QStringList &entries, qint64 maxBytes)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Error(file.errorString());
-    const QByteArray bytes = file.readAll();
+    // A pipe has no size to check beforehand: its read stops one byte past the limit.
+    const bool tooLarge = maxBytes >= 0 && file.size() > maxBytes;
+    const QByteArray bytes = maxBytes < 0 ? file.readAll()
+        : tooLarge                        ? QByteArray()
+                                          : file.read(maxBytes + 1);
     if (file.error() != QFileDevice::NoError)
         return Error(file.errorString());
+    if (tooLarge || (maxBytes >= 0 && bytes.size() > maxBytes))
+        return Error(QStringLiteral("larger than %1 MB").arg(maxBytes >> 20), WordListTooLarge);
     entries.append(parseWordList(bytes));
     return {};
 }

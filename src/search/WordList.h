@@ -18,8 +18,11 @@ QString decodeWordList(const QByteArray &bytes);
 // line, a lone or doubled comma, "").
 QStringList parseWordList(const QByteArray &bytes);
 
+// The error code of a word list over its limit.
+inline constexpr int WordListTooLarge = 1;
+
 // Reads the file at `path` and appends its fields to `entries`; an error when the file cannot be
-// opened or read, and nothing is appended then.
-Result<void> loadWordList(const QString &path, QStringList &entries);
+// opened or read, or holds more than `maxBytes` (negative: no limit), and nothing is appended then.
+Result<void> loadWordList(const QString &path, QStringList &entries, qint64 maxBytes = -1);
 
 } // namespace zandrel

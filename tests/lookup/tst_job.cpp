@@ -118,6 +118,42 @@ private slots:
         QTRY_VERIFY(!job); // deleted once its result is out
         QCOMPARE(results.size(), 1);
     }
+
+    // An RDAP answer that leaves the name unknown says why in the record's detail.
+    void rdapDetail_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("web page") << 200 << QByteArray("<html>hello</html>")
+                                  << u"HTTP 200: the answer is not RDAP JSON"_s;
+        QTest::newRow("another domain") << 200 << QByteArray(R"({"ldhName":"y.com"})")
+                                        << u"HTTP 200: the answer does not name this domain"_s;
+        QTest::newRow("server error") << 500 << QByteArray("oops") << u"HTTP 500"_s;
+    }
+    void rdapDetail()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        World world;
+        world.http.setReply(
+            {status,
+             body,
+             {{"Content-Type",
+               status == 200 && body.startsWith('<') ? "text/html" : "application/rdap+json"}}});
+        LookupPlan plan;
+        plan.name = plan.ace = u"x.com"_s;
+        plan.via = LookupPlan::Via::Rdap;
+        plan.rdapBase = world.http.baseUrl();
+        auto *lookup = new NameLookup(plan, *world.router);
+        lookup->setAutoDelete(false);
+        QSignalSpy results(lookup, &Job::result);
+        lookup->start();
+        QVERIFY(results.wait(20000));
+        QCOMPARE(lookup->record().verdict.kind, VerdictKind::Unknown);
+        QTEST(lookup->record().detail, "detail");
+        delete lookup;
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_Job)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The bash completion offers every long option --help lists, each once, the protocols after
-# --protocol, only folders after --out and journals after --resume. Usage: completion.sh ZANDREL COMPLETION_SCRIPT
+# --protocol, the TLDs after --tld (the last of a comma list), only folders after --out and journals
+# after --resume. Usage: completion.sh ZANDREL COMPLETION_SCRIPT
 set -u
 [ -r /usr/share/bash-completion/bash_completion ] || { echo "bash-completion is missing"; exit 77; }
 # shellcheck disable=SC1091
@@ -30,6 +31,8 @@ expect() { # what, got, wanted
 wanted=$("$1" --help | grep -oE '^  (-[a-z], )?--[a-z-]+' | grep -oE -- '--[a-z-]+' | sort -u | tr '\n' ' ')
 expect "options" "$(complete_words --)" "$wanted"
 expect "protocols" "$(complete_words --check --protocol '')" "auto rdap whois "
+expect "a TLD" "$(complete_words --check --tld xn--p1a)" "xn--p1acf xn--p1ai "
+expect "the next TLD" "$(complete_words --batch --tld com,xn--p1ai)" "com,xn--p1ai "
 
 folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT

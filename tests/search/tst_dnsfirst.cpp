@@ -3,6 +3,7 @@
 #include "RegistryRig.h"
 #include "search/Preferences.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace zandrel;
@@ -120,33 +121,48 @@ private slots:
     }
 
     // A zone that answers for a name nobody holds settles nothing: its names go to the registry,
-    // and the notice comes once. An unreachable resolver: every name goes, one notice.
+    // and the notice comes once. A zone DNS fails for (SERVFAIL, an answer that does not parse, no
+    // resolver at all) sends its names to the registry too, with a notice of its own saying why.
     void zonesDnsCannotSettle_data()
     {
         QTest::addColumn<bool>("unreachable");
         QTest::addColumn<QStringList>("wildcards");
         QTest::addColumn<QStringList>("settled"); // by DNS
-        QTest::addColumn<QString>("notice");
+        QTest::addColumn<QStringList>("notices"); // their starts, sorted
         QTest::newRow("wildcard .de")
             << false << QStringList {u"de"_s}
             << QStringList {u"da.com"_s, u"da.org"_s, u"db.com"_s, u"db.org"_s}
-            << u"DNS answers for every name in .de: its names are asked of the registry."_s;
+            << QStringList {u"DNS answers for every name in .de: its names are asked of the registry."_s};
+        QTest::newRow("SERVFAIL for .org, garbage for .de")
+            << false << QStringList {u"org=ServFail"_s, u"de=Garbage"_s}
+            << QStringList {u"da.com"_s, u"db.com"_s}
+            << QStringList {u"DNS did not answer for .de (Misformatted DNS reply)"_s,
+                            u"DNS did not answer for .org (DNS server returned general failure)"_s};
         QTest::newRow("unreachable resolver")
-            << true << QStringList() << QStringList() << u"DNS did not answer"_s;
+            << true << QStringList() << QStringList()
+            << QStringList {u"DNS did not answer for .com (Could not contact DNS servers)"_s,
+                            u"DNS did not answer for .de ("_s, u"DNS did not answer for .org ("_s};
     }
     void zonesDnsCannotSettle()
     {
         QFETCH(bool, unreachable);
         QFETCH(QStringList, wildcards);
         QFETCH(QStringList, settled);
-        QFETCH(QString, notice);
+        QFETCH(QStringList, notices);
         Rig r;
         if (unreachable) {
             QUdpSocket closed;
             QVERIFY(closed.bind(QHostAddress::LocalHost, 0));
             r.session->request().dnsSettings = {.server = u"127.0.0.1:%1"_s.arg(closed.localPort())};
         }
-        r.wildcardZones = wildcards;
+        r.wildcardZones = wildcards.filter(QRegularExpression(u"^[a-z]+$"_s));
+        for (const QString &failing : wildcards.filter(u"="_s)) {
+            const QString tld = failing.section(u'=', 0, 0);
+            const Kind kind = failing.endsWith(u"ServFail"_s) ? Kind::ServFail : Kind::Garbage;
+            r.resolver.setReplyFor([tld, kind, script = r.resolver.replyFor()](const QString &name) {
+                return name.endsWith(u'.' + tld) ? ScriptedDnsResolver::Reply {kind, {}} : script(name);
+            });
+        }
         const RunInputs run = inputs({u"d"_s, u"t"_s}, {u"a"_s, u"b"_s}, {u"com"_s, u"de"_s, u"org"_s});
         QVERIFY(r.run([&] { r.session->searchCombinations(run); }));
         const QStringList all = combinationNames(run);
@@ -158,8 +174,11 @@ private slots:
         QCOMPARE(r.registryNames(), asked);
         for (const LookupRecord &record : std::as_const(r.committed))
             QCOMPARE(record.server == u"dns"_s, settled.contains(record.name));
-        QCOMPARE(r.notices.size(), 1);
-        QVERIFY2(r.notices.constFirst().startsWith(notice), qPrintable(r.notices.constFirst()));
+        QStringList said = r.notices;
+        said.sort();
+        QCOMPARE(said.size(), notices.size());
+        for (qsizetype i = 0; i < said.size(); ++i)
+            QVERIFY2(said.at(i).startsWith(notices.at(i)), qPrintable(said.at(i)));
     }
 
     // A TLD list as typed: dots, blanks, case and repeats do not count, an empty list or a hyphen

@@ -136,11 +136,13 @@ private slots:
         QTest::newRow("all finished") << QList<int> {-1, -1} << -1 << -1 << none;
         QTest::newRow("newest unfinished, not newest") << QList<int> {1, 2, -1} << -1 << 1 << QString();
         QTest::newRow("damaged newest passed over") << QList<int> {1, -2} << -1 << 0 << QString();
+        QTest::newRow("damaged alone")
+            << QList<int> {-1, -2} << -1 << -1
+            << u"the newest unfinished search cannot be resumed: {1}: line 3 is damaged"_s;
         QTest::newRow("named older run") << QList<int> {1, 2} << 0 << 0 << QString();
         QTest::newRow("named finished run")
             << QList<int> {1, -1} << 1 << -1 << u"the search in {1} is finished"_s;
-        QTest::newRow("named damaged run")
-            << QList<int> {-2} << 0 << -1 << u"Line 3 of the journal is damaged"_s;
+        QTest::newRow("named damaged run") << QList<int> {-2} << 0 << -1 << u"{0}: line 3 is damaged"_s;
     }
     void chooseResume()
     {
@@ -184,7 +186,7 @@ private slots:
         const QByteArray good = readAll(writer.path()); // a header and two records
         const QByteArray line3 = "{\"type\":\"lookup\",\"index\":3,\"name\":\"a\",\"verdict\":\"free\","
                                  "\"addedAvailable\":[],\"addedLinks\":[]}\n";
-        const QString line4 = u"Line 4 of the journal is damaged"_s;
+        const QString line4 = u"line 4 is damaged"_s;
 
         QTest::newRow("torn last line") << good + line3.left(30) << 2 << QString();
         // A journal from before the pace was kept takes the usual one (-1).
@@ -195,10 +197,10 @@ private slots:
         QTest::newRow("index out of order") << good + QByteArray(line3).replace(":3", ":4") << -1 << line4;
         QTest::newRow("unknown verdict") << good + QByteArray(line3).replace("free", "maybe") << -1 << line4;
         QTest::newRow("newer format") << QByteArray(good).replace("\"version\":1", "\"version\":2") << -1
-                                      << u"The journal was written by a newer Zandrel (format 2)"_s;
-        QTest::newRow("not a journal") << QByteArray(good).replace("\"header\"", "\"list\"") << -1
-                                       << u"The file is not a Zandrel journal"_s;
-        QTest::newRow("header torn") << good.left(20) << -1 << u"The journal is empty"_s;
+                                      << u"written by a newer Zandrel (format 2)"_s;
+        QTest::newRow("not a journal")
+            << QByteArray(good).replace("\"header\"", "\"list\"") << -1 << u"not a Zandrel journal"_s;
+        QTest::newRow("header torn") << good.left(20) << -1 << u"empty"_s;
     }
     void damage()
     {

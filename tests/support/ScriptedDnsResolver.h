@@ -30,6 +30,7 @@ public:
 
     // The reply for each query, made from its name (lower case, no trailing dot).
     void setReplyFor(std::function<Reply(const QString &name)> script) { m_script = std::move(script); }
+    const std::function<Reply(const QString &name)> &replyFor() const { return m_script; }
     const QStringList &queries() const { return m_queries; }
 
 private:
