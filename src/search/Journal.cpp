@@ -63,9 +63,9 @@ std::optional<QStringList> stringsOf(const QJsonValue &value)
     return texts;
 }
 
-QByteArray lineOf(const QJsonObject &object)
+QByteArray lineOf(const QJsonObject &object, const VerdictDetails &details = {})
 {
-    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+    return QJsonDocument(withDetails(object, details)).toJson(QJsonDocument::Compact) + '\n';
 }
 
 QByteArray recordLine(const LookupRecord &record)
@@ -79,7 +79,8 @@ QByteArray recordLine(const LookupRecord &record)
                    {u"server"_s, record.server},
                    {u"time"_s, utcText(record.checkedAt)},
                    {u"addedAvailable"_s, arrayOf(record.addedAvailable)},
-                   {u"addedLinks"_s, arrayOf(record.addedLinks)}});
+                   {u"addedLinks"_s, arrayOf(record.addedLinks)}},
+                  record.details);
 }
 
 std::optional<QJsonObject> objectOf(QByteArrayView line)
@@ -144,6 +145,7 @@ std::optional<LookupRecord> recordOf(const QJsonObject &line, qint64 expectedInd
         || !links)
         return std::nullopt;
     LookupRecord record;
+    record.details = detailsFrom(line); // none in journals from before the details
     record.index = expectedIndex;
     record.name = line[u"name"].toString();
     record.judged = line[u"judged"].toBool(true);

@@ -143,6 +143,12 @@ void addDetails(QJsonObject &object, const VerdictDetails &details)
     put(u"evidence", details.evidence);
 }
 
+QJsonObject withDetails(QJsonObject object, const VerdictDetails &details)
+{
+    addDetails(object, details);
+    return object;
+}
+
 VerdictDetails detailsFrom(const QJsonObject &object)
 {
     VerdictDetails details;

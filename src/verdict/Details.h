@@ -52,6 +52,8 @@ void addDetails(QJsonObject &object, const VerdictDetails &details);
 // The details those keys hold, bounded as a fresh answer's are; keys missing or malformed are
 // left unknown.
 VerdictDetails detailsFrom(const QJsonObject &object);
+// `object` with the details' keys added.
+QJsonObject withDetails(QJsonObject object, const VerdictDetails &details);
 
 // A line of an answer cut to one printable line of at most `maxLength` characters.
 QString boundedLine(const QString &text, int maxLength = VerdictDetails::MaxEvidence);

@@ -30,6 +30,7 @@ expect() { # what, got, wanted
 wanted=$("$1" --help | grep -oE '^  (-[a-z], )?--[a-z-]+' | grep -oE -- '--[a-z-]+' | sort -u | tr '\n' ' ')
 expect "options" "$(complete_words --)" "$wanted"
 expect "protocols" "$(complete_words --check --protocol '')" "auto rdap whois "
+expect "stages" "$(complete_words --check --stage '')" "dropping "
 
 folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT
@@ -39,5 +40,5 @@ expect "folders only" "$(complete_words --batch --out "$folder/rep")" "$folder/r
 expect "files too" "$(complete_words --batch --prefix "$folder/rep")" "$folder/report.txt $folder/reports "
 touch "$folder/run-1.jsonl"
 expect "journals after --resume" "$(complete_words --batch --resume "$folder/run")" "$folder/run-1.jsonl "
-expect "an option once" "$(complete_words --check --server x --s)" "--suffix "
+expect "an option once" "$(complete_words --check --server x --s)" "--stage --suffix "
 exit $failed
