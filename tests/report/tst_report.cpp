@@ -89,6 +89,43 @@ private slots:
                   "\"a,\"\"b\"\"\n.com\",unknown,rate-limited,,2026-12-06T21:40:05Z,,,,,,,,\r\n"
                   "'=caf\u00e9.de,unknown,rate-limited,\"'@\u00e9,y\",2026-12-06T21:40:05Z,,,,,,,,\r\n"
                   "yourshop.com,free,,whois.example:43,,,,,,,,,\r\n";
+        // What the answers said beyond free or taken: sections of their own, dropping names earliest
+        // first, and the expiry date beside the existing domain its answer dated.
+        const auto detailed = [](const char *name, VerdictKind kind, Stage stage, const QDate &drops,
+                                 const QString &why = {}) {
+            LookupRecord made = record(asText(name), kind, why);
+            made.details.stage = stage;
+            made.details.drops = drops;
+            made.details.premium = kind == VerdictKind::Free;
+            return made;
+        };
+        LookupRecord dated = detailed("dated.com", VerdictKind::Taken, Stage::Registered, {});
+        dated.details.expires = QDate(2027, 3, 1);
+        dated.addedLinks = QStringList {u"www.dated.com"_s};
+        QTest::newRow("beyond free or taken")
+            << "www.dated.com"
+            << ReportInput {{detailed("gold.games", VerdictKind::Free, Stage::None, {}),
+                             detailed("late.org", VerdictKind::Taken, Stage::PendingDelete,
+                                      QDate(2027, 2, 1)),
+                             detailed("gpt.domains", VerdictKind::Reserved, Stage::None, {},
+                                      u"blocked by the registry"_s),
+                             detailed("soon.org", VerdictKind::Taken, Stage::Redemption, QDate(2027, 1, 5)),
+                             dated},
+                            {},
+                            {},
+                            {}}
+            << QStringList {u"Building HTML for existing domain 0 of 0"_s}
+            << QByteArray(
+                   "www.dated.com\r\n\r\nPremium:\r\ngold.games\r\n\r\nReserved:\r\ngpt.domains\tblocked by "
+                   "the registry\r\n\r\nDropping soon:\r\nsoon.org\tin redemption, may drop about "
+                   "2027-01-05\r\nlate.org\tpending delete, may drop about 2027-02-01\r\n")
+            << readAll(data + u"beyond.htm"_s)
+            << header
+                + "gold.games,free,,whois.example:43,,true,,,,,,,\r\n"
+                  "late.org,taken,,whois.example:43,,,pending-delete,2027-02-01,,,,,\r\n"
+                  "gpt.domains,reserved,blocked by the registry,whois.example:43,,,,,,,,,\r\n"
+                  "soon.org,taken,,whois.example:43,,,redemption,2027-01-05,,,,,\r\n"
+                  "dated.com,taken,,whois.example:43,,,registered,,,,2027-03-01,,\r\n";
         QTest::newRow("empty lists") << "" << ReportInput() << QStringList() << QByteArray()
                                      << readAll(data + u"empty.htm"_s) << header;
         // The CSV and the HTML tell the same verdicts: a name asked again counts once, with its last
