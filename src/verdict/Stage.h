@@ -7,8 +7,8 @@ namespace zandrel {
 
 struct RegistryRules;
 
-// Registries' periods for a deleted name (RFC 3915 section 3.1 and ICANN's Expired Registration
-// Recovery Policy): restorable for 30 days, then released 5 days later.
+// Registries' periods for a deleted name (RFC 3915 section 3.1, ICANN's Redemption Grace Period):
+// restorable for 30 days, then released 5 days later.
 inline constexpr int RedemptionDays = 30;
 inline constexpr int PendingDeleteDays = 5;
 
