@@ -131,7 +131,9 @@ void readStatus(Record &record, const QString &value, const QString &line)
 
 Record readRecord(const QString &answer, const QString &aceName)
 {
-    static const QRegularExpression field(QStringLiteral("^([A-Za-z][A-Za-z .-]{0,40}?)[ .]*:(.*)$"));
+    // "Label: value", "Label....: value", and JPRS's "[Label]   value".
+    static const QRegularExpression field(
+        QStringLiteral("^\\[?([A-Za-z][A-Za-z .-]{0,40}?)(?:\\][ \\t]+|[ .]*:)(.*)$"));
     Record record;
     VerdictDetails &details = record.details;
     QList<QStringView> lines = QStringView(answer).split(u'\n');

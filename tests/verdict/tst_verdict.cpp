@@ -270,6 +270,9 @@ private slots:
                 "taken | registered | by MarkMonitor International Canada Ltd. | created 2000-10-03 | "
                 "expires 2015-04-28 | registered",
                 "Domain name: google.ca Domain status: registered");
+        textRow("JPRS, labels in brackets", "google.jp", "2014-01-01", "@google.jp.taken.txt",
+                "taken | registered | created 2005-05-30 | expires 2014-05-31 | ok",
+                "[Domain Name] GOOGLE.JP");
         textRow("dates the Java way", "t.co", "2014-06-01", "@t.co.taken~2013.txt",
                 "taken | registered | by MELBOURNE IT LTD | created 2010-04-26 | expires 2015-04-25 | "
                 "serverDeleteProhibited",
