@@ -12,8 +12,10 @@ namespace zandrel {
 
 namespace {
 
-// Evidence and details come from the head of an answer; a record is never longer.
+// Evidence and details come from the head of an answer; a record is never longer, and a hostile
+// answer costs no more than its head.
 constexpr int MaxLines = 600;
+constexpr qsizetype MaxHead = 64 * 1024;
 
 // A registry's words that hold a name back from the public, with the reason they give and where
 // the wording was seen.
@@ -142,9 +144,10 @@ Record readRecord(const QString &answer, const QString &aceName)
     // The name's own record starts at the field naming it: thin answers list look-alike records
     // ("Server Name: GOOGLE.COM.ZOMBIED…") before it.
     const auto start = std::find_if(lines.cbegin(), lines.cend(), [&aceName](QStringView raw) {
+        if (aceName.isEmpty() || !raw.contains(aceName, Qt::CaseInsensitive))
+            return false;
         const QRegularExpressionMatch match = field.match(raw.trimmed().toString());
-        return !aceName.isEmpty() && match.hasMatch()
-            && match.capturedView(2).trimmed().compare(aceName, Qt::CaseInsensitive) == 0;
+        return match.hasMatch() && match.capturedView(2).trimmed().compare(aceName, Qt::CaseInsensitive) == 0;
     });
     bool inRegistrar = false; // a block "Registrar:" whose lines follow, indented
     for (auto it = start == lines.cend() ? lines.cbegin() : start; it != lines.cend(); ++it) {
@@ -227,6 +230,22 @@ QString lineHolding(const QString &answer, const QStringList &phrases, const QSt
     return boundedLine(shown.replace(QLatin1String("{name}"), aceName));
 }
 
+// The first lines of an answer, at most MaxLines of them and MaxHead characters.
+QString headOf(const QString &answer)
+{
+    qsizetype end = 0;
+    for (int line = 0; line < MaxLines && end >= 0 && end < answer.size(); ++line)
+        end = answer.indexOf(u'\n', end + (line > 0 ? 1 : 0));
+    return answer.left(end < 0 ? MaxHead : std::min(end, MaxHead));
+}
+
+// Whether `folded` (a case-folded answer) has the last word of `phrase`: most answers lack it, and
+// then the phrase need not be sought.
+bool mayHold(const QString &folded, const QString &phrase)
+{
+    return folded.contains(phrase.section(u' ', -1).toCaseFolded());
+}
+
 QStringList phrasesOf(const auto &table)
 {
     QStringList phrases;
@@ -266,9 +285,10 @@ Reading readBeyond(const Verdict &decided, const QString &answer, const QString 
     VerdictDetails &details = reading.details;
     if (decided.kind == VerdictKind::NotRegistrable)
         return reading;
+    const QString head = headOf(answer);
     if (decided.kind == VerdictKind::Unknown && decided.reason != UnknownReason::Unrecognised) {
         if (decided.reason == UnknownReason::RateLimited && form == AnswerForm::Whois)
-            details.evidence = lineHolding(answer, rules.rateLimited, aceName);
+            details.evidence = lineHolding(head, rules.rateLimited, aceName);
         return reading;
     }
     const bool rdap = form == AnswerForm::Rdap;
@@ -277,13 +297,18 @@ Reading readBeyond(const Verdict &decided, const QString &answer, const QString 
         return reading;
     }
     if (!rdap) {
-        // The registry's own notices: a record or a rate limit stands before them.
-        const bool record
-            = decided.kind == VerdictKind::Taken || !lineHolding(answer, rules.record, aceName).isEmpty();
+        const QString folded = head.toCaseFolded();
+        // The registry's own notices; a record of the name stands before a premium one.
         const bool mayBeFree = decided.kind == VerdictKind::Free
-            || (decided.why.isEmpty() && authority.kind == Authority::Kind::Registry);
-        const QString premium = lineHolding(answer, phrasesOf(PremiumPhrases), aceName);
-        if (!premium.isEmpty() && !record && mayBeFree) {
+            || (decided.kind == VerdictKind::Unknown && decided.why.isEmpty()
+                && authority.kind == Authority::Kind::Registry);
+        const QStringList premiumPhrases = phrasesOf(PremiumPhrases);
+        const bool premiumWords = mayBeFree
+            && std::any_of(premiumPhrases.cbegin(), premiumPhrases.cend(),
+                           [&folded](const QString &p) { return mayHold(folded, p); });
+        const QString premium = premiumWords ? lineHolding(head, premiumPhrases, aceName) : QString();
+        if (!premium.isEmpty()
+            && (decided.kind == VerdictKind::Free || lineHolding(head, rules.record, aceName).isEmpty())) {
             reading.verdict = {VerdictKind::Free, {}, {}};
             details.premium = true;
             details.evidence = premium;
@@ -291,21 +316,21 @@ Reading readBeyond(const Verdict &decided, const QString &answer, const QString 
         }
         for (const HeldBack &held : ReservedPhrases) {
             const QString phrase = QString::fromUtf16(held.phrase);
-            if (holdsPhrase(answer, phrase, aceName)) {
+            if (mayHold(folded, phrase) && holdsPhrase(head, phrase, aceName)) {
                 reading.verdict = {VerdictKind::Reserved, {}, QString::fromUtf16(held.words)};
-                details.evidence = lineHolding(answer, {phrase}, aceName);
+                details.evidence = lineHolding(head, {phrase}, aceName);
                 return reading;
             }
         }
     }
-    Record record = readRecord(answer, aceName);
+    Record record = readRecord(head, aceName);
     if (!record.heldBack.isEmpty() && !rdap) {
         reading.verdict = {VerdictKind::Reserved, {}, record.heldBack};
         details.evidence = record.heldBackLine;
         return reading;
     }
     if (decided.kind == VerdictKind::Free) {
-        details.evidence = lineHolding(answer, rules.notFound, aceName);
+        details.evidence = lineHolding(head, rules.notFound, aceName);
         return reading;
     }
     if (decided.kind != VerdictKind::Taken)
@@ -318,7 +343,7 @@ Reading readBeyond(const Verdict &decided, const QString &answer, const QString 
     else if (rdap)
         details.evidence = record.nameLine;
     else
-        details.evidence = lineHolding(answer, rules.record, aceName);
+        details.evidence = lineHolding(head, rules.record, aceName);
     if (rdap && !details.evidence.isEmpty()) {
         // RDAP's members, not the lines made of them.
         const QString value = details.evidence.section(u':', 1).trimmed();
