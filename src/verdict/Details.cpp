@@ -69,8 +69,9 @@ QString boundedLine(const QString &text, int maxLength)
 QDate answerDate(const QString &value)
 {
     static const QRegularExpression numeric(
-        QStringLiteral("^(\\d{4})(?:([-./])(\\d{2})\\2(\\d{2})|(\\d{2})(\\d{2})\\b)"));
-    static const QRegularExpression dayFirst(QStringLiteral("^(\\d{1,2})([-.])(\\w{2,3})\\2(\\d{4})\\b"));
+        QStringLiteral("^(\\d{4})(?:([-./]) ?(\\d{2})\\2 ?(\\d{2})|(\\d{2})(\\d{2})\\b)"));
+    static const QRegularExpression yearFirst(QStringLiteral("^(\\d{4})-([A-Za-z]{3})-(\\d{1,2})\\b"));
+    static const QRegularExpression dayFirst(QStringLiteral("^(\\d{1,2})([-./])(\\w{2,9})\\2(\\d{4})\\b"));
     static const QRegularExpression javaStyle(
         QStringLiteral("^[A-Za-z]{3} ([A-Za-z]{3}) (\\d{1,2}) [\\d:]+ [A-Za-z]+ (\\d{4})\\b"));
     static const QStringList months {u"jan"_s, u"feb"_s, u"mar"_s, u"apr"_s, u"may"_s, u"jun"_s,
@@ -79,13 +80,15 @@ QDate answerDate(const QString &value)
     const auto month = [](const QString &word) {
         bool number = false;
         const int asNumber = word.toInt(&number);
-        return number ? asNumber : int(months.indexOf(word.toLower())) + 1;
+        return number ? asNumber : int(months.indexOf(word.left(3).toLower())) + 1;
     };
     if (const QRegularExpressionMatch m = numeric.match(text); m.hasMatch()) {
         const bool split = m.capturedLength(2) > 0;
         return QDate(m.captured(1).toInt(), (split ? m.captured(3) : m.captured(5)).toInt(),
                      (split ? m.captured(4) : m.captured(6)).toInt());
     }
+    if (const QRegularExpressionMatch m = yearFirst.match(text); m.hasMatch())
+        return QDate(m.captured(1).toInt(), month(m.captured(2)), m.captured(3).toInt());
     if (const QRegularExpressionMatch m = dayFirst.match(text); m.hasMatch())
         return QDate(m.captured(4).toInt(), month(m.captured(3)), m.captured(1).toInt());
     if (const QRegularExpressionMatch m = javaStyle.match(text); m.hasMatch())

@@ -58,8 +58,9 @@ QJsonObject withDetails(QJsonObject object, const VerdictDetails &details);
 // A line of an answer cut to one printable line of at most `maxLength` characters.
 QString boundedLine(const QString &text, int maxLength = VerdictDetails::MaxEvidence);
 
-// The date at the start of a WHOIS value: 2027-03-01T00:00:00Z, 2027.03.01, 2027/03/01, 20270301,
-// 01-Mar-2027, 01.03.2027, Mon Mar 01 00:00:00 GMT 2027. Invalid when none is there.
+// The date at the start of a WHOIS value: 2027-03-01T00:00:00Z, 2027.03.01, 2027. 03. 01.,
+// 2027/03/01, 20270301, 2027-Mar-01, 01-Mar-2027, 01-March-2027, 01.03.2027, 01/03/2027 (day
+// first), Mon Mar 01 00:00:00 GMT 2027. Invalid when none is there.
 QDate answerDate(const QString &value);
 
 // The EPP code for a status as an answer writes it: "redemptionPeriod https://icann.org/epp#…",

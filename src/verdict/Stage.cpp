@@ -77,6 +77,10 @@ Field fieldOf(const QString &label)
         {u"paid-till"_s, Field::Expires},
         {u"renewal date"_s, Field::Expires},
         {u"domain expiration date"_s, Field::Expires},
+        {u"registrar registration expiration date"_s, Field::Expires}, // read after the registry's
+        {u"expires at"_s, Field::Expires},
+        {u"expire-date"_s, Field::Expires},
+        {u"renewal"_s, Field::Expires},
         {u"updated date"_s, Field::Updated},
         {u"last updated"_s, Field::Updated},
         {u"last updated on"_s, Field::Updated},

@@ -273,6 +273,15 @@ private slots:
         textRow("JPRS, labels in brackets", "google.jp", "2014-01-01", "@google.jp.taken.txt",
                 "taken | registered | created 2005-05-30 | expires 2014-05-31 | ok",
                 "[Domain Name] GOOGLE.JP");
+        textRow(".bg, day first", "google.bg", "2014-01-01", "@google.bg.taken.txt",
+                "taken | registered | expires 2014-06-30", "DOMAIN NAME: google.bg");
+        textRow(".kr, blanks in the date", "google.kr", "2014-01-01", "@google.kr.taken.txt",
+                "taken | registered | expires 2021-03-02", "Domain Name : google.kr");
+        textRow(".tr, month in words", "google.com.tr", "2014-01-01", "@google.com.tr.taken.txt",
+                "taken | registered | created 2001-08-23 | expires 2024-08-22",
+                "** Domain Name: google.com.tr");
+        textRow(".ie, month in full", "google.ie", "2014-01-01", "@google.ie.taken.txt",
+                "taken | registered | expires 2015-03-21", "domain: google.ie");
         textRow("dates the Java way", "t.co", "2014-06-01", "@t.co.taken~2013.txt",
                 "taken | registered | by MELBOURNE IT LTD | created 2010-04-26 | expires 2015-04-25 | "
                 "serverDeleteProhibited",
