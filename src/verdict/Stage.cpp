@@ -37,10 +37,8 @@ const HeldBack ReservedPhrases[] = {
     {u"can not be registered online", u"not open to registration"},
 };
 
-// Status words that hold a name back: Registro .it ("Status: UNASSIGNABLE", la.it,
-// https://github.com/weppos/whois/tree/master/spec/fixtures/responses/whois.nic.it/status_reserved.txt),
-// CIRA ("Domain status: unavailable", mediom.ca,
-// https://github.com/weppos/whois/tree/master/spec/fixtures/responses/whois.cira.ca/property_status_unavailable.txt).
+// Status words that hold a name back: Registro .it ("Status: UNASSIGNABLE", la.it) and CIRA
+// ("Domain status: unavailable", mediom.ca), captured in tests/data/answers (SOURCES.md there).
 const HeldBack ReservedStatus[] = {
     {u"UNASSIGNABLE", u"unassignable"},
     {u"unavailable", u"unavailable"},
