@@ -1,5 +1,6 @@
 #include "verdict/Registrable.h"
 #include "verdict/ServerTable.h"
+#include "verdict/Stage.h"
 #include "verdict/Verdict.h"
 
 #include <benchmark/benchmark.h>
@@ -40,6 +41,39 @@ void BM_VerdictOfATypicalAnswer(benchmark::State &state)
             decideVerdict(answer, QStringLiteral("myshop.com"), rules, LookupEnd::Answered));
 }
 BENCHMARK(BM_VerdictOfATypicalAnswer)->Unit(benchmark::kMicrosecond);
+
+// What the answer says beyond the verdict, read after it: on the hostile answer, and on a thick
+// record of a name in redemption.
+void BM_BeyondOfALargeAnswer(benchmark::State &state)
+{
+    const QString answer = hostileAnswer();
+    const RegistryRules rules = ServerTable::builtIn().judgingRules(QStringLiteral("com"));
+    const Verdict verdict = decideVerdict(answer, QStringLiteral("myshop.com"), rules, LookupEnd::Answered);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            readBeyond(verdict, answer, QStringLiteral("myshop.com"), rules, {}, QDate(2026, 12, 7)));
+}
+BENCHMARK(BM_BeyondOfALargeAnswer)->Unit(benchmark::kMillisecond);
+
+void BM_BeyondOfATypicalRecord(benchmark::State &state)
+{
+    const QString answer
+        = QStringLiteral("   Domain Name: MYSHOP.COM\r\n   Registry Domain ID: 1\r\n   Registrar: Example "
+                         "Registrar LLC\r\n"
+                         "   Updated Date: 2026-12-01T10:00:00Z\r\n   Creation Date: 2015-11-20T10:00:00Z\r\n"
+                         "   Registry Expiry Date: 2026-11-20T10:00:00Z\r\n"
+                         "   Domain Status: redemptionPeriod https://icann.org/epp#redemptionPeriod\r\n"
+                         "   Domain Status: pendingDelete https://icann.org/epp#pendingDelete\r\n"
+                         ">>> Last update of whois database: 2026-12-07T10:00:00Z <<<\r\n%1")
+              .arg(QStringLiteral("NOTICE: The expiration date displayed in this record ...\r\n")
+                       .repeated(40));
+    const RegistryRules rules = ServerTable::builtIn().judgingRules(QStringLiteral("com"));
+    const Verdict verdict = decideVerdict(answer, QStringLiteral("myshop.com"), rules, LookupEnd::Answered);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            readBeyond(verdict, answer, QStringLiteral("myshop.com"), rules, {}, QDate(2026, 12, 7)));
+}
+BENCHMARK(BM_BeyondOfATypicalRecord)->Unit(benchmark::kMicrosecond);
 
 void BM_Registrable(benchmark::State &state)
 {

@@ -181,7 +181,8 @@ public:
             if (!record.judged)
                 return;
             m_progress.eraseForOutput();
-            if (!m_output.write(formatRecord(record, m_options.format).toUtf8()))
+            if ((!m_options.onlyDropping || isFreeOrDropping(record))
+                && !m_output.write(formatRecord(record, m_options.format).toUtf8()))
                 m_session.abort(); // the results have nowhere to go: stop asking
             m_someUnknown = m_someUnknown || record.verdict.kind == VerdictKind::Unknown;
             m_progress.update(record.index, m_session.total());

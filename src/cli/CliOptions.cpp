@@ -80,7 +80,8 @@ Result<void> checkWindowStart(const QStringList &arguments, bool hasDisplay)
         QStringLiteral("--json"),        QStringLiteral("--com"),       QStringLiteral("--no-com"),
         QStringLiteral("--resume-file"), QStringLiteral("--list-runs"), QStringLiteral("--prefix"),
         QStringLiteral("--suffix"),      QStringLiteral("--out"),       QStringLiteral("--delay"),
-        QStringLiteral("--tld"),         QStringLiteral("--dns-first"), QStringLiteral("--dns")};
+        QStringLiteral("--tld"),         QStringLiteral("--dns-first"), QStringLiteral("--dns"),
+        QStringLiteral("--stage")};
     static const QStringList windowValued {QStringLiteral("--server"), QStringLiteral("--protocol")};
     static const QStringList qtOptions {QStringLiteral("-platform"),
                                         QStringLiteral("-platformpluginpath"),
@@ -143,8 +144,9 @@ Result<CliOptions> parseCliArguments(const QStringList &arguments)
     const QCommandLineOption tld = valued(QStringLiteral("tld"), QStringLiteral("LIST"));
     const QCommandLineOption dnsFirst = flag({QStringLiteral("dns-first")});
     const QCommandLineOption dns = valued(QStringLiteral("dns"), QStringLiteral("HOST[:PORT]"));
+    const QCommandLineOption stage = valued(QStringLiteral("stage"), QStringLiteral("WHICH"));
     const QList<QCommandLineOption> valuedOptions {prefix,   suffix,     out, server, delay,
-                                                   protocol, resumeFile, tld, dns};
+                                                   protocol, resumeFile, tld, dns,    stage};
     const QList<QCommandLineOption> batchOnly {prefix, suffix, out, com, noCom, resume, resumeFile, listRuns};
     // A resumed run takes its lists, its TLDs, its servers, its resolver and its pace from its journal.
     const QList<QCommandLineOption> fromJournal {prefix, suffix, com,      noCom, delay,
@@ -154,8 +156,8 @@ Result<CliOptions> parseCliArguments(const QStringList &arguments)
                                              server, delay,  tld, dnsFirst, dns,    json};
 
     QCommandLineParser parser;
-    parser.addOptions({help, version, check, batch, json, com, noCom, resume, resumeFile, listRuns, prefix,
-                       suffix, out, server, delay, protocol, tld, dnsFirst, dns});
+    parser.addOptions({help,   version, check, batch,  json,  com,      noCom, resume,   resumeFile, listRuns,
+                       prefix, suffix,  out,   server, delay, protocol, tld,   dnsFirst, dns,        stage});
     if (!parser.parse(withResumeFile(arguments)))
         return problem(parser.errorText());
 
@@ -209,6 +211,13 @@ Result<CliOptions> parseCliArguments(const QStringList &arguments)
     }
     if (parser.isSet(json))
         options.format = OutputFormat::Json;
+    if (parser.isSet(stage)) {
+        if (options.mode != CliMode::Check)
+            return problem(QStringLiteral("--stage is only for --check"));
+        if (parser.value(stage).trimmed() != u"dropping")
+            return problem(QStringLiteral("--stage takes dropping"));
+        options.onlyDropping = true;
+    }
     if (parser.isSet(tld)) {
         const std::optional<QStringList> tlds = parseTlds(parser.value(tld));
         if (!tlds)

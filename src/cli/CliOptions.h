@@ -18,6 +18,7 @@ struct CliOptions
     QStringList names; // --check: the names, as given
     bool namesFromInput = false; // --check -: one name per line on standard input
     OutputFormat format = OutputFormat::Tsv;
+    bool onlyDropping = false; // --check --stage dropping: print only names free, premium or about to drop
     QString prefixPath; // --batch
     QString suffixPath;
     bool comSuffix = true;

@@ -54,18 +54,53 @@ QString rateText(double perSecond)
 
 } // namespace
 
+// The details' keys, in a fixed order, each with its comma before it.
+QString detailsJson(const VerdictDetails &details)
+{
+    QString text;
+    const auto add = [&text](const char *key, const QString &value) {
+        if (!value.isEmpty())
+            text += QStringLiteral(",\"%1\":").arg(QLatin1String(key)) + value;
+    };
+    const auto date = [](const QDate &day) {
+        return day.isValid() ? jsonString(day.toString(Qt::ISODate)) : QString();
+    };
+    const auto string = [](const QString &value) {
+        return value.isEmpty() ? QString() : jsonString(value);
+    };
+    add("premium", details.premium ? QStringLiteral("true") : QString());
+    add("stage", string(stageName(details.stage)));
+    add("drops", date(details.drops));
+    add("registrar", string(details.registrar));
+    add("created", date(details.created));
+    add("expires", date(details.expires));
+    if (!details.status.isEmpty())
+        add("status",
+            QString::fromUtf8(
+                QJsonDocument(QJsonArray::fromStringList(details.status)).toJson(QJsonDocument::Compact)));
+    add("evidence", string(details.evidence));
+    return text;
+}
+
 QString formatRecord(const LookupRecord &record, OutputFormat format)
 {
     const QString verdict = verdictName(record.verdict.kind);
     if (format == OutputFormat::Json) {
-        return QStringLiteral("{\"name\":%1,\"verdict\":%2,\"server\":%3,\"reason\":%4,\"detail\":%5}\n")
+        return QStringLiteral("{\"name\":%1,\"verdict\":%2,\"server\":%3,\"reason\":%4,\"detail\":%5%6}\n")
             .arg(jsonString(record.name), jsonString(verdict), jsonString(record.server),
-                 jsonString(record.verdict.reasonText()), jsonString(record.detail));
+                 jsonString(record.verdict.reasonText()), jsonString(record.detail),
+                 detailsJson(record.details));
     }
     return QStringList {tsvField(record.name), verdict, tsvField(record.server),
                         tsvField(record.verdict.reasonText())}
                .join(u'\t')
         + u'\n';
+}
+
+bool isFreeOrDropping(const LookupRecord &record)
+{
+    return record.verdict.kind == VerdictKind::Free
+        || (record.verdict.kind == VerdictKind::Taken && record.details.dropping());
 }
 
 QString formatRunLine(const UnfinishedRun &run)

@@ -16,7 +16,14 @@ namespace zandrel {
 // separated by tabs, or a JSON object with the keys name, verdict, server, reason and detail (what
 // went wrong, for an unknown verdict). Control characters never reach a tab-separated line, so
 // every record stays one line of four fields.
+// The JSON object goes on with what the answer said beyond the verdict, each key only when known:
+// premium (true), stage, drops, registrar, created, expires (ISO 8601 dates), status (the EPP
+// codes) and evidence (the line or RDAP member that decided the verdict).
 QString formatRecord(const LookupRecord &record, OutputFormat format);
+
+// Whether --stage dropping prints the record: a free name (premium too), or a taken one in
+// redemption or pending delete.
+bool isFreeOrDropping(const LookupRecord &record);
 
 // One line of --list-runs, line feed included: the journal's path, "DONE of TOTAL" and the start
 // time (UTC, ISO 8601) separated by tabs, and a fourth field "running" while a search writes it; for

@@ -3,6 +3,7 @@
 #include "verdict/RdapAnswer.h"
 
 #include "verdict/RdapVerdict.h"
+#include "verdict/Stage.h"
 
 namespace zandrel {
 
@@ -154,7 +155,16 @@ void NameLookup::judge()
         m_countsForBackOff = m_limited || end == LookupEnd::Answered;
     }
     // Why an answer that reads free cannot make the name free, from a server that is not its registry.
-    const QString notFree = verdict.why;
+    const QString notFree = verdict.kind == VerdictKind::Unknown ? verdict.why : QString();
+    VerdictDetails details;
+    if (m_whois || m_rdap) {
+        const Authority authority = m_plan.fromFallback && m_rdap ? Authority {} : m_plan.authority;
+        Reading reading
+            = readBeyond(verdict, m_answer, m_plan.ace, m_plan.rules, authority,
+                         m_router.clock().nowUtc().date(), m_rdap ? AnswerForm::Rdap : AnswerForm::Whois);
+        verdict = reading.verdict;
+        details = std::move(reading.details);
+    }
     if (m_plan.via == LookupPlan::Via::None && m_plan.noService) {
         verdict = Verdict::unknown(UnknownReason::NoService);
         detail = m_plan.unaskedLines.section(QStringLiteral("\r\n"), -2, -2);
@@ -171,6 +181,8 @@ void NameLookup::judge()
     m_record.judged = m_plan.judged;
     m_record.verdict = m_plan.judged ? verdict : Verdict {};
     m_record.server = m_plan.recordServer;
+    if (m_plan.judged && !m_plan.unregistrable)
+        m_record.details = std::move(details);
     if (m_record.verdict.kind == VerdictKind::Unknown)
         m_record.detail = detail;
 }

@@ -1,6 +1,7 @@
 #include "Report.h"
 
 #include "Csv.h"
+#include "Sections.h"
 
 #include <QDir>
 #include <QFile>
@@ -214,7 +215,8 @@ Result<ReportFiles> ReportWriter::SaveResults(const QString &baseName, const Rep
     const QLatin1StringView csvExtension = ReportExtensions[2];
 
     const QList<LookupRecord> rows = latestVerdicts(input.records);
-    const QString linkText = composeLinkText(input.links);
+    const QList<ReportSection> sections = beyondSections(rows);
+    const QString linkText = composeLinkText(input.links) + sectionsText(sections);
     const QString csvText = composeCsv(rows);
     // The lists go first, the two of them or neither.
     const auto writeLists = [&](const QString &dir) {
@@ -282,10 +284,24 @@ Result<ReportFiles> ReportWriter::SaveResults(const QString &baseName, const Rep
         // Every entry carries its own TLD.
         html += escapeHtml(domain);
         html += CrLf;
-        html += u"</td></tr>";
+        html += row.details.premium ? u"</td><td>premium</td></tr>" : u"</td></tr>";
         html += CrLf;
     }
     appendTableEnd(html);
+    for (const ReportSection &section : sections) {
+        appendTableStart(html, section.title, section.colour);
+        for (const QStringList &cells : section.rows) {
+            html += u"<tr>";
+            for (const QString &cell : cells) {
+                html += u"<td>";
+                html += escapeHtml(cell);
+                html += u"</td>";
+            }
+            html += u"</tr>";
+            html += CrLf;
+        }
+        appendTableEnd(html);
+    }
 
     if (std::any_of(rows.begin(), rows.end(), notAnswered)) {
         appendTableStart(html, u"Not Answered", u"#FF9966");
@@ -304,6 +320,7 @@ Result<ReportFiles> ReportWriter::SaveResults(const QString &baseName, const Rep
 
     appendTableStart(html, u"Existing Domains", u"00FFFF");
     const int existingRows = int(input.links.size());
+    const QHash<QString, QDate> expiry = expiryByLink(rows);
     for (int i = 0; i < existingRows; ++i) {
         const QString host = escapeHtml(input.links.at(i));
         html += u"<tr><td>";
@@ -315,6 +332,10 @@ Result<ReportFiles> ReportWriter::SaveResults(const QString &baseName, const Rep
         html += u"http://";
         html += host;
         html += CrLf;
+        if (const QDate expires = expiry.value(input.links.at(i)); expires.isValid()) {
+            html += u"</td><td>expires ";
+            html += expires.toString(Qt::ISODate);
+        }
         html += u"</td></tr>";
         html += CrLf;
         if (m_setCaption)

@@ -2,6 +2,8 @@
 
 #include <QUrl>
 
+using namespace Qt::StringLiterals;
+
 namespace zandrel {
 
 QString serverShown(const QString &server)
@@ -10,6 +12,33 @@ QString serverShown(const QString &server)
         return QUrl(server).host();
     static const QString WhoisPort = QStringLiteral(":43");
     return server.endsWith(WhoisPort) ? server.chopped(WhoisPort.size()) : server;
+}
+
+QString stageText(const VerdictDetails &details)
+{
+    const auto date = [](const QDate &day) {
+        return day.toString(Qt::ISODate);
+    };
+    QString text;
+    switch (details.stage) {
+    case Stage::Redemption:
+        text = QStringLiteral(", in redemption");
+        break;
+    case Stage::PendingDelete:
+        text = QStringLiteral(", pending delete");
+        break;
+    case Stage::Expired:
+        text = QStringLiteral(", expired");
+        break;
+    case Stage::Registered:
+    case Stage::None:
+        break;
+    }
+    if (details.dropping() && details.drops.isValid())
+        return text + QStringLiteral(", may drop about ") + date(details.drops);
+    if (details.expires.isValid())
+        text += (details.stage == Stage::Expired ? u" "_s : u", expires "_s) + date(details.expires);
+    return text;
 }
 
 QString verdictLine(const LookupRecord &record)
@@ -23,9 +52,13 @@ QString verdictLine(const LookupRecord &record)
     };
     switch (verdict.kind) {
     case VerdictKind::Free:
-        return line + QStringLiteral("free") + inBrackets(serverShown(record.server));
+        return line + QStringLiteral("free") + (record.details.premium ? u", premium"_s : QString())
+            + inBrackets(serverShown(record.server));
     case VerdictKind::Taken:
-        return line + QStringLiteral("taken") + inBrackets(serverShown(record.server));
+        return line + QStringLiteral("taken") + stageText(record.details)
+            + inBrackets(serverShown(record.server));
+    case VerdictKind::Reserved:
+        return line + QStringLiteral("reserved") + inBrackets(verdict.why);
     case VerdictKind::NotRegistrable:
         return line + QStringLiteral("not registrable") + inBrackets(verdict.why);
     case VerdictKind::Unknown:

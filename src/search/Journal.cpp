@@ -58,9 +58,9 @@ std::optional<QStringList> stringsOf(const QJsonValue &value)
     return texts;
 }
 
-QByteArray lineOf(const QJsonObject &object)
+QByteArray lineOf(const QJsonObject &object, const VerdictDetails &details = {})
 {
-    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+    return QJsonDocument(withDetails(object, details)).toJson(QJsonDocument::Compact) + '\n';
 }
 
 std::optional<QJsonObject> objectOf(QByteArrayView line)
@@ -125,6 +125,7 @@ std::optional<LookupRecord> recordOf(const QJsonObject &line, qint64 expectedInd
         || !links)
         return std::nullopt;
     LookupRecord record;
+    record.details = detailsFrom(line); // none in journals from before the details
     record.index = expectedIndex;
     record.name = line[u"name"].toString();
     record.judged = line[u"judged"].toBool(true);
@@ -196,7 +197,8 @@ QByteArray recordLine(const LookupRecord &record)
                    {u"server"_s, record.server},
                    {u"time"_s, utcText(record.checkedAt)},
                    {u"addedAvailable"_s, arrayOf(record.addedAvailable)},
-                   {u"addedLinks"_s, arrayOf(record.addedLinks)}});
+                   {u"addedLinks"_s, arrayOf(record.addedLinks)}},
+                  record.details);
 }
 
 Result<JournalContents> readJournal(const QString &path)

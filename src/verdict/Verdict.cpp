@@ -14,8 +14,9 @@
 namespace zandrel {
 
 namespace {
-const std::array<QString, 4> Names {QStringLiteral("free"), QStringLiteral("taken"),
-                                    QStringLiteral("unknown"), QStringLiteral("not-registrable")};
+const std::array<QString, 5> Names {QStringLiteral("free"), QStringLiteral("taken"),
+                                    QStringLiteral("unknown"), QStringLiteral("not-registrable"),
+                                    QStringLiteral("reserved")};
 
 // Every reason's words, in the order of UnknownReason.
 const std::array<QString, 7> ReasonWords {QStringLiteral(""),
@@ -47,8 +48,8 @@ std::optional<UnknownReason> reasonFromWords(const QString &words)
 
 Verdict Verdict::fromReasonText(VerdictKind kind, const QString &text)
 {
-    if (kind == VerdictKind::NotRegistrable)
-        return notRegistrable(text);
+    if (kind == VerdictKind::NotRegistrable || kind == VerdictKind::Reserved)
+        return {kind, {}, text};
     if (kind == VerdictKind::Unknown)
         return unknown(reasonFromWords(text).value_or(UnknownReason::None));
     return {kind, {}, {}};
@@ -56,7 +57,7 @@ Verdict Verdict::fromReasonText(VerdictKind kind, const QString &text)
 
 QString Verdict::reasonText() const
 {
-    return kind == VerdictKind::NotRegistrable ? why : reasonWords(reason);
+    return kind == VerdictKind::NotRegistrable || kind == VerdictKind::Reserved ? why : reasonWords(reason);
 }
 
 QString verdictName(VerdictKind kind)
@@ -320,10 +321,13 @@ QStringList RunTally::unknownNames() const
 
 QString RunTally::countsText() const
 {
-    return QStringLiteral("free %1 \u00b7 taken %2 \u00b7 not answered %3")
-        .arg(count(VerdictKind::Free))
-        .arg(count(VerdictKind::Taken))
-        .arg(notAnswered());
+    QString text = QStringLiteral("free %1 \u00b7 taken %2 \u00b7 not answered %3")
+                       .arg(count(VerdictKind::Free))
+                       .arg(count(VerdictKind::Taken))
+                       .arg(notAnswered());
+    if (count(VerdictKind::Reserved) > 0)
+        text += QStringLiteral(" \u00b7 reserved %1").arg(count(VerdictKind::Reserved));
+    return text;
 }
 
 } // namespace zandrel

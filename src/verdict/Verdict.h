@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Details.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QString>
@@ -12,8 +14,9 @@ namespace zandrel {
 
 struct RegistryRules;
 
-// What one lookup says about one name. Free only when the name's own registry said so.
-enum class VerdictKind { Free, Taken, Unknown, NotRegistrable };
+// What one lookup says about one name. Free only when the name's own registry said so; reserved
+// when the registry holds it back from the public (never free).
+enum class VerdictKind { Free, Taken, Unknown, NotRegistrable, Reserved };
 
 // Why a verdict is unknown.
 enum class UnknownReason {
@@ -36,8 +39,9 @@ struct Verdict
 {
     VerdictKind kind = VerdictKind::Unknown;
     UnknownReason reason = UnknownReason::None;
-    // The rule a not-registrable name breaks; for an unknown verdict, one line saying why an answer
-    // that reads free cannot make the name free, when that is why.
+    // The rule a not-registrable name breaks; the registry's words for a reserved one ("blocked by
+    // the registry"); for an unknown verdict, one line saying why an answer that reads free cannot
+    // make the name free, when that is why.
     QString why = {};
 
     static Verdict unknown(UnknownReason reason) { return {VerdictKind::Unknown, reason, {}}; }
@@ -48,7 +52,7 @@ struct Verdict
 
     bool answered() const { return kind == VerdictKind::Free || kind == VerdictKind::Taken; }
     // The reason as files and the command line write it: the rule of a not-registrable name, the
-    // words of an unknown one's reason, empty for the others.
+    // registry's words for a reserved one, the words of an unknown one's reason, empty for the others.
     QString reasonText() const;
     friend bool operator==(const Verdict &, const Verdict &) = default;
 };
@@ -115,6 +119,7 @@ struct LookupRecord
     QStringList addedAvailable; // entries this lookup added to the Available list
     QStringList addedLinks; // entries this lookup added to the list of existing domains
     QString detail = {}; // why the verdict is unknown, in the response box's words ("connection refused")
+    VerdictDetails details = {}; // what the answer said beyond the verdict
 
     friend bool operator==(const LookupRecord &, const LookupRecord &) = default;
 };
@@ -139,13 +144,13 @@ public:
     // can register was answered, by the rules.
     int notAnswered() const { return count(VerdictKind::Unknown); }
     QStringList unknownNames() const;
-    // "free N · taken N · not answered N"
+    // "free N · taken N · not answered N", and "· reserved N" when there are some
     QString countsText() const;
 
 private:
     QList<Row> m_rows;
     QHash<QString, qsizetype> m_index;
-    std::array<int, 4> m_counts {}; // rows by verdict kind, kept as rows change: read after every lookup
+    std::array<int, 5> m_counts {}; // rows by verdict kind, kept as rows change: read after every lookup
     bool m_keepNames = true;
 };
 

@@ -33,6 +33,7 @@ expect "options" "$(complete_words --)" "$wanted"
 expect "protocols" "$(complete_words --check --protocol '')" "auto rdap whois "
 expect "a TLD" "$(complete_words --check --tld xn--p1a)" "xn--p1acf xn--p1ai "
 expect "the next TLD" "$(complete_words --batch --tld com,xn--p1ai)" "com,xn--p1ai "
+expect "stages" "$(complete_words --check --stage '')" "dropping "
 
 folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT
@@ -42,5 +43,5 @@ expect "folders only" "$(complete_words --batch --out "$folder/rep")" "$folder/r
 expect "files too" "$(complete_words --batch --prefix "$folder/rep")" "$folder/report.txt $folder/reports "
 touch "$folder/run-1.jsonl"
 expect "journals after --resume" "$(complete_words --batch --resume "$folder/run")" "$folder/run-1.jsonl "
-expect "an option once" "$(complete_words --check --server x --s)" "--suffix "
+expect "an option once" "$(complete_words --check --server x --s)" "--stage --suffix "
 exit $failed

@@ -73,7 +73,9 @@ private slots:
                                       reasonWords(UnknownReason::RateLimited), true, u"@\u00e9,y"_s);
         quoted.checkedAt = formula.checkedAt
             = QDateTime(QDate(2026, 12, 6), QTime(22, 40, 5), Qt::OffsetFromUTC, 3600);
-        const QByteArray header = "domain,verdict,reason,server,checked_at\r\n";
+        const QByteArray header
+            = "domain,verdict,reason,server,checked_at,premium,stage,drops,registrar,created,"
+              "expires,status,evidence\r\n";
         QTest::newRow("small") << "www.alpha.com|www.beta-2.org|www.gamma.net"
                                << ReportInput {{record(u"myshop.com"_s, VerdictKind::Free), quoted, formula,
                                                 record(u"yourshop.com"_s, VerdictKind::Free)},
@@ -83,10 +85,47 @@ private slots:
                                << (step.arg(0) + step.arg(1) + step.arg(2)).split(u'|', Qt::SkipEmptyParts)
                                << readAll(data + u"small.txt"_s) << readAll(data + u"small.htm"_s)
                                << header
-                + "myshop.com,free,,whois.example:43,\r\n"
-                  "\"a,\"\"b\"\"\n.com\",unknown,rate-limited,,2026-12-06T21:40:05Z\r\n"
-                  "'=caf\u00e9.de,unknown,rate-limited,\"'@\u00e9,y\",2026-12-06T21:40:05Z\r\n"
-                  "yourshop.com,free,,whois.example:43,\r\n";
+                + "myshop.com,free,,whois.example:43,,,,,,,,,\r\n"
+                  "\"a,\"\"b\"\"\n.com\",unknown,rate-limited,,2026-12-06T21:40:05Z,,,,,,,,\r\n"
+                  "'=caf\u00e9.de,unknown,rate-limited,\"'@\u00e9,y\",2026-12-06T21:40:05Z,,,,,,,,\r\n"
+                  "yourshop.com,free,,whois.example:43,,,,,,,,,\r\n";
+        // What the answers said beyond free or taken: sections of their own, dropping names earliest
+        // first, and the expiry date beside the existing domain its answer dated.
+        const auto detailed = [](const char *name, VerdictKind kind, Stage stage, const QDate &drops,
+                                 const QString &why = {}) {
+            LookupRecord made = record(asText(name), kind, why);
+            made.details.stage = stage;
+            made.details.drops = drops;
+            made.details.premium = kind == VerdictKind::Free;
+            return made;
+        };
+        LookupRecord dated = detailed("dated.com", VerdictKind::Taken, Stage::Registered, {});
+        dated.details.expires = QDate(2027, 3, 1);
+        dated.addedLinks = QStringList {u"www.dated.com"_s};
+        QTest::newRow("beyond free or taken")
+            << "www.dated.com"
+            << ReportInput {{detailed("gold.games", VerdictKind::Free, Stage::None, {}),
+                             detailed("late.org", VerdictKind::Taken, Stage::PendingDelete,
+                                      QDate(2027, 2, 1)),
+                             detailed("gpt.domains", VerdictKind::Reserved, Stage::None, {},
+                                      u"blocked by the registry"_s),
+                             detailed("soon.org", VerdictKind::Taken, Stage::Redemption, QDate(2027, 1, 5)),
+                             dated},
+                            {},
+                            {},
+                            {}}
+            << QStringList {u"Building HTML for existing domain 0 of 0"_s}
+            << QByteArray(
+                   "www.dated.com\r\n\r\nPremium:\r\ngold.games\r\n\r\nReserved:\r\ngpt.domains\tblocked by "
+                   "the registry\r\n\r\nDropping soon:\r\nsoon.org\tin redemption, may drop about "
+                   "2027-01-05\r\nlate.org\tpending delete, may drop about 2027-02-01\r\n")
+            << readAll(data + u"beyond.htm"_s)
+            << header
+                + "gold.games,free,,whois.example:43,,true,,,,,,,\r\n"
+                  "late.org,taken,,whois.example:43,,,pending-delete,2027-02-01,,,,,\r\n"
+                  "gpt.domains,reserved,blocked by the registry,whois.example:43,,,,,,,,,\r\n"
+                  "soon.org,taken,,whois.example:43,,,redemption,2027-01-05,,,,,\r\n"
+                  "dated.com,taken,,whois.example:43,,,registered,,,,2027-03-01,,\r\n";
         QTest::newRow("empty lists") << "" << ReportInput() << QStringList() << QByteArray()
                                      << readAll(data + u"empty.htm"_s) << header;
         // The CSV and the HTML tell the same verdicts: a name asked again counts once, with its last
@@ -102,17 +141,17 @@ private slots:
              {record(u"a.com"_s, VerdictKind::Unknown, noAnswer), record(u"b.com"_s, VerdictKind::Taken),
               record(u"c.com"_s, VerdictKind::Unknown, noAnswer), record(u"A.com"_s, VerdictKind::Free)},
              "asked-again.htm",
-             "A.com,free,,whois.example:43,\r\nb.com,taken,,whois.example:43,\r\n"
-             "c.com,unknown,no answer,whois.example:43,\r\n");
+             "A.com,free,,whois.example:43,,,,,,,,,\r\nb.com,taken,,whois.example:43,,,,,,,,,\r\n"
+             "c.com,unknown,no answer,whois.example:43,,,,,,,,,\r\n");
         only("free, then not answered",
              {record(u"a.com"_s, VerdictKind::Free),
               record(u"a.com"_s, VerdictKind::Unknown, reasonWords(UnknownReason::Unrecognised))},
-             "free-then-unanswered.htm", "a.com,unknown,unrecognised,whois.example:43,\r\n");
+             "free-then-unanswered.htm", "a.com,unknown,unrecognised,whois.example:43,,,,,,,,,\r\n");
         only("not registrable",
              {record(u"a-.com"_s, VerdictKind::NotRegistrable, unregistrable::HyphenAtEnd)}, "empty.htm",
-             "a-.com,not-registrable,label starts or ends with a hyphen,whois.example:43,\r\n");
+             "a-.com,not-registrable,label starts or ends with a hyphen,whois.example:43,,,,,,,,,\r\n");
         only("not a domain name", {record(u"Registrar X"_s, VerdictKind::Unknown, {}, false)}, "empty.htm",
-             "Registrar X,,,whois.example:43,\r\n");
+             "Registrar X,,,whois.example:43,,,,,,,,,\r\n");
     }
 
     void writesExpectedFiles()
@@ -243,6 +282,35 @@ private slots:
             reasonWords(UnknownReason::NoAnswer));
         row("unknown without a reason", "x.com", Unknown, "", "x.com: unknown");
         row("not a domain name", "NETWORK SOLUTIONS", Unknown, "whois.verisign-grs.com:43", "", {}, false);
+        row("reserved", "gpt.domains", Reserved, "whois.donuts.co:43",
+            "gpt.domains: reserved (blocked by the registry)", u"blocked by the registry"_s);
+        // What the answer said beyond the verdict.
+        const auto detailed
+            = [](const char *tag, VerdictKind kind, const VerdictDetails &details, const char *line) {
+                  LookupRecord made = record(u"myshop.com"_s, kind, {}, true, u"whois.verisign-grs.com:43"_s);
+                  made.details = details;
+                  QTest::newRow(tag) << made << asText(line);
+              };
+        const QDate expires(2027, 3, 1), drops(2027, 1, 5);
+        const auto said
+            = [](Stage stage, const QDate &dropsOn, const QDate &expiresOn, bool premium = false) {
+                  VerdictDetails details;
+                  details.stage = stage;
+                  details.drops = dropsOn;
+                  details.expires = expiresOn;
+                  details.premium = premium;
+                  return details;
+              };
+        detailed("expiry date", Taken, said(Stage::None, {}, expires),
+                 "myshop.com: taken, expires 2027-03-01 (whois.verisign-grs.com)");
+        detailed("expired", Taken, said(Stage::Expired, {}, QDate(2026, 11, 30)),
+                 "myshop.com: taken, expired 2026-11-30 (whois.verisign-grs.com)");
+        detailed("in redemption", Taken, said(Stage::Redemption, drops, expires),
+                 "myshop.com: taken, in redemption, may drop about 2027-01-05 (whois.verisign-grs.com)");
+        detailed("pending delete", Taken, said(Stage::PendingDelete, drops, {}),
+                 "myshop.com: taken, pending delete, may drop about 2027-01-05 (whois.verisign-grs.com)");
+        detailed("premium", Free, said(Stage::None, {}, {}, true),
+                 "myshop.com: free, premium (whois.verisign-grs.com)");
     }
     void verdictLine()
     {

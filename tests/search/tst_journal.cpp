@@ -43,16 +43,32 @@ const RunInputs Inputs {
 // Free, rate-limited, a registrar query (no verdict), a name nobody can register, free again …
 LookupRecord sampleRecord(qint64 index)
 {
-    return {index,
-            u"n%1.com"_s.arg(index),
-            index != 3,
-            index == 2       ? Verdict::unknown(UnknownReason::RateLimited)
-                : index == 4 ? Verdict::notRegistrable(u"empty label"_s)
-                             : Verdict {.kind = VerdictKind::Free},
-            u"whois.example:43"_s,
-            Start.addSecs(index),
-            {u"n%1.com"_s.arg(index)},
-            {u"www.\"y\".com"_s}};
+    LookupRecord record {index,
+                         u"n%1.com"_s.arg(index),
+                         index != 3,
+                         index == 2       ? Verdict::unknown(UnknownReason::RateLimited)
+                             : index == 4 ? Verdict::notRegistrable(u"empty label"_s)
+                             : index == 5 ? Verdict {VerdictKind::Reserved, {}, u"blocked by the registry"_s}
+                                          : Verdict {.kind = VerdictKind::Free},
+                         u"whois.example:43"_s,
+                         Start.addSecs(index),
+                         {u"n%1.com"_s.arg(index)},
+                         {u"www.\"y\".com"_s}};
+    // What the answer said beyond the verdict goes into the journal too.
+    if (index == 1) {
+        record.verdict = {VerdictKind::Taken, {}, {}};
+        record.details = {false,
+                          Stage::Redemption,
+                          QDate(2027, 1, 5),
+                          u"Example \"Registrar\""_s,
+                          QDate(2015, 11, 20),
+                          QDate(2026, 11, 20),
+                          {u"redemptionPeriod"_s, u"pendingDelete"_s},
+                          u"Domain Status: redemptionPeriod"_s};
+    }
+    if (index == 3)
+        record.details.premium = true;
+    return record;
 }
 
 } // namespace
@@ -81,7 +97,7 @@ private slots:
         QVERIFY(!journalInUse(path));
         QVERIFY(second.reopen(path, readJournal(path)->wholeSize) && journalInUse(path));
         QVERIFY(second.append(sampleRecord(2)) && second.append(sampleRecord(3))
-                && second.append(sampleRecord(4)));
+                && second.append(sampleRecord(4)) && second.append(sampleRecord(5)));
         QVERIFY(second.finish(Start.addDays(1)));
         second.close();
         const Result<JournalContents> read = readJournal(path);
@@ -89,7 +105,8 @@ private slots:
         const JournalContents &contents = *read;
         QCOMPARE(contents.inputs, Inputs);
         QCOMPARE(contents.records,
-                 (QList<LookupRecord> {sampleRecord(1), sampleRecord(2), sampleRecord(3), sampleRecord(4)}));
+                 (QList<LookupRecord> {sampleRecord(1), sampleRecord(2), sampleRecord(3), sampleRecord(4),
+                                       sampleRecord(5)}));
         // Reasons in the words journals have always held.
         QVERIFY(readAll(path).contains("\"reason\":\"rate-limited\""));
         QVERIFY(readAll(path).contains("\"reason\":\"empty label\""));

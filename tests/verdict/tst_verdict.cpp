@@ -9,6 +9,7 @@
 #include "verdict/RdapVerdict.h"
 #include "verdict/Registrable.h"
 #include "verdict/ServerTable.h"
+#include "verdict/Stage.h"
 #include "verdict/Verdict.h"
 
 #include <QDir>
@@ -84,6 +85,7 @@ private slots:
         QTest::addColumn<LookupEnd>("end");
         QTest::addColumn<Verdict>("expected");
         QTest::addColumn<bool>("explained"); // by the server's authority alone
+        QTest::addColumn<QString>("beyond"); // premium, or the stage of a name about to drop
 
         // Captured registry answers: NAME.EXPECTED.txt, or NAME.EXPECTED~VARIANT.txt for another
         // capture of the same name, judged by the rules of NAME's TLD.
@@ -91,19 +93,26 @@ private slots:
         const QHash<QString, Verdict> expected {{u"free"_s, Free},
                                                 {u"taken"_s, Taken},
                                                 {u"rate-limited"_s, unknown(UnknownReason::RateLimited)},
-                                                {u"unrecognised"_s, unknown(UnknownReason::Unrecognised)}};
+                                                {u"unrecognised"_s, unknown(UnknownReason::Unrecognised)},
+                                                {u"reserved"_s, {VerdictKind::Reserved, {}}},
+                                                {u"premium"_s, Free},
+                                                {u"redemption"_s, Taken},
+                                                {u"pending-delete"_s, Taken}};
         for (const QString &file : answers.entryList({u"*.txt"_s}, QDir::Files)) {
             const QString stem = file.chopped(4).section(u'~', 0, 0);
-            QVERIFY2(expected.contains(stem.section(u'.', -1)), qPrintable(file));
+            static const QStringList beyondWords {u"premium"_s, u"redemption"_s, u"pending-delete"_s};
+            const QString says = stem.section(u'.', -1);
+            QVERIFY2(expected.contains(says), qPrintable(file));
             QTest::newRow(qPrintable(file))
                 << stem.section(u'.', 0, -2) << QString()
                 << QString::fromUtf8(readAll(answers.filePath(file))) << LookupEnd::Answered
-                << expected.value(stem.section(u'.', -1)) << false;
+                << expected.value(says) << false << (beyondWords.contains(says) ? says : QString());
         }
 
         const auto row = [](const char *tag, const char *name, const char *answer, const Verdict &verdict,
                             LookupEnd end = LookupEnd::Answered) {
-            QTest::newRow(tag) << asText(name) << QString() << asText(answer) << end << verdict << false;
+            QTest::newRow(tag) << asText(name) << QString() << asText(answer) << end << verdict << false
+                               << QString();
         };
         const Verdict unrecognised = unknown(UnknownReason::Unrecognised);
         row("no match over lines", "myshop.net", "No match for domain\r\n  \"MYSHOP.NET\".", Free);
@@ -180,7 +189,7 @@ private slots:
                   "Registry database contains ONLY .COM, .NET, .EDU domains and\r\n"
                   "Registrars.\r\n"_s.arg(asText(name).toUpper());
             QTest::newRow(tag) << asText(name) << asText(setup) << (answer ? asText(answer) : noMatch)
-                               << LookupEnd::Answered << verdict << !verdict.answered();
+                               << LookupEnd::Answered << verdict << !verdict.answered() << QString();
         };
         const char *verisign = "server=whois.verisign-grs.com";
         served("--server Verisign, .co.uk", "google.co.uk", verisign, unrecognised);
@@ -211,9 +220,169 @@ private slots:
         const Route route = routeName(*ace, ServerTable::builtIn(), overrides(setup));
         const RegistryRules rules = ServerTable::builtIn().judgingRules(route.tld);
         const Verdict verdict = decideVerdict(answer, *ace, rules, end, route.authority);
-        QTEST(unknownOrNot(verdict), "expected");
+        const Reading reading = readBeyond(verdict, answer, *ace, rules, route.authority, QDate(2026, 12, 7));
+        QTEST(unknownOrNot(reading.verdict), "expected");
         QTEST(!verdict.why.isEmpty(), "explained");
         QVERIFY(!verdict.why.contains(u'\n'));
+        QFETCH(QString, beyond);
+        if (beyond == u"premium")
+            QVERIFY(reading.details.premium);
+        else if (!beyond.isEmpty())
+            QCOMPARE(stageName(reading.details.stage), beyond);
+    }
+
+    // What an answer says beyond its verdict, and the line that decided it: details of thin and
+    // thick WHOIS records and RDAP answers, and the stage of a name about to drop.
+    void beyond_data()
+    {
+        for (const char *column : {"name", "today", "answer", "expected", "evidence"})
+            QTest::addColumn<QString>(column); // answer: "@FILE" in tests/data/answers, "rdap:JSON"
+        // ICANN's record format with EPP statuses as https://icann.org/epp words them
+        // (https://www.icann.org/resources/pages/epp-status-codes-2014-06-16-en).
+        const char *oldshop
+            = "Domain Name: OLDSHOP.ORG\r\nUpdated Date: 2026-12-01T10:00:00Z\r\n"
+              "Creation Date: 2015-11-20T10:00:00Z\r\nRegistry Expiry Date: 2026-11-20T10:00:00Z\r\n"
+              "Registrar: Example Registrar LLC\r\n"
+              "Domain Status: redemptionPeriod https://icann.org/epp#redemptionPeriod\r\n"
+              "Domain Status: pendingDelete https://icann.org/epp#pendingDelete\r\n";
+        textRow("thick WHOIS, past its expiry", "google.org", "2026-12-07", "@google.org.taken.txt",
+                "taken | expired | by MarkMonitor Inc. | created 1998-10-21 | expires 2020-10-20 | "
+                "clientDeleteProhibited",
+                "Domain Name: GOOGLE.ORG");
+        textRow("thick WHOIS, in force", "google.org", "2020-03-04", "@google.org.taken.txt",
+                "taken | registered | by MarkMonitor Inc. | created 1998-10-21 | expires 2020-10-20 | "
+                "clientDeleteProhibited",
+                "Domain Name: GOOGLE.ORG");
+        textRow("thin WHOIS after look-alike records", "google.com", "2020-03-04", "@google.com.taken.txt",
+                "taken | registered | by MARKMONITOR INC. | created 1997-09-15 | expires 2020-09-14 | "
+                "clientDeleteProhibited",
+                "Domain Name: GOOGLE.COM");
+        textRow(".uk, fields on the next line", "google.co.uk", "2014-06-01", "@google.co.uk.taken.txt",
+                "taken | registered | by Markmonitor Inc. t/a Markmonitor [Tag = MARKMONITOR] | "
+                "created 1999-02-14 | expires 2015-02-14",
+                "Domain name: google.co.uk");
+        textRow(".ru, paid-till and states", "2x4.ru", "2014-06-01", "@2x4.ru.taken.txt",
+                "taken | registered | by RU-CENTER-REG-RIPN | created 2004-06-24 | expires 2015-06-24 | "
+                "REGISTERED "
+                "DELEGATED VERIFIED",
+                "domain: 2X4.RU");
+        textRow("older CIRA, dates with slashes", "google.ca", "2014-06-01", "@google.ca.taken~2014.txt",
+                "taken | registered | by MarkMonitor International Canada Ltd. | created 2000-10-03 | "
+                "expires 2015-04-28 | registered",
+                "Domain name: google.ca Domain status: registered");
+        textRow("JPRS, labels in brackets", "google.jp", "2014-01-01", "@google.jp.taken.txt",
+                "taken | registered | created 2005-05-30 | expires 2014-05-31 | ok",
+                "[Domain Name] GOOGLE.JP");
+        textRow(".bg, day first", "google.bg", "2014-01-01", "@google.bg.taken.txt",
+                "taken | registered | expires 2014-06-30", "DOMAIN NAME: google.bg");
+        textRow(".kr, blanks in the date", "google.kr", "2014-01-01", "@google.kr.taken.txt",
+                "taken | registered | expires 2021-03-02", "Domain Name : google.kr");
+        textRow(".tr, month in words", "google.com.tr", "2014-01-01", "@google.com.tr.taken.txt",
+                "taken | registered | created 2001-08-23 | expires 2024-08-22",
+                "** Domain Name: google.com.tr");
+        textRow(".ie, month in full", "google.ie", "2014-01-01", "@google.ie.taken.txt",
+                "taken | registered | expires 2015-03-21", "domain: google.ie");
+        textRow("dates the Java way", "t.co", "2014-06-01", "@t.co.taken~2013.txt",
+                "taken | registered | by MELBOURNE IT LTD | created 2010-04-26 | expires 2015-04-25 | "
+                "serverDeleteProhibited",
+                "Domain Name: T.CO");
+        textRow("redemption, dated from its last change", "oldshop.org", "2026-12-07", oldshop,
+                "taken | redemption | drops 2027-01-05 | by Example Registrar LLC | created 2015-11-20 | "
+                "expires 2026-11-20 | redemptionPeriod pendingDelete",
+                "Domain Status: redemptionPeriod https://icann.org/epp#redemptionPeriod");
+        textRow(".it redemption", "concessionari-fiat.it", "2011-02-20",
+                "@concessionari-fiat.it.redemption.txt",
+                "taken | redemption | drops 2011-03-18 | by Seeweb S.r.l. | created 2010-02-08 | expires "
+                "2011-02-08 | pendingDelete redemptionPeriod",
+                "Status: pendingDelete / redemptionPeriod");
+        textRow(".it pending delete, older spelling", "chiara.it", "2012-02-28",
+                "@chiara.it.pending-delete.txt",
+                "taken | pending-delete | drops 2012-03-03 | by CIM-MNT | created 1999-12-27 | expires "
+                "2011-12-27 | "
+                "pendingDelete",
+                "Status: PENDING-DELETE");
+        textRow("pending delete, its start unknown", "oldshop.com", "2026-12-07",
+                "Domain Name: OLDSHOP.COM\r\nDomain Status: pendingDelete "
+                "https://icann.org/epp#pendingDelete\r\n",
+                "taken | pending-delete | drops 2026-12-07 | pendingDelete",
+                "Domain Status: pendingDelete https://icann.org/epp#pendingDelete");
+        textRow("statuses quoted outside status fields", "myshop.com", "2026-12-07",
+                "% NOTICE: Domain Status: redemptionPeriod\r\n   Domain Name: MYSHOP.COM\r\n"
+                "   Registry Expiry Date: 2027-03-01T00:00:00Z\r\n"
+                "   Domain Status: ok https://icann.org/epp#ok\r\n"
+                "   Registrant Organization: Domain Status: pendingDelete\r\n"
+                ">>> Domain Status: redemptionPeriod <<<\r\n# Status: pendingDelete\r\n"
+                "NOTICE: Domain Status: pendingDelete\r\n* Status: UNASSIGNABLE\r\n",
+                "taken | registered | expires 2027-03-01 | ok", "Domain Name: MYSHOP.COM");
+        textRow("free: the not-found line", "u34jedzcq.com", "2026-12-07", "@u34jedzcq.com.free.txt", "free",
+                "No match for \"U34JEDZCQ.COM\".");
+        textRow("DPML block", "google.chat", "2026-12-07", "@google.chat.reserved.txt",
+                "reserved (blocked by the registry)",
+                "as it is protected by the Donuts DPML Brand Protection policy.");
+        textRow(".it unassignable", "la.it", "2026-12-07", "@la.it.reserved.txt", "reserved (unassignable)",
+                "Status: UNASSIGNABLE");
+        textRow("platinum beside reserved", "good.games", "2026-12-07", "@good.games.premium.txt",
+                "free | premium", "This platinum domain is available for purchase.");
+        textRow("premium, a record of the name beside it", "good.games", "2026-12-07",
+                "Domain Name: GOOD.GAMES\r\nThis premium domain is available for purchase.\r\n",
+                "taken | registered", "Domain Name: GOOD.GAMES");
+        // RFC 9083's domain object with RFC 8056's status names.
+        const char *rdap = R"(rdap:{"objectClassName":"domain","ldhName":"OLDSHOP.ORG","status":[)"
+                           R"("client transfer prohibited","redemption period","pending delete"],"events":[)"
+                           R"({"eventAction":"registration","eventDate":"2015-11-20T10:00:00Z"},)"
+                           R"({"eventAction":"expiration","eventDate":"2026-11-20T10:00:00Z"},)"
+                           R"({"eventAction":"last changed","eventDate":"2026-12-01T10:00:00Z"}],)"
+                           R"("entities":[{"roles":["registrar"],"vcardArray":["vcard",[["fn",{},"text",)"
+                           R"("Example Registrar LLC"]]]}]})";
+        textRow("RDAP redemption", "oldshop.org", "2026-12-07", rdap,
+                "taken | redemption | drops 2027-01-05 | by Example Registrar LLC | created 2015-11-20 | "
+                "expires 2026-11-20 | clientTransferProhibited redemptionPeriod pendingDelete",
+                "status: \"redemption period\"");
+        textRow("RDAP active", "myshop.com", "2026-12-07",
+                R"(rdap:{"objectClassName":"domain","ldhName":"myshop.com","status":["active"]})",
+                "taken | registered | ok", "ldhName: \"MYSHOP.COM\"");
+        textRow("RDAP not found", "myshop.com", "2026-12-07", "rdap:", "free", "HTTP 404");
+    }
+    void beyond()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, answer);
+        QFETCH(QString, today);
+        const RegistryRules rules = ServerTable::builtIn().judgingRules(name.section(u'.', -1));
+        Verdict verdict;
+        AnswerForm form = AnswerForm::Whois;
+        if (answer.startsWith(u"rdap:")) {
+            RdapEnd end;
+            end.body = answer.mid(5).toUtf8();
+            end.status = end.body.isEmpty() ? 404 : 200;
+            verdict = rdapVerdict(end, name);
+            answer = readRdapAnswer(end, name).lines.join(u"\r\n");
+            form = AnswerForm::Rdap;
+        } else {
+            if (answer.startsWith(u'@'))
+                answer = QString::fromUtf8(
+                    readAll(QStringLiteral(ZANDREL_TEST_DATA "/answers/") + answer.mid(1)));
+            verdict = decideVerdict(answer, name, rules, LookupEnd::Answered);
+        }
+        const Reading reading
+            = readBeyond(verdict, answer, name, rules, {}, QDate::fromString(today, Qt::ISODate), form);
+        const VerdictDetails &details = reading.details;
+        QStringList said {verdictName(reading.verdict.kind)};
+        if (!reading.verdict.why.isEmpty())
+            said.last() += u" ("_s + reading.verdict.why + u')';
+        const auto add = [&said](const QString &label, const QString &text) {
+            if (!text.isEmpty())
+                said << (label + text).trimmed();
+        };
+        add({}, details.premium ? u"premium"_s : QString());
+        add({}, stageName(details.stage));
+        add(u"drops "_s, details.drops.toString(Qt::ISODate));
+        add(u"by "_s, details.registrar);
+        add(u"created "_s, details.created.toString(Qt::ISODate));
+        add(u"expires "_s, details.expires.toString(Qt::ISODate));
+        add({}, details.status.join(u' '));
+        QTEST(said.join(u" | "_s), "expected");
+        QTEST(details.evidence, "evidence");
     }
 
     // An RDAP 404 makes a name free only from its registry's service, for domain/NAME there.
