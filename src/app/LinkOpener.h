@@ -22,6 +22,8 @@ public:
     void Available_Click(int row);
     void mDirectory_Click();
     void mGoKeltrow_Click();
+    // A folder the program wrote in, such as the report's.
+    void openFolder(const QString &folder) { openTarget(folder); }
 
 signals:
     // A short word for the user about something that did not go as asked.

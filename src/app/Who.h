@@ -16,6 +16,7 @@ class QTextEdit;
 
 namespace zandrel {
 
+class MessageBar;
 class WhoController;
 
 // A caption label that reports which mouse button was pressed on it.
@@ -60,7 +61,6 @@ protected:
 private:
     void buildControls();
     void buildMenus();
-    void buildProgress();
     void bindTexts();
     void Form_Resize();
     void mAbout_Click();
@@ -81,6 +81,8 @@ private:
     QListView *LinkList = nullptr;
     QTextEdit *Nag = nullptr;
     QPlainTextEdit *tResponse = nullptr;
+    QWidget *m_client = nullptr; // the controls, in their design places
+    MessageBar *m_messages = nullptr;
     QPointer<QWidget> m_about;
     QPointer<QWidget> m_largeSearch;
     QList<QAction *> m_menuActions;

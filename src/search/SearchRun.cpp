@@ -267,9 +267,9 @@ void SearchRun::pump(Queue &queue)
     if (hold > due && hold > now) {
         if (!queue.holdSaid) {
             // The wait comes first: beside the counts and the progress bar only its start shows.
-            emit notice(QStringLiteral("Waiting %1 seconds: %2 limited or refused the last query.")
-                            .arg(m_backOff.waitMs(queue.key) / 1000)
-                            .arg(queue.key));
+            emit warning(QStringLiteral("Waiting %1 seconds: %2 limited or refused the last query.")
+                             .arg(m_backOff.waitMs(queue.key) / 1000)
+                             .arg(queue.key));
             queue.holdSaid = true;
         }
         due = hold;
@@ -537,7 +537,7 @@ void SearchRun::wildcardAnswered(const QString &tld, const DnsAnswer &answer)
     } else {
         zone->trust = Zone::Trust::Untrusted;
         if (answer.outcome == DnsAnswer::Outcome::Delegated)
-            emit notice(
+            emit warning(
                 QStringLiteral("DNS answers for every name in .%1: its names are asked of the registry.")
                     .arg(tld));
         else
@@ -563,7 +563,7 @@ void SearchRun::dnsAnswered(qint64 index, const DnsAnswer &answer)
     // Index 0: a zone's own check failed.
     if ((answer.outcome == DnsAnswer::Outcome::Unreachable || index == 0) && !m_dnsFailureSaid) {
         m_dnsFailureSaid = true;
-        emit notice(
+        emit warning(
             QStringLiteral("DNS did not answer (%1): names go to their registries.").arg(answer.detail));
     }
     Slot *slot = index > 0 ? slotAt(index) : nullptr;

@@ -92,6 +92,9 @@ signals:
     // The lookup shown was given up after Stop; it is not committed.
     void abandoned(qint64 index, const QString &name);
     void notice(const QString &text);
+    // A notice that holds for the rest of the run: DNS not believed in a TLD or not answering, a
+    // server holding queries off.
+    void warning(const QString &text);
     // The run ended: complete, or stopped (then the names from nextIndex() on are not done).
     void finished(bool complete);
 

@@ -112,7 +112,7 @@ void SearchSession::startRun(const QStringList &names, qint64 firstIndex, bool j
             m_resolver = std::make_shared<DnsResolver>(dns);
         options.resolver = m_resolver;
         if (!m_resolver->error().isEmpty())
-            emit notice(QStringLiteral("DNS cannot be asked: ") + m_resolver->error());
+            emit warning(QStringLiteral("DNS cannot be asked: ") + m_resolver->error());
     }
     options.shownName = [this](const QString &name) {
         return termOf(name);
@@ -124,6 +124,7 @@ void SearchSession::startRun(const QStringList &names, qint64 firstIndex, bool j
     connect(run, &SearchRun::text, this, &SearchSession::text);
     connect(run, &SearchRun::committed, this, &SearchSession::onCommitted);
     connect(run, &SearchRun::notice, this, &SearchSession::notice);
+    connect(run, &SearchRun::warning, this, &SearchSession::warning);
     // A name given up after Stop counts as not answered, though it is not committed: a resume or
     // "Search Unanswered Again" asks it again.
     connect(run, &SearchRun::abandoned, this, [this](qint64, const QString &name) {

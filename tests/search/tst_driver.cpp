@@ -82,10 +82,13 @@ private slots:
         QStringList notices; // a limited server's wait passes at once, within the lookups' own limits
         rig.who->session().router().limits()
             = {.connectWaitMs = 900'000, .idleMs = 900'000, .totalMs = 900'000};
-        connect(rig.who.get(), &WhoController::notice, rig.who.get(), [&rig, &notices](const QString &text) {
+        const auto told = [&rig, &notices](const QString &text) {
             notices << text;
             rig.clock.advance(600'000);
-        });
+        };
+        connect(rig.who.get(), &WhoController::notice, rig.who.get(), told);
+        connect(rig.who.get(), &WhoController::alert, rig.who.get(),
+                [told](const Alert &a) { told(a.text); });
         const RegistryRules orgRules = *ServerTable::builtIn().row(u"org"_s);
         org.setReplyFor([&](const QByteArray &query) {
             const QByteArray name = query.trimmed();
@@ -229,17 +232,20 @@ private slots:
                     && journal.write("{\"type\":\"header\",\"version\":9}\n"));
         journal.close();
         rig.start();
-        QSignalSpy notices(rig.who.get(), &WhoController::notice);
+        QList<Alert> alerts; // kept in sight, with the action they offer
+        connect(rig.who.get(), &WhoController::alert, rig.who.get(),
+                [&alerts](const Alert &a) { alerts << a; });
         // The word-list files changed since: the run's own lists come back from its journal.
         prepare(rig, "other\r\n", "other\r\n");
-        QCOMPARE(notices.size(), 1);
+        QCOMPARE(alerts.size(), 1);
         if (later) {
-            QVERIFY(notices.first().first().toString().startsWith(
-                u"Cannot resume the last search: The journal was"_s));
+            QVERIFY(alerts.first().text.startsWith(u"Cannot resume the last search: The journal was"_s));
+            QVERIFY(alerts.first().action == Alert::Action::None);
             QVERIFY(!rig.who->canResume() && journal.exists());
             return;
         }
-        QVERIFY(notices.first().first().toString().contains(u"Unfinished search (%1 of 6)"_s.arg(k)));
+        QVERIFY(alerts.first().text.contains(u"Unfinished search (%1 of 6)"_s.arg(k)));
+        QVERIFY(alerts.first().action == Alert::Action::ResumeSearch);
         rig.server.setReplyFor(registryReply);
         rig.captions.clear();
         QVERIFY(rig.runToEnd([&] { rig.who->mResumeSearch_Click(); }));
