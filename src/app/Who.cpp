@@ -11,6 +11,7 @@
 #include "WindowInput.h"
 #include "WindowSettings.h"
 #include "platform/Clipboard.h"
+#include "platform/Clock.h"
 #include "platform/SettingsStore.h"
 
 #include <QAction>
@@ -69,6 +70,10 @@ Who::Who(WhoController &who, QWidget *parent)
             [this](const QString &text) { statusBar()->showMessage(text, 15000); });
     connect(&m_who, &WhoController::alert, m_messages, &MessageBar::showAlert);
     addStatusFields(*statusBar(), m_who);
+    // The place is kept once the user has stopped moving or sizing the window: a kill loses none.
+    m_geometrySaver = std::make_unique<Timer>(m_who.services().clock, [this] {
+        zandrel::saveGeometry(m_who.services().settings, m_who.services().app.title, saveGeometry());
+    });
 }
 
 double Who::twipsPerPixelX() const
@@ -529,6 +534,19 @@ void Who::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
     Form_Resize();
+    geometryChanged();
+}
+
+void Who::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    geometryChanged();
+}
+
+void Who::geometryChanged()
+{
+    if (m_geometrySaver && isVisible())
+        m_geometrySaver->start(GeometrySettleMs);
 }
 
 void Who::changeEvent(QEvent *event)

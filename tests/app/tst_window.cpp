@@ -404,9 +404,18 @@ private slots:
             QCOMPARE(!delay->styleSheet().isEmpty(), refused);
             QCOMPARE(rig.who->formSettings().pauseMs(), pauseMs);
         }
+        // The place is saved once the window has stayed still a moment, so a kill loses none of it.
         const QRect left = window.geometry();
-        window.close();
-        rig.restart(true);
+        const auto saved = [&rig] {
+            return rig.settings.value(u"Zandrel"_s, u"Window"_s, u"Geometry"_s);
+        };
+        const QString before = saved();
+        window.setGeometry(left.translated(1, 1));
+        window.setGeometry(left);
+        QCOMPARE(saved(), before);
+        rig.clock.advance(Who::GeometrySettleMs);
+        QVERIFY(saved() != before);
+        rig.restart(true); // the window is gone without a close
         QCOMPARE(rig.window->geometry(), left);
         QVERIFY(!control<QCheckBox>(*rig.window, "ComSuffix")->isChecked() && !rig.state().ComSuffix);
         QVERIFY(control<QRadioButton>(*rig.window, "SearchType1")->isChecked());
