@@ -163,8 +163,8 @@ void SearchSession::searchCombinations(const RunInputs &inputs)
     m_tallied = true;
     const QStringList names = combinationNames(m_inputs);
     m_total = names.size();
+    // The results stay until Clear All, as the two lists do: a report tells all of them.
     m_tally.clear();
-    m_results.clear();
     emit countsChanged(m_tally.countsText());
     if (const Result<void> started = m_runLog.start(m_inputs); !started)
         emit notice(QStringLiteral("The search goes on without a journal: ") + started.error().text);
@@ -189,7 +189,7 @@ Result<void> SearchSession::resume(const QString &path)
     m_combinations = true;
     m_tallied = true;
     m_tally.clear();
-    m_results = run.records;
+    m_results += run.records; // those the run asked before this start are told once (latestVerdicts)
     for (const LookupRecord &done : run.records) {
         m_scan.restore(done);
         if (done.judged)

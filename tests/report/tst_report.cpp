@@ -93,8 +93,8 @@ private slots:
         // verdict, in both. A name nobody can register, or no domain name, is neither available nor
         // unanswered.
         const auto only = [&](const char *tag, const QList<LookupRecord> &records, const char *htm,
-                              const QByteArray &rows) {
-            QTest::newRow(tag) << "" << ReportInput {records, {}, {}, {}} << QStringList() << QByteArray()
+                              const QByteArray &rows, const QByteArray &text = {}) {
+            QTest::newRow(tag) << "" << ReportInput {records, {}, {}, {}} << QStringList() << text
                                << readAll(data + QString::fromUtf8(htm)) << header + rows;
         };
         const QString noAnswer = reasonWords(UnknownReason::NoAnswer);
@@ -103,7 +103,8 @@ private slots:
               record(u"c.com"_s, VerdictKind::Unknown, noAnswer), record(u"A.com"_s, VerdictKind::Free)},
              "asked-again.htm",
              "A.com,free,,whois.example:43,\r\nb.com,taken,,whois.example:43,\r\n"
-             "c.com,unknown,no answer,whois.example:43,\r\n");
+             "c.com,unknown,no answer,whois.example:43,\r\n",
+             "A.com\r\n");
         only("free, then not answered",
              {record(u"a.com"_s, VerdictKind::Free),
               record(u"a.com"_s, VerdictKind::Unknown, reasonWords(UnknownReason::Unrecognised))},
@@ -162,7 +163,7 @@ private slots:
         // Control characters and bidirectional overrides and isolates show as replacement characters.
         QCOMPARE(escapeHtml(u"a\u202Eb\u2066c\u2069d\u202Ae\u0000f\tg\x1Fh\u2067i"_s),
                  u"a\uFFFDb\uFFFDc\uFFFDd\uFFFDe\uFFFDf\uFFFDg\uFFFDh\uFFFDi"_s);
-        QCOMPARE(readAll(result->textPath), existing.toUtf8() + "\r\n");
+        QCOMPARE(readAll(result->textPath), "x'y<&.org\r\n" + existing.toUtf8() + "\r\n"); // plain text
     }
 
     void fallsBack_data()

@@ -173,6 +173,34 @@ private slots:
     // starts again, and ends with the report the whole run wrote. A journal that cannot be resumed
     // is named, kept, and the program starts as usual. (A run stopped and resumed: tst_window,
     // tst_cli; a torn last line: tst_journal.)
+    // One report tells every name asked since Clear All, as the two lists keep them: after a finished
+    // search and a second one stopped, Write Report Now names the same free names in the text file,
+    // the page and the CSV, which lists every name of both searches.
+    void oneReportTellsEverythingSinceClearAll()
+    {
+        WhoRig rig;
+        prepare(rig, "y1\r\nm1\r\n", "a\r\n");
+        rig.server.setReplyFor(registryReply);
+        QVERIFY(rig.searchCombinations());
+        rig.state().Prefix.setEntries({u"y2"_s, u"m2"_s});
+        rig.server.setReplyFor([&rig](const QByteArray &query) {
+            rig.who->cbStopRunning_Click();
+            return registryReply(query);
+        });
+        QVERIFY(rig.searchCombinations());
+        for (const QString &name : filesIn(rig.programDir.path(), u"12-31-2000*"_s))
+            QVERIFY(QFile::remove(rig.programDir.filePath(name)));
+        rig.who->mWriteReport_Click();
+        const QMap<QString, QByteArray> report = reportOf(rig);
+        QByteArrayList rows = report.value(u"csv"_s).split('\n').mid(1);
+        for (QByteArray &row : rows)
+            row.truncate(row.indexOf(",SERVER"));
+        QCOMPARE(rows, (QByteArrayList {"y1a.com,free,", "m1a.com,taken,", "y2a.com,free,", ""}));
+        QVERIFY(report.value(u"txt"_s).startsWith("y1a.com\r\ny2a.com\r\nwww."));
+        for (const char *free : {"y1a.com", "y2a.com"})
+            QVERIFY(report.value(u"htm"_s).contains(QByteArray("'>http://www.") + free));
+    }
+
     void wholeRunThenResumed_data()
     {
         QTest::addColumn<bool>("later"); // the journal is of a later version
