@@ -46,6 +46,30 @@ private slots:
         }
     }
 
+    // Installed where it cannot write (/usr/bin), the program keeps its default lists in the user's
+    // data folder, where Edit Prefix List can make one; a path stored before is kept.
+    void defaultListsOfAnInstalledProgram()
+    {
+        QTemporaryDir data;
+        const QByteArray before = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", data.path().toUtf8());
+        WhoRig rig;
+        rig.programFolder = rig.writeFile(u"usr"_s, "a file: nothing can be made under it") + u"/bin"_s;
+        rig.start();
+        rig.who->Form_Load();
+        const QString lists = data.path() + u"/zandrel/"_s;
+        QCOMPARE(rig.state().PrefixPath.text(), lists + u"prefix.txt"_s);
+        QCOMPARE(rig.state().SuffixPath.text(), lists + u"suffix.txt"_s);
+        rig.who->wordLists().EditPrefix();
+        QVERIFY(QFileInfo(lists + u"prefix.txt"_s).isFile());
+        const QString stored = rig.programFolder + u"/suffix.txt"_s;
+        rig.settings.setValue(u"zandrel50"_s, u"Settings"_s, u"SuffixPath"_s, stored);
+        rig.start();
+        rig.who->Form_Load();
+        QCOMPARE(rig.state().SuffixPath.text(), stored);
+        qputenv("XDG_DATA_HOME", before);
+    }
+
     // Lists load once, select nothing; typing in a box composes the term, a pick does not.
     void wordListsLoadAndComposeTheTerm()
     {
