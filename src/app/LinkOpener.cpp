@@ -7,6 +7,13 @@
 
 namespace zandrel {
 
+QString notOpened(const QString &target)
+{
+    const QString missing = missingProgram(openerProgram());
+    return QStringLiteral("Could not open ") + target
+        + (missing.isEmpty() ? QString() : QStringLiteral(": ") + missing);
+}
+
 LinkOpener::LinkOpener(const Services &services, WhoState &state, QObject *parent)
     : QObject(parent)
     , m_services(services)
@@ -16,7 +23,7 @@ LinkOpener::LinkOpener(const Services &services, WhoState &state, QObject *paren
 void LinkOpener::openTarget(const QString &target)
 {
     if (!m_services.launcher.open(target))
-        emit notice(QStringLiteral("Could not open ") + target);
+        emit notice(notOpened(target));
 }
 
 void LinkOpener::LinkList_Click(int row)

@@ -36,6 +36,9 @@ private:
     WhoState &m_state;
 };
 
+// "Could not open TARGET", saying which program is missing and how to get it when that is why.
+QString notOpened(const QString &target);
+
 // The maker's home page, opened by "Go To Keltrow".
 inline const QString KeltrowHomePage = QStringLiteral("http://www.keltrow.com/");
 

@@ -1,5 +1,6 @@
 #include "ReportSaver.h"
 
+#include "LinkOpener.h"
 #include "WhoState.h"
 #include "platform/Launcher.h"
 #include "search/SearchSession.h"
@@ -33,7 +34,7 @@ void ReportSaver::SaveResults(const QString &baseName, bool show)
                     .action = Alert::Action::OpenFolder,
                     .target = result->folder});
     if (show && !m_services.launcher.open(result->htmlPath))
-        emit notice(QStringLiteral("Could not open ") + result->htmlPath);
+        emit notice(notOpened(result->htmlPath));
 }
 
 } // namespace zandrel
