@@ -4,6 +4,7 @@
 #include "lookup/DnsCheck.h"
 #include "lookup/NameLookup.h"
 #include "platform/Clock.h"
+#include "search/Progress.h"
 
 #include <QPointer>
 
@@ -36,6 +37,9 @@ struct SearchRun::Queue
     qint64 lastEndNs = -1; // on the clock's monotonic count; -1: nothing asked there yet
     bool holdSaid = false; // the back-off's wait was told
     std::unique_ptr<Timer> timer;
+    qint64 startNs = 0; // when the lookup under way started
+    qint64 lookups = 0; // ended, and the time they took
+    qint64 lookupNs = 0;
 };
 
 struct SearchRun::Referral
@@ -281,8 +285,20 @@ void SearchRun::pump(Queue &queue)
     const Ticket ticket = queue.waiting.front();
     queue.waiting.pop_front();
     queue.busy = true;
+    queue.startNs = now;
     ++m_inFlight;
     launch(ticket);
+}
+
+qint64 SearchRun::timeLeftMs() const
+{
+    QList<QueueLoad> loads;
+    for (const std::shared_ptr<Queue> &queue : m_queues) {
+        const qint64 names = qint64(queue->waiting.size()) + (queue->busy ? 1 : 0);
+        if (names > 0)
+            loads.append({names, queue->lookups > 0 ? queue->lookupNs / queue->lookups / 1'000'000 : 0});
+    }
+    return zandrel::timeLeftMs(loads, std::max<qint64>(namesGiven() - m_planned, 0), m_options.pauseMs);
 }
 
 void SearchRun::pumpAll()
@@ -320,6 +336,8 @@ void SearchRun::queueEnded(const QString &key, bool countsForBackOff, bool limit
     queue->busy = false;
     --m_inFlight;
     queue->lastEndNs = m_clock.monotonicNs();
+    ++queue->lookups;
+    queue->lookupNs += queue->lastEndNs - queue->startNs;
     queue->holdSaid = false;
     if (countsForBackOff)
         m_backOff.ended(key, limited, queue->lastEndNs, m_options.pauseMs, retryAfterMs);

@@ -81,6 +81,8 @@ public:
     // The index the next committed name will get.
     qint64 nextIndex() const { return m_commit; }
     qint64 namesGiven() const { return m_options.firstIndex + m_namesDropped + m_names.size() - 1; }
+    // The time the names not yet done still need, reckoned from each server's queue and pace.
+    qint64 timeLeftMs() const;
 
 signals:
     // The lookup at `index` is now the one shown: its text follows.

@@ -134,7 +134,6 @@ void SearchSession::startRun(const QStringList &names, qint64 firstIndex, bool j
         emit countsChanged(m_tally.countsText());
     });
     connect(run, &SearchRun::finished, this, &SearchSession::onFinished);
-    m_pace.start(firstIndex, m_total);
     emit runStateChanged();
     run->addNames(names);
     if (!more)
@@ -278,7 +277,7 @@ void SearchSession::onCommitted(const LookupRecord &done, const QString &answer)
     }
     emit committed(record);
     if (m_tallied)
-        emit progressChanged(record.index, m_total, m_pace.timeLeft(record.index));
+        emit progressChanged(record.index, m_total, m_run ? timeLeftText(m_run->timeLeftMs()) : QString());
 }
 
 void SearchSession::onFinished(bool complete)

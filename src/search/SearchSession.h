@@ -142,7 +142,6 @@ private:
     JournalFolder m_journals;
     RunLog m_runLog;
     RunTally m_tally;
-    RunPace m_pace;
     RunInputs m_inputs;
     QList<LookupRecord> m_results;
     QString m_resumable;
