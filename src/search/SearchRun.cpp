@@ -2,6 +2,7 @@
 
 #include "lookup/BackOff.h"
 #include "lookup/DnsCheck.h"
+#include "lookup/Job.h"
 #include "lookup/NameLookup.h"
 #include "platform/Clock.h"
 #include "search/Progress.h"
@@ -56,21 +57,6 @@ struct SearchRun::Zone
     std::unique_ptr<DnsCheck> check;
     QList<qint64> waiting;
 };
-
-namespace {
-
-// A job may be on the stack of the call that lets it go: it is ended quietly and deleted later.
-template<class T>
-void discard(std::unique_ptr<T> &job, QObject *listener)
-{
-    if (!job)
-        return;
-    QObject::disconnect(job.get(), nullptr, listener, nullptr);
-    job->kill();
-    job.release()->deleteLater();
-}
-
-} // namespace
 
 SearchRun::SearchRun(Router &router, BackOff &backOff, const Clock &clock, const RunOptions &options,
                      QObject *parent)
