@@ -10,8 +10,9 @@ namespace zandrel {
 QString notOpened(const QString &target)
 {
     const QString missing = missingProgram(openerProgram());
-    return QStringLiteral("Could not open ") + target
-        + (missing.isEmpty() ? QString() : QStringLiteral(": ") + missing);
+    // The missing program first: a long path is cut at the status bar's edge.
+    return missing.isEmpty() ? QStringLiteral("Could not open ") + target
+                             : missing + QStringLiteral(": could not open ") + target;
 }
 
 LinkOpener::LinkOpener(const Services &services, WhoState &state, QObject *parent)

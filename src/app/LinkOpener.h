@@ -36,7 +36,7 @@ private:
     WhoState &m_state;
 };
 
-// "Could not open TARGET", saying which program is missing and how to get it when that is why.
+// "Could not open TARGET", or when a missing program is why, which one and how to get it.
 QString notOpened(const QString &target);
 
 // The maker's home page, opened by "Go To Keltrow".

@@ -14,9 +14,9 @@ QString alertActionCaption(Alert::Action action)
 {
     switch (action) {
     case Alert::Action::ResumeSearch:
-        return QStringLiteral("&Resume Search");
+        return QStringLiteral("Resume Search"); // Alt+R is the Results menu's
     case Alert::Action::OpenFolder:
-        return QStringLiteral("Open &Folder");
+        return QStringLiteral("Open Folder");
     case Alert::Action::None:
         break;
     }

@@ -88,7 +88,7 @@ void WordLists::editList(const QString &path)
         return;
     const QString missing = missingProgram(program);
     emit notice(missing.isEmpty() ? QStringLiteral("Could not start the editor \"%1\".").arg(program)
-                                  : QStringLiteral("Could not start the editor: ") + missing + u'.');
+                                  : missing + QStringLiteral(": the editor could not start."));
 }
 
 void WordLists::EditPrefix()

@@ -136,7 +136,7 @@ private slots:
         QTest::newRow("past the list's end") << open(link, 2) << true << QString() << QString();
         QTest::newRow("a link that does not open")
             << open(link, 0) << false << u"open http://www.example.com; copy http://www.example.com"_s
-            << u"Could not open http://www.example.com: \"xdg-open\" is not installed (apt install xdg-utils)"_s;
+            << u"\"xdg-open\" is not installed (apt install xdg-utils): could not open http://www.example.com"_s;
         QTest::newRow("an available name") << open(&LinkOpener::Available_Click, 0) << true
                                            << u"open http://www.networksolutions.com/"_s << QString();
         QTest::newRow("Go To Keltrow")
@@ -151,7 +151,7 @@ private slots:
             << pressSuffix << true << editor + u"suffix.txt"_s << QString();
         QTest::newRow("an editor that does not start")
             << pressSuffix << false << editor + u"suffix.txt"_s
-            << u"Could not start the editor: \"/opt/my editor\" is not installed."_s;
+            << u"\"/opt/my editor\" is not installed: the editor could not start."_s;
         QTest::newRow("a list that cannot be made")
             << editPrefix(u"%p/no folder/p.txt"_s) << true << QString()
             << u"Could not create %p/no folder/p.txt: No such file or directory"_s;
