@@ -6,7 +6,19 @@
 #include "search/SearchRun.h"
 #include "verdict/QueryLine.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace zandrel {
+
+QString defaultListFolder(const QString &programFolder, const QString &dataFolder)
+{
+    const QFileInfo program(programFolder);
+    if (program.isDir() && program.isWritable())
+        return programFolder;
+    QDir().mkpath(dataFolder);
+    return dataFolder;
+}
 
 FormSettings::FormSettings(const Services &services, WhoState &state, RunOptions &options, QObject *parent)
     : QObject(parent)
@@ -28,10 +40,11 @@ void FormSettings::load()
     SettingsStore &settings = m_services.settings;
     const AppInfo &app = m_services.app;
     settings.setValue(keys::Keltrow, keys::Application, keys::Location, app.location());
+    const QString lists = defaultListFolder(app.folder, AppInfo::dataFolder());
     m_state.PrefixPath.setText(settings.value(app.description, keys::Settings, keys::PrefixPath,
-                                              app.folder + QStringLiteral("/prefix.txt")));
+                                              lists + QStringLiteral("/prefix.txt")));
     m_state.SuffixPath.setText(settings.value(app.description, keys::Settings, keys::SuffixPath,
-                                              app.folder + QStringLiteral("/suffix.txt")));
+                                              lists + QStringLiteral("/suffix.txt")));
     m_state.Nag.setText(settings.value(app.title, keys::Settings, keys::Nag));
     m_state.SearchTerm.setText(settings.value(app.title, keys::Settings, keys::SearchTerm));
 }

@@ -9,6 +9,10 @@ namespace zandrel {
 struct RunOptions;
 class WhoState;
 
+// Where the default word lists live: beside the program, where that folder can be written; else
+// (installed in /usr/bin) in `dataFolder`, made for them, as the reports are.
+QString defaultListFolder(const QString &programFolder, const QString &dataFolder);
+
 // The form's texts kept between runs (search term, removal text, word-list paths), and the pause
 // between lookups the delay box sets.
 class FormSettings : public QObject

@@ -7,6 +7,14 @@
 
 namespace zandrel {
 
+QString notOpened(const QString &target)
+{
+    const QString missing = missingProgram(openerProgram());
+    // The missing program first: a long path is cut at the status bar's edge.
+    return missing.isEmpty() ? QStringLiteral("Could not open ") + target
+                             : missing + QStringLiteral(": could not open ") + target;
+}
+
 LinkOpener::LinkOpener(const Services &services, WhoState &state, QObject *parent)
     : QObject(parent)
     , m_services(services)
@@ -16,7 +24,7 @@ LinkOpener::LinkOpener(const Services &services, WhoState &state, QObject *paren
 void LinkOpener::openTarget(const QString &target)
 {
     if (!m_services.launcher.open(target))
-        emit notice(QStringLiteral("Could not open ") + target);
+        emit notice(notOpened(target));
 }
 
 void LinkOpener::LinkList_Click(int row)

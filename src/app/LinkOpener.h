@@ -22,6 +22,8 @@ public:
     void Available_Click(int row);
     void mDirectory_Click();
     void mGoKeltrow_Click();
+    // A folder the program wrote in, such as the report's.
+    void openFolder(const QString &folder) { openTarget(folder); }
 
 signals:
     // A short word for the user about something that did not go as asked.
@@ -33,6 +35,9 @@ private:
     Services m_services;
     WhoState &m_state;
 };
+
+// "Could not open TARGET", or when a missing program is why, which one and how to get it.
+QString notOpened(const QString &target);
 
 // The maker's home page, opened by "Go To Keltrow".
 inline const QString KeltrowHomePage = QStringLiteral("http://www.keltrow.com/");

@@ -1,5 +1,6 @@
 #include "ReportSaver.h"
 
+#include "LinkOpener.h"
 #include "WhoState.h"
 #include "platform/Launcher.h"
 #include "search/SearchSession.h"
@@ -24,14 +25,16 @@ void ReportSaver::SaveResults(const QString &baseName, bool show)
         baseName, m_state.Prefix.entries(), m_state.Suffix.entries(), m_services.app.folder,
         AppInfo::dataFolder(), [this](const QString &text) { m_state.caption.setText(text); });
     if (!result) {
-        emit notice(QStringLiteral("The report was not written: ") + result.error().text);
+        emit alert({.text = QStringLiteral("The report was not written: ") + result.error().text});
         return;
     }
     if (result->usedFallback)
-        emit notice(QStringLiteral("The program's folder cannot be written; the report is in ")
-                    + result->folder);
+        emit alert({.text = QStringLiteral("The program's folder cannot be written; the report is in ")
+                        + result->folder,
+                    .action = Alert::Action::OpenFolder,
+                    .target = result->folder});
     if (show && !m_services.launcher.open(result->htmlPath))
-        emit notice(QStringLiteral("Could not open ") + result->htmlPath);
+        emit notice(notOpened(result->htmlPath));
 }
 
 } // namespace zandrel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Alert.h"
 #include "Services.h"
 
 #include <QObject>
@@ -25,6 +26,8 @@ public:
 signals:
     // A short word for the user about something that did not go as asked.
     void notice(const QString &text);
+    // The report went elsewhere or nowhere: the user must know where to look.
+    void alert(const Alert &alert);
 
 private:
     Services m_services;

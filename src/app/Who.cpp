@@ -2,12 +2,16 @@
 
 #include "AboutBox.h"
 #include "ControlBinding.h"
+#include "DesignFonts.h"
 #include "Layout.h"
+#include "MessageBar.h"
 #include "SearchScopeMenu.h"
+#include "StatusFields.h"
 #include "WhoController.h"
 #include "WindowInput.h"
 #include "WindowSettings.h"
 #include "platform/Clipboard.h"
+#include "platform/Clock.h"
 #include "platform/SettingsStore.h"
 
 #include <QAction>
@@ -16,57 +20,23 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFontDatabase>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTextEdit>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <cmath>
-#include <limits>
 
 namespace zandrel {
-
-namespace {
-
-// The named family where it is installed, else a face of the same width class (the captions are
-// sized for it), else the platform's default, at the given size.
-QFont designFont(const QString &family, double points)
-{
-    QFont font = QApplication::font();
-    const QStringList installed = QFontDatabase::families();
-    for (const QString &candidate : {family, QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                                     QStringLiteral("Liberation Sans")}) {
-        if (installed.contains(candidate)) {
-            font.setFamily(candidate);
-            break;
-        }
-    }
-    font.setPointSizeF(points);
-    font.setWeight(QFont::Normal);
-    return font;
-}
-
-QFont controlFont()
-{
-    return designFont(QStringLiteral("MS Sans Serif"), 8.25);
-}
-
-QFont listFont()
-{
-    return designFont(QStringLiteral("Small Fonts"), 6.75);
-}
-
-} // namespace
 
 void PressLabel::mousePressEvent(QMouseEvent *event)
 {
@@ -98,15 +68,12 @@ Who::Who(WhoController &who, QWidget *parent)
     connect(&m_who.state().caption, &TextBox::changed, this, &QWidget::setWindowTitle);
     connect(&m_who, &WhoController::notice, this,
             [this](const QString &text) { statusBar()->showMessage(text, 15000); });
-
-    // A permanent field: notices never hide the counts.
-    auto *counts = new QLabel(m_who.countsText(), this);
-    counts->setObjectName(QStringLiteral("Counts"));
-    // A notice cut short at the field's edge must not read as one word with the counts.
-    counts->setFrameShape(QFrame::StyledPanel);
-    statusBar()->addPermanentWidget(counts);
-    connect(&m_who, &WhoController::countsChanged, counts, &QLabel::setText);
-    buildProgress();
+    connect(&m_who, &WhoController::alert, m_messages, &MessageBar::showAlert);
+    addStatusFields(*statusBar(), m_who);
+    // The place is kept once the user has stopped moving or sizing the window: a kill loses none.
+    m_geometrySaver = std::make_unique<Timer>(m_who.services().clock, [this] {
+        zandrel::saveGeometry(m_who.services().settings, m_who.services().app.title, saveGeometry());
+    });
 }
 
 double Who::twipsPerPixelX() const
@@ -134,9 +101,18 @@ QRect Who::pixels(int left, int top, int width, int height) const
 void Who::buildControls()
 {
     WhoState &state = m_who.state();
-    auto *client = new QWidget(this);
+    // The message bar above the controls and the results; the controls keep their design places.
+    auto *central = new QWidget(this);
+    auto *column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    m_messages = new MessageBar(m_who, central);
+    column->addWidget(m_messages);
+    auto *client = new QWidget(central);
     client->setObjectName(QStringLiteral("client"));
-    setCentralWidget(client);
+    column->addWidget(client, 1);
+    m_client = client;
+    setCentralWidget(central);
 
     auto place = [this, client](QWidget *widget, const char *name, TwipRect r, const QFont &font) {
         widget->setParent(client);
@@ -425,35 +401,6 @@ void Who::buildMenus()
          [opener] { opener->mGoKeltrow_Click(); });
 }
 
-// Permanent fields, shown while a search runs: notices never hide them.
-void Who::buildProgress()
-{
-    auto *bar = new QProgressBar(this);
-    bar->setObjectName(QStringLiteral("Progress"));
-    bar->setMaximumWidth(160);
-    bar->setTextVisible(false);
-    auto *timeLeft = new QLabel(this);
-    timeLeft->setObjectName(QStringLiteral("TimeLeft"));
-    statusBar()->addPermanentWidget(bar);
-    statusBar()->addPermanentWidget(timeLeft);
-    bar->hide();
-    timeLeft->hide();
-    connect(&m_who, &WhoController::runStateChanged, this, [this, bar, timeLeft] {
-        bar->setVisible(m_who.searchRunning());
-        timeLeft->setVisible(m_who.searchRunning());
-        if (!m_who.searchRunning())
-            timeLeft->clear();
-    });
-    connect(&m_who, &WhoController::progressChanged, this,
-            [bar, timeLeft](qint64 done, qint64 total, const QString &left) {
-                // The bar counts in ints: a run past their range is shown in thousandths.
-                const bool wide = total > std::numeric_limits<int>::max();
-                bar->setRange(0, wide ? 1000 : int(total));
-                bar->setValue(wide ? int(done * 1000 / total) : int(done));
-                timeLeft->setText(left);
-            });
-}
-
 // The focus chain Qt builds puts the combo boxes' edit fields at its end, where Shift+Tab finds
 // them: the window walks its own order instead.
 bool Who::focusNextPrevChild(bool next)
@@ -528,7 +475,7 @@ void Who::placeAtStart()
 
 void Who::Form_Resize()
 {
-    const QWidget *client = centralWidget();
+    const QWidget *client = m_client;
     const double x = twipsPerPixelX();
     const double y = twipsPerPixelY();
     const QRect outer = frameGeometry();
@@ -574,7 +521,7 @@ bool Who::eventFilter(QObject *watched, QEvent *event)
             return true;
         break;
     case QEvent::Resize:
-        if (watched == centralWidget())
+        if (watched == m_client)
             Form_Resize();
         break;
     default:
@@ -587,6 +534,19 @@ void Who::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
     Form_Resize();
+    geometryChanged();
+}
+
+void Who::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    geometryChanged();
+}
+
+void Who::geometryChanged()
+{
+    if (m_geometrySaver && isVisible())
+        m_geometrySaver->start(GeometrySettleMs);
 }
 
 void Who::changeEvent(QEvent *event)

@@ -4,6 +4,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <memory>
+
 class QCheckBox;
 class QKeyEvent;
 class QComboBox;
@@ -16,6 +18,8 @@ class QTextEdit;
 
 namespace zandrel {
 
+class MessageBar;
+class Timer;
 class WhoController;
 
 // A caption label that reports which mouse button was pressed on it.
@@ -50,19 +54,23 @@ public:
 
     QWidget *aboutWindow() const { return m_about; }
 
+    // How long the window must stay still before its place is saved.
+    static constexpr int GeometrySettleMs = 500;
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     void changeEvent(QEvent *event) override;
     bool focusNextPrevChild(bool next) override;
 
 private:
     void buildControls();
     void buildMenus();
-    void buildProgress();
     void bindTexts();
     void Form_Resize();
+    void geometryChanged();
     void mAbout_Click();
     void mExit_Click();
     // Asks first when the search is large.
@@ -81,6 +89,9 @@ private:
     QListView *LinkList = nullptr;
     QTextEdit *Nag = nullptr;
     QPlainTextEdit *tResponse = nullptr;
+    QWidget *m_client = nullptr; // the controls, in their design places
+    MessageBar *m_messages = nullptr;
+    std::unique_ptr<Timer> m_geometrySaver;
     QPointer<QWidget> m_about;
     QPointer<QWidget> m_largeSearch;
     QList<QAction *> m_menuActions;

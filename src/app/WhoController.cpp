@@ -51,6 +51,7 @@ WhoController::WhoController(const Services &services, QObject *parent)
     connect(&m_wordLists, &WordLists::notice, this, &WhoController::notice);
     connect(&m_scope, &SearchScope::notice, this, &WhoController::notice);
     connect(&m_report, &ReportSaver::notice, this, &WhoController::notice);
+    connect(&m_report, &ReportSaver::alert, this, &WhoController::alert);
     connect(&m_opener, &LinkOpener::notice, this, &WhoController::notice);
     connect(&m_lists, &ResultLists::notice, this, &WhoController::notice);
 
@@ -60,6 +61,8 @@ WhoController::WhoController(const Services &services, QObject *parent)
     connect(&m_session, &SearchSession::finished, this, &WhoController::onFinished);
     connect(&m_session, &SearchSession::restored, this, &WhoController::restoreOptions);
     connect(&m_session, &SearchSession::notice, this, &WhoController::notice);
+    connect(&m_session, &SearchSession::warning, this,
+            [this](const QString &text) { emit alert({.text = text}); });
     connect(&m_session, &SearchSession::countsChanged, this, &WhoController::countsChanged);
     connect(&m_session, &SearchSession::progressChanged, this, &WhoController::progressChanged);
     connect(&m_session, &SearchSession::runStateChanged, this, &WhoController::runStateChanged);
@@ -78,11 +81,13 @@ void WhoController::findUnfinishedRun()
 {
     const SearchSession::LastRun last = m_session.findLastRun();
     if (!last.error.isEmpty())
-        emit notice(QStringLiteral("Cannot resume the last search: ") + last.error);
+        emit alert({.text = QStringLiteral("Cannot resume the last search: ") + last.error});
     if (!last.resumable)
         return;
-    emit notice(
-        QStringLiteral("Unfinished search (%1 of %2): File > Resume Search").arg(last.done).arg(last.total));
+    emit alert({.text = QStringLiteral("Unfinished search (%1 of %2): File > Resume Search")
+                            .arg(last.done)
+                            .arg(last.total),
+                .action = Alert::Action::ResumeSearch});
     emit runStateChanged();
 }
 
@@ -256,6 +261,20 @@ void WhoController::mWriteReport_Click()
 void WhoController::closing()
 {
     m_session.abort();
+}
+
+void WhoController::act(const Alert &alert)
+{
+    switch (alert.action) {
+    case Alert::Action::ResumeSearch:
+        mResumeSearch_Click();
+        break;
+    case Alert::Action::OpenFolder:
+        m_opener.openFolder(alert.target);
+        break;
+    case Alert::Action::None:
+        break;
+    }
 }
 
 void WhoController::mClearResponse_Click()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Alert.h"
 #include "FormSettings.h"
 #include "LinkOpener.h"
 #include "ReportSaver.h"
@@ -51,6 +52,8 @@ public:
     void SearchType_Click(int index);
     void cbStopRunning_Click();
     bool searchRunning() const { return m_session.running(); }
+    // A single lookup, not a search of many names, is under way.
+    bool singleLookupRunning() const { return searchRunning() && m_runKind == RunKind::Single; }
 
     // The combination search.
     void SearchCombinations_Click();
@@ -69,10 +72,14 @@ public:
 
     // The window is closing: a search under way ends now.
     void closing();
+    // Takes the action a notice in the message bar offers.
+    void act(const Alert &alert);
 
 signals:
     // A short word for the user about something that did not go as asked.
     void notice(const QString &text);
+    // A notice that matters until the user has read it, for the message bar.
+    void alert(const Alert &alert);
     // "free N · taken N · not answered N" for the status bar.
     void countsChanged(const QString &text);
     // A search started or ended; whether the last run can be resumed changed.

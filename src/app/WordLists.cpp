@@ -84,8 +84,11 @@ void WordLists::editList(const QString &path)
     const QString program = words.takeFirst();
     // An absolute path never starts with "-", so the editor cannot take it for an option.
     words << QFileInfo(path).absoluteFilePath();
-    if (!m_services.launcher.start(program, words))
-        emit notice(QStringLiteral("Could not start the editor \"%1\".").arg(program));
+    if (m_services.launcher.start(program, words))
+        return;
+    const QString missing = missingProgram(program);
+    emit notice(missing.isEmpty() ? QStringLiteral("Could not start the editor \"%1\".").arg(program)
+                                  : missing + QStringLiteral(": the editor could not start."));
 }
 
 void WordLists::EditPrefix()

@@ -173,10 +173,12 @@ public:
         m_session.request().dnsFirst = m_options.dnsFirst;
         m_session.request().dnsSettings
             = dnsSettingsFrom(m_world.settings, AppInfo::current().title, m_options.dnsServer);
-        connect(&m_session, &SearchSession::notice, this, [this](const QString &text) {
+        const auto notice = [this](const QString &text) {
             m_progress.erase();
             writeLine(m_streams.err, QStringLiteral("zandrel: ") + text);
-        });
+        };
+        connect(&m_session, &SearchSession::notice, this, notice);
+        connect(&m_session, &SearchSession::warning, this, notice);
         connect(&m_session, &SearchSession::committed, this, [this](const LookupRecord &record) {
             if (!record.judged)
                 return;

@@ -10,7 +10,7 @@ namespace {
 constexpr qsizetype MarkSpacing = 4096;
 } // namespace
 
-QString ShownText::convert(QStringView piece, State &state)
+QString ShownText::convert(QStringView piece, State &state, qsizetype lineLength)
 {
     QString out;
     out.reserve(piece.size());
@@ -24,18 +24,25 @@ QString ShownText::convert(QStringView piece, State &state)
             if (state.breaks <= MaxEmptyLines)
                 out += u'\n';
             ++state.breaks;
+            state.column = 0;
         } else {
+            // A surrogate pair stays on one line.
+            if (state.column >= lineLength && !c.isLowSurrogate()) {
+                out += u'\n';
+                state.column = 0;
+            }
             out += c;
+            ++state.column;
             state.breaks = 0;
         }
     }
     return out;
 }
 
-QString ShownText::shown(QStringView text)
+QString ShownText::shown(QStringView text, qsizetype lineLength)
 {
     State state;
-    return convert(text, state);
+    return convert(text, state, lineLength);
 }
 
 QString ShownText::reset(const QString &text)
@@ -57,7 +64,7 @@ void ShownText::moveEnd(const Mark &end)
 QString ShownText::append(const QString &piece)
 {
     Mark end = m_marks.back();
-    const QString added = convert(piece, end.state);
+    const QString added = convert(piece, end.state, m_lineLength);
     end.text += piece.size();
     end.shown += added.size();
     moveEnd(end);
@@ -69,7 +76,7 @@ ShownText::Change ShownText::replaceTail(const QString &text, qsizetype keep)
     while (m_marks.back().text > keep)
         m_marks.pop_back();
     Mark at = m_marks.back();
-    at.shown += convert(QStringView(text).sliced(at.text, keep - at.text), at.state).size();
+    at.shown += convert(QStringView(text).sliced(at.text, keep - at.text), at.state, m_lineLength).size();
     at.text = keep;
     moveEnd(at);
     return {at.shown, append(text.sliced(keep))};

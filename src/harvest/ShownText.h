@@ -8,12 +8,19 @@ namespace zandrel {
 
 // What the response box shows of the response text: every line break (CR LF, a lone LF or a lone
 // CR) as one line feed, and no more than MaxEmptyLines empty lines in a row, so that an answer of
-// a million bare line feeds shows as a few lines instead of a million. Follows the text as it
-// grows and as its end is rewritten, reading only what changed.
+// a million bare line feeds shows as a few lines instead of a million; a line longer than the line
+// length goes on in the next line, so that one line of a megabyte costs the box no more to lay
+// out than many short ones. Follows the text as it grows and as its end is rewritten, reading only
+// what changed.
 class ShownText
 {
 public:
     static constexpr int MaxEmptyLines = 2;
+    static constexpr qsizetype LineLength = 1000;
+
+    explicit ShownText(qsizetype lineLength = LineLength)
+        : m_lineLength(lineLength)
+    { }
 
     // What to do to the shown text: keep its first `keep` characters, then add `added`.
     struct Change
@@ -31,13 +38,14 @@ public:
     Change replaceTail(const QString &text, qsizetype keep);
 
     // The whole shown form of `text`, in one step.
-    static QString shown(QStringView text);
+    static QString shown(QStringView text, qsizetype lineLength = LineLength);
 
 private:
     struct State
     {
         int breaks = 0; // line breaks at the end of what is shown
         bool afterCr = false; // the text ends in a CR whose break is shown: a LF next adds none
+        qsizetype column = 0; // characters shown since the last line feed
     };
     struct Mark
     {
@@ -46,12 +54,13 @@ private:
         State state;
     };
 
-    static QString convert(QStringView piece, State &state);
+    static QString convert(QStringView piece, State &state, qsizetype lineLength);
     void moveEnd(const Mark &end);
 
     // Places in the text whose shown position is known, at least MarkSpacing apart, in order; the
     // last one is the end of the text.
     std::vector<Mark> m_marks {Mark {}};
+    qsizetype m_lineLength;
 };
 
 // Hands the shown text to the box a slice at a time, so that a long answer never holds the window

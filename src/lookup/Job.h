@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 namespace zandrel {
 
 // Every asynchronous piece of the engine is a job, in the manner of KDE's KJob:
@@ -54,5 +56,17 @@ private:
     bool m_finished = false;
     bool m_autoDelete = true;
 };
+
+// Lets go of a job that may be on the stack of the call doing so: it is ended quietly, no longer
+// heard by `listener`, and deleted later.
+template<class T>
+void discard(std::unique_ptr<T> &job, QObject *listener)
+{
+    if (!job)
+        return;
+    QObject::disconnect(job.get(), nullptr, listener, nullptr);
+    job->kill();
+    job.release()->deleteLater();
+}
 
 } // namespace zandrel

@@ -1,18 +1,35 @@
 #include "Launcher.h"
 
 #include <QProcess>
+#include <QStandardPaths>
 
 namespace zandrel {
 
-bool ProcessLauncher::open(const QString &target)
+QString openerProgram()
 {
 #ifdef Q_OS_WIN
-    return start(QStringLiteral("explorer.exe"), {target});
+    return QStringLiteral("explorer.exe");
 #elif defined(Q_OS_MACOS)
-    return start(QStringLiteral("open"), {target});
+    return QStringLiteral("open");
 #else
-    return start(QStringLiteral("xdg-open"), {target});
+    return QStringLiteral("xdg-open");
 #endif
+}
+
+QString missingProgram(const QString &program)
+{
+    if (program.isEmpty() || !QStandardPaths::findExecutable(program).isEmpty())
+        return {};
+    const QString missing = QStringLiteral("\"%1\" is not installed").arg(program);
+    // The desktop's opener is the one a bare system lacks; its Debian package brings it.
+    if (program == QLatin1StringView("xdg-open"))
+        return missing + QStringLiteral(" (apt install xdg-utils)");
+    return missing;
+}
+
+bool ProcessLauncher::open(const QString &target)
+{
+    return start(openerProgram(), {target});
 }
 
 bool ProcessLauncher::start(const QString &program, const QStringList &arguments)

@@ -25,6 +25,14 @@ public:
     bool start(const QString &program, const QStringList &arguments) override;
 };
 
+// The program ProcessLauncher::open() starts: xdg-open on Linux and the BSDs.
+QString openerProgram();
+
+// Why `program` did not start when it is not there (not on the PATH, or no such file), naming it
+// and, for one of a known package, how to get it: "\"xdg-open\" is not installed (apt install
+// xdg-utils)"; empty when it is there.
+QString missingProgram(const QString &program);
+
 // Splits a command line into words the way a shell would (quotes and backslashes),
 // without running a shell.
 QStringList splitCommandLine(const QString &command);

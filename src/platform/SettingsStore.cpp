@@ -1,6 +1,8 @@
 #include "SettingsStore.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -15,13 +17,31 @@ QString keyPath(const QString &section, const QString &key)
 
 SettingsStore::SettingsStore(const QString &folder)
     : m_folder(folder.isEmpty() ? defaultFolder() : folder)
-{ }
+{
+    if (folder.isEmpty())
+        moveIntoFolder(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation), m_folder);
+}
 
 SettingsStore::~SettingsStore() = default;
 
 QString SettingsStore::defaultFolder()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/zandrel");
+}
+
+void SettingsStore::moveIntoFolder(const QString &from, const QString &to)
+{
+    // Their names and keys stay: other programs of the maker and the user's own files name them.
+    for (const char *name : {"Keltrow.ini", "Zandrel.ini", "zandrel50.ini"}) {
+        const QString loose = QDir(from).filePath(QString::fromLatin1(name));
+        const QString kept = QDir(to).filePath(QString::fromLatin1(name));
+        if (!QFileInfo::exists(loose) || QFileInfo::exists(kept) || !QDir().mkpath(to))
+            continue;
+        // Across file systems a rename fails: the copy then goes in and the loose file goes.
+        if (!QFile::rename(loose, kept) && QFile::copy(loose, kept))
+            QFile::remove(loose);
+    }
 }
 
 QString SettingsStore::fileName(const QString &application) const

@@ -16,7 +16,9 @@ namespace zandrel {
 class SettingsStore
 {
 public:
-    // `folder` empty: the user's configuration folder (XDG_CONFIG_HOME or ~/.config).
+    // `folder` empty: the program's folder in the user's configuration folder ($XDG_CONFIG_HOME or
+    // ~/.config, then "zandrel"), into which the files left loose in the configuration folder by
+    // earlier versions are moved first.
     explicit SettingsStore(const QString &folder = {});
     ~SettingsStore();
 
@@ -36,6 +38,8 @@ public:
     QString fileName(const QString &application) const;
 
     static QString defaultFolder();
+    // Moves each of the program's files from `from` into `to`, where it is not there yet.
+    static void moveIntoFolder(const QString &from, const QString &to);
 
 private:
     QSettings &file(const QString &application) const;

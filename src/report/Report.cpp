@@ -216,7 +216,13 @@ Result<ReportFiles> ReportWriter::SaveResults(const QString &baseName, const Rep
 
     const QList<LookupRecord> rows = latestVerdicts(input.records);
     const QList<ReportSection> sections = beyondSections(rows);
-    const QString linkText = composeLinkText(input.links) + sectionsText(sections);
+    // The text file lists what the page does: the free names, then the existing domains.
+    QStringList listed;
+    for (const LookupRecord &row : rows) {
+        if (row.judged && row.verdict.kind == VerdictKind::Free)
+            listed << row.name;
+    }
+    const QString linkText = composeLinkText(listed + input.links) + sectionsText(sections);
     const QString csvText = composeCsv(rows);
     // The lists go first, the two of them or neither.
     const auto writeLists = [&](const QString &dir) {

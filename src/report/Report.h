@@ -14,13 +14,13 @@ class QIODevice;
 
 namespace zandrel {
 
-// One search's results: every file of a report is composed from this one set, so the files
+// The results a report tells: every file of a report is composed from this one set, so the files
 // cannot disagree.
 struct ReportInput
 {
-    // Every lookup of the search, in the order made (see latestVerdicts). The ".csv" lists them;
-    // the HTML's Available Domains are the free names, its Not Answered the unknown and not
-    // registrable ones (the section is left out when there are none).
+    // Every lookup, in the order made (see latestVerdicts). The ".csv" lists them; the HTML's
+    // Available Domains and the ".txt" the free names, the HTML's Not Answered the unknown ones
+    // (the section is left out when there are none).
     QList<LookupRecord> records;
     QStringList links; // existing domains, for the ".txt" and the HTML's Existing Domains
     QStringList prefixes;
@@ -47,7 +47,8 @@ inline constexpr char16_t RegistrarHomePage[] = u"http://www.networksolutions.co
 // The report's base name, "MM-dd-yyyy_hh_mm_ss_AP" (12-hour, AM or PM) whatever the locale.
 QString reportStamp(const QDateTime &when);
 
-// The ".txt" file: every existing-domain address, each followed by CR LF.
+// The ".txt" file: every entry (the free names, then the existing-domain addresses), each followed
+// by CR LF.
 QString composeLinkText(const QStringList &links);
 
 // Escaping for text that comes from a WHOIS server or the user. Control characters and bidirectional

@@ -45,16 +45,25 @@ QString largeSearchQuestion(qint64 names, qint64 pauseMs)
         .arg(durationText(seconds));
 }
 
-void RunPace::start(qint64 first, qint64 total)
+qint64 timeLeftMs(const QList<QueueLoad> &queues, qint64 unplanned, qint64 pauseMs)
 {
-    m_first = first;
-    m_total = total;
-    m_timer.start();
+    // In doubles: a run's names times a pause may pass what 64 bits hold.
+    double busiest = 0;
+    double queued = 0;
+    for (const QueueLoad &queue : queues) {
+        queued += double(queue.names);
+        busiest
+            = std::max(busiest, double(queue.names) * double(std::max<qint64>(pauseMs + queue.lookupMs, 0)));
+    }
+    if (queued == 0)
+        return qint64(
+            std::min(double(std::max<qint64>(unplanned, 0)) * double(std::max<qint64>(pauseMs, 0)), 1e18));
+    return qint64(std::min(busiest * (queued + double(std::max<qint64>(unplanned, 0))) / queued, 1e18));
 }
 
-QString RunPace::timeLeft(qint64 last) const
+QString timeLeftText(qint64 ms)
 {
-    return timeLeftText(last - m_first + 1, m_total - m_first + 1, m_timer.isValid() ? m_timer.elapsed() : 0);
+    return durationText(double(ms) / 1000.0) + QStringLiteral(" left");
 }
 
 } // namespace zandrel

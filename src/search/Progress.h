@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QElapsedTimer>
+#include <QList>
 #include <QString>
 
 namespace zandrel {
@@ -13,27 +13,26 @@ QString durationText(double seconds);
 // "less than a minute left"; empty before the first combination is done.
 QString timeLeftText(qint64 done, qint64 total, qint64 elapsedMs);
 
+// One server's share of what a run still asks: the names waiting there (the one under way
+// included), and how long a lookup there has taken on average (0 before one has ended).
+struct QueueLoad
+{
+    qint64 names = 0;
+    qint64 lookupMs = 0;
+};
+
+// The time a run still needs, reckoned server by server: each name waiting at a server takes the
+// pause and that server's lookup time, the servers are asked side by side, so the busiest one's
+// total is the run's. Names not yet given to a server (`unplanned`) are taken to go as the others.
+qint64 timeLeftMs(const QList<QueueLoad> &queues, qint64 unplanned, qint64 pauseMs);
+// "about 12 min left"
+QString timeLeftText(qint64 ms);
+
 // A search of more names than this is asked about before it starts.
 inline constexpr qint64 LargeSearch = 100'000;
 
 // The question asked before a search of `names` names with `pauseMs` between lookups, saying how
 // many and about how long; empty when the search is not large.
 QString largeSearchQuestion(qint64 names, qint64 pauseMs);
-
-// The pace of the lookups made since a run was started or resumed.
-class RunPace
-{
-public:
-    // The run goes on from combination `first` of `total`.
-    void start(qint64 first, qint64 total);
-    qint64 total() const { return m_total; }
-    // With combination `last` done.
-    QString timeLeft(qint64 last) const;
-
-private:
-    qint64 m_first = 1;
-    qint64 m_total = 0;
-    QElapsedTimer m_timer;
-};
 
 } // namespace zandrel

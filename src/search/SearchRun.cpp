@@ -2,8 +2,10 @@
 
 #include "lookup/BackOff.h"
 #include "lookup/DnsCheck.h"
+#include "lookup/Job.h"
 #include "lookup/NameLookup.h"
 #include "platform/Clock.h"
+#include "search/Progress.h"
 
 #include <QPointer>
 
@@ -36,6 +38,9 @@ struct SearchRun::Queue
     qint64 lastEndNs = -1; // on the clock's monotonic count; -1: nothing asked there yet
     bool holdSaid = false; // the back-off's wait was told
     std::unique_ptr<Timer> timer;
+    qint64 startNs = 0; // when the lookup under way started
+    qint64 lookups = 0; // ended, and the time they took
+    qint64 lookupNs = 0;
 };
 
 struct SearchRun::Referral
@@ -52,21 +57,6 @@ struct SearchRun::Zone
     std::unique_ptr<DnsCheck> check;
     QList<qint64> waiting;
 };
-
-namespace {
-
-// A job may be on the stack of the call that lets it go: it is ended quietly and deleted later.
-template<class T>
-void discard(std::unique_ptr<T> &job, QObject *listener)
-{
-    if (!job)
-        return;
-    QObject::disconnect(job.get(), nullptr, listener, nullptr);
-    job->kill();
-    job.release()->deleteLater();
-}
-
-} // namespace
 
 SearchRun::SearchRun(Router &router, BackOff &backOff, const Clock &clock, const RunOptions &options,
                      QObject *parent)
@@ -267,9 +257,9 @@ void SearchRun::pump(Queue &queue)
     if (hold > due && hold > now) {
         if (!queue.holdSaid) {
             // The wait comes first: beside the counts and the progress bar only its start shows.
-            emit notice(QStringLiteral("Waiting %1 seconds: %2 limited or refused the last query.")
-                            .arg(m_backOff.waitMs(queue.key) / 1000)
-                            .arg(queue.key));
+            emit warning(QStringLiteral("Waiting %1 seconds: %2 limited or refused the last query.")
+                             .arg(m_backOff.waitMs(queue.key) / 1000)
+                             .arg(queue.key));
             queue.holdSaid = true;
         }
         due = hold;
@@ -281,8 +271,20 @@ void SearchRun::pump(Queue &queue)
     const Ticket ticket = queue.waiting.front();
     queue.waiting.pop_front();
     queue.busy = true;
+    queue.startNs = now;
     ++m_inFlight;
     launch(ticket);
+}
+
+qint64 SearchRun::timeLeftMs() const
+{
+    QList<QueueLoad> loads;
+    for (const std::shared_ptr<Queue> &queue : m_queues) {
+        const qint64 names = qint64(queue->waiting.size()) + (queue->busy ? 1 : 0);
+        if (names > 0)
+            loads.append({names, queue->lookups > 0 ? queue->lookupNs / queue->lookups / 1'000'000 : 0});
+    }
+    return zandrel::timeLeftMs(loads, std::max<qint64>(namesGiven() - m_planned, 0), m_options.pauseMs);
 }
 
 void SearchRun::pumpAll()
@@ -320,6 +322,8 @@ void SearchRun::queueEnded(const QString &key, bool countsForBackOff, bool limit
     queue->busy = false;
     --m_inFlight;
     queue->lastEndNs = m_clock.monotonicNs();
+    ++queue->lookups;
+    queue->lookupNs += queue->lastEndNs - queue->startNs;
     queue->holdSaid = false;
     if (countsForBackOff)
         m_backOff.ended(key, limited, queue->lastEndNs, m_options.pauseMs, retryAfterMs);
@@ -537,7 +541,7 @@ void SearchRun::wildcardAnswered(const QString &tld, const DnsAnswer &answer)
     } else {
         zone->trust = Zone::Trust::Untrusted;
         if (answer.outcome == DnsAnswer::Outcome::Delegated)
-            emit notice(
+            emit warning(
                 QStringLiteral("DNS answers for every name in .%1: its names are asked of the registry.")
                     .arg(tld));
         else
@@ -564,8 +568,8 @@ void SearchRun::sayDnsFailed(const QString &tld, const DnsAnswer &answer)
     if (m_dnsFailuresSaid.contains(tld))
         return;
     m_dnsFailuresSaid.insert(tld);
-    emit notice(QStringLiteral("DNS did not answer for .%1 (%2): its names go to the registry.")
-                    .arg(tld, answer.detail));
+    emit warning(QStringLiteral("DNS did not answer for .%1 (%2): its names go to the registry.")
+                     .arg(tld, answer.detail));
 }
 
 void SearchRun::dnsAnswered(qint64 index, const DnsAnswer &answer)

@@ -82,6 +82,8 @@ public:
     // The index the next committed name will get.
     qint64 nextIndex() const { return m_commit; }
     qint64 namesGiven() const { return m_options.firstIndex + m_namesDropped + m_names.size() - 1; }
+    // The time the names not yet done still need, reckoned from each server's queue and pace.
+    qint64 timeLeftMs() const;
 
 signals:
     // The lookup at `index` is now the one shown: its text follows.
@@ -93,6 +95,9 @@ signals:
     // The lookup shown was given up after Stop; it is not committed.
     void abandoned(qint64 index, const QString &name);
     void notice(const QString &text);
+    // A notice that holds for the rest of the run: DNS not believed in a TLD or not answering, a
+    // server holding queries off.
+    void warning(const QString &text);
     // The run ended: complete, or stopped (then the names from nextIndex() on are not done).
     void finished(bool complete);
 

@@ -125,7 +125,7 @@ void SearchSession::startRun(const QStringList &names, qint64 firstIndex, bool j
             m_resolver = std::make_shared<DnsResolver>(dns);
         options.resolver = m_resolver;
         if (!m_resolver->error().isEmpty())
-            emit notice(QStringLiteral("DNS cannot be asked: ") + m_resolver->error());
+            emit warning(QStringLiteral("DNS cannot be asked: ") + m_resolver->error());
     }
     options.shownName = [this](const QString &name) {
         return termOf(name);
@@ -137,6 +137,7 @@ void SearchSession::startRun(const QStringList &names, qint64 firstIndex, bool j
     connect(run, &SearchRun::text, this, &SearchSession::text);
     connect(run, &SearchRun::committed, this, &SearchSession::onCommitted);
     connect(run, &SearchRun::notice, this, &SearchSession::notice);
+    connect(run, &SearchRun::warning, this, &SearchSession::warning);
     // A name given up after Stop counts as not answered, though it is not committed: a resume or
     // "Search Unanswered Again" asks it again.
     connect(run, &SearchRun::abandoned, this, [this](qint64, const QString &name) {
@@ -146,7 +147,6 @@ void SearchSession::startRun(const QStringList &names, qint64 firstIndex, bool j
         emit countsChanged(m_tally.countsText());
     });
     connect(run, &SearchRun::finished, this, &SearchSession::onFinished);
-    m_pace.start(firstIndex, m_total);
     emit runStateChanged();
     run->addNames(names);
     if (!more)
@@ -179,8 +179,8 @@ Result<void> SearchSession::searchCombinations(const RunInputs &inputs)
     m_combinations = true;
     m_tallied = true;
     m_total = combinationCount(m_inputs);
+    // The results stay until Clear All, as the two lists do: a report tells all of them.
     m_tally.clear();
-    m_results.clear();
     emit countsChanged(m_tally.countsText());
     // This run is the last one now.
     m_resumable.clear();
@@ -236,7 +236,7 @@ Result<void> SearchSession::resume(const QString &path)
     m_combinations = true;
     m_tallied = true;
     m_tally.clear();
-    m_results = run.records;
+    m_results += run.records; // those the run asked before this start are told once (latestVerdicts)
     for (const LookupRecord &done : run.records) {
         m_scan.restore(done);
         if (done.judged)
@@ -322,7 +322,7 @@ void SearchSession::onCommitted(const LookupRecord &done, const QString &answer)
     // it again on resume, where the other order would leave its line out for good.
     emit committed(record);
     if (m_tallied)
-        emit progressChanged(record.index, m_total, m_pace.timeLeft(record.index));
+        emit progressChanged(record.index, m_total, m_run ? timeLeftText(m_run->timeLeftMs()) : QString());
     // A handler that stopped the run at once did not take this name.
     if (m_journaled && m_run) {
         if (const Result<void> written = m_runLog.record(record); !written)

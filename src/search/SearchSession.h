@@ -120,6 +120,8 @@ signals:
     void countsChanged(const QString &text);
     void progressChanged(qint64 done, qint64 total, const QString &timeLeft);
     void notice(const QString &text);
+    // A notice that matters for the rest of the run (see SearchRun::warning).
+    void warning(const QString &text);
     // A run started or ended; whether the last run can be resumed changed.
     void runStateChanged();
     // The lists, tally and inputs of a journal are back, before its run goes on.
@@ -153,7 +155,6 @@ private:
     JournalFolder m_journals;
     RunLog m_runLog;
     RunTally m_tally;
-    RunPace m_pace;
     RunInputs m_inputs;
     QList<LookupRecord> m_results;
     QString m_resumable;

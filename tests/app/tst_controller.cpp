@@ -46,6 +46,30 @@ private slots:
         }
     }
 
+    // Installed where it cannot write (/usr/bin), the program keeps its default lists in the user's
+    // data folder, where Edit Prefix List can make one; a path stored before is kept.
+    void defaultListsOfAnInstalledProgram()
+    {
+        QTemporaryDir data;
+        const QByteArray before = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", data.path().toUtf8());
+        WhoRig rig;
+        rig.programFolder = rig.writeFile(u"usr"_s, "a file: nothing can be made under it") + u"/bin"_s;
+        rig.start();
+        rig.who->Form_Load();
+        const QString lists = data.path() + u"/zandrel/"_s;
+        QCOMPARE(rig.state().PrefixPath.text(), lists + u"prefix.txt"_s);
+        QCOMPARE(rig.state().SuffixPath.text(), lists + u"suffix.txt"_s);
+        rig.who->wordLists().EditPrefix();
+        QVERIFY(QFileInfo(lists + u"prefix.txt"_s).isFile());
+        const QString stored = rig.programFolder + u"/suffix.txt"_s;
+        rig.settings.setValue(u"zandrel50"_s, u"Settings"_s, u"SuffixPath"_s, stored);
+        rig.start();
+        rig.who->Form_Load();
+        QCOMPARE(rig.state().SuffixPath.text(), stored);
+        qputenv("XDG_DATA_HOME", before);
+    }
+
     // Lists load once, select nothing; typing in a box composes the term, a pick does not.
     void wordListsLoadAndComposeTheTerm()
     {
@@ -76,15 +100,15 @@ private slots:
         QCOMPARE(rig.state().Prefix.count(), 0);
     }
 
-    // What the desktop is asked to open, start or copy ("%p": the program's folder), and how many
-    // notices are given. The editor gets the list's path as one absolute argument; a list not there
-    // yet is made empty first.
+    // What the desktop is asked to open, start or copy ("%p": the program's folder), and the notices
+    // given, on a system without xdg-open. The editor gets the list's path as one absolute argument; a list
+    // not there yet is made empty first.
     void launcherAndClipboard_data()
     {
         QTest::addColumn<Action>("action");
         QTest::addColumn<bool>("succeed");
         QTest::addColumn<QString>("asked");
-        QTest::addColumn<int>("notices");
+        QTest::addColumn<QString>("notices");
         const auto open = [](void (LinkOpener::*click)(int), int row) {
             return Action([click, row](WhoRig &rig) { (rig.who->opener().*click)(row); });
         };
@@ -107,25 +131,32 @@ private slots:
         const QString editor = u"start /opt/my editor|--new-window|%p/"_s;
         const auto link = &LinkOpener::LinkList_Click;
         QTest::newRow("a link, quote and all")
-            << open(link, 1) << true << u"open http://www.\"odd.org; copy http://www.\"odd.org"_s << 0;
-        QTest::newRow("past the list's end") << open(link, 2) << true << QString() << 0;
+            << open(link, 1) << true << u"open http://www.\"odd.org; copy http://www.\"odd.org"_s
+            << QString();
+        QTest::newRow("past the list's end") << open(link, 2) << true << QString() << QString();
         QTest::newRow("a link that does not open")
-            << open(link, 0) << false << u"open http://www.example.com; copy http://www.example.com"_s << 1;
+            << open(link, 0) << false << u"open http://www.example.com; copy http://www.example.com"_s
+            << u"\"xdg-open\" is not installed (apt install xdg-utils): could not open http://www.example.com"_s;
         QTest::newRow("an available name") << open(&LinkOpener::Available_Click, 0) << true
-                                           << u"open http://www.networksolutions.com/"_s << 0;
+                                           << u"open http://www.networksolutions.com/"_s << QString();
         QTest::newRow("Go To Keltrow")
-            << go(&LinkOpener::mGoKeltrow_Click) << true << u"open http://www.keltrow.com/"_s << 0;
-        QTest::newRow("Explore Directory") << go(&LinkOpener::mDirectory_Click) << true << u"open %p"_s << 0;
-        QTest::newRow("a new list, an odd name")
-            << editPrefix(u"%p/pre fix.txt; rm -rf ~"_s) << true << editor + u"pre fix.txt; rm -rf ~"_s << 0;
+            << go(&LinkOpener::mGoKeltrow_Click) << true << u"open http://www.keltrow.com/"_s << QString();
+        QTest::newRow("Explore Directory")
+            << go(&LinkOpener::mDirectory_Click) << true << u"open %p"_s << QString();
+        QTest::newRow("a new list, an odd name") << editPrefix(u"%p/pre fix.txt; rm -rf ~"_s) << true
+                                                 << editor + u"pre fix.txt; rm -rf ~"_s << QString();
         QTest::newRow("a path starting with -")
-            << editPrefix(u"-n x.txt"_s) << true << editor + u"-n x.txt"_s << 0;
-        QTest::newRow("a left press on Suffix:") << pressSuffix << true << editor + u"suffix.txt"_s << 0;
+            << editPrefix(u"-n x.txt"_s) << true << editor + u"-n x.txt"_s << QString();
+        QTest::newRow("a left press on Suffix:")
+            << pressSuffix << true << editor + u"suffix.txt"_s << QString();
         QTest::newRow("an editor that does not start")
-            << pressSuffix << false << editor + u"suffix.txt"_s << 1;
+            << pressSuffix << false << editor + u"suffix.txt"_s
+            << u"\"/opt/my editor\" is not installed: the editor could not start."_s;
         QTest::newRow("a list that cannot be made")
-            << editPrefix(u"%p/no folder/p.txt"_s) << true << QString() << 1;
-        QTest::newRow("no list named") << editPrefix(QString()) << true << QString() << 1;
+            << editPrefix(u"%p/no folder/p.txt"_s) << true << QString()
+            << u"Could not create %p/no folder/p.txt: No such file or directory"_s;
+        QTest::newRow("no list named")
+            << editPrefix(QString()) << true << QString() << u"No word-list file is named in the path box."_s;
     }
     void launcherAndClipboard()
     {
@@ -138,12 +169,17 @@ private slots:
         rig.state().LinkList.addUnique(u"www.\"odd.org"_s);
         QFETCH(bool, succeed);
         rig.launcher.succeed = succeed;
-        QSignalSpy told(rig.who.get(), &WhoController::notice);
+        QStringList told;
+        connect(rig.who.get(), &WhoController::notice, this,
+                [&](const QString &text) { told << QString(text).replace(rig.programDir.path(), u"%p"_s); });
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", rig.cacheDir.path().toUtf8()); // a folder without programs
         action(rig);
+        qputenv("PATH", path);
         QTEST(rig.asked(), "asked");
         for (const auto &[program, arguments] : std::as_const(rig.launcher.started))
             QCOMPARE(QFileInfo(arguments.constLast()).size(), 0);
-        QTEST(int(told.size()), "notices");
+        QTEST(told.join(u'|'), "notices");
     }
 
     // The exact response text is the window test's; here, what the procedures make of answers.

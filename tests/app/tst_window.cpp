@@ -404,9 +404,18 @@ private slots:
             QCOMPARE(!delay->styleSheet().isEmpty(), refused);
             QCOMPARE(rig.who->formSettings().pauseMs(), pauseMs);
         }
+        // The place is saved once the window has stayed still a moment, so a kill loses none of it.
         const QRect left = window.geometry();
-        window.close();
-        rig.restart(true);
+        const auto saved = [&rig] {
+            return rig.settings.value(u"Zandrel"_s, u"Window"_s, u"Geometry"_s);
+        };
+        const QString before = saved();
+        window.setGeometry(left.translated(1, 1));
+        window.setGeometry(left);
+        QCOMPARE(saved(), before);
+        rig.clock.advance(Who::GeometrySettleMs);
+        QVERIFY(saved() != before);
+        rig.restart(true); // the window is gone without a close
         QCOMPARE(rig.window->geometry(), left);
         QVERIFY(!control<QCheckBox>(*rig.window, "ComSuffix")->isChecked() && !rig.state().ComSuffix);
         QVERIFY(control<QRadioButton>(*rig.window, "SearchType1")->isChecked());
@@ -438,12 +447,17 @@ private slots:
         auto *resume = control<QAction>(window, "mResumeSearch");
         auto *writeReport = control<QAction>(window, "mWriteReport");
         QVERIFY(!resume->isEnabled() && !writeReport->isEnabled());
-        rig.server.setReply({"Domain Name: EXAMPLE.COM\r\nRegistrar: R\r\n", 3, 1});
+        bool barShown = true; // a single lookup shows no progress bar
+        rig.server.setReplyFor([&](const QByteArray &) {
+            barShown = control(window, "Progress")->isVisible();
+            return ScriptedWhoisServer::Reply {"Domain Name: EXAMPLE.COM\r\nRegistrar: R\r\n", 3, 1};
+        });
 
         QTest::keyClicks(control(window, "SearchTerm"), u"example"_s);
         QCOMPARE(rig.settings.value(u"Zandrel"_s, u"Settings"_s, u"SearchTerm"_s), u"example"_s);
         QVERIFY(rig.runToEnd( // as rig.lookUp(), but clicked
             [&window] { QTest::mouseClick(control(window, "bLookUp"), Qt::LeftButton); }));
+        QVERIFY(!barShown);
         auto *response = control<QPlainTextEdit>(window, "tResponse");
         QCOMPARE(response->toPlainText(),
                  u"Connected.  Waiting for data...\n\nDomain Name: EXAMPLE.COM\nRegistrar: R\n"_s);
@@ -481,14 +495,34 @@ private slots:
         QVERIFY(bar->isHidden());
         QVERIFY(resume->isEnabled() && writeReport->isEnabled());
 
+        // Started again, the window offers the unfinished search in its message bar, which stays
+        // while a menu is open and whose button resumes the search.
+        window.close();
+        rig.restart(false);
+        Who &again = *rig.window;
+        auto *message = control(again, "MessageBar");
+        QVERIFY(message->isVisible());
+        auto *file = again.findChild<QMenu *>(u"mFile"_s);
+        QTest::mouseClick(again.menuBar(), Qt::LeftButton, {},
+                          again.menuBar()->actionGeometry(file->menuAction()).center());
+        QTRY_VERIFY(file->isVisible());
+        QTest::mouseMove(file, file->actionGeometry(file->actions().constFirst()).center());
+        QVERIFY(message->isVisible());
+        QCOMPARE(control<QLabel>(again, "MessageText")->text(),
+                 u"Unfinished search (1 of 2): File > Resume Search"_s);
+        file->close();
+        bar = control<QProgressBar>(again, "Progress");
+        resume = control<QAction>(again, "mResumeSearch");
+        writeReport = control<QAction>(again, "mWriteReport");
         rig.server.setReplyFor([&](const QByteArray &) {
             seen << qMakePair(bar->value(), bar->maximum());
             writeReport->trigger(); // written, not shown, while the search runs
             return ScriptedWhoisServer::Reply {"Domain Name: BX.COM\r\n"};
         });
-        QVERIFY(rig.runToEnd([resume] { resume->trigger(); }));
+        QVERIFY(
+            rig.runToEnd([&again] { QTest::mouseClick(control(again, "MessageAction"), Qt::LeftButton); }));
         QCOMPARE(seen.last(), qMakePair(1, 2));
-        QVERIFY(!resume->isEnabled());
+        QVERIFY(!resume->isEnabled() && message->isHidden());
         QCOMPARE(rig.launcher.opened.size(), 1); // only the finished run's report was shown
     }
 

@@ -115,7 +115,7 @@ private slots:
         for (int run = 0; run < 300; ++run) {
             QString whole, text, shown, box;
             ResponseTail tail;
-            ShownText shownText;
+            ShownText shownText(250); // the runs of h cross the line length now and then
             ShownFeed feed(random.bounded(1, 8)); // the box, filled a slice at a time
             UniqueList wholeAvailable, available;
             UniqueList wholeLinks(UniqueList::Key::WithoutQuotes), links(UniqueList::Key::WithoutQuotes);
@@ -159,7 +159,7 @@ private slots:
                     feed.reset(shown);
                 }
                 QCOMPARE(text, whole);
-                QCOMPARE(shown, ShownText::shown(text));
+                QCOMPARE(shown, ShownText::shown(text, 250));
                 for (int slices = random.bounded(3); slices > 0; --slices) {
                     const QString slice = feed.take();
                     // Whole lines, unless the last one is cut at the end of what waits.
@@ -185,6 +185,12 @@ private slots:
         QTest::newRow("more empty lines dropped") << u"a\n\n\n\n\n b\r\r\r\r"_s << u"a\n\n\n b\n\n\n"_s;
         QTest::newRow("blanks make a line") << u"\n\n\n \n\n\n"_s << u"\n\n\n \n\n\n"_s;
         QTest::newRow("many line feeds") << QString(20'000, u'\n') << u"\n\n\n"_s;
+        const QString line(ShownText::LineLength, u'x');
+        QTest::newRow("a long line goes on in the next")
+            << line + line + u"y\r\nz"_s << line + u"\n"_s + line + u"\ny\nz"_s;
+        QTest::newRow("a line of the line length is one") << line + u"\n"_s + line << line + u"\n"_s + line;
+        QTest::newRow("a surrogate pair is not parted") << line.first(ShownText::LineLength - 1)
+                + u"\U0001F600"_s + u"a"_s << line.first(ShownText::LineLength - 1) + u"\U0001F600\na"_s;
     }
 
     void shownText()

@@ -3,8 +3,10 @@
 #include "platform/Launcher.h"
 #include "platform/SettingsStore.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -40,6 +42,33 @@ private slots:
         QVERIFY(!store.value(Zandrel, Settings, Nag, u"default"_s).isNull());
         store.setValue(Zandrel, Settings, Nag, u"x"_s);
         QCOMPARE(SettingsStore(dir.path()).value(Zandrel, Settings, Nag), u"x"_s);
+    }
+
+    // The files earlier versions left loose in the configuration folder go into the program's own
+    // folder there at start, names and keys kept; one already there is not written over.
+    void settingsMoveIntoTheirFolder()
+    {
+        QTemporaryDir config;
+        const QByteArray before = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+        const auto write = [&config](const QString &name, const QByteArray &content) {
+            QFile file(config.filePath(name));
+            QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        };
+        write(u"Zandrel.ini"_s, "[Settings]\nNag=moved\n");
+        write(u"Keltrow.ini"_s, "[Application]\nKelEdit=ed\n");
+        write(u"zandrel50.ini"_s, "[Settings]\nPrefixPath=loose\n");
+        write(u"zandrel/zandrel50.ini"_s, "[Settings]\nPrefixPath=kept\n");
+        write(u"Other.ini"_s, "");
+        SettingsStore store;
+        qputenv("XDG_CONFIG_HOME", before);
+        QCOMPARE(store.folder(), config.filePath(u"zandrel"_s));
+        QCOMPARE(store.value(Zandrel, Settings, Nag), u"moved"_s);
+        QCOMPARE(store.value(u"Keltrow"_s, u"Application"_s, u"KelEdit"_s), u"ed"_s);
+        QCOMPARE(store.value(u"zandrel50"_s, Settings, u"PrefixPath"_s), u"kept"_s);
+        QCOMPARE(QDir(config.path()).entryList(QDir::Files),
+                 (QStringList {u"Other.ini"_s, u"zandrel50.ini"_s}));
     }
 
     void commandLineSplitsLikeAShell_data()

@@ -115,10 +115,10 @@ private slots:
                             {},
                             {}}
             << QStringList {u"Building HTML for existing domain 0 of 0"_s}
-            << QByteArray(
-                   "www.dated.com\r\n\r\nPremium:\r\ngold.games\r\n\r\nReserved:\r\ngpt.domains\tblocked by "
-                   "the registry\r\n\r\nDropping soon:\r\nsoon.org\tin redemption, may drop about "
-                   "2027-01-05\r\nlate.org\tpending delete, may drop about 2027-02-01\r\n")
+            << QByteArray("gold.games\r\nwww.dated.com\r\n\r\nPremium:\r\ngold.games\r\n\r\nReserved:\r\ngpt."
+                          "domains\tblocked by "
+                          "the registry\r\n\r\nDropping soon:\r\nsoon.org\tin redemption, may drop about "
+                          "2027-01-05\r\nlate.org\tpending delete, may drop about 2027-02-01\r\n")
             << readAll(data + u"beyond.htm"_s)
             << header
                 + "gold.games,free,,whois.example:43,,true,,,,,,,\r\n"
@@ -132,8 +132,8 @@ private slots:
         // verdict, in both. A name nobody can register, or no domain name, is neither available nor
         // unanswered.
         const auto only = [&](const char *tag, const QList<LookupRecord> &records, const char *htm,
-                              const QByteArray &rows) {
-            QTest::newRow(tag) << "" << ReportInput {records, {}, {}, {}} << QStringList() << QByteArray()
+                              const QByteArray &rows, const QByteArray &text = {}) {
+            QTest::newRow(tag) << "" << ReportInput {records, {}, {}, {}} << QStringList() << text
                                << readAll(data + QString::fromUtf8(htm)) << header + rows;
         };
         const QString noAnswer = reasonWords(UnknownReason::NoAnswer);
@@ -142,7 +142,8 @@ private slots:
               record(u"c.com"_s, VerdictKind::Unknown, noAnswer), record(u"A.com"_s, VerdictKind::Free)},
              "asked-again.htm",
              "A.com,free,,whois.example:43,,,,,,,,,\r\nb.com,taken,,whois.example:43,,,,,,,,,\r\n"
-             "c.com,unknown,no answer,whois.example:43,,,,,,,,,\r\n");
+             "c.com,unknown,no answer,whois.example:43,,,,,,,,,\r\n",
+             "A.com\r\n");
         only("free, then not answered",
              {record(u"a.com"_s, VerdictKind::Free),
               record(u"a.com"_s, VerdictKind::Unknown, reasonWords(UnknownReason::Unrecognised))},
@@ -201,7 +202,7 @@ private slots:
         // Control characters and bidirectional overrides and isolates show as replacement characters.
         QCOMPARE(escapeHtml(u"a\u202Eb\u2066c\u2069d\u202Ae\u0000f\tg\x1Fh\u2067i"_s),
                  u"a\uFFFDb\uFFFDc\uFFFDd\uFFFDe\uFFFDf\uFFFDg\uFFFDh\uFFFDi"_s);
-        QCOMPARE(readAll(result->textPath), existing.toUtf8() + "\r\n");
+        QCOMPARE(readAll(result->textPath), "x'y<&.org\r\n" + existing.toUtf8() + "\r\n"); // plain text
     }
 
     void fallsBack_data()

@@ -82,10 +82,13 @@ private slots:
         QStringList notices; // a limited server's wait passes at once, within the lookups' own limits
         rig.who->session().router().limits()
             = {.connectWaitMs = 900'000, .idleMs = 900'000, .totalMs = 900'000};
-        connect(rig.who.get(), &WhoController::notice, rig.who.get(), [&rig, &notices](const QString &text) {
+        const auto told = [&rig, &notices](const QString &text) {
             notices << text;
             rig.clock.advance(600'000);
-        });
+        };
+        connect(rig.who.get(), &WhoController::notice, rig.who.get(), told);
+        connect(rig.who.get(), &WhoController::alert, rig.who.get(),
+                [told](const Alert &a) { told(a.text); });
         const RegistryRules orgRules = *ServerTable::builtIn().row(u"org"_s);
         org.setReplyFor([&](const QByteArray &query) {
             const QByteArray name = query.trimmed();
@@ -170,6 +173,34 @@ private slots:
     // starts again, and ends with the report the whole run wrote. A journal that cannot be resumed
     // is named, kept, and the program starts as usual. (A run stopped and resumed: tst_window,
     // tst_cli; a torn last line: tst_journal.)
+    // One report tells every name asked since Clear All, as the two lists keep them: after a finished
+    // search and a second one stopped, Write Report Now names the same free names in the text file,
+    // the page and the CSV, which lists every name of both searches.
+    void oneReportTellsEverythingSinceClearAll()
+    {
+        WhoRig rig;
+        prepare(rig, "y1\r\nm1\r\n", "a\r\n");
+        rig.server.setReplyFor(registryReply);
+        QVERIFY(rig.searchCombinations());
+        rig.state().Prefix.setEntries({u"y2"_s, u"m2"_s});
+        rig.server.setReplyFor([&rig](const QByteArray &query) {
+            rig.who->cbStopRunning_Click();
+            return registryReply(query);
+        });
+        QVERIFY(rig.searchCombinations());
+        for (const QString &name : filesIn(rig.programDir.path(), u"12-31-2000*"_s))
+            QVERIFY(QFile::remove(rig.programDir.filePath(name)));
+        rig.who->mWriteReport_Click();
+        const QMap<QString, QByteArray> report = reportOf(rig);
+        QByteArrayList rows = report.value(u"csv"_s).split('\n').mid(1);
+        for (QByteArray &row : rows)
+            row.truncate(row.indexOf(",SERVER"));
+        QCOMPARE(rows, (QByteArrayList {"y1a.com,free,", "m1a.com,taken,", "y2a.com,free,", ""}));
+        QVERIFY(report.value(u"txt"_s).startsWith("y1a.com\r\ny2a.com\r\nwww."));
+        for (const char *free : {"y1a.com", "y2a.com"})
+            QVERIFY(report.value(u"htm"_s).contains(QByteArray("'>http://www.") + free));
+    }
+
     void wholeRunThenResumed_data()
     {
         QTest::addColumn<bool>("later"); // the journal is of a later version
@@ -229,18 +260,22 @@ private slots:
                     && journal.write("{\"type\":\"header\",\"version\":9}\n"));
         journal.close();
         rig.start();
-        QSignalSpy notices(rig.who.get(), &WhoController::notice);
+        QList<Alert> alerts; // kept in sight, with the action they offer
+        connect(rig.who.get(), &WhoController::alert, rig.who.get(),
+                [&alerts](const Alert &a) { alerts << a; });
         // The word-list files changed since: the run's own lists come back from its journal.
         prepare(rig, "other\r\n", "other\r\n");
-        QCOMPARE(notices.size(), 1);
+        QCOMPARE(alerts.size(), 1);
         if (later) {
-            QCOMPARE(notices.first().first().toString(),
+            QCOMPARE(alerts.first().text,
                      u"Cannot resume the last search: %1: written by a newer Zandrel (format 9)"_s.arg(
                          QDir::toNativeSeparators(journal.fileName())));
+            QVERIFY(alerts.first().action == Alert::Action::None);
             QVERIFY(!rig.who->canResume() && journal.exists());
             return;
         }
-        QVERIFY(notices.first().first().toString().contains(u"Unfinished search (%1 of 6)"_s.arg(k)));
+        QVERIFY(alerts.first().text.contains(u"Unfinished search (%1 of 6)"_s.arg(k)));
+        QVERIFY(alerts.first().action == Alert::Action::ResumeSearch);
         rig.server.setReplyFor(registryReply);
         rig.captions.clear();
         QVERIFY(rig.runToEnd([&] { rig.who->mResumeSearch_Click(); }));

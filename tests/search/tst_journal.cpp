@@ -331,6 +331,29 @@ private slots:
         QTEST(timeLeftText(done, total, elapsedMs), "text");
     }
 
+    // The time left is the busiest server's: its names times the pause and its lookups' length.
+    void timeLeftByServer_data()
+    {
+        QTest::addColumn<QList<QueueLoad>>("queues");
+        QTest::addColumn<qint64>("unplanned");
+        QTest::addColumn<QString>("text"); // with a pause of 1 s
+        QTest::newRow("three servers side by side")
+            << QList<QueueLoad> {{60, 0}, {60, 0}, {60, 0}} << 0LL << u"about 1 min left"_s;
+        QTest::newRow("two names to go at two servers")
+            << QList<QueueLoad> {{1, 200}, {1, 0}} << 0LL << u"less than a minute left"_s;
+        QTest::newRow("a slow server with few names")
+            << QList<QueueLoad> {{2, 59'000}, {100, 0}} << 0LL << u"about 2 min left"_s;
+        QTest::newRow("names not yet planned go as the others")
+            << QList<QueueLoad> {{300, 0}, {100, 0}} << 400LL << u"about 10 min left"_s;
+        QTest::newRow("none queued yet") << QList<QueueLoad> {} << 600LL << u"about 10 min left"_s;
+    }
+    void timeLeftByServer()
+    {
+        QFETCH(QList<QueueLoad>, queues);
+        QFETCH(qint64, unplanned);
+        QTEST(timeLeftText(timeLeftMs(queues, unplanned, 1000)), "text");
+    }
+
     // A large search is asked about first, with how many names and about how long.
     void largeSearch_data()
     {

@@ -83,6 +83,8 @@ struct RegistryRig
                          [this](const LookupRecord &record) { committed << record; });
         QObject::connect(made.get(), &SearchSession::notice, made.get(),
                          [this](const QString &text) { notices << text; });
+        QObject::connect(made.get(), &SearchSession::warning, made.get(),
+                         [this](const QString &text) { notices << text; });
         QObject::connect(made.get(), &SearchSession::text, made.get(),
                          [this](const QString &text) { shown << text; });
         return made;

@@ -53,7 +53,12 @@ struct WhoRig
 
     WhoRig() { start(); }
 
-    AppInfo app() const { return {.folder = programDir.path(), .executableName = QStringLiteral("zandrel")}; }
+    QString programFolder; // where the program is installed; empty: programDir
+    AppInfo app() const
+    {
+        return {.folder = programFolder.isEmpty() ? programDir.path() : programFolder,
+                .executableName = QStringLiteral("zandrel")};
+    }
 
     // Starts the program (again), as a user would after closing it. The RDAP bootstrap is refreshed
     // from 127.0.0.1 (a refused port) unless a test says otherwise, so no test reaches the Internet.
