@@ -95,6 +95,7 @@ Result<void> checkBeforeRun(CliOptions &options, const CliWorld &world)
         // The run keeps the pace it was started with.
         if (choice->contents.inputs.delayMs >= 0)
             options.delayMs = choice->contents.inputs.delayMs;
+        options.autoPace = choice->contents.inputs.autoPace;
     }
     if (!options.outDir.isEmpty()) {
         if (const Result<void> writable = checkFolderWritable(options.outDir); !writable)
@@ -157,8 +158,14 @@ public:
 
         m_world.settings.keepChangesInMemory();
         RunRequest &run = m_session.request();
-        run.pauseMs = m_options.delayMs;
-        m_progress.setPaceMs(m_options.delayMs);
+        if (const Result<void> added = addOperators(m_session.paces(), m_world.settings,
+                                                    AppInfo::current().title, m_options.operatorsPath);
+            !added)
+            return usage(added.error().text);
+        // The learned pace needs no pause of its own; a number is the pause, as it always was.
+        run.autoPace = m_options.autoPace;
+        run.pauseMs = m_options.autoPace ? 0 : m_options.delayMs;
+        m_progress.setPaceMs(m_options.autoPace ? 1000 : m_options.delayMs);
         run.queryType = DomainSearch;
         // A name nobody can register is not sent: a word list's control bytes or a binary file read
         // as one make no query (the window still sends such a name and shows the answer).

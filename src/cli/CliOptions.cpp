@@ -81,7 +81,7 @@ Result<void> checkWindowStart(const QStringList &arguments, bool hasDisplay)
         QStringLiteral("--resume-file"), QStringLiteral("--list-runs"), QStringLiteral("--prefix"),
         QStringLiteral("--suffix"),      QStringLiteral("--out"),       QStringLiteral("--delay"),
         QStringLiteral("--tld"),         QStringLiteral("--dns-first"), QStringLiteral("--dns"),
-        QStringLiteral("--stage")};
+        QStringLiteral("--stage"),       QStringLiteral("--operators")};
     static const QStringList windowValued {QStringLiteral("--server"), QStringLiteral("--protocol")};
     static const QStringList qtOptions {QStringLiteral("-platform"),
                                         QStringLiteral("-platformpluginpath"),
@@ -140,24 +140,26 @@ Result<CliOptions> parseCliArguments(const QStringList &arguments)
     const QCommandLineOption out = valued(QStringLiteral("out"), QStringLiteral("DIR"));
     const QCommandLineOption server = valued(QStringLiteral("server"), QStringLiteral("HOST[:PORT]"));
     const QCommandLineOption delay = valued(QStringLiteral("delay"), QStringLiteral("SECONDS"));
+    const QCommandLineOption operators = valued(QStringLiteral("operators"), QStringLiteral("FILE"));
     const QCommandLineOption protocol = valued(QStringLiteral("protocol"), QStringLiteral("P"));
     const QCommandLineOption tld = valued(QStringLiteral("tld"), QStringLiteral("LIST"));
     const QCommandLineOption dnsFirst = flag({QStringLiteral("dns-first")});
     const QCommandLineOption dns = valued(QStringLiteral("dns"), QStringLiteral("HOST[:PORT]"));
     const QCommandLineOption stage = valued(QStringLiteral("stage"), QStringLiteral("WHICH"));
-    const QList<QCommandLineOption> valuedOptions {prefix,   suffix,     out, server, delay,
-                                                   protocol, resumeFile, tld, dns,    stage};
+    const QList<QCommandLineOption> valuedOptions {prefix,     suffix, out, server, delay,    protocol,
+                                                   resumeFile, tld,    dns, stage,  operators};
     const QList<QCommandLineOption> batchOnly {prefix, suffix, out, com, noCom, resume, resumeFile, listRuns};
     // A resumed run takes its lists, its TLDs, its servers, its resolver and its pace from its journal.
     const QList<QCommandLineOption> fromJournal {prefix, suffix, com,      noCom, delay,
                                                  server, tld,    dnsFirst, dns,   protocol};
     // A listing starts no run, and prints no verdict.
     const QList<QCommandLineOption> runOnly {prefix, suffix, com, noCom,    resume, resumeFile, out,
-                                             server, delay,  tld, dnsFirst, dns,    json};
+                                             server, delay,  tld, dnsFirst, dns,    json,       operators};
 
     QCommandLineParser parser;
-    parser.addOptions({help,   version, check, batch,  json,  com,      noCom, resume,   resumeFile, listRuns,
-                       prefix, suffix,  out,   server, delay, protocol, tld,   dnsFirst, dns,        stage});
+    parser.addOptions({help,   version,    check,    batch,    json,   com,   noCom,
+                       resume, resumeFile, listRuns, prefix,   suffix, out,   server,
+                       delay,  protocol,   tld,      dnsFirst, dns,    stage, operators});
     if (!parser.parse(withResumeFile(arguments)))
         return problem(parser.errorText());
 
@@ -190,16 +192,18 @@ Result<CliOptions> parseCliArguments(const QStringList &arguments)
         if (!address || !isServerHost(address->host))
             return problem(QStringLiteral("--server: '%1' is not HOST or HOST:PORT").arg(options.server));
     }
-    if (parser.isSet(delay)) {
+    if (parser.isSet(delay) && parser.value(delay).trimmed() != QStringLiteral("auto")) {
+        options.autoPace = false;
         bool ok = false;
         const double seconds = parser.value(delay).toDouble(&ok);
         if (!ok || !std::isfinite(seconds) || seconds < 0 || seconds > MaxDelaySeconds) {
-            return problem(QStringLiteral("--delay: '%1' is not a number of seconds from 0 to %2")
+            return problem(QStringLiteral("--delay: '%1' is not auto or a number of seconds from 0 to %2")
                                .arg(parser.value(delay))
                                .arg(MaxDelaySeconds));
         }
         options.delayMs = int(std::lround(seconds * 1000));
     }
+    options.operatorsPath = parser.value(operators);
     if (parser.isSet(protocol)) {
         const std::optional<Protocol> chosen = parseProtocol(parser.value(protocol));
         if (!chosen)

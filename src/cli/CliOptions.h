@@ -32,7 +32,9 @@ struct CliOptions
     QString resumePath; // --resume FILE: that journal; empty: the newest unfinished run's
     bool listRuns = false; // --batch --list-runs: show the unfinished runs and stop
     QString server; // "HOST[:PORT]", already checked; empty: the usual routing
-    int delayMs = 3000;
+    int delayMs = 3000; // with a number for --delay
+    bool autoPace = true; // --delay auto (the default): each operator at its own pace
+    QString operatorsPath; // --operators FILE: operator lines of the user's own
     Protocol protocol = Protocol::Auto;
 };
 

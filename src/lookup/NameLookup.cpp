@@ -117,6 +117,7 @@ void NameLookup::ended()
             // A port that is shut is no limit: the server is not held off for it.
             m_countsForBackOff = false;
             m_limited = false;
+            m_refused = false;
         }
     }
     emitResult();
@@ -147,12 +148,18 @@ void NameLookup::judge()
         m_limited = verdict.reason == UnknownReason::RateLimited || failed;
         m_countsForBackOff = m_limited || (end.status > 0 && end.how != RdapEnd::How::CutOff);
         m_retryAfterMs = end.retryAfterSeconds.value_or(0) * 1000;
+        m_rateLimited = verdict.reason == UnknownReason::RateLimited || end.status == 503;
+        m_refused = failed;
+        m_cutShort = end.how == RdapEnd::How::CutOff;
     } else if (m_whois) {
         const LookupEnd end = m_whois->endedHow();
         verdict = decideVerdict(m_answer, m_plan.ace, m_plan.rules, end, m_plan.authority);
         detail = m_whois->failure();
         m_limited = verdict.reason == UnknownReason::RateLimited || end == LookupEnd::ConnectionFailed;
         m_countsForBackOff = m_limited || end == LookupEnd::Answered;
+        m_rateLimited = verdict.reason == UnknownReason::RateLimited;
+        m_refused = end == LookupEnd::ConnectionFailed;
+        m_cutShort = end == LookupEnd::CutOff;
     }
     // Why an answer that reads free cannot make the name free, from a server that is not its registry.
     const QString notFree = verdict.kind == VerdictKind::Unknown ? verdict.why : QString();

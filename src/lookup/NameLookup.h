@@ -43,6 +43,11 @@ public:
     bool countsForBackOff() const { return m_countsForBackOff; }
     bool limited() const { return m_limited; }
     qint64 retryAfterMs() const { return m_retryAfterMs; }
+    // What the exchange showed of the server's limits: its rate-limit phrase or HTTP 429 or 503; a
+    // connection refused, reset or not made; an answer cut short.
+    bool rateLimited() const { return m_rateLimited; }
+    bool refused() const { return m_refused; }
+    bool cutShort() const { return m_cutShort; }
 
 signals:
     void text(const QString &piece);
@@ -68,6 +73,9 @@ private:
     bool m_countsForBackOff = false;
     bool m_limited = false;
     qint64 m_retryAfterMs = 0;
+    bool m_rateLimited = false;
+    bool m_refused = false;
+    bool m_cutShort = false;
 };
 
 } // namespace zandrel

@@ -89,6 +89,7 @@ std::optional<RunInputs> inputsOf(const QJsonObject &header)
     inputs.server = header[u"server"].toString();
     // Journals written before the pace was kept have none: the run then takes the usual one.
     inputs.delayMs = header[u"delayMs"].toInt(-1);
+    inputs.autoPace = header[u"autoPace"].toBool();
     inputs.startedAt = utcFrom(header[u"startedAt"]);
     // Journals of runs in .com alone, and of runs before more TLDs could be asked, have none.
     if (header.contains(u"tlds")) {
@@ -281,6 +282,8 @@ QByteArray headerLine(const RunInputs &inputs)
                         {u"startedAt"_s, utcText(inputs.startedAt)}};
     if (inputs.tlds != RunInputs().tlds)
         header.insert(u"tlds"_s, arrayOf(inputs.tlds));
+    if (inputs.autoPace)
+        header.insert(u"autoPace"_s, true);
     if (inputs.dnsFirst)
         header.insert(u"dnsFirst"_s, true);
     if (inputs.routing) {

@@ -44,6 +44,7 @@ struct RunInputs
     // it asked: a resume routes every name as the run did. Journals written before have none.
     std::optional<ServerOverrides> routing;
     QString dnsServer; // with dnsFirst; empty: the system's resolvers
+    bool autoPace = false; // the pace was learned (delayMs the least pause)
 
     friend bool operator==(const RunInputs &, const RunInputs &) = default;
 };

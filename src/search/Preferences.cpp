@@ -2,8 +2,10 @@
 
 #include "platform/AppInfo.h"
 #include "platform/SettingsStore.h"
+#include "search/Pace.h"
 #include "verdict/Registrable.h"
 
+#include <QFile>
 #include <QRegularExpression>
 
 namespace zandrel {
@@ -60,6 +62,26 @@ DnsSettings dnsSettingsFrom(const SettingsStore &settings, const QString &title,
     DnsSettings result;
     result.server = serverOption.isEmpty() ? settings.value(title, keys::Dns, keys::Server) : serverOption;
     return result;
+}
+
+Result<void> addOperators(Paces &paces, const SettingsStore &settings, const QString &title,
+                          const QString &path)
+{
+    QString lines;
+    for (const QString &name : settings.keys(title, keys::Operators))
+        lines += name + u'\t' + settings.value(title, keys::Operators, name) + u'\n';
+    if (const Result<void> added = paces.addLines(lines, QStringLiteral("[Operators]")); !added)
+        return added;
+    if (path.isEmpty())
+        return {};
+    QFile file(path);
+    // An operators file is a few lines; anything past this is no such file.
+    constexpr qint64 MaxBytes = 1 << 20;
+    if (!file.open(QIODevice::ReadOnly))
+        return Error(QStringLiteral("--operators: cannot read '%1': %2").arg(path, file.errorString()));
+    if (file.size() > MaxBytes)
+        return Error(QStringLiteral("--operators: '%1' is larger than 1 MiB").arg(path));
+    return paces.addLines(QString::fromUtf8(file.read(MaxBytes)), QStringLiteral("--operators: ") + path);
 }
 
 } // namespace zandrel

@@ -31,6 +31,7 @@ inline const QString Tlds = QStringLiteral("Tlds");
 inline const QString DnsFirst = QStringLiteral("DnsFirst");
 inline const QString Dns = QStringLiteral("Dns");
 inline const QString Server = QStringLiteral("Server");
+inline const QString Operators = QStringLiteral("Operators");
 } // namespace keys
 
 // The settings lookups are made with: the --server option, the server overrides of the settings
@@ -49,5 +50,12 @@ QStringList tldsSetting(const SettingsStore &settings, const QString &title);
 // The resolver DNS-first runs ask: `serverOption` (--dns) when given, else "[Dns] Server", else the
 // system's.
 DnsSettings dnsSettingsFrom(const SettingsStore &settings, const QString &title, const QString &serverOption);
+
+// The user's operators on top of the built-in table: "[Operators]" in the settings file (the
+// operator's name as key, its servers and budgets, separated by a tab, as value), then the lines of
+// the file `path` (--operators), where given.
+class Paces;
+Result<void> addOperators(Paces &paces, const SettingsStore &settings, const QString &title,
+                          const QString &path);
 
 } // namespace zandrel

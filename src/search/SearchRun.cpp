@@ -1,62 +1,17 @@
 #include "SearchRun.h"
+#include "SearchRunParts.h"
 
 #include "lookup/BackOff.h"
 #include "lookup/DnsCheck.h"
 #include "lookup/Job.h"
 #include "lookup/NameLookup.h"
 #include "platform/Clock.h"
+#include "search/Pace.h"
 #include "search/Progress.h"
 
 #include <QPointer>
 
 namespace zandrel {
-
-struct SearchRun::Slot
-{
-    enum class State { Planning, Referral, Dns, Queued, Running, Done };
-    QString name;
-    State state = State::Planning;
-    std::unique_ptr<NameLookup> job;
-    std::unique_ptr<DnsCheck> dns;
-    QString settledText; // the line a name DNS settled shows; its record names server "dns"
-    QString key; // its server's queue; empty: it asks none
-    bool shown = false; // it is, or was, the lookup shown
-};
-
-// What waits in a server's queue: a name's lookup, or a question to the IANA server about a TLD.
-struct SearchRun::Ticket
-{
-    qint64 index = 0;
-    QString referralTld;
-};
-
-struct SearchRun::Queue
-{
-    QString key;
-    std::deque<Ticket> waiting;
-    bool busy = false;
-    qint64 lastEndNs = -1; // on the clock's monotonic count; -1: nothing asked there yet
-    bool holdSaid = false; // the back-off's wait was told
-    std::unique_ptr<Timer> timer;
-    qint64 startNs = 0; // when the lookup under way started
-    qint64 lookups = 0; // ended, and the time they took
-    qint64 lookupNs = 0;
-};
-
-struct SearchRun::Referral
-{
-    QString key;
-    std::unique_ptr<WhoisLookup> job;
-    QList<qint64> waiting;
-};
-
-struct SearchRun::Zone
-{
-    enum class Trust { Asking, Trusted, Untrusted };
-    Trust trust = Trust::Asking;
-    std::unique_ptr<DnsCheck> check;
-    QList<qint64> waiting;
-};
 
 SearchRun::SearchRun(Router &router, BackOff &backOff, const Clock &clock, const RunOptions &options,
                      QObject *parent)
@@ -253,16 +208,30 @@ void SearchRun::pump(Queue &queue)
         return;
     const qint64 now = m_clock.monotonicNs();
     qint64 due = queue.lastEndNs < 0 ? 0 : queue.lastEndNs + m_options.pauseMs * 1'000'000LL;
-    const qint64 hold = m_backOff.dueNs(queue.key);
+    const QString held = holdKey(queue.key);
+    const qint64 hold = m_backOff.dueNs(held);
     if (hold > due && hold > now) {
         if (!queue.holdSaid) {
             // The wait comes first: beside the counts and the progress bar only its start shows.
             emit warning(QStringLiteral("Waiting %1 seconds: %2 limited or refused the last query.")
-                             .arg(m_backOff.waitMs(queue.key) / 1000)
+                             .arg(m_backOff.waitMs(held) / 1000)
                              .arg(queue.key));
             queue.holdSaid = true;
         }
         due = hold;
+    }
+    OperatorPace *pace = m_options.paces ? &m_options.paces->paceOf(queue.key) : nullptr;
+    if (pace) {
+        const qint64 window = pace->windowDueNs(now);
+        if (window > now && !queue.holdSaid) {
+            emit warning(QStringLiteral("Waiting until %1: %2 allows no more queries before then.")
+                             .arg(m_clock.now()
+                                      .addMSecs((window - now) / 1'000'000)
+                                      .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                                  m_options.paces->operatorOf(queue.key)));
+            queue.holdSaid = true;
+        }
+        due = std::max(due, pace->dueNs(now, m_options.autoPace));
     }
     if (due > now) {
         queue.timer->startUntil(due);
@@ -273,6 +242,8 @@ void SearchRun::pump(Queue &queue)
     queue.busy = true;
     queue.startNs = now;
     ++m_inFlight;
+    if (pace)
+        pace->started(now);
     launch(ticket);
 }
 
@@ -285,6 +256,12 @@ qint64 SearchRun::timeLeftMs() const
             loads.append({names, queue->lookups > 0 ? queue->lookupNs / queue->lookups / 1'000'000 : 0});
     }
     return zandrel::timeLeftMs(loads, std::max<qint64>(namesGiven() - m_planned, 0), m_options.pauseMs);
+}
+
+// A limit shown by one server holds every server of its operator.
+QString SearchRun::holdKey(const QString &key) const
+{
+    return m_options.paces ? m_options.paces->operatorOf(key) : key;
 }
 
 void SearchRun::pumpAll()
@@ -308,6 +285,7 @@ void SearchRun::launch(const Ticket &ticket)
     }
     Slot &slot = *slotAt(ticket.index);
     slot.state = Slot::State::Running;
+    ++slot.tries;
     if (ticket.index == m_commit)
         showHead();
     slot.job->start();
@@ -326,7 +304,7 @@ void SearchRun::queueEnded(const QString &key, bool countsForBackOff, bool limit
     queue->lookupNs += queue->lastEndNs - queue->startNs;
     queue->holdSaid = false;
     if (countsForBackOff)
-        m_backOff.ended(key, limited, queue->lastEndNs, m_options.pauseMs, retryAfterMs);
+        m_backOff.ended(holdKey(key), limited, queue->lastEndNs, m_options.pauseMs, retryAfterMs);
 }
 
 void SearchRun::lookupEnded(qint64 index)
@@ -335,8 +313,13 @@ void SearchRun::lookupEnded(qint64 index)
     if (!slot)
         return;
     NameLookup &job = *slot->job;
+    const bool limit = !slot->key.isEmpty() && limitShown(slot->key, job);
     if (!slot->key.isEmpty())
-        queueEnded(slot->key, job.countsForBackOff(), job.limited(), job.retryAfterMs());
+        queueEnded(slot->key, job.countsForBackOff() || limit, job.limited() || limit, job.retryAfterMs());
+    if (limit && !job.fallback() && !job.abandoned() && !m_stopping && slot->tries < m_options.maxTries) {
+        askAgain(index);
+        return;
+    }
     if (job.fallback() && !m_stopping) {
         // The registry's RDAP service is another server: the name waits its turn there.
         auto next = std::make_unique<NameLookup>(*job.fallback(), m_router, job.shownText());
@@ -356,6 +339,39 @@ void SearchRun::lookupEnded(qint64 index)
         pumpAll();
     }
     maybeFinish();
+}
+
+// Whether how `job` ended shows its server's limit: the row's rate-limit phrase, HTTP 429 or 503, a
+// connection refused or reset by a server that answered before, an answer cut short. The
+// operator's pace learns from it.
+bool SearchRun::limitShown(const QString &key, const NameLookup &job)
+{
+    if (!m_options.paces || job.abandoned())
+        return false;
+    const bool limit
+        = job.rateLimited() || job.cutShort() || (job.refused() && m_options.paces->answeredBefore(key));
+    if (!limit && !job.refused() && job.countsForBackOff())
+        m_options.paces->answered(key);
+    if (limit || job.countsForBackOff())
+        m_options.paces->paceOf(key).ended(limit);
+    return limit;
+}
+
+// A name its server throttled waits for the hold, then goes first in the queue.
+void SearchRun::askAgain(qint64 index)
+{
+    Slot &slot = *slotAt(index);
+    const QString note = QStringLiteral("%1 was asked again after the server's limit.\r\n").arg(slot.name);
+    auto next = std::make_unique<NameLookup>(slot.job->plan(), m_router, slot.job->shownText() + note);
+    discard(slot.job, this);
+    slot.job = std::move(next);
+    slot.job->setAutoDelete(false);
+    listenTo(index);
+    slot.state = Slot::State::Queued;
+    if (slot.shown)
+        emit text(note);
+    queueFor(slot.key).waiting.push_front({index, {}});
+    pumpAll();
 }
 
 // The head is the first name not committed: once it runs, its text is shown as it arrives.
@@ -484,117 +500,6 @@ void SearchRun::maybeFinish()
     if (headAbandoned)
         emit abandoned(m_commit, headName);
     emit finished(complete);
-}
-
-// Asks DNS first where the run says so: for a name its registry would be asked about, whose TLD
-// zone does not answer for every name. Returns whether the name waits for DNS.
-bool SearchRun::askDns(qint64 index)
-{
-    Slot &slot = *slotAt(index);
-    const LookupPlan &plan = slot.job->plan();
-    if (!m_options.resolver || slot.key.isEmpty() || !plan.judged || plan.unregistrable)
-        return false;
-    const qsizetype dot = plan.ace.lastIndexOf(u'.');
-    if (dot <= 0 || dot == plan.ace.size() - 1)
-        return false;
-    const QString tld = plan.ace.mid(dot + 1).toLower();
-    std::shared_ptr<Zone> &zone = m_zones[tld];
-    if (!zone) {
-        // A name nobody holds tells whether the zone answers for every name.
-        zone = std::make_shared<Zone>();
-        zone->check = std::make_unique<DnsCheck>(*m_options.resolver, randomLabel() + u'.' + tld);
-        zone->check->setAutoDelete(false);
-        connect(zone->check.get(), &Job::result, this,
-                [this, tld](Job *job) { wildcardAnswered(tld, static_cast<DnsCheck *>(job)->answer()); });
-        zone->check->start();
-    }
-    if (zone->trust == Zone::Trust::Untrusted)
-        return false;
-    slot.state = Slot::State::Dns;
-    if (zone->trust == Zone::Trust::Asking) {
-        zone->waiting << index;
-        return true;
-    }
-    askDnsFor(index);
-    return true;
-}
-
-void SearchRun::askDnsFor(qint64 index)
-{
-    Slot &slot = *slotAt(index);
-    slot.dns = std::make_unique<DnsCheck>(*m_options.resolver, slot.job->plan().ace);
-    slot.dns->setAutoDelete(false);
-    connect(slot.dns.get(), &Job::result, this,
-            [this, index](Job *job) { dnsAnswered(index, static_cast<DnsCheck *>(job)->answer()); });
-    slot.dns->start();
-}
-
-void SearchRun::wildcardAnswered(const QString &tld, const DnsAnswer &answer)
-{
-    const std::shared_ptr<Zone> zone = m_zones.value(tld);
-    if (!zone || m_stopping)
-        return;
-    discard(zone->check, this);
-    // Only a zone that says a name nobody holds is not delegated can be believed about the others.
-    if (answer.outcome == DnsAnswer::Outcome::NotDelegated) {
-        zone->trust = Zone::Trust::Trusted;
-    } else {
-        zone->trust = Zone::Trust::Untrusted;
-        if (answer.outcome == DnsAnswer::Outcome::Delegated)
-            emit warning(
-                QStringLiteral("DNS answers for every name in .%1: its names are asked of the registry.")
-                    .arg(tld));
-        else
-            sayDnsFailed(tld, answer);
-    }
-    const QList<qint64> waiting = std::exchange(zone->waiting, {});
-    for (const qint64 index : waiting) {
-        if (m_stopping)
-            return;
-        Slot *slot = slotAt(index);
-        if (!slot || slot->state != Slot::State::Dns)
-            continue;
-        if (zone->trust == Zone::Trust::Untrusted) {
-            enqueue(index);
-            continue;
-        }
-        askDnsFor(index);
-    }
-}
-
-// Once per TLD: a resolver may fail for one zone and answer for the others.
-void SearchRun::sayDnsFailed(const QString &tld, const DnsAnswer &answer)
-{
-    if (m_dnsFailuresSaid.contains(tld))
-        return;
-    m_dnsFailuresSaid.insert(tld);
-    emit warning(QStringLiteral("DNS did not answer for .%1 (%2): its names go to the registry.")
-                     .arg(tld, answer.detail));
-}
-
-void SearchRun::dnsAnswered(qint64 index, const DnsAnswer &answer)
-{
-    Slot *slot = index > 0 ? slotAt(index) : nullptr;
-    if (slot && answer.outcome == DnsAnswer::Outcome::Unreachable)
-        sayDnsFailed(slot->job->plan().ace.section(u'.', -1).toLower(), answer);
-    if (!slot || slot->state != Slot::State::Dns || m_stopping)
-        return;
-    discard(slot->dns, this);
-    if (answer.outcome == DnsAnswer::Outcome::Delegated)
-        dnsSettled(index, answer.nameServers);
-    else
-        enqueue(index); // DNS never makes a name free: its registry says
-}
-
-void SearchRun::dnsSettled(qint64 index, const QStringList &nameServers)
-{
-    Slot &slot = *slotAt(index);
-    slot.state = Slot::State::Done;
-    slot.key.clear();
-    slot.settledText = delegatedLine(slot.job->plan().name, nameServers) + QStringLiteral("\r\n");
-    commitReady();
-    planMore();
-    maybeFinish();
 }
 
 } // namespace zandrel

@@ -22,6 +22,7 @@ class Clock;
 class DnsResolver;
 struct DnsAnswer;
 class NameLookup;
+class Paces;
 class Router;
 struct LookupPlan;
 
@@ -48,6 +49,14 @@ struct RunOptions
     // Set: DNS is asked for a name's NS records before the name is queued for its registry; a
     // delegated name is taken without the registry. The run shares the resolver's ownership.
     std::shared_ptr<DnsResolver> resolver;
+    // Set: every server is paced by its operator's budgets, and a limit holds all the operator's
+    // servers. The session shares it from run to run, so what a run learned holds for the next.
+    std::shared_ptr<Paces> paces;
+    // With paces: where no rate is published, the pace is learned (pauseMs stays the least pause).
+    bool autoPace = false;
+    // How many times a name is asked in all while its server shows a limit (then it ends
+    // rate-limited); each try after the first goes first in its server's queue, after the hold.
+    int maxTries = 1;
 };
 
 // Asks an ordered list of names through one queue per server: at most one lookup in flight at a
@@ -125,6 +134,9 @@ private:
     Queue &queueFor(const QString &key);
     void launch(const Ticket &ticket);
     void queueEnded(const QString &key, bool countsForBackOff, bool limited, qint64 retryAfterMs);
+    bool limitShown(const QString &key, const NameLookup &job);
+    void askAgain(qint64 index);
+    QString holdKey(const QString &key) const;
     void lookupEnded(qint64 index);
     void showHead();
     void commitReady();

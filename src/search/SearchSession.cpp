@@ -111,6 +111,8 @@ void SearchSession::startRun(const QStringList &names, qint64 firstIndex, bool j
     options.overrides = m_router.settings().overrides;
     DnsSettings dns = m_request.dnsSettings;
     // A resumed run routes every name as the run did, whatever the settings say now.
+    if (resumed)
+        options.autoPace = resumed->autoPace; // a run keeps its pace
     if (resumed && resumed->routing) {
         options.overrides = *resumed->routing;
         dns.server = resumed->dnsServer;
@@ -126,6 +128,11 @@ void SearchSession::startRun(const QStringList &names, qint64 firstIndex, bool j
         options.resolver = m_resolver;
         if (!m_resolver->error().isEmpty())
             emit warning(QStringLiteral("DNS cannot be asked: ") + m_resolver->error());
+    }
+    // Without the learned pace a run goes exactly by the pause, as it always has.
+    if (options.autoPace) {
+        options.paces = m_paces;
+        options.maxTries = std::max(options.maxTries, m_request.throttleTries);
     }
     options.shownName = [this](const QString &name) {
         return termOf(name);
@@ -168,6 +175,7 @@ Result<void> SearchSession::searchCombinations(const RunInputs &inputs)
         return Error(QStringLiteral("a search is running"));
     m_inputs = inputs;
     m_inputs.delayMs = m_request.pauseMs;
+    m_inputs.autoPace = m_request.autoPace;
     m_inputs.dnsFirst = m_request.dnsFirst;
     m_inputs.routing = m_router.settings().overrides;
     m_inputs.dnsServer = m_request.dnsSettings.server;

@@ -7,6 +7,7 @@
 #include "report/Report.h"
 #include "search/Journal.h"
 #include "search/ListScan.h"
+#include "search/Pace.h"
 #include "search/Progress.h"
 #include "search/RunLog.h"
 
@@ -30,6 +31,8 @@ struct RunRequest : RunOptions
     bool dnsFirst = false; // a single lookup never asks DNS first
     DnsSettings dnsSettings;
     bool scanLists = true;
+    // How many times a name is asked while its server shows a limit, with the pace learned.
+    int throttleTries = 4;
     // Off: a run keeps its counts only, not its records (for a report), its names (for Search
     // Unanswered Again) or list entries, so memory stays flat over an endless input (--check -).
     bool keepRecords = true;
@@ -50,6 +53,8 @@ public:
     ~SearchSession() override;
 
     Router &router() { return m_router; }
+    // Every operator's budgets and learned pace, kept from run to run.
+    Paces &paces() { return *m_paces; }
     // What the runs started from now on ask with.
     RunRequest &request() { return m_request; }
 
@@ -150,6 +155,7 @@ private:
     ListScan m_scan;
     Router m_router;
     BackOff m_backOff;
+    std::shared_ptr<Paces> m_paces = std::make_shared<Paces>();
     RunRequest m_request;
     std::unique_ptr<SearchRun> m_run;
     JournalFolder m_journals;

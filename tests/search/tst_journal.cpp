@@ -38,7 +38,8 @@ const RunInputs Inputs {
                      {{u"org"_s, u"127.0.0.1:4301"_s}, {u"io"_s, u"rdap:http://[::1]/"_s}},
                      u"whois.example:43"_s,
                      Protocol::Whois},
-    u"[::1]:5353"_s};
+    u"[::1]:5353"_s,
+    true};
 
 // Free, rate-limited, a registrar query (no verdict), a name nobody can register, free again …
 LookupRecord sampleRecord(qint64 index)

@@ -3,6 +3,7 @@
 // a manual clock.
 #include "RegistryRig.h"
 #include "ScriptedHttpServer.h"
+#include "search/Pace.h"
 
 #include <QTest>
 
@@ -200,6 +201,107 @@ private slots:
         QCOMPARE(askedAtMs.size(), 4);
         for (qsizetype i = 1; i < askedAtMs.size(); ++i)
             QVERIFY(askedAtMs[i] - askedAtMs[i - 1] >= RegistryRig::PauseMs);
+    }
+
+    // With the learned pace each operator goes at its own: a published rate is met exactly and
+    // never passed, a limit nobody published is found within a few throttles, three TLDs of one
+    // operator share its budget, a count over a window holds across two runs. A throttled name is
+    // asked again and committed in order; none ends rate-limited.
+    void pacedByOperator_data()
+    {
+        QTest::addColumn<QString>("operators"); // {verisign}, {org}, {de}: the servers' addresses
+        QTest::addColumn<int>("hiddenGapMs"); // .org refuses a query closer than this to the last it took
+        QTest::addColumn<QStringList>("tlds");
+        QTest::addColumn<int>("names"); // per run
+        QTest::addColumn<int>("runs");
+        QTest::addColumn<int>("windowCount"); // at most this many queries, all servers together,
+        QTest::addColumn<int>("windowMs"); // in any such time
+        QTest::addColumn<bool>("exact"); // and every query exactly windowMs after the one before
+        QTest::addColumn<int>("maxThrottles");
+        const QStringList org {u"org"_s};
+        QTest::newRow("published rate")
+            << u"Org\t{org}\t5/s"_s << 200 << org << 30 << 1 << 1 << 200 << true << 0;
+        QTest::newRow("hidden limit") << QString() << 400 << org << 60 << 1 << 1 << 0 << false << 3;
+        QTest::newRow("three TLDs, one budget")
+            << u"Shared\t{verisign},{org},{de}\t2/s"_s << 0 << QStringList {u"com"_s, u"org"_s, u"de"_s} << 30
+            << 1 << 1 << 500 << false << 0;
+        QTest::newRow("window over two runs")
+            << u"Org\t{org}\t3/min"_s << 0 << org << 4 << 2 << 3 << 60'000 << false << 0;
+    }
+    void pacedByOperator()
+    {
+        QFETCH(QString, operators);
+        QFETCH(int, hiddenGapMs);
+        QFETCH(QStringList, tlds);
+        QFETCH(int, names);
+        RegistryRig r;
+        r.maxStepMs = 60'000;
+        r.session->request().autoPace = true;
+        r.session->request().pauseMs = 0;
+        operators.replace(u"{verisign}"_s, r.verisign.address())
+            .replace(u"{org}"_s, r.org.address())
+            .replace(u"{de}"_s, r.de.address());
+        QVERIFY(r.session->paces().addLines(operators, u"test"_s).ok());
+        qint64 lastTakenMs = -1'000'000;
+        int throttles = 0;
+        r.org.setReplyFor([&](const QByteArray &query) {
+            const qint64 now = r.clock.monotonicNs() / 1'000'000;
+            if (now - lastTakenMs < hiddenGapMs) {
+                ++throttles;
+                return ScriptedWhoisServer::Reply {"WHOIS LIMIT EXCEEDED\r\n"};
+            }
+            lastTakenMs = now;
+            return RegistryRig::registry(query);
+        });
+        QFETCH(int, runs);
+        for (int run = 0; run < runs; ++run) {
+            QStringList list;
+            for (int i = 0; i < names; ++i)
+                list << u"t%1r%2.%3"_s.arg(i).arg(run).arg(tlds.at(i % tlds.size()));
+            r.committed.clear();
+            QVERIFY(r.run([&] { r.session->searchNames(list); }));
+            QCOMPARE(r.committedNames(), list);
+            for (const LookupRecord &record : std::as_const(r.committed)) // .de reads the rig's answer apart
+                QVERIFY(record.verdict.kind == VerdictKind::Taken || record.name.endsWith(u".de"_s));
+        }
+        QList<qint64> at
+            = r.askedAtMs.value(&r.verisign) + r.askedAtMs.value(&r.org) + r.askedAtMs.value(&r.de);
+        std::sort(at.begin(), at.end());
+        QFETCH(int, windowCount);
+        QFETCH(int, windowMs);
+        QFETCH(bool, exact);
+        for (qsizetype i = windowCount; i < at.size(); ++i) {
+            QVERIFY2(at[i] - at[i - windowCount] >= windowMs, qPrintable(u"query %1"_s.arg(i)));
+            if (exact)
+                QCOMPARE(at[i] - at[i - 1], windowMs);
+        }
+        QFETCH(int, maxThrottles);
+        QVERIFY2(throttles <= maxThrottles, qPrintable(QString::number(throttles)));
+    }
+
+    // A 429's Retry-After holds the service that long, to the millisecond, before the name is asked
+    // again; then it is answered.
+    void retryAfterKept()
+    {
+        RegistryRig r;
+        r.maxStepMs = 60'000;
+        r.session->request().autoPace = true;
+        r.session->request().pauseMs = 0;
+        ScriptedHttpServer rdap;
+        QList<qint64> askedAtMs;
+        rdap.setReplyFor([&](const ScriptedHttpServer::Request &) {
+            askedAtMs << r.clock.monotonicNs() / 1'000'000;
+            if (askedAtMs.size() == 1)
+                return ScriptedHttpServer::Reply {429, "{}", {{"Retry-After", "7"}}};
+            return ScriptedHttpServer::Reply {
+                404, "{\"errorCode\":404}", {{"Content-Type", "application/rdap+json"}}};
+        });
+        r.session->router().overrides().perTld.insert(u"yy"_s, u"rdap:"_s + rdap.baseUrl());
+        QVERIFY(r.run([&] { r.session->searchNames({u"a.yy"_s, u"b.yy"_s}); }));
+        QCOMPARE(r.committedNames(), (QStringList {u"a.yy"_s, u"b.yy"_s}));
+        QCOMPARE(r.committed.first().verdict.kind, VerdictKind::Free);
+        QCOMPARE(askedAtMs.size(), 3);
+        QCOMPARE(askedAtMs[1] - askedAtMs[0], 7000);
     }
 
     // A list longer than the names kept in memory (committed names are let go) is asked whole, of

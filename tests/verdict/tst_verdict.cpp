@@ -5,6 +5,7 @@
 #include "lookup/BackOff.h"
 #include "lookup/Router.h"
 #include "verdict/IanaReferral.h"
+#include "verdict/Operators.h"
 #include "verdict/QueryLine.h"
 #include "verdict/RdapVerdict.h"
 #include "verdict/Registrable.h"
@@ -596,6 +597,63 @@ private slots:
     {
         QFETCH(QString, text);
         QTEST(parseDelayMs(text).value_or(-1), "ms");
+    }
+
+    // A budget is COUNT/PERIOD; an operator line its name, servers and budgets, tab-separated.
+    void budgets_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("read"); // "count/ms", or empty: refused
+        QTest::newRow("a second") << u"5/s"_s << u"5/1000"_s;
+        QTest::newRow("rolling day") << u"1000/24h"_s << u"1000/86400000"_s;
+        QTest::newRow("minutes") << u" 1800/15min "_s << u"1800/900000"_s;
+        QTest::newRow("seconds counted") << u"3/10s"_s << u"3/10000"_s;
+        QTest::newRow("no count") << u"/s"_s << QString();
+        QTest::newRow("zero") << u"0/s"_s << QString();
+        QTest::newRow("zero period") << u"5/0h"_s << QString();
+        QTest::newRow("unknown unit") << u"5/d"_s << QString();
+        QTest::newRow("over a year") << u"1/9000h"_s << QString();
+        QTest::newRow("huge") << u"99999999999/s"_s << QString();
+        QTest::newRow("negative") << u"-5/s"_s << QString();
+    }
+    void budgets()
+    {
+        QFETCH(QString, text);
+        const std::optional<Budget> budget = parseBudget(text);
+        QTEST(budget ? u"%1/%2"_s.arg(budget->count).arg(budget->periodMs) : QString(), "read");
+        if (budget)
+            QCOMPARE(parseBudget(budgetText(*budget)), budget);
+    }
+
+    void operatorLines()
+    {
+        const Result<Operator> op = parseOperatorLine(
+            u"Example Registry\t127.0.0.1:4301,http://127.0.0.1:8080/rdap/\t5/s 60/24h"_s);
+        QVERIFY(op.ok());
+        QCOMPARE(op->budgets, (QList<Budget> {{5, 1000}, {60, 86'400'000}}));
+        OperatorTable table;
+        table.add(*op);
+        QCOMPARE(table.operatorFor(u"http://127.0.0.1:8080"_s)->name, u"Example Registry"_s);
+        QCOMPARE(table.operatorFor(u"127.0.0.1:4301"_s)->name, u"Example Registry"_s);
+        QVERIFY(table.addLines(u"# mine\n\nOther\twhois.x\t-\r\n"_s, u"f"_s).ok());
+        QVERIFY(table.operatorFor(u"whois.x:43"_s)->budgets.isEmpty());
+        for (const auto &[line, error] :
+             {std::pair {u"Name only"_s, u"f, line 1: an operator line is NAME, SERVERS and BUDGETS"_s},
+              std::pair {u"X\t\t5/s"_s, u"X has no servers"_s},
+              std::pair {u"X\th:0\t5/s"_s, u"'h:0' is not HOST:PORT"_s},
+              std::pair {u"X\th\t5 a second"_s, u"'5' is not a budget"_s}}) {
+            const Result<void> added = OperatorTable().addLines(line, u"f"_s);
+            QVERIFY2(!added && added.error().text.contains(error), qPrintable(line));
+        }
+        // The built-in figures, each with its source.
+        const OperatorTable &builtIn = OperatorTable::builtIn();
+        QCOMPARE(builtIn.operatorFor(u"whois.nic.uk:43"_s)->budgets,
+                 (QList<Budget> {{5, 1000}, {1000, 86'400'000}}));
+        QCOMPARE(builtIn.operatorFor(u"whois.centralnic.com:43"_s)->budgets,
+                 (QList<Budget> {{1800, 900'000}}));
+        QCOMPARE(builtIn.operatorFor(u"https://rdap.verisign.com"_s)->name, u"Verisign"_s);
+        for (const Operator &row : builtIn.operators())
+            QVERIFY2(!row.source.isEmpty(), qPrintable(row.name));
     }
 
     // Queries from a table's template; a table row that does not parse is skipped; an RDAP-only row.
