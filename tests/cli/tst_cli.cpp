@@ -42,7 +42,8 @@ QString summary(const CliOptions &o)
                            o.comSuffix ? QString() : u"no-com"_s,
                            u"out="_s + o.outDir,
                            u"server="_s + o.server,
-                           o.delayMs == 3000 ? QString() : u"delay=%1"_s.arg(o.delayMs),
+                           o.autoPace ? QString() : u"delay=%1"_s.arg(o.delayMs),
+                           u"operators="_s + o.operatorsPath,
                            o.resume ? u"resume"_s : QString(),
                            u"journal="_s + o.resumePath,
                            o.listRuns ? u"list-runs"_s : QString(),
@@ -183,6 +184,9 @@ private slots:
         textRow("resume a journal", "--batch --resume r.jsonl --out r", "3 out=r resume journal=r.jsonl");
         textRow("resume=journal", "--batch --out r --resume=r.jsonl", "3 out=r resume journal=r.jsonl");
         textRow("list runs", "--batch --list-runs", "3 list-runs");
+        textRow("learned pace, own operators", "--check x --delay auto --operators o.tsv",
+                "2 names=x operators=o.tsv");
+        textRow("a fixed pause of 3 s", "--check x --delay 3", "2 names=x delay=3000");
         textRow("IPv6 server", "--check x --server [::1]:4343", "2 names=x server=[::1]:4343");
         textRow("check in TLDs, DNS first", "--check x --tld .NET,com --dns-first --dns 127.0.0.1:5353",
                 "2 names=x tlds=net,com dns-first dns=127.0.0.1:5353");
@@ -236,6 +240,8 @@ private slots:
         usage("rdap with a WHOIS server", "--check x --protocol rdap --server h",
               "--server names a WHOIS server");
         usage("twice", "--check x --delay 1 --delay 2", "--delay is given more");
+        usage("no operators file", "--check x --operators /no/such.tsv",
+              "--operators: cannot read '/no/such.tsv'");
         usage("batch option on check", "--check x --out d", "--out is only for");
         usage("batch without suffix", "--batch --prefix p", "--batch needs --suffix");
         usage("batch with names", "--batch --prefix p --suffix s x", "--batch takes no");

@@ -34,6 +34,7 @@ expect "protocols" "$(complete_words --check --protocol '')" "auto rdap whois "
 expect "a TLD" "$(complete_words --check --tld xn--p1a)" "xn--p1acf xn--p1ai "
 expect "the next TLD" "$(complete_words --batch --tld com,xn--p1ai)" "com,xn--p1ai "
 expect "stages" "$(complete_words --check --stage '')" "dropping "
+expect "the learned pace" "$(complete_words --check --delay a)" "auto "
 
 folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT
