@@ -35,6 +35,9 @@ void SearchScope::load()
     m_state.Tlds = tldsSetting(settings, title);
     m_session.request().dnsFirst = settings.value(title, keys::Settings, keys::DnsFirst) == u"1";
     m_session.request().dnsSettings = dnsSettingsFrom(settings, title, QString());
+    m_session.request().autoPace = settings.value(title, keys::Settings, keys::AutoPace) == u"1";
+    if (const Result<void> added = addOperators(m_session.paces(), settings, title, QString()); !added)
+        emit notice(added.error().text);
     emit tldsChanged();
 }
 
@@ -72,6 +75,18 @@ void SearchScope::mAskDnsFirst_Click(bool on)
 bool SearchScope::dnsFirst() const
 {
     return m_session.request().dnsFirst;
+}
+
+void SearchScope::mAutomaticPace_Click(bool on)
+{
+    m_session.request().autoPace = on;
+    m_services.settings.setValue(m_services.app.title, keys::Settings, keys::AutoPace,
+                                 on ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+bool SearchScope::automaticPace() const
+{
+    return m_session.request().autoPace;
 }
 
 RunInputs SearchScope::combinationInputs() const

@@ -10,8 +10,8 @@ namespace zandrel {
 class SearchSession;
 class WhoState;
 
-// What a combination search covers: the TLDs "Always Suffix" appends and whether DNS is asked
-// first, both kept in the settings, and the pairings the boxes make.
+// What a combination search covers: the TLDs "Always Suffix" appends, whether DNS is asked first
+// and whether the pace is learned, all kept in the settings, and the pairings the boxes make.
 class SearchScope : public QObject
 {
     Q_OBJECT
@@ -29,6 +29,9 @@ public:
     // Whether runs ask DNS first; remembered at once.
     void mAskDnsFirst_Click(bool on);
     bool dnsFirst() const;
+    // Whether each operator is asked at its own pace (the Delay box the least pause); remembered.
+    void mAutomaticPace_Click(bool on);
+    bool automaticPace() const;
     // The combination search of the boxes as they stand; a list left empty pairs its box's text.
     RunInputs combinationInputs() const;
     // How many names that search asks: prefixes × suffixes × the TLDs it appends.

@@ -40,6 +40,12 @@ void addSearchScopeItems(QMenu *results, SearchScope &scope, QWidget *window)
     QObject::connect(dnsFirst, &QAction::toggled, &scope,
                      [&scope](bool on) { scope.mAskDnsFirst_Click(on); });
 
+    QAction *pace = results->addAction(QStringLiteral("Automatic &Pace"));
+    pace->setObjectName(QStringLiteral("mAutomaticPace"));
+    pace->setCheckable(true);
+    pace->setChecked(scope.automaticPace());
+    QObject::connect(pace, &QAction::toggled, &scope, [&scope](bool on) { scope.mAutomaticPace_Click(on); });
+
     QAction *tlds = results->addAction(QStringLiteral("&TLDs..."));
     tlds->setObjectName(QStringLiteral("mTlds"));
     QObject::connect(tlds, &QAction::triggered, window, [&scope, window] {
@@ -56,11 +62,13 @@ void addSearchScopeItems(QMenu *results, SearchScope &scope, QWidget *window)
         dialog->open();
     });
 
-    const auto refresh = [&scope, window, dnsFirst] {
+    const auto refresh = [&scope, window, dnsFirst, pace] {
         if (auto *box = window->findChild<QCheckBox *>(QStringLiteral("ComSuffix")))
             fitCaption(*box, scope.tlds(), window->findChild<QWidget *>(QStringLiteral("Label4")));
         const QSignalBlocker quiet(dnsFirst);
         dnsFirst->setChecked(scope.dnsFirst());
+        const QSignalBlocker still(pace);
+        pace->setChecked(scope.automaticPace());
     };
     refresh();
     QObject::connect(&scope, &SearchScope::tldsChanged, window, refresh);

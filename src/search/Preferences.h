@@ -32,6 +32,7 @@ inline const QString DnsFirst = QStringLiteral("DnsFirst");
 inline const QString Dns = QStringLiteral("Dns");
 inline const QString Server = QStringLiteral("Server");
 inline const QString Operators = QStringLiteral("Operators");
+inline const QString AutoPace = QStringLiteral("AutoPace");
 } // namespace keys
 
 // The settings lookups are made with: the --server option, the server overrides of the settings

@@ -89,23 +89,37 @@ private slots:
         QCOMPARE(rig.settings.value(rig.app().title, u"Settings"_s, u"Tlds"_s), saved);
     }
 
-    // "Ask DNS First" is remembered, and comes back checked at the next start.
-    void askDnsFirstIsRemembered()
+    // "Ask DNS First" and "Automatic Pace" are remembered, and come back checked at the next start.
+    void checkedItemsAreRemembered_data()
     {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("setting");
+        QTest::newRow("DNS first") << u"mAskDnsFirst"_s << int(Qt::Key_D) << u"DnsFirst"_s;
+        QTest::newRow("automatic pace") << u"mAutomaticPace"_s << int(Qt::Key_P) << u"AutoPace"_s;
+    }
+    void checkedItemsAreRemembered()
+    {
+        QFETCH(QString, action);
+        QFETCH(int, key);
+        QFETCH(QString, setting);
         WhoRig rig;
         rig.who->Form_Load();
+        const auto on = [&rig, &setting] {
+            return setting == u"DnsFirst"_s ? rig.who->scope().dnsFirst() : rig.who->scope().automaticPace();
+        };
         {
             Window w(rig.who->scope());
-            QVERIFY(!w.window.findChild<QAction *>(u"mAskDnsFirst"_s)->isChecked());
-            w.pick(Qt::Key_D);
-            QVERIFY(rig.who->scope().dnsFirst());
-            QCOMPARE(rig.settings.value(rig.app().title, u"Settings"_s, u"DnsFirst"_s), u"1"_s);
+            QVERIFY(!w.window.findChild<QAction *>(action)->isChecked());
+            w.pick(Qt::Key(key));
+            QVERIFY(on());
+            QCOMPARE(rig.settings.value(rig.app().title, u"Settings"_s, setting), u"1"_s);
         }
         rig.start();
         rig.who->Form_Load();
         Window again(rig.who->scope());
-        QVERIFY(again.window.findChild<QAction *>(u"mAskDnsFirst"_s)->isChecked());
-        QVERIFY(rig.who->scope().dnsFirst());
+        QVERIFY(again.window.findChild<QAction *>(action)->isChecked());
+        QVERIFY(on());
     }
 
     // The window's combination search asks each pairing in each TLD, and its journal keeps them.
