@@ -45,7 +45,7 @@ void BM_StartWithLargeNag(benchmark::State &state)
         app.folder = program.path();
         WhoController who(Services {settings, launcher, clipboard, clock, app, QString(),
                                     config.filePath(QStringLiteral("cache")), Protocol::Auto,
-                                    config.filePath(QStringLiteral("journal"))});
+                                    config.filePath(QStringLiteral("journal")), config.path()});
         Who window(who);
         who.Form_Load();
         window.placeAtStart();

@@ -42,7 +42,7 @@ int runWithoutWindow(int argc, char *argv[])
     };
     // The run starts inside the event loop, so its end (exit()) always finds the loop running.
     QTimer::singleShot(0, &application, [&] {
-        run = zandrel::runCli(QCoreApplication::arguments(), streams, {settings, clock, {}, {}}, done);
+        run = zandrel::runCli(QCoreApplication::arguments(), streams, {settings, clock, {}, {}, {}}, done);
     });
     QCoreApplication::exec();
     run.reset();

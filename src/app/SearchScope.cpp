@@ -2,6 +2,7 @@
 
 #include "WhoState.h"
 #include "platform/SettingsStore.h"
+#include "search/PaceState.h"
 #include "search/Preferences.h"
 #include "search/SearchSession.h"
 
@@ -36,6 +37,9 @@ void SearchScope::load()
     m_session.request().dnsFirst = settings.value(title, keys::Settings, keys::DnsFirst) == u"1";
     m_session.request().dnsSettings = dnsSettingsFrom(settings, title, QString());
     m_session.request().autoPace = settings.value(title, keys::Settings, keys::AutoPace) == u"1";
+    m_session.request().paceStateFile = m_services.stateFolder.isEmpty()
+        ? PaceState::standardPath()
+        : m_services.stateFolder + QStringLiteral("/paces.tsv");
     if (const Result<void> added = addOperators(m_session.paces(), settings, title, QString()); !added)
         emit notice(added.error().text);
     emit tldsChanged();

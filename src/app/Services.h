@@ -29,6 +29,9 @@ struct Services
     Protocol protocol = Protocol::Auto;
     // Where the journals of combination searches are kept; empty: the user's data folder.
     QString journalFolder;
+    // Where the counts over windows are kept between runs with the learned pace; empty: the user's
+    // state folder.
+    QString stateFolder;
 };
 
 } // namespace zandrel

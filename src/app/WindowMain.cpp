@@ -61,7 +61,7 @@ int runWindow(int argc, char *argv[])
     zandrel::SystemClock clock;
     const zandrel::Services services {
         settings, launcher, clipboard, clock, zandrel::AppInfo::current(), options.value(server),
-        {},       *chosen,  {}};
+        {},       *chosen,  {},        {}};
 
     zandrel::WhoController who(services);
     zandrel::Who window(who);

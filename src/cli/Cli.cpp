@@ -9,6 +9,7 @@
 #include "platform/SettingsStore.h"
 #include "report/Report.h"
 #include "search/Journal.h"
+#include "search/PaceState.h"
 #include "search/Preferences.h"
 #include "search/SearchSession.h"
 #include "search/WordList.h"
@@ -164,6 +165,9 @@ public:
             return usage(added.error().text);
         // The learned pace needs no pause of its own; a number is the pause, as it always was.
         run.autoPace = m_options.autoPace;
+        run.paceStateFile = m_world.stateFolder.isEmpty()
+            ? PaceState::standardPath()
+            : m_world.stateFolder + QStringLiteral("/paces.tsv");
         run.pauseMs = m_options.autoPace ? 0 : m_options.delayMs;
         m_progress.setPaceMs(m_options.autoPace ? 1000 : m_options.delayMs);
         run.queryType = DomainSearch;

@@ -32,6 +32,7 @@ struct CliWorld
     Clock &clock;
     QString cacheFolder; // where servers learnt from IANA are kept; empty: the user's cache folder
     QString journalFolder; // where combination searches keep their journals; empty: the user's
+    QString stateFolder; // where the counts over windows are kept between runs; empty: the user's
 };
 
 // The usage text of --help.

@@ -1,6 +1,7 @@
 #include "AppInfo.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -23,6 +24,13 @@ QString AppInfo::cacheFolder()
 QString AppInfo::dataFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/zandrel");
+}
+
+QString AppInfo::stateFolder()
+{
+    const QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    return (state.startsWith(u'/') ? state : QDir::homePath() + QStringLiteral("/.local/state"))
+        + QStringLiteral("/zandrel");
 }
 
 QString AppInfo::versionLine() const

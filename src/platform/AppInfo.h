@@ -21,6 +21,8 @@ struct AppInfo
     // again) and $XDG_DATA_HOME/zandrel (journals, reports that found no other place).
     static QString cacheFolder();
     static QString dataFolder();
+    // $XDG_STATE_HOME/zandrel (~/.local/state/zandrel): what every run of the user shares.
+    static QString stateFolder();
 
     // "Version 5.0.0"
     QString versionLine() const;

@@ -127,4 +127,23 @@ OperatorPace &Paces::paceOf(const QString &key)
     return *pace;
 }
 
+OperatorPace *Paces::paceNamed(const QString &name)
+{
+    for (const Operator &op : m_table.operators()) {
+        if (op.name == name && !op.servers.isEmpty())
+            return &paceOf(operatorServerKey(op.servers.constFirst()));
+    }
+    return nullptr;
+}
+
+QStringList Paces::windowed() const
+{
+    QStringList names;
+    for (auto it = m_paces.cbegin(); it != m_paces.cend(); ++it) {
+        if (!(*it)->starts().empty())
+            names << it.key();
+    }
+    return names;
+}
+
 } // namespace zandrel

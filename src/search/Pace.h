@@ -65,6 +65,10 @@ public:
     // The operator whose budget and hold a server with queue key `key` shares.
     QString operatorOf(const QString &key) const;
     OperatorPace &paceOf(const QString &key);
+    // The pace of the operator called `name`; nothing when no row names it.
+    OperatorPace *paceNamed(const QString &name);
+    // The operators whose starts count against a window, by name.
+    QStringList windowed() const;
     // Notes a sign from a server: whether it ever answered, which a refused connection needs to
     // count as a limit.
     bool answeredBefore(const QString &key) const { return m_answered.contains(operatorOf(key)); }

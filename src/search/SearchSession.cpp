@@ -2,6 +2,7 @@
 
 #include "harvest/UniqueList.h"
 #include "platform/Clock.h"
+#include "search/PaceState.h"
 #include "verdict/Registrable.h"
 
 namespace zandrel {
@@ -130,7 +131,10 @@ void SearchSession::startRun(const QStringList &names, qint64 firstIndex, bool j
             emit warning(QStringLiteral("DNS cannot be asked: ") + m_resolver->error());
     }
     // Without the learned pace a run goes exactly by the pause, as it always has.
+    m_pacedRun = options.autoPace;
     if (options.autoPace) {
+        if (const Result<void> loaded = PaceState(m_request.paceStateFile).load(*m_paces, m_clock); !loaded)
+            emit notice(QStringLiteral("The counts of earlier runs cannot be read: ") + loaded.error().text);
         options.paces = m_paces;
         options.maxTries = std::max(options.maxTries, m_request.throttleTries);
     }
@@ -354,6 +358,10 @@ void SearchSession::onFinished(bool complete)
 {
     // The run object may be on the stack: it goes once this call has returned.
     m_run.release()->deleteLater();
+    if (m_pacedRun) {
+        if (const Result<void> saved = PaceState(m_request.paceStateFile).save(*m_paces, m_clock); !saved)
+            emit notice(QStringLiteral("The counts of this run cannot be kept: ") + saved.error().text);
+    }
     // A run is complete only once its journal holds every name.
     if (m_journaled && complete) {
         if (const Result<void> flushed = m_runLog.flush(); !flushed) {

@@ -33,6 +33,8 @@ struct RunRequest : RunOptions
     bool scanLists = true;
     // How many times a name is asked while its server shows a limit, with the pace learned.
     int throttleTries = 4;
+    // Where the counts over windows are kept between runs, with the learned pace; empty: nowhere.
+    QString paceStateFile;
     // Off: a run keeps its counts only, not its records (for a report), its names (for Search
     // Unanswered Again) or list entries, so memory stays flat over an endless input (--check -).
     bool keepRecords = true;
@@ -174,6 +176,7 @@ private:
     bool m_combinations = false;
     bool m_awaitingReport = false; // in finished(): the report decides whether the run is finished
     bool m_reportFailed = false;
+    bool m_pacedRun = false; // the running run learns its pace: its counts are kept when it ends
     std::shared_ptr<DnsResolver> m_resolver; // made when a run first asks DNS; its run shares it
 };
 

@@ -106,7 +106,7 @@ struct CliRun
         errors.open(QIODevice::WriteOnly | QIODevice::Truncate);
         int status = -1;
         run = runCli(args(fill(arguments)), {in, output, errors},
-                     {settings, rig.clock, rig.cacheDir.path(), rig.dataDir.path()},
+                     {settings, rig.clock, rig.cacheDir.path(), rig.dataDir.path(), rig.dataDir.path()},
                      [&status](int exitStatus) { status = exitStatus; });
         if (!QTest::qWaitFor([&status] { return status >= 0; }, 60000))
             return -1;
@@ -153,7 +153,8 @@ QMap<QString, QByteArray> reportsIn(const QString &folder, const WhoRig &rig)
 QProcessEnvironment environmentAt(const QTemporaryDir &home)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const QString &name : {u"HOME"_s, u"XDG_CONFIG_HOME"_s, u"XDG_DATA_HOME"_s, u"XDG_CACHE_HOME"_s})
+    for (const QString &name :
+         {u"HOME"_s, u"XDG_CONFIG_HOME"_s, u"XDG_DATA_HOME"_s, u"XDG_CACHE_HOME"_s, u"XDG_STATE_HOME"_s})
         environment.insert(name, home.path());
     environment.insert(u"OUT"_s, home.filePath(u"out.txt"_s));
     return environment;

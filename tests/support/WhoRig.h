@@ -71,7 +71,7 @@ struct WhoRig
         captions.clear();
         who = std::make_unique<WhoController>(Services {settings, launcher, clipboard, clock, app(),
                                                         serverOption, cacheDir.path(), protocol,
-                                                        dataDir.path()});
+                                                        dataDir.path(), dataDir.path()});
         who->session().router().limits() = {.idleMs = 2000, .totalMs = 5000};
         who->session().request().stopGraceMs = 2000;
         QObject::connect(&who->state().caption, &TextBox::changed, who.get(),
