@@ -11,6 +11,7 @@
 #include "search/Journal.h"
 #include "search/PaceState.h"
 #include "search/Preferences.h"
+#include "search/RunPlan.h"
 #include "search/SearchSession.h"
 #include "search/WordList.h"
 
@@ -184,6 +185,8 @@ public:
         m_session.request().dnsFirst = m_options.dnsFirst;
         m_session.request().dnsSettings
             = dnsSettingsFrom(m_world.settings, AppInfo::current().title, m_options.dnsServer);
+        if (m_options.plan)
+            return plan(batch, names, prefixes, suffixes);
         const auto notice = [this](const QString &text) {
             m_progress.erase();
             writeLine(m_streams.err, QStringLiteral("zandrel: ") + text);
@@ -232,6 +235,35 @@ public:
     void abort() { m_session.abort(); }
 
 private:
+    // --plan: each operator with its names, pace and time; nothing is asked.
+    void plan(bool batch, QStringList names, const QStringList &prefixes, const QStringList &suffixes)
+    {
+        if (batch) {
+            RunInputs inputs;
+            inputs.prefixes = prefixes;
+            inputs.suffixes = suffixes;
+            inputs.comSuffix = m_options.comSuffix;
+            if (!m_options.tlds.isEmpty())
+                inputs.tlds = m_options.tlds;
+            names = combinationNames(inputs);
+        } else if (!m_options.tlds.isEmpty()) {
+            QStringList expanded;
+            for (const QString &name : std::as_const(names)) {
+                for (const QString &tld : name.contains(u'.') ? QStringList {QString()} : m_options.tlds)
+                    expanded << (tld.isEmpty() ? name : name + u'.' + tld);
+            }
+            names = expanded;
+        }
+        const RunRequest &run = m_session.request();
+        if (const Result<void> loaded = PaceState(run.paceStateFile).load(m_session.paces(), m_world.clock);
+            !loaded)
+            writeLine(m_streams.err, QStringLiteral("zandrel: ") + loaded.error().text);
+        const QList<OperatorPlan> plans = planRun(names, m_session.router(), m_session.paces(), run.autoPace,
+                                                  run.pauseMs, m_session.router().settings().overrides);
+        m_output.write(planText(plans).toUtf8());
+        end(ExitAnswered);
+    }
+
     void readInput()
     {
         char buffer[64 * 1024];

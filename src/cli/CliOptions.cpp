@@ -81,7 +81,7 @@ Result<void> checkWindowStart(const QStringList &arguments, bool hasDisplay)
         QStringLiteral("--resume-file"), QStringLiteral("--list-runs"), QStringLiteral("--prefix"),
         QStringLiteral("--suffix"),      QStringLiteral("--out"),       QStringLiteral("--delay"),
         QStringLiteral("--tld"),         QStringLiteral("--dns-first"), QStringLiteral("--dns"),
-        QStringLiteral("--stage"),       QStringLiteral("--operators")};
+        QStringLiteral("--stage"),       QStringLiteral("--operators"), QStringLiteral("--plan")};
     static const QStringList windowValued {QStringLiteral("--server"), QStringLiteral("--protocol")};
     static const QStringList qtOptions {QStringLiteral("-platform"),
                                         QStringLiteral("-platformpluginpath"),
@@ -135,6 +135,7 @@ Result<CliOptions> parseCliArguments(const QStringList &arguments)
     const QCommandLineOption resume = flag({QStringLiteral("resume")});
     const QCommandLineOption resumeFile = valued(QStringLiteral("resume-file"), QStringLiteral("FILE"));
     const QCommandLineOption listRuns = flag({QStringLiteral("list-runs")});
+    const QCommandLineOption plan = flag({QStringLiteral("plan")});
     const QCommandLineOption prefix = valued(QStringLiteral("prefix"), QStringLiteral("FILE"));
     const QCommandLineOption suffix = valued(QStringLiteral("suffix"), QStringLiteral("FILE"));
     const QCommandLineOption out = valued(QStringLiteral("out"), QStringLiteral("DIR"));
@@ -157,9 +158,9 @@ Result<CliOptions> parseCliArguments(const QStringList &arguments)
                                              server, delay,  tld, dnsFirst, dns,    json,       operators};
 
     QCommandLineParser parser;
-    parser.addOptions({help,   version,    check,    batch,    json,   com,   noCom,
-                       resume, resumeFile, listRuns, prefix,   suffix, out,   server,
-                       delay,  protocol,   tld,      dnsFirst, dns,    stage, operators});
+    parser.addOptions({help,       version,  check,  batch,  json,      com,    noCom, resume,
+                       resumeFile, listRuns, prefix, suffix, out,       server, delay, protocol,
+                       tld,        dnsFirst, dns,    stage,  operators, plan});
     if (!parser.parse(withResumeFile(arguments)))
         return problem(parser.errorText());
 
@@ -241,6 +242,9 @@ Result<CliOptions> parseCliArguments(const QStringList &arguments)
             return problem(QStringLiteral("--dns names the resolver of --dns-first; give both or neither"));
     }
 
+    options.plan = parser.isSet(plan);
+    if (options.plan && (parser.isSet(resume) || parser.isSet(resumeFile) || parser.isSet(listRuns)))
+        return problem(QStringLiteral("--plan goes with a new search, not with --resume or --list-runs"));
     const QStringList positional = parser.positionalArguments();
     if (options.mode == CliMode::Check) {
         for (const QCommandLineOption &option : batchOnly) {
@@ -252,6 +256,8 @@ Result<CliOptions> parseCliArguments(const QStringList &arguments)
             return problem(QStringLiteral("--check: give the names as arguments or '-' alone, not both"));
         if (positional.isEmpty())
             return problem(QStringLiteral("--check: no names given"));
+        if (options.plan && options.namesFromInput)
+            return problem(QStringLiteral("--plan needs the names as arguments, not '-'"));
         if (!options.namesFromInput)
             options.names = positional;
         return options;

@@ -316,6 +316,11 @@ private slots:
             R"("detail":"closed with no answer"})"
             "\n");
         // The runs in the journal folder: listed, or refused.
+        row("operators file missing", "--check --plan --tld com,uk --operators {DIR}/none.tsv a b.uk", 2, "",
+            "--operators: cannot read");
+        row("plan of a fixed pause", "--check --plan --delay 2 --server 127.0.0.1:4301 --tld com,uk a b c.uk",
+            0, "127.0.0.1:4301\t5 names\ta pause of 2 s\tabout 8 s\ntotal\t5 names\t1 operator\tabout 8 s\n");
+        usage("plan of standard input", "--check --plan -", "--plan needs the names as arguments");
         row("list runs", "--batch --list-runs", 0,
             "{NEW}\t0 of 6\t2026-12-06T12:00:00Z\trunning\n"
             "{RUNS}/run-20261206-000000.jsonl\t-\t2026-12-06T00:00:00Z\twritten by a newer Zandrel (format "
