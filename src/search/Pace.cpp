@@ -71,6 +71,15 @@ void OperatorPace::started(qint64 nowNs)
         m_starts.pop_front();
 }
 
+void OperatorPace::answered(qint64 startNs, qint64 endNs)
+{
+    const auto at = std::find(m_starts.begin(), m_starts.end(), startNs);
+    if (at == m_starts.end())
+        return;
+    m_starts.erase(at);
+    m_starts.insert(std::upper_bound(m_starts.begin(), m_starts.end(), endNs), endNs);
+}
+
 void OperatorPace::ended(bool limitSign)
 {
     if (limitSign) {

@@ -33,6 +33,9 @@ public:
     // The part of dueNs() a count over a window of a minute or more sets; 0 when none holds.
     qint64 windowDueNs(qint64 nowNs) const;
     void started(qint64 nowNs);
+    // The query started at `startNs` was answered at `endNs`: a window counts it from then, since
+    // the server had it no later, however long it took to get there.
+    void answered(qint64 startNs, qint64 endNs);
     // How the query ended: clean, or with a sign of a limit.
     void ended(bool limitSign);
     // Queries a second it goes at now.

@@ -302,6 +302,8 @@ void SearchRun::queueEnded(const QString &key, bool countsForBackOff, bool limit
     queue->lastEndNs = m_clock.monotonicNs();
     ++queue->lookups;
     queue->lookupNs += queue->lastEndNs - queue->startNs;
+    if (m_options.paces)
+        m_options.paces->paceOf(key).answered(queue->startNs, queue->lastEndNs);
     queue->holdSaid = false;
     if (countsForBackOff)
         m_backOff.ended(holdKey(key), limited, queue->lastEndNs, m_options.pauseMs, retryAfterMs);
