@@ -36,6 +36,9 @@ public:
     RunInputs combinationInputs() const;
     // How many names that search asks: prefixes × suffixes × the TLDs it appends.
     qint64 namesToAsk() const;
+    // The question asked before a search of more than LargeSearch names, with the time it takes at
+    // `pauseMs`, or at each operator's pace with Automatic Pace; empty for a smaller one.
+    QString largeSearchQuestion(int pauseMs) const;
 
 signals:
     // A short word for the user about something that did not go as asked.

@@ -416,7 +416,7 @@ bool Who::focusNextPrevChild(bool next)
 
 void Who::SearchCombinations_Click()
 {
-    const QString question = largeSearchQuestion(m_who.scope().namesToAsk(), m_who.formSettings().pauseMs());
+    const QString question = m_who.scope().largeSearchQuestion(m_who.formSettings().pauseMs());
     if (question.isEmpty()) {
         m_who.SearchCombinations_Click();
         return;

@@ -2,8 +2,11 @@
 
 #include "lookup/Router.h"
 #include "search/Pace.h"
+#include "search/Progress.h"
 #include "verdict/QueryLine.h"
 #include "verdict/Registrable.h"
+
+#include <QLocale>
 
 #include <algorithm>
 
@@ -52,10 +55,20 @@ qint64 reckon(OperatorPace pace, qint64 count, bool learned)
 QList<OperatorPlan> planRun(const QStringList &names, Router &router, Paces &paces, bool autoPace,
                             int pauseMs, const ServerOverrides &overrides)
 {
+    QList<std::pair<QString, qint64>> groups;
+    groups.reserve(names.size());
+    for (const QString &name : names)
+        groups.append({name, 1});
+    return planRun(groups, router, paces, autoPace, pauseMs, overrides);
+}
+
+QList<OperatorPlan> planRun(const QList<std::pair<QString, qint64>> &groups, Router &router, Paces &paces,
+                            bool autoPace, int pauseMs, const ServerOverrides &overrides)
+{
     QList<OperatorPlan> plans;
     QHash<QString, qsizetype> byOperator;
     QHash<QString, QString> keyOf; // an operator's first server, for its pace
-    for (const QString &name : names) {
+    for (const auto &[name, count] : groups) {
         const QString key = queueOf(name, router, overrides);
         const QString op = key.isEmpty() ? QStringLiteral("(no server known)") : paces.operatorOf(key);
         if (!byOperator.contains(op)) {
@@ -63,7 +76,7 @@ QList<OperatorPlan> planRun(const QStringList &names, Router &router, Paces &pac
             plans.append({op, 0, {}, 0});
             keyOf.insert(op, key);
         }
-        ++plans[byOperator.value(op)].names;
+        plans[byOperator.value(op)].names += count;
     }
     for (OperatorPlan &plan : plans) {
         const QString key = keyOf.value(plan.name);
@@ -89,7 +102,7 @@ QList<OperatorPlan> planRun(const QStringList &names, Router &router, Paces &pac
     return plans;
 }
 
-QString durationText(qint64 ms)
+QString planDurationText(qint64 ms)
 {
     const qint64 s = (ms + 999) / 1000;
     if (s < 60)
@@ -105,17 +118,34 @@ QString planText(const QList<OperatorPlan> &plans)
     qint64 names = 0;
     qint64 longest = 0;
     for (const OperatorPlan &plan : plans) {
-        text
-            += QStringLiteral("%1\t%2 names\t%3\t%4\n")
-                   .arg(plan.name)
-                   .arg(plan.names)
-                   .arg(plan.pace.isEmpty() ? QStringLiteral("not asked") : plan.pace, durationText(plan.ms));
+        text += QStringLiteral("%1\t%2 names\t%3\t%4\n")
+                    .arg(plan.name)
+                    .arg(plan.names)
+                    .arg(plan.pace.isEmpty() ? QStringLiteral("not asked") : plan.pace,
+                         planDurationText(plan.ms));
         names += plan.names;
         longest = std::max(longest, plan.ms);
     }
     const QString side = plans.size() == 1 ? QStringLiteral("1 operator")
                                            : QStringLiteral("%1 operators side by side").arg(plans.size());
-    return text + QStringLiteral("total\t%1 names\t%2\t%3\n").arg(names).arg(side, durationText(longest));
+    return text + QStringLiteral("total\t%1 names\t%2\t%3\n").arg(names).arg(side, planDurationText(longest));
+}
+
+QString largeSearchQuestion(const QList<OperatorPlan> &plans)
+{
+    qint64 names = 0;
+    qint64 longest = 0;
+    for (const OperatorPlan &plan : plans) {
+        names += plan.names;
+        longest = std::max(longest, plan.ms);
+    }
+    if (names <= LargeSearch)
+        return {};
+    QLocale grouped = QLocale::c();
+    grouped.setNumberOptions(QLocale::DefaultNumberOptions);
+    return QStringLiteral(
+               "This search looks up %1 names, each registry operator at its own pace: %2. Start it?")
+        .arg(grouped.toString(names), durationText(double(longest) / 1000.0));
 }
 
 } // namespace zandrel

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+
 namespace zandrel {
 
 class Paces;
@@ -26,9 +28,15 @@ struct OperatorPlan
 // the slowest. In the order operators are first met.
 QList<OperatorPlan> planRun(const QStringList &names, Router &router, Paces &paces, bool autoPace,
                             int pauseMs, const ServerOverrides &overrides);
+// The same for names in groups routed alike (the names of a combination search in one TLD): a name
+// of each group and how many names it stands for.
+QList<OperatorPlan> planRun(const QList<std::pair<QString, qint64>> &groups, Router &router, Paces &paces,
+                            bool autoPace, int pauseMs, const ServerOverrides &overrides);
 // One line per operator, then the total: name, names, pace, time, separated by tabs.
 QString planText(const QList<OperatorPlan> &plans);
 // "about 2 h 5 min", "about 40 s".
-QString durationText(qint64 ms);
+QString planDurationText(qint64 ms);
+// The question a search of more than LargeSearch names asks first, with the time the plan reckons.
+QString largeSearchQuestion(const QList<OperatorPlan> &plans);
 
 } // namespace zandrel

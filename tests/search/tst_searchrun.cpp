@@ -4,6 +4,7 @@
 #include "RegistryRig.h"
 #include "ScriptedHttpServer.h"
 #include "search/Pace.h"
+#include "search/RunPlan.h"
 
 #include <QTest>
 
@@ -284,6 +285,25 @@ private slots:
         }
         QFETCH(int, maxThrottles);
         QVERIFY2(throttles <= maxThrottles, qPrintable(QString::number(throttles)));
+    }
+
+    // --plan and the window's large-search question reckon each operator at its budgets without
+    // asking anyone: 2,000 .uk names are 1,000 at 5 a second, then, a day after the first, 1,000 more.
+    void planReckonsBudgets()
+    {
+        RegistryRig r;
+        const QList<OperatorPlan> plans = planRun(
+            QList<std::pair<QString, qint64>> {{u"a.com"_s, 150'000}, {u"a.uk"_s, 2000}}, r.session->router(),
+            r.session->paces(), true, 0, r.session->router().settings().overrides);
+        QCOMPARE(plans.size(), 2);
+        QCOMPARE(plans[0].name, r.verisign.address()); // an operator of its own, its pace learned
+        QVERIFY(plans[0].pace.startsWith(u"learned"_s));
+        QCOMPARE(plans[1].name, u"Nominet"_s);
+        QCOMPARE(plans[1].ms, 86'400'000 + 999 * 200);
+        QCOMPARE(planText(plans).section(u'\n', 1, 1),
+                 u"Nominet\t2000 names\tpublished 5/s 1000/24h\tabout 24 h 3 min"_s);
+        QVERIFY(largeSearchQuestion(plans).startsWith(u"This search looks up 152,000 names"_s));
+        QVERIFY(r.verisign.queries().isEmpty() && r.iana.queries().isEmpty());
     }
 
     // A 429's Retry-After holds the service that long, to the millisecond, before the name is asked
