@@ -249,10 +249,12 @@ private slots:
         };
         qint64 lastTakenMs = -1'000'000;
         int throttles = 0;
+        qsizetype lastThrottle = -1; // the number of the last query refused
         r.org.setReplyFor([&](const QByteArray &query) {
             const qint64 now = r.clock.monotonicNs() / 1'000'000;
             if (now - lastTakenMs < hiddenGapMs) {
                 ++throttles;
+                lastThrottle = r.org.queries().size();
                 return ScriptedWhoisServer::Reply {"WHOIS LIMIT EXCEEDED\r\n"};
             }
             lastTakenMs = now;
@@ -285,6 +287,7 @@ private slots:
         }
         QFETCH(int, maxThrottles);
         QVERIFY2(throttles <= maxThrottles, qPrintable(QString::number(throttles)));
+        QVERIFY2(lastThrottle < at.size() / 2, "the limit was not kept once found");
     }
 
     // --plan and the window's large-search question reckon each operator at its budgets without
