@@ -166,6 +166,7 @@ public:
             return usage(added.error().text);
         // The learned pace needs no pause of its own; a number is the pause, as it always was.
         run.autoPace = m_options.autoPace;
+        run.noWait = m_options.noWait;
         run.paceStateFile = m_world.stateFolder.isEmpty()
             ? PaceState::standardPath()
             : m_world.stateFolder + QStringLiteral("/paces.tsv");

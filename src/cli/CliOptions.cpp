@@ -81,7 +81,8 @@ Result<void> checkWindowStart(const QStringList &arguments, bool hasDisplay)
         QStringLiteral("--resume-file"), QStringLiteral("--list-runs"), QStringLiteral("--prefix"),
         QStringLiteral("--suffix"),      QStringLiteral("--out"),       QStringLiteral("--delay"),
         QStringLiteral("--tld"),         QStringLiteral("--dns-first"), QStringLiteral("--dns"),
-        QStringLiteral("--stage"),       QStringLiteral("--operators"), QStringLiteral("--plan")};
+        QStringLiteral("--stage"),       QStringLiteral("--operators"), QStringLiteral("--plan"),
+        QStringLiteral("--no-wait")};
     static const QStringList windowValued {QStringLiteral("--server"), QStringLiteral("--protocol")};
     static const QStringList qtOptions {QStringLiteral("-platform"),
                                         QStringLiteral("-platformpluginpath"),
@@ -136,6 +137,7 @@ Result<CliOptions> parseCliArguments(const QStringList &arguments)
     const QCommandLineOption resumeFile = valued(QStringLiteral("resume-file"), QStringLiteral("FILE"));
     const QCommandLineOption listRuns = flag({QStringLiteral("list-runs")});
     const QCommandLineOption plan = flag({QStringLiteral("plan")});
+    const QCommandLineOption noWait = flag({QStringLiteral("no-wait")});
     const QCommandLineOption prefix = valued(QStringLiteral("prefix"), QStringLiteral("FILE"));
     const QCommandLineOption suffix = valued(QStringLiteral("suffix"), QStringLiteral("FILE"));
     const QCommandLineOption out = valued(QStringLiteral("out"), QStringLiteral("DIR"));
@@ -160,7 +162,7 @@ Result<CliOptions> parseCliArguments(const QStringList &arguments)
     QCommandLineParser parser;
     parser.addOptions({help,       version,  check,  batch,  json,      com,    noCom, resume,
                        resumeFile, listRuns, prefix, suffix, out,       server, delay, protocol,
-                       tld,        dnsFirst, dns,    stage,  operators, plan});
+                       tld,        dnsFirst, dns,    stage,  operators, plan,   noWait});
     if (!parser.parse(withResumeFile(arguments)))
         return problem(parser.errorText());
 
@@ -243,6 +245,7 @@ Result<CliOptions> parseCliArguments(const QStringList &arguments)
     }
 
     options.plan = parser.isSet(plan);
+    options.noWait = parser.isSet(noWait);
     if (options.plan && (parser.isSet(resume) || parser.isSet(resumeFile) || parser.isSet(listRuns)))
         return problem(QStringLiteral("--plan goes with a new search, not with --resume or --list-runs"));
     const QStringList positional = parser.positionalArguments();

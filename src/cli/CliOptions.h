@@ -35,6 +35,7 @@ struct CliOptions
     int delayMs = 3000; // with a number for --delay
     bool autoPace = true; // --delay auto (the default): each operator at its own pace
     QString operatorsPath; // --operators FILE: operator lines of the user's own
+    bool noWait = false; // --no-wait: a name whose operator's window is full ends "quota"
     bool plan = false; // --plan: say what the run would ask and how long it takes, and ask nothing
     Protocol protocol = Protocol::Auto;
 };

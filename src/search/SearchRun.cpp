@@ -223,6 +223,8 @@ void SearchRun::pump(Queue &queue)
     OperatorPace *pace = m_options.paces ? &m_options.paces->paceOf(queue.key) : nullptr;
     if (pace) {
         const qint64 window = pace->windowDueNs(now);
+        if (window > now && m_options.noWait)
+            return overQuota(queue, window);
         if (window > now && !queue.holdSaid) {
             emit warning(QStringLiteral("Waiting until %1: %2 allows no more queries before then.")
                              .arg(m_clock.now()
@@ -359,6 +361,36 @@ bool SearchRun::limitShown(const QString &key, const NameLookup &job)
     return limit;
 }
 
+// --no-wait: the names waiting for a window that is full end now, unasked.
+void SearchRun::overQuota(Queue &queue, qint64 dueNs)
+{
+    const QDateTime until = m_clock.nowUtc().addMSecs((dueNs - m_clock.monotonicNs()) / 1'000'000);
+    const std::deque<Ticket> waiting = std::exchange(queue.waiting, {});
+    for (const Ticket &ticket : waiting) {
+        Slot *slot = ticket.referralTld.isEmpty() ? slotAt(ticket.index) : nullptr;
+        if (!slot) {
+            queue.waiting.push_back(ticket); // a referral has no window of its own to wait for
+            continue;
+        }
+        slot->state = Slot::State::Done;
+        slot->quotaUntil = until;
+        slot->settledText = QStringLiteral("%1: not asked; %2 allows no more queries before %3 (UTC).\r\n")
+                                .arg(slot->name, m_options.paces->operatorOf(queue.key),
+                                     until.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    }
+    commitReady();
+    // Not from here: pump() may be deep in planning names.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!m_running || m_stopping)
+                return;
+            planMore();
+            maybeFinish();
+        },
+        Qt::QueuedConnection);
+}
+
 // A name its server throttled waits for the hold, then goes first in the queue.
 void SearchRun::askAgain(qint64 index)
 {
@@ -401,7 +433,13 @@ void SearchRun::commitReady()
         std::unique_ptr<Slot> slot = std::move(found->second);
         m_slots.erase(found);
         LookupRecord record = slot->job->record();
-        if (!slot->settledText.isEmpty()) {
+        if (slot->quotaUntil.isValid()) {
+            record.name = slot->name;
+            record.judged = slot->job->plan().judged;
+            record.server = slot->job->plan().recordServer;
+            record.verdict = Verdict::unknown(UnknownReason::Quota);
+            record.detail = QStringLiteral("allowed again at ") + slot->quotaUntil.toString(Qt::ISODate);
+        } else if (!slot->settledText.isEmpty()) {
             record = {};
             record.name = slot->name;
             record.verdict = {VerdictKind::Taken, {}};

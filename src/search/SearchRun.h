@@ -57,6 +57,9 @@ struct RunOptions
     // How many times a name is asked in all while its server shows a limit (then it ends
     // rate-limited); each try after the first goes first in its server's queue, after the hold.
     int maxTries = 1;
+    // With paces: a name whose operator's count over a window is reached is not waited for; it
+    // ends unknown, "quota", with the time the window allows again.
+    bool noWait = false;
 };
 
 // Asks an ordered list of names through one queue per server: at most one lookup in flight at a
@@ -136,6 +139,7 @@ private:
     void queueEnded(const QString &key, bool countsForBackOff, bool limited, qint64 retryAfterMs);
     bool limitShown(const QString &key, const NameLookup &job);
     void askAgain(qint64 index);
+    void overQuota(Queue &queue, qint64 dueNs);
     QString holdKey(const QString &key) const;
     void lookupEnded(qint64 index);
     void showHead();

@@ -21,6 +21,7 @@ struct SearchRun::Slot
     QString key; // its server's queue; empty: it asks none
     bool shown = false; // it is, or was, the lookup shown
     int tries = 0; // times its server was asked
+    QDateTime quotaUntil; // set: not asked, its operator's window allows it again then
 };
 
 // What waits in a server's queue: a name's lookup, or a question to the IANA server about a TLD.

@@ -19,13 +19,14 @@ const std::array<QString, 5> Names {QStringLiteral("free"), QStringLiteral("take
                                     QStringLiteral("reserved")};
 
 // Every reason's words, in the order of UnknownReason.
-const std::array<QString, 7> ReasonWords {QStringLiteral(""),
+const std::array<QString, 8> ReasonWords {QStringLiteral(""),
                                           QStringLiteral("no answer"),
                                           QStringLiteral("connection failed"),
                                           QStringLiteral("cut off"),
                                           QStringLiteral("rate-limited"),
                                           QStringLiteral("unrecognised"),
-                                          QStringLiteral("no service known")};
+                                          QStringLiteral("no service known"),
+                                          QStringLiteral("quota")};
 
 // The enum value whose words `words` are, in a table in the enum's order.
 template<class Enum, size_t N>

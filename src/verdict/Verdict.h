@@ -26,7 +26,8 @@ enum class UnknownReason {
     CutOff,
     RateLimited,
     Unrecognised,
-    NoService
+    NoService,
+    Quota // not asked: the operator's count over a window was reached (--no-wait)
 };
 
 // A reason's words in files, reports and on the command line ("no answer"; empty for None). Stored

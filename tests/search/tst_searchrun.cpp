@@ -290,6 +290,27 @@ private slots:
         QVERIFY2(lastThrottle < at.size() / 2, "the limit was not kept once found");
     }
 
+    // --no-wait: past a full window the names end "quota", with when it allows again, unasked and
+    // without waiting for it; a rate's next slot is still waited for.
+    void noWaitEndsQuota()
+    {
+        RegistryRig r;
+        r.session->request().autoPace = true;
+        r.session->request().noWait = true;
+        r.session->request().pauseMs = 0;
+        QVERIFY(r.session->paces().addLines(u"Org\t"_s + r.org.address() + u"\t2/s 3/min"_s, u"test"_s).ok());
+        const QStringList names {u"t1.org"_s, u"t2.org"_s, u"t3.org"_s, u"t4.org"_s, u"t5.org"_s};
+        QVERIFY(r.run([&] { r.session->searchNames(names); }));
+        QCOMPARE(r.committedNames(), names);
+        QCOMPARE(r.org.queries().size(), 3);
+        QCOMPARE(r.askedAtMs[&r.org].last() - r.askedAtMs[&r.org].first(), 1000);
+        for (const LookupRecord &record : r.committed.mid(3)) {
+            QCOMPARE(reasonWords(record.verdict.reason), u"quota"_s);
+            QCOMPARE(record.detail, u"allowed again at 2026-12-07T09:01:00Z"_s);
+        }
+        QVERIFY(r.clock.moment < QDateTime(QDate(2026, 12, 7), QTime(9, 0, 5), Qt::UTC));
+    }
+
     // --plan and the window's large-search question reckon each operator at its budgets without
     // asking anyone: 2,000 .uk names are 1,000 at 5 a second, then, a day after the first, 1,000 more.
     void planReckonsBudgets()
