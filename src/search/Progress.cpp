@@ -52,8 +52,8 @@ qint64 timeLeftMs(const QList<QueueLoad> &queues, qint64 unplanned, qint64 pause
     double queued = 0;
     for (const QueueLoad &queue : queues) {
         queued += double(queue.names);
-        busiest
-            = std::max(busiest, double(queue.names) * double(std::max<qint64>(pauseMs + queue.lookupMs, 0)));
+        const qint64 perName = std::max<qint64>(pauseMs + queue.lookupMs, queue.spacingMs);
+        busiest = std::max(busiest, double(queue.names) * double(std::max<qint64>(perName, 0)));
     }
     if (queued == 0)
         return qint64(

@@ -13,17 +13,20 @@ QString durationText(double seconds);
 // "less than a minute left"; empty before the first combination is done.
 QString timeLeftText(qint64 done, qint64 total, qint64 elapsedMs);
 
-// One server's share of what a run still asks: the names waiting there (the one under way
-// included), and how long a lookup there has taken on average (0 before one has ended).
+// One operator's share of what a run still asks: the names waiting at its servers (those under way
+// included), how long a lookup there has taken on average (0 before one has ended), and the least
+// time between two of its queries that its pace allows (0 without a pace).
 struct QueueLoad
 {
     qint64 names = 0;
     qint64 lookupMs = 0;
+    qint64 spacingMs = 0;
 };
 
-// The time a run still needs, reckoned server by server: each name waiting at a server takes the
-// pause and that server's lookup time, the servers are asked side by side, so the busiest one's
-// total is the run's. Names not yet given to a server (`unplanned`) are taken to go as the others.
+// The time a run still needs, reckoned operator by operator: each name waiting there takes the
+// pause and the lookup time, or the pace's spacing when that is longer; the operators are asked
+// side by side, so the busiest one's total is the run's. Names not yet given to a server
+// (`unplanned`) are taken to go as the others.
 qint64 timeLeftMs(const QList<QueueLoad> &queues, qint64 unplanned, qint64 pauseMs);
 // "about 12 min left"
 QString timeLeftText(qint64 ms);

@@ -9,6 +9,7 @@
 #include "search/Pace.h"
 #include "search/Progress.h"
 
+#include <QMap>
 #include <QPointer>
 
 namespace zandrel {
@@ -251,12 +252,21 @@ void SearchRun::pump(Queue &queue)
 
 qint64 SearchRun::timeLeftMs() const
 {
-    QList<QueueLoad> loads;
+    // The servers of one operator share its pace: their names are counted together.
+    QMap<QString, QueueLoad> byOperator;
     for (const std::shared_ptr<Queue> &queue : m_queues) {
         const qint64 names = qint64(queue->waiting.size()) + (queue->busy ? 1 : 0);
-        if (names > 0)
-            loads.append({names, queue->lookups > 0 ? queue->lookupNs / queue->lookups / 1'000'000 : 0});
+        if (names == 0)
+            continue;
+        const bool paced = m_options.paces && m_options.autoPace;
+        QueueLoad &load = byOperator[paced ? m_options.paces->operatorOf(queue->key) : queue->key];
+        load.names += names;
+        if (queue->lookups > 0)
+            load.lookupMs = std::max(load.lookupMs, queue->lookupNs / queue->lookups / 1'000'000);
+        if (paced)
+            load.spacingMs = qint64(1000.0 / m_options.paces->paceOf(queue->key).rate());
     }
+    const QList<QueueLoad> loads = byOperator.values();
     return zandrel::timeLeftMs(loads, std::max<qint64>(namesGiven() - m_planned, 0), m_options.pauseMs);
 }
 

@@ -346,6 +346,8 @@ private slots:
             << QList<QueueLoad> {{2, 59'000}, {100, 0}} << 0LL << u"about 2 min left"_s;
         QTest::newRow("names not yet planned go as the others")
             << QList<QueueLoad> {{300, 0}, {100, 0}} << 400LL << u"about 10 min left"_s;
+        QTest::newRow("an operator paced slower than the pause")
+            << QList<QueueLoad> {{30, 100, 4'000}, {60, 0, 0}} << 0LL << u"about 2 min left"_s;
         QTest::newRow("none queued yet") << QList<QueueLoad> {} << 600LL << u"about 10 min left"_s;
     }
     void timeLeftByServer()
