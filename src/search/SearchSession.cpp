@@ -107,6 +107,7 @@ void SearchSession::startRun(const QStringList &names, qint64 firstIndex, bool j
                              bool dnsFirst, const RunInputs *resumed)
 {
     m_journaled = journaled;
+    m_journalHeld = false;
     RunOptions options = m_request;
     options.firstIndex = firstIndex;
     options.overrides = m_router.settings().overrides;
@@ -335,8 +336,12 @@ void SearchSession::onCommitted(const LookupRecord &done, const QString &answer)
     emit committed(record);
     if (m_tallied)
         emit progressChanged(record.index, m_total, m_run ? timeLeftText(m_run->timeLeftMs()) : QString());
+    // A name not asked for its operator's quota (--no-wait) ends the journal's part of the run: the
+    // journal holds names in order, so a resume goes on from that name and asks it then.
+    if (record.verdict.kind == VerdictKind::Unknown && record.verdict.reason == UnknownReason::Quota)
+        m_journalHeld = true;
     // A handler that stopped the run at once did not take this name.
-    if (m_journaled && m_run) {
+    if (m_journaled && m_run && !m_journalHeld) {
         if (const Result<void> written = m_runLog.record(record); !written)
             onJournalFailed(written.error().text);
     }
@@ -377,7 +382,7 @@ void SearchSession::onFinished(bool complete)
         // The journal is marked finished only once the report is written: until then a resume
         // writes it from the journal. The last group's lines, when they could not be written: a
         // resume asks them again.
-        const bool finished = complete && !m_reportFailed;
+        const bool finished = complete && !m_reportFailed && !m_journalHeld;
         if (const Result<void> ended = finished ? m_runLog.finish(m_clock.now()) : m_runLog.interrupt();
             !ended)
             emit notice(ended.error().text);

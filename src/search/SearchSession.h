@@ -171,6 +171,7 @@ private:
     qint64 m_committed = 0;
     bool m_madeAll = false;
     bool m_journaled = false;
+    bool m_journalHeld = false; // a name ended "quota": the journal takes no more of this run
     bool m_tallied = true;
     bool m_keepRecords = true; // the running run's
     bool m_combinations = false;

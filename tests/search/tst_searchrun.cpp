@@ -291,16 +291,26 @@ private slots:
     }
 
     // --no-wait: past a full window the names end "quota", with when it allows again, unasked and
-    // without waiting for it; a rate's next slot is still waited for.
+    // without waiting for it; a rate's next slot is still waited for. The journal ends before the
+    // first of them, so a resume once the window allows again asks them.
     void noWaitEndsQuota()
     {
         RegistryRig r;
-        r.session->request().autoPace = true;
-        r.session->request().noWait = true;
-        r.session->request().pauseMs = 0;
-        QVERIFY(r.session->paces().addLines(u"Org\t"_s + r.org.address() + u"\t2/s 3/min"_s, u"test"_s).ok());
-        const QStringList names {u"t1.org"_s, u"t2.org"_s, u"t3.org"_s, u"t4.org"_s, u"t5.org"_s};
-        QVERIFY(r.run([&] { r.session->searchNames(names); }));
+        const auto paced = [&r] {
+            r.session->request().autoPace = true;
+            r.session->request().noWait = true;
+            r.session->request().pauseMs = 0;
+            return r.session->paces()
+                .addLines(u"Org\t"_s + r.org.address() + u"\t2/s 3/min"_s, u"test"_s)
+                .ok();
+        };
+        QVERIFY(paced());
+        RunInputs run;
+        run.prefixes = {u"t"_s};
+        run.suffixes = {u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s};
+        run.tlds = {u"org"_s};
+        const QStringList names = combinationNames(run);
+        QVERIFY(r.run([&] { r.session->searchCombinations(run); }));
         QCOMPARE(r.committedNames(), names);
         QCOMPARE(r.org.queries().size(), 3);
         QCOMPARE(r.askedAtMs[&r.org].last() - r.askedAtMs[&r.org].first(), 1000);
@@ -309,6 +319,18 @@ private slots:
             QCOMPARE(record.detail, u"allowed again at 2026-12-07T09:01:00Z"_s);
         }
         QVERIFY(r.clock.moment < QDateTime(QDate(2026, 12, 7), QTime(9, 0, 5), Qt::UTC));
+        const SearchSession::LastRun last = r.session->findLastRun();
+        QVERIFY(last.resumable);
+        QCOMPARE(last.done, 3);
+
+        r.clock.advance(60'000);
+        r.committed.clear();
+        r.session = r.makeSession();
+        QVERIFY(paced());
+        QVERIFY(r.run([&] { QVERIFY(r.session->resume(last.path).ok()); }));
+        QCOMPARE(r.committedNames(), names.mid(3));
+        QCOMPARE(r.org.queries().size(), 5);
+        QVERIFY(!r.session->findLastRun().resumable);
     }
 
     // --plan and the window's large-search question reckon each operator at its budgets without
