@@ -112,15 +112,21 @@ QString planDurationText(qint64 ms)
     return QStringLiteral("about %1 h %2 min").arg(s / 3600).arg(s % 3600 / 60);
 }
 
+namespace {
+QString namesText(qint64 names)
+{
+    return names == 1 ? QStringLiteral("1 name") : QStringLiteral("%1 names").arg(names);
+}
+} // namespace
+
 QString planText(const QList<OperatorPlan> &plans)
 {
     QString text;
     qint64 names = 0;
     qint64 longest = 0;
     for (const OperatorPlan &plan : plans) {
-        text += QStringLiteral("%1\t%2 names\t%3\t%4\n")
-                    .arg(plan.name)
-                    .arg(plan.names)
+        text += QStringLiteral("%1\t%2\t%3\t%4\n")
+                    .arg(plan.name, namesText(plan.names))
                     .arg(plan.pace.isEmpty() ? QStringLiteral("not asked") : plan.pace,
                          planDurationText(plan.ms));
         names += plan.names;
@@ -128,7 +134,8 @@ QString planText(const QList<OperatorPlan> &plans)
     }
     const QString side = plans.size() == 1 ? QStringLiteral("1 operator")
                                            : QStringLiteral("%1 operators side by side").arg(plans.size());
-    return text + QStringLiteral("total\t%1 names\t%2\t%3\n").arg(names).arg(side, planDurationText(longest));
+    return text
+        + QStringLiteral("total\t%1\t%2\t%3\n").arg(namesText(names), side, planDurationText(longest));
 }
 
 QString largeSearchQuestion(const QList<OperatorPlan> &plans)
