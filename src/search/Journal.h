@@ -176,7 +176,7 @@ struct UnfinishedRun
 struct ResumeChoice
 {
     QString path;
-    JournalContents contents;
+    JournalContents contents; // its records counted, not kept
 };
 
 // The folder that keeps the journals: where a new one starts, which one is the last run's, and
