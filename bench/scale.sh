@@ -3,8 +3,10 @@
 #   1. `zandrel --batch` of 3,000 prefixes x 3,000 suffixes x 3 TLDs (27 million names): the time from
 #      the start to the first query, the names a second, and the peak memory after SECONDS of it (the
 #      whole run takes hours), with the memory a name adds, to reckon the whole run's;
-#   2. `zandrel --check -` of 100,000 names on standard input: names a second and peak memory.
-#   bench/scale.sh [SECONDS] [WORDS] [CHECK_NAMES]     (defaults 60, 3000 and 100000)
+#   2. `zandrel --check -` of 100,000 names on standard input: names a second and peak memory;
+#   3. a whole `zandrel --batch` of WHOLE_WORDS x WHOLE_WORDS x 3 TLDs: the memory while it asks
+#      (sampled each second: it should stay flat) and the peak with the report written at the end.
+#   bench/scale.sh [SECONDS] [WORDS] [CHECK_NAMES] [WHOLE_WORDS]   (defaults 60, 3000, 100000, 300)
 #   ZANDREL=path/to/zandrel bench/scale.sh             (default: build/release, else build/dev)
 set -euo pipefail
 export LC_ALL=C
@@ -12,6 +14,7 @@ export LC_ALL=C
 seconds=${1:-60}
 words=${2:-3000}
 check_names=${3:-100000}
+whole_words=${4:-300}
 root=$(cd "$(dirname "$0")/.." && pwd)
 zandrel=${ZANDREL:-}
 if [ -z "$zandrel" ]; then
@@ -113,3 +116,33 @@ seq -f "c%g.com" 1 "$check_names" >"$work/names.txt"
 read -r elapsed peak_kb <"$work/time"
 awk -v n="$(wc -l <"$work/check.out")" -v e="$elapsed" -v p="$peak_kb" \
   'BEGIN { printf "--check - %d names: %.1f s, %.0f names/s, peak memory %.1f MB\n", n, e, n / e, p / 1024 }'
+
+seq -f "p%04g" 1 "$whole_words" >"$work/wp.txt"
+seq -f "s%04g" 1 "$whole_words" >"$work/ws.txt"
+mkdir -p "$work/whole"
+/usr/bin/time -f "%e %M" -o "$work/whole-time" "$zandrel" --batch --delay 0 --server "127.0.0.1:$port" \
+  --tld com,net,org --prefix "$work/wp.txt" --suffix "$work/ws.txt" --out "$work/whole" \
+  >"$work/whole.out" 2>"$work/whole.err" &
+time_pid=$!
+sleep 0.2
+run_pid=$(pgrep -P "$time_pid" || true)
+asking_low=
+asking_high=0
+while [ -n "$run_pid" ] && kill -0 "$run_pid" 2>/dev/null; do
+  done_names=$(wc -l <"$work/whole.out")
+  now=$(rss VmRSS 2>/dev/null || true)
+  # Samples while names are still being asked; the report comes after the last one.
+  if [ -n "$now" ] && [ "$done_names" -gt 1000 ] && [ "$done_names" -lt $((whole_words * whole_words * 3)) ]; then
+    [ -z "$asking_low" ] && asking_low=$now
+    [ "$now" -gt "$asking_high" ] && asking_high=$now
+  fi
+  sleep 1
+done
+wait "$time_pid" || true
+run_pid=
+# time(1) puts a line before its figures when the run's status is not 0 (3: some not answered).
+read -r elapsed peak_kb < <(tail -n 1 "$work/whole-time")
+awk -v n="$(wc -l <"$work/whole.out")" -v e="$elapsed" -v p="$peak_kb" -v lo="${asking_low:-0}" \
+  -v hi="$asking_high" -v files="$(ls "$work/whole" | wc -l)" 'BEGIN {
+  printf "--batch whole %d names: %.1f s; memory while asking %.1f to %.1f MB; peak with the report %.1f MB; %d report files\n",
+    n, e, lo / 1024, hi / 1024, p / 1024, files }'

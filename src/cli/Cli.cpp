@@ -179,6 +179,8 @@ public:
         m_session.request().scanLists = batch;
         // --check writes no report and asks nothing again: it keeps counts, not records.
         m_session.request().keepRecords = batch;
+        // --batch keeps nothing a name at a time in memory: its report is read from its journal.
+        m_session.request().reportFromJournal = batch;
         // A --batch run that can no longer journal stops: what it asked is safe in the journal, and
         // a resume goes on from there once the disk has room again.
         m_session.request().stopWithoutJournal = batch;

@@ -19,8 +19,9 @@ namespace zandrel {
 
 namespace {
 
-// Far above any real run (a million combinations take about 250 MB), low enough to read whole.
-constexpr qint64 MaxJournalBytes = 512LL * 1024 * 1024;
+// Far above any real line (the first holds both word lists, each at most 100 MB), low enough to
+// hold one.
+constexpr qint64 MaxLineBytes = 512LL * 1024 * 1024;
 // The finished line is short; the tail read to find it.
 constexpr qint64 TailBytes = 4096;
 
@@ -185,6 +186,59 @@ QDateTime finishedTime(const QString &path)
     return utcFrom((*line)[u"time"]);
 }
 
+// A file's lines one at a time, each with its line feed (the last may have none), read in chunks:
+// memory stays at one line however long the file.
+class LineReader
+{
+public:
+    enum class Got { Line, End, TooLong, Failed };
+
+    explicit LineReader(QFile &file)
+        : m_file(file)
+    { }
+
+    Got next(QByteArray &line)
+    {
+        for (;;) {
+            const qsizetype end = m_buffer.indexOf('\n', std::max(m_start, m_scanned));
+            if (end >= 0)
+                return take(line, end + 1);
+            m_scanned = m_buffer.size();
+            if (m_buffer.size() - m_start > MaxLineBytes)
+                return Got::TooLong;
+            m_buffer.remove(0, m_start);
+            m_scanned -= m_start;
+            m_start = 0;
+            const QByteArray more = m_file.read(ChunkBytes);
+            if (more.isEmpty() && m_file.error() != QFileDevice::NoError)
+                return Got::Failed;
+            if (more.isEmpty())
+                return m_buffer.isEmpty() ? Got::End : take(line, m_buffer.size());
+            m_buffer += more;
+        }
+    }
+    bool atEnd() const { return m_start == m_buffer.size() && m_file.atEnd(); }
+    // Bytes up to the end of the last line handed out.
+    qint64 position() const { return m_position; }
+
+private:
+    static constexpr qint64 ChunkBytes = 1 << 20;
+
+    Got take(QByteArray &line, qsizetype end)
+    {
+        line = m_buffer.sliced(m_start, end - m_start);
+        m_position += line.size();
+        m_start = end;
+        return Got::Line;
+    }
+
+    QFile &m_file;
+    QByteArray m_buffer;
+    qsizetype m_start = 0;
+    qsizetype m_scanned = 0;
+    qint64 m_position = 0;
+};
+
 } // namespace
 
 QByteArray recordLine(const LookupRecord &record)
@@ -205,25 +259,38 @@ QByteArray recordLine(const LookupRecord &record)
 Result<JournalContents> readJournal(const QString &path)
 {
     JournalContents contents;
+    Result<JournalContents> read = readJournal(
+        path, [&contents](LookupRecord &&record) { contents.records.append(std::move(record)); });
+    if (!read)
+        return read;
+    read->records = std::move(contents.records);
+    return read;
+}
+
+Result<JournalContents> readJournal(const QString &path, const std::function<void(LookupRecord &&)> &onRecord)
+{
+    JournalContents contents;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Error(QStringLiteral("cannot be read: %1").arg(file.errorString()));
-    if (file.size() > MaxJournalBytes)
-        return Error(QStringLiteral("too large (%1 MB)").arg(file.size() >> 20));
-    const QByteArray bytes = file.readAll();
 
-    qsizetype start = 0;
+    LineReader reader(file);
+    QByteArray line;
     qint64 lineNumber = 0;
     bool haveHeader = false;
-    while (start < bytes.size()) {
-        const qsizetype end = bytes.indexOf('\n', start);
-        const qsizetype next = end < 0 ? bytes.size() : end + 1;
+    for (;;) {
+        const LineReader::Got got = reader.next(line);
+        if (got == LineReader::Got::End)
+            break;
         ++lineNumber;
-        const auto object
-            = end < 0 ? std::nullopt : objectOf(QByteArrayView(bytes).sliced(start, end - start));
+        if (got == LineReader::Got::Failed)
+            return Error(QStringLiteral("cannot be read: %1").arg(file.errorString()));
+        if (got == LineReader::Got::TooLong)
+            return Error(QStringLiteral("line %1 is too long").arg(lineNumber));
+        const auto object = line.endsWith('\n') ? objectOf(QByteArrayView(line).chopped(1)) : std::nullopt;
         if (!object) {
             // The crash came while this line was written: it is not there.
-            if (next == bytes.size())
+            if (reader.atEnd())
                 break;
             return Error(QStringLiteral("line %1 is damaged").arg(lineNumber));
         }
@@ -240,16 +307,17 @@ Result<JournalContents> readJournal(const QString &path)
             contents.inputs = *inputs;
             haveHeader = true;
         } else if (type == LookupType) {
-            auto record = recordOf(*object, contents.records.size() + 1);
+            auto record = recordOf(*object, contents.recordCount + 1);
             if (!record)
                 return Error(QStringLiteral("line %1 is damaged").arg(lineNumber));
-            contents.records.append(std::move(*record));
+            ++contents.recordCount;
+            if (onRecord)
+                onRecord(std::move(*record));
         } else if (type == FinishedType) {
             contents.finished = true;
             contents.finishedAt = utcFrom((*object)[u"time"]);
         }
-        contents.wholeSize = next;
-        start = next;
+        contents.wholeSize = reader.position();
     }
     if (!haveHeader)
         return Error(QStringLiteral("empty"));
@@ -350,12 +418,12 @@ QList<UnfinishedRun> JournalFolder::unfinishedRuns() const
         const QString path = QDir(m_folder).filePath(name);
         if (finishedTime(path).isValid())
             continue;
-        const Result<JournalContents> contents = readJournal(path);
+        const Result<JournalContents> contents = readJournal(path, {});
         if (contents && contents->finished)
             continue;
         UnfinishedRun run {path, 0, 0, startTimeOf(name), journalInUse(path), QString()};
         if (contents) {
-            run.done = contents->records.size();
+            run.done = contents->recordCount;
             run.total = combinationCount(contents->inputs);
             run.startedAt = contents->inputs.startedAt;
         } else {
@@ -380,7 +448,7 @@ Result<ResumeChoice> JournalFolder::chooseResume(const QString &path) const
                     problem = journalProblem(run.path, run.problem);
                 continue;
             }
-            Result<JournalContents> contents = readJournal(run.path);
+            Result<JournalContents> contents = readJournal(run.path, {});
             if (contents && !contents->finished) {
                 choice.path = run.path;
                 choice.contents = std::move(contents).value();
@@ -392,7 +460,7 @@ Result<ResumeChoice> JournalFolder::chooseResume(const QString &path) const
         if (choice.path.isEmpty())
             return Error(QStringLiteral("there is no unfinished search to resume"));
     } else {
-        Result<JournalContents> contents = readJournal(path);
+        Result<JournalContents> contents = readJournal(path, {});
         if (!contents)
             return Error(journalProblem(path, contents.error().text));
         if (contents->finished)

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -56,19 +57,24 @@ qint64 combinationCount(const RunInputs &inputs);
 struct JournalContents
 {
     RunInputs inputs;
-    QList<LookupRecord> records; // indexes 1, 2, 3 … in order
+    QList<LookupRecord> records; // indexes 1, 2, 3 … in order (none when they were handed out as read)
+    qint64 recordCount = 0;
     bool finished = false;
     QDateTime finishedAt;
     qint64 wholeSize = 0; // bytes up to the end of the last whole line; a torn line lies beyond
 
     // The first combination the journal does not hold.
-    qint64 nextIndex() const { return records.size() + 1; }
+    qint64 nextIndex() const { return recordCount + 1; }
 };
 
 // Reads a journal. A last line cut short by a crash is ignored; any other damage, a newer
-// format or a file too large to hold is an error saying why the run cannot be resumed from it, in a
+// format or a line too long to hold is an error saying why the run cannot be resumed from it, in a
 // few words ("line 4 is damaged", "written by a newer Zandrel (format 2)"); see journalProblem().
 Result<JournalContents> readJournal(const QString &path);
+// The same, line by line: each record goes to `onRecord` as it is read (none: it is only counted)
+// instead of into `records`, so a journal of any length is read in little memory.
+Result<JournalContents> readJournal(const QString &path,
+                                    const std::function<void(LookupRecord &&)> &onRecord);
 // "PATH: PROBLEM", a journal that cannot be read and why.
 QString journalProblem(const QString &path, const QString &problem);
 
@@ -170,7 +176,7 @@ struct UnfinishedRun
 struct ResumeChoice
 {
     QString path;
-    JournalContents contents;
+    JournalContents contents; // its records counted, not kept
 };
 
 // The folder that keeps the journals: where a new one starts, which one is the last run's, and

@@ -22,6 +22,8 @@ void ListScan::scan(LookupRecord &record, const QString &answer)
     // What the lookup found is recorded whole, whether or not the lists held it already.
     UniqueList available(UniqueList::Key::Exact);
     UniqueList links(UniqueList::Key::WithoutQuotes);
+    if (!m_keepLists)
+        m_freeNames.clear();
     noteFree(record);
     if (record.judged && record.verdict.kind == VerdictKind::Free)
         AddAvailableToList(record.name.toLower(), available);
@@ -32,7 +34,8 @@ void ListScan::scan(LookupRecord &record, const QString &answer)
     }
     record.addedAvailable = available.entries();
     record.addedLinks = links.entries();
-    restore(record);
+    if (m_keepLists)
+        restore(record);
 }
 
 void ListScan::restore(const LookupRecord &record)

@@ -19,6 +19,9 @@ public:
 
     // Off: answers are judged but not scanned.
     void setScanning(bool scan) { m_scanning = scan; }
+    // Off: what a record found is kept in the record alone, not in the lists, and an answer's
+    // available names are taken only when they are the record's own name.
+    void setKeepLists(bool keep) { m_keepLists = keep; }
     // Fills the record's addedAvailable and addedLinks from `answer` and adds them to the lists.
     void scan(LookupRecord &record, const QString &answer);
     // Puts a journaled record's findings back in the lists.
@@ -33,6 +36,7 @@ private:
     UniqueList &m_links;
     QHash<QString, QString> m_freeNames;
     bool m_scanning = true;
+    bool m_keepLists = true;
 };
 
 } // namespace zandrel

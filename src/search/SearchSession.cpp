@@ -123,7 +123,9 @@ void SearchSession::startRun(const QStringList &names, qint64 firstIndex, bool j
     }
     m_scan.setScanning(m_request.scanLists);
     m_keepRecords = m_request.keepRecords;
-    m_tally.setKeepNames(m_keepRecords);
+    m_fromJournal = journaled && m_request.reportFromJournal;
+    m_scan.setKeepLists(!m_fromJournal);
+    m_tally.setKeepNames(m_keepRecords && !m_fromJournal);
     if (dnsFirst) {
         if (!m_resolver || m_resolver->settings() != dns)
             m_resolver = std::make_shared<DnsResolver>(dns);
@@ -233,7 +235,15 @@ Result<void> SearchSession::resume(const QString &path)
 {
     if (running())
         return Error(QStringLiteral("a search is running"));
-    const Result<JournalContents> read = readJournal(path);
+    // A run whose report comes from its journal only counts what the journal holds.
+    const bool fromJournal = m_request.reportFromJournal;
+    RunTally tally;
+    tally.setKeepNames(!fromJournal);
+    const auto count = [&tally](LookupRecord &&done) {
+        if (done.judged)
+            tally.record(done.name, done.verdict);
+    };
+    const Result<JournalContents> read = fromJournal ? readJournal(path, count) : readJournal(path);
     if (!read) {
         m_resumable.clear();
         emit runStateChanged();
@@ -248,18 +258,18 @@ Result<void> SearchSession::resume(const QString &path)
     m_inputs = run.inputs;
     m_combinations = true;
     m_tallied = true;
-    m_tally.clear();
     m_results += run.records; // those the run asked before this start are told once (latestVerdicts)
     for (const LookupRecord &done : run.records) {
         m_scan.restore(done);
         if (done.judged)
-            m_tally.record(done.name, done.verdict);
+            tally.record(done.name, done.verdict);
     }
+    m_tally = std::move(tally);
     emit countsChanged(m_tally.countsText());
     emit restored(m_inputs);
     m_total = combinationCount(m_inputs);
-    emit progressChanged(run.records.size(), m_total, QString());
-    startCombinations(run.records.size(), &m_inputs);
+    emit progressChanged(run.recordCount, m_total, QString());
+    startCombinations(run.recordCount, &m_inputs);
     return {};
 }
 
@@ -325,7 +335,7 @@ void SearchSession::onCommitted(const LookupRecord &done, const QString &answer)
     LookupRecord record = done;
     if (m_keepRecords)
         m_scan.scan(record, answer);
-    if (m_keepRecords)
+    if (m_keepRecords && !m_fromJournal)
         m_results << record;
     if (m_tallied && record.judged) {
         m_tally.record(record.name, record.verdict);
@@ -399,7 +409,7 @@ SearchSession::LastRun SearchSession::findLastRun()
     const QString path = m_journals.lastJournal();
     if (path.isEmpty())
         return last;
-    const Result<JournalContents> read = readJournal(path);
+    const Result<JournalContents> read = readJournal(path, {});
     last.error = read ? QString() : journalProblem(path, read.error().text);
     last.path = path;
     if (!read || read->finished)
@@ -407,7 +417,7 @@ SearchSession::LastRun SearchSession::findLastRun()
     const JournalContents &run = *read;
     m_resumable = path;
     last.resumable = true;
-    last.done = run.records.size();
+    last.done = run.recordCount;
     last.total = combinationCount(run.inputs);
     return last;
 }
@@ -419,8 +429,25 @@ Result<ReportFiles> SearchSession::writeReport(const QString &baseName, const QS
 {
     ReportWriter writer(setCaption);
     ReportInput input;
-    input.records = m_results;
-    input.links = m_links.entries();
+    if (m_fromJournal) {
+        // The run kept nothing of its names: its journal holds every one, in order.
+        UniqueList links(UniqueList::Key::WithoutQuotes);
+        const Result<JournalContents> read
+            = readJournal(m_runLog.journalPath(), [&input, &links](LookupRecord &&record) {
+                  for (const QString &link : std::as_const(record.addedLinks))
+                      links.addUnique(link);
+                  record.addedAvailable.clear(); // the report does not tell them
+                  input.records.append(std::move(record));
+              });
+        if (!read) {
+            m_reportFailed = m_reportFailed || m_awaitingReport;
+            return Error(journalProblem(m_runLog.journalPath(), read.error().text));
+        }
+        input.links = links.entries();
+    } else {
+        input.records = m_results;
+        input.links = m_links.entries();
+    }
     input.prefixes = prefixes;
     input.suffixes = suffixes;
     Result<ReportFiles> written = writer.SaveResults(baseName, input, folder, fallbackFolder);

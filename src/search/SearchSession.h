@@ -38,6 +38,9 @@ struct RunRequest : RunOptions
     // Off: a run keeps its counts only, not its records (for a report), its names (for Search
     // Unanswered Again) or list entries, so memory stays flat over an endless input (--check -).
     bool keepRecords = true;
+    // On: a combination run keeps no record or list entry in memory, only its journal, which its
+    // report and a resume read back line by line: memory stays flat however many names it asks.
+    bool reportFromJournal = false;
     // On: a combination run whose journal cannot be written stops there (or does not start), its
     // journal left as far as it got, for a resume. Off: it goes on without one and says so once.
     bool stopWithoutJournal = false;
@@ -174,6 +177,7 @@ private:
     bool m_journalHeld = false; // a name ended "quota": the journal takes no more of this run
     bool m_tallied = true;
     bool m_keepRecords = true; // the running run's
+    bool m_fromJournal = false; // the last combination run's report comes from its journal
     bool m_combinations = false;
     bool m_awaitingReport = false; // in finished(): the report decides whether the run is finished
     bool m_reportFailed = false;
