@@ -213,12 +213,7 @@ public:
                 return usage(QStringLiteral("--resume: cannot resume the last search: ")
                              + resumed.error().text);
         } else if (batch) {
-            RunInputs inputs;
-            inputs.prefixes = prefixes;
-            inputs.suffixes = suffixes;
-            inputs.comSuffix = m_options.comSuffix;
-            if (!m_options.tlds.isEmpty())
-                inputs.tlds = m_options.tlds;
+            RunInputs inputs = batchInputs(prefixes, suffixes);
             const ServerOverrides &overrides = m_session.router().settings().overrides;
             inputs.server = overrides.serverOption.isEmpty() ? overrides.whoisServer : overrides.serverOption;
             if (const Result<void> started = m_session.searchCombinations(inputs); !started) {
@@ -238,17 +233,30 @@ public:
     void abort() { m_session.abort(); }
 
 private:
+    RunInputs batchInputs(const QStringList &prefixes, const QStringList &suffixes) const
+    {
+        RunInputs inputs;
+        inputs.prefixes = prefixes;
+        inputs.suffixes = suffixes;
+        inputs.comSuffix = m_options.comSuffix;
+        if (!m_options.tlds.isEmpty())
+            inputs.tlds = m_options.tlds;
+        return inputs;
+    }
+
     // --plan: each operator with its names, pace and time; nothing is asked.
     void plan(bool batch, QStringList names, const QStringList &prefixes, const QStringList &suffixes)
     {
+        // A combination run's names go by their TLD: one name of each stands for all its pairings,
+        // so a plan of millions of names is reckoned without making them.
+        QList<std::pair<QString, qint64>> groups;
         if (batch) {
-            RunInputs inputs;
-            inputs.prefixes = prefixes;
-            inputs.suffixes = suffixes;
-            inputs.comSuffix = m_options.comSuffix;
-            if (!m_options.tlds.isEmpty())
-                inputs.tlds = m_options.tlds;
-            names = combinationNames(inputs);
+            const RunInputs inputs = batchInputs(prefixes, suffixes);
+            const qint64 tlds = inputs.comSuffix ? inputs.tlds.size() : 1;
+            const qint64 pairings = qint64(prefixes.size()) * suffixes.size();
+            for (qint64 position = 0; pairings > 0 && position < tlds; ++position)
+                groups.append({combinationName(inputs, position), pairings});
+            names.clear();
         } else if (!m_options.tlds.isEmpty()) {
             QStringList expanded;
             for (const QString &name : std::as_const(names)) {
@@ -261,7 +269,9 @@ private:
         if (const Result<void> loaded = PaceState(run.paceStateFile).load(m_session.paces(), m_world.clock);
             !loaded)
             writeLine(m_streams.err, QStringLiteral("zandrel: ") + loaded.error().text);
-        const QList<OperatorPlan> plans = planRun(names, m_session.router(), m_session.paces(), run.autoPace,
+        for (const QString &name : std::as_const(names))
+            groups.append({name, 1});
+        const QList<OperatorPlan> plans = planRun(groups, m_session.router(), m_session.paces(), run.autoPace,
                                                   run.pauseMs, m_session.router().settings().overrides);
         m_output.write(planText(plans).toUtf8());
         end(ExitAnswered);
