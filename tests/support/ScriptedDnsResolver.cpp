@@ -85,7 +85,7 @@ ScriptedDnsResolver::ScriptedDnsResolver(QObject *parent)
 
 QString ScriptedDnsResolver::address() const
 {
-    return QStringLiteral("127.0.0.1:%1").arg(port());
+    return QStringLiteral("127.0.0.1:%1").arg(m_socket.localPort());
 }
 
 void ScriptedDnsResolver::read()

@@ -25,7 +25,6 @@ public:
 
     explicit ScriptedDnsResolver(QObject *parent = nullptr);
 
-    quint16 port() const { return m_socket.localPort(); }
     QString address() const; // "127.0.0.1:PORT"
 
     // The reply for each query, made from its name (lower case, no trailing dot).

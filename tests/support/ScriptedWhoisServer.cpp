@@ -17,8 +17,6 @@ ScriptedWhoisServer::ScriptedWhoisServer(QObject *parent)
     });
 }
 
-ScriptedWhoisServer::~ScriptedWhoisServer() = default;
-
 qint64 ScriptedWhoisServer::nowNs()
 {
     static QElapsedTimer clock = [] {

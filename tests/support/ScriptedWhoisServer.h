@@ -29,7 +29,6 @@ public:
     };
 
     explicit ScriptedWhoisServer(QObject *parent = nullptr);
-    ~ScriptedWhoisServer() override;
 
     quint16 port() const { return m_server.serverPort(); }
     QString address() const; // "127.0.0.1:PORT"
