@@ -1,11 +1,11 @@
 // One WHOIS lookup against a scripted server on 127.0.0.1: what reaches the response text, and
 // that every lookup ends, however the server behaves.
 #include "ScriptedWhoisServer.h"
+#include "Tables.h"
 #include "lookup/NameLookup.h"
 #include "lookup/WhoisLookup.h"
 #include "verdict/QueryLine.h"
 
-#include <QFile>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -73,12 +73,9 @@ private slots:
     void refusedRegistryFallsBackToRdap()
     {
         QTemporaryDir cache;
-        QFile bootstrap(cache.filePath(u"rdap-dns.json"_s));
-        QVERIFY(bootstrap.open(QIODevice::WriteOnly)
-                && bootstrap.write("{\"publication\":\"2099-01-01T00:00:00Z\",\"services\":"
-                                   "[[[\"zz\"],[\"http://127.0.0.1:9/zz/\"]]]}")
-                    > 0);
-        bootstrap.close();
+        QVERIFY(zandrel::test::writeAll(cache.filePath(u"rdap-dns.json"_s),
+                                        "{\"publication\":\"2099-01-01T00:00:00Z\",\"services\":"
+                                        "[[[\"zz\"],[\"http://127.0.0.1:9/zz/\"]]]}"));
         ManualClock clock {QDateTime(QDate(2026, 12, 7), QTime(9, 0), Qt::UTC)};
         RouterSettings settings;
         settings.cacheFolder = cache.path();

@@ -2,11 +2,11 @@
 
 #include "Recorders.h"
 #include "ScriptedWhoisServer.h"
+#include "Tables.h"
 #include "app/WhoController.h"
 #include "platform/SettingsStore.h"
 
 #include <QDir>
-#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -86,9 +86,7 @@ struct WhoRig
     QString writeFile(const QString &name, const QByteArray &content) const
     {
         const QString path = QDir(programDir.path()).filePath(name);
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly))
-            file.write(content);
+        writeAll(path, content);
         return path;
     }
 
