@@ -1,5 +1,6 @@
 // Start-up, settings, word lists, one lookup and the small commands, without a window.
 #include "ScriptedHttpServer.h"
+#include "Tables.h"
 #include "WhoRig.h"
 
 #include <QFileInfo>
@@ -10,12 +11,7 @@ using namespace zandrel;
 using namespace zandrel::test;
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// What a row does to the program.
-using Action = std::function<void(WhoRig &)>;
-
-} // namespace
+using Action = std::function<void(WhoRig &)>; // what a row does to the program
 
 class tst_Controller : public QObject
 {
@@ -247,11 +243,9 @@ private slots:
         // server IANA named, and its not-found counts.
         ScriptedHttpServer rdap;
         rdap.setReply({404, {}, {}});
-        QFile bootstrap(QDir(rig.cacheDir.path()).filePath(u"rdap-dns.json"_s));
-        QVERIFY(bootstrap.open(QIODevice::WriteOnly));
-        bootstrap.write("{\"publication\":\"2099-01-01T00:00:00Z\",\"services\":[[[\"zz\"],[\""
-                        + rdap.baseUrl().toUtf8() + "\"]]]}");
-        bootstrap.close();
+        QVERIFY(writeAll(rig.cacheDir.filePath(u"rdap-dns.json"_s),
+                         "{\"publication\":\"2099-01-01T00:00:00Z\",\"services\":[[[\"zz\"],[\""
+                             + rdap.baseUrl().toUtf8() + "\"]]]}"));
         QVERIFY(lookUp(u"myshop.zz"_s, true));
         QCOMPARE(rig.lastRecord.verdict, (Verdict {VerdictKind::Free, {}}));
         QCOMPARE(rig.lastRecord.server, rdap.baseUrl());
