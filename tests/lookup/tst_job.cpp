@@ -67,6 +67,9 @@ struct World
             plan.name = plan.ace = u"x.com"_s;
             if (kind.endsWith(u"unasked"_s)) {
                 plan.unaskedLines = u"No WHOIS server is known for .com\r\n"_s;
+            } else if (kind.endsWith(u"rdap"_s)) {
+                plan.via = LookupPlan::Via::Rdap;
+                plan.rdapBase = http.baseUrl();
             } else {
                 plan.via = LookupPlan::Via::Whois;
                 plan.server = {u"127.0.0.1"_s, whois.port()};
@@ -91,8 +94,9 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<bool>("kill");
-        for (const char *kind : {"whois", "whois refused", "rdap", "rdap not http", "name lookup",
-                                 "name lookup unasked", "dns check", "bootstrap refresh"}) {
+        for (const char *kind :
+             {"whois", "whois refused", "rdap", "rdap not http", "name lookup", "name lookup unasked",
+              "name lookup rdap", "dns check", "bootstrap refresh"}) {
             QTest::newRow(kind) << QString::fromLatin1(kind) << false;
             QTest::newRow(QByteArray(kind) + ", killed") << QString::fromLatin1(kind) << true;
         }
@@ -141,18 +145,13 @@ private slots:
              body,
              {{"Content-Type",
                status == 200 && body.startsWith('<') ? "text/html" : "application/rdap+json"}}});
-        LookupPlan plan;
-        plan.name = plan.ace = u"x.com"_s;
-        plan.via = LookupPlan::Via::Rdap;
-        plan.rdapBase = world.http.baseUrl();
-        auto *lookup = new NameLookup(plan, *world.router);
+        std::unique_ptr<NameLookup> lookup(static_cast<NameLookup *>(world.make(u"name lookup rdap"_s)));
         lookup->setAutoDelete(false);
-        QSignalSpy results(lookup, &Job::result);
+        QSignalSpy results(lookup.get(), &Job::result);
         lookup->start();
         QVERIFY(results.wait(20000));
         QCOMPARE(lookup->record().verdict.kind, VerdictKind::Unknown);
         QTEST(lookup->record().detail, "detail");
-        delete lookup;
     }
 };
 
