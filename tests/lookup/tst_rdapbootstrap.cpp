@@ -2,6 +2,7 @@
 // the cache folder from a scripted server on 127.0.0.1.
 #include "Recorders.h"
 #include "ScriptedHttpServer.h"
+#include "Tables.h"
 #include "lookup/RdapBootstrap.h"
 #include "verdict/ServerTable.h"
 
@@ -143,12 +144,12 @@ private slots:
               "mr mt mv mw ne ni np nr pa ph pk py sj sv sz td tj tt va vn za zw "
               "xn--54b7fta0cc xn--l1acc xn--mgbai9azgqp6j xn--mgbayh7gpa "
               "xn--mgbc0a9azcg xn--mgbpl2fh xn--mix891f xn--pgbs0dh xn--qxam"_s.split(u' ');
-        QFile bundled(u":/zandrel/rdap-dns.json"_s);
-        QFile delegated(u"" ZANDREL_TEST_DATA "/../../data/tlds-alpha-by-domain.txt"_s);
-        QVERIFY(bundled.open(QIODevice::ReadOnly) && delegated.open(QIODevice::ReadOnly));
-        const Result<RdapBootstrap> bootstrap = RdapBootstrap::parse(bundled.readAll());
+        const Result<RdapBootstrap> bootstrap
+            = RdapBootstrap::parse(test::readAll(u":/zandrel/rdap-dns.json"_s));
         QVERIFY(bootstrap);
-        const QStringList lines = QString::fromLatin1(delegated.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        const QString delegated = u"" ZANDREL_TEST_DATA "/../../data/tlds-alpha-by-domain.txt"_s;
+        const QStringList lines
+            = QString::fromLatin1(test::readAll(delegated)).split(u'\n', Qt::SkipEmptyParts);
         QVERIFY(lines.value(0).startsWith(u"# Version "_s)); // dated, as IANA publishes it
         QSet<QString> tlds;
         for (const QString &line : lines.mid(1))
@@ -158,7 +159,6 @@ private slots:
             tlds << entry.section(u'.', -1);
         for (const QString &tld : ServerTable::builtIn().tlds())
             tlds << tld;
-        QMap<QString, int> counts;
         for (const QString &tld : std::as_const(tlds)) {
             const QString name = u"example."_s + tld;
             const Route route = routeName(name, ServerTable::builtIn(), {}, {}, [&](const QString &ace) {
@@ -171,16 +171,9 @@ private slots:
             const bool whois = route.kind == Route::Kind::Server
                 || (route.kind == Route::Kind::Rdap && !rdap && !route.server.host.isEmpty());
             QVERIFY2(route.kind == Route::Kind::AskIana || whois || rdap, qPrintable(tld));
-            counts[whois                                 ? u"WHOIS row"_s
-                       : route.kind == Route::Kind::Rdap ? u"RDAP"_s
-                       : listed                          ? u"no public service"_s
-                                                         : u"IANA referral"_s]++;
         }
         for (const QString &tld : noService)
             QVERIFY2(tlds.contains(tld), qPrintable(tld));
-        QCOMPARE(counts.value(u"no public service"_s), noService.size());
-        for (auto it = counts.cbegin(); it != counts.cend(); ++it)
-            qInfo("%s: %d of %lld TLDs", qPrintable(it.key()), it.value(), qlonglong(tlds.size()));
     }
 };
 
