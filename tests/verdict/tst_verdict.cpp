@@ -147,10 +147,8 @@ private slots:
         row(".nz before 2025", "shop.co.nz", "domain_name: shop.co.nz\r\nquery_status: 200 Active\r\n",
             Taken);
         row(".nz since 2025", "shop.co.nz", "Domain Name: shop.co.nz\r\nRegistrar: X\r\n", Taken);
-        // Registries whose free answer names the domain too: the free phrase decides first.
-        row(".it, older status", "shop.it", "Domain:             shop.it\nStatus:             ACTIVE\n",
-            Taken);
-        row(".it free", "shop.it", "Domain:             shop.it\nStatus:             AVAILABLE\n", Free);
+        // Registries whose free answer names the domain too: the free phrase decides first (their
+        // captures: likexian-*.it.free.txt, google.it.taken.txt).
         row(".it free, another name", "shop.it", "Domain: other.it\nStatus: AVAILABLE\n", unrecognised);
         row(".eu without Script", "shop.eu",
             "Domain: shop.eu\n\nRegistrant:\n        NOT DISCLOSED!\n\nName servers:\n        ns1.shop.eu\n",
@@ -160,17 +158,18 @@ private slots:
             Taken);
         row(".de IDN free", "B\u00c4CKEREI.de",
             "Domain: b\u00e4ckerei.de\nDomain-Ace: xn--bckerei-5wa.de\nStatus: free\n", Free);
-        // Any registry's record of this very domain (answers judged by the .com rows' phrases).
+        // Any registry's record of this very domain, in a shape the TLD's row does not name (.cz has
+        // no row; .ie's marker is "domain:").
         row("CZ.NIC", "nic.cz",
             "%  (c) 2006-2021 CZ.NIC\n\ndomain:       nic.cz\nregistrant:   CZ-NIC\nregistrar:    REG-CZNIC\n"
             "registered:   01.03.1997 01:00:00\nexpire:       15.03.2027\n",
             Taken);
-        row("KISA, spaced colon", "google.kr",
-            "Domain Name                 : google.kr\nRegistered Date             : 1999. 08. 09.\n", Taken);
+        row("spaced colon", "google.cz",
+            "Domain Name                 : google.cz\nRegistered Date             : 1999. 08. 09.\n", Taken);
         row("ICANN form", "google.ie",
             "Domain Name: google.ie\r\nRegistry Domain ID: 1-G\r\nRegistrar: MarkMonitor Inc.\r\n", Taken);
-        row("dotted leader, servers below", "google.kz",
-            "Domain Name............: google.kz\n\nName servers:\n   ns1.google.com\n", Taken);
+        row("dotted leader, servers below", "google.cz",
+            "Domain Name............: google.cz\n\nName servers:\n   ns1.google.com\n", Taken);
         row("not found, quoting a record", "google.cz",
             "No entries found.\n% A record looks like:\ndomain: google.cz\nregistrar: REG-X\n", unrecognised);
         row("name in a comment only", "google.cz", "% domain: google.cz\nstatus: ok\nregistrar: REG-X\n",
@@ -194,7 +193,6 @@ private slots:
         };
         const char *verisign = "server=whois.verisign-grs.com";
         served("--server Verisign, .co.uk", "google.co.uk", verisign, unrecognised);
-        served("--server Verisign, .tv", "google.tv", verisign, unrecognised);
         served("WhoisServer Verisign, TLD without a row", "example.cc", "whois=whois.verisign-grs.com",
                unrecognised);
         served("WhoisServer Verisign, .com", "myshop.com", "whois=whois.verisign-grs.com", Free);
@@ -208,7 +206,6 @@ private slots:
         served("suffix of another registry", "tsinghua.edu.cn", "", unrecognised, "no matching record\r\n");
         served("suffix without a row", "google.com.et", verisign, unrecognised);
         served("suffix the row lists", "myshop.co.uk", "", Free, "No match for \"myshop.co.uk\".\r\n");
-        served("suffix the row lists, .au", "myshop.com.au", "", Free, "Domain not found.\r\n");
     }
     void answers()
     {
@@ -248,10 +245,6 @@ private slots:
               "Domain Status: pendingDelete https://icann.org/epp#pendingDelete\r\n";
         textRow("thick WHOIS, past its expiry", "google.org", "2026-12-07", "@google.org.taken.txt",
                 "taken | expired | by MarkMonitor Inc. | created 1998-10-21 | expires 2020-10-20 | "
-                "clientDeleteProhibited",
-                "Domain Name: GOOGLE.ORG");
-        textRow("thick WHOIS, in force", "google.org", "2020-03-04", "@google.org.taken.txt",
-                "taken | registered | by MarkMonitor Inc. | created 1998-10-21 | expires 2020-10-20 | "
                 "clientDeleteProhibited",
                 "Domain Name: GOOGLE.ORG");
         textRow("thin WHOIS after look-alike records", "google.com", "2020-03-04", "@google.com.taken.txt",
@@ -452,7 +445,6 @@ private slots:
         QTest::newRow("one root dot only") << u"mystore.com.."_s << EmptyLabel;
         QTest::newRow("upper-case IDN") << u"B\u00dcCHER.de"_s << QString();
         QTest::newRow("A-label") << u"xn--bcher-kva.de"_s << QString();
-        QTest::newRow("A-label of U+0080") << u"xn--a.com"_s << DisallowedCodePoint;
         QTest::newRow("bad Punycode") << u"xn--zz.com"_s << InvalidPunycode;
         QTest::newRow("emoji") << u"\U0001F600.com"_s << DisallowedCodePoint;
         QTest::newRow("emoji as A-label") << u"xn--e28h.com"_s << DisallowedCodePoint;
@@ -590,7 +582,6 @@ private slots:
         QTest::newRow("zero would stop the timer") << u"0"_s << -1;
         QTest::newRow("past the timer's range") << u"66"_s << -1;
         QTest::newRow("empty") << QString() << -1;
-        QTest::newRow("words") << u"two"_s << -1;
         QTest::newRow("huge") << u"1e300"_s << -1;
     }
     void delay()
