@@ -636,12 +636,9 @@ private slots:
             const Result<void> added = OperatorTable().addLines(line, u"f"_s);
             QVERIFY2(!added && added.error().text.contains(error), qPrintable(line));
         }
-        // The built-in figures, each with its source.
+        // The built-in table reads whole (its figures are data, not restated here), each with its source.
         const OperatorTable &builtIn = OperatorTable::builtIn();
-        QCOMPARE(builtIn.operatorFor(u"whois.nic.uk:43"_s)->budgets,
-                 (QList<Budget> {{5, 1000}, {1000, 86'400'000}}));
-        QCOMPARE(builtIn.operatorFor(u"whois.centralnic.com:43"_s)->budgets,
-                 (QList<Budget> {{1800, 900'000}}));
+        QVERIFY(!builtIn.operatorFor(u"whois.nic.uk:43"_s)->budgets.isEmpty());
         QCOMPARE(builtIn.operatorFor(u"https://rdap.verisign.com"_s)->name, u"Verisign"_s);
         for (const Operator &row : builtIn.operators())
             QVERIFY2(!row.source.isEmpty(), qPrintable(row.name));
