@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ScriptedDnsResolver.h"
+#include "ScriptedHttpServer.h"
 #include "ScriptedWhoisServer.h"
 #include "harvest/UniqueList.h"
 #include "search/SearchSession.h"
@@ -28,6 +29,11 @@ struct RegistryRig
             : "No match for \"" + name + "\".\r\n";
         return {text, delayMs > 0 ? int(text.size() / 2 + 1) : 0, delayMs};
     }
+    // An RDAP service's answer for a name nobody holds.
+    static ScriptedHttpServer::Reply rdapFree()
+    {
+        return {404, "{\"errorCode\":404}", {{"Content-Type", "application/rdap+json"}}};
+    }
     // The names the session asks to learn whether a zone answers for every name.
     static bool isRandomCheck(const QString &name) { return name.section(u'.', 0, 0).size() == 20; }
 
@@ -54,7 +60,7 @@ struct RegistryRig
         answerAfter(0, 0, 0);
         for (ScriptedWhoisServer *server : {&verisign, &org, &de, &iana})
             QObject::connect(server, &ScriptedWhoisServer::queryReceived, server,
-                             [this, server] { askedAtMs[server] << clock.monotonicNs() / 1'000'000; });
+                             [this, server] { askedAtMs[server] << nowMs(); });
         resolver.setReplyFor([this](const QString &name) -> ScriptedDnsResolver::Reply {
             if ((name.startsWith(u'd') && !isRandomCheck(name))
                 || wildcardZones.contains(name.section(u'.', -1)))
@@ -90,6 +96,20 @@ struct RegistryRig
         QObject::connect(made.get(), &SearchSession::text, made.get(),
                          [this](const QString &text) { shown << text; });
         return made;
+    }
+    qint64 nowMs() const { return clock.monotonicNs() / 1'000'000; }
+    // The learned pace from `operators` lines, with no fixed pause.
+    bool learnPace(const QString &operators)
+    {
+        session->request().autoPace = true;
+        session->request().pauseMs = 0;
+        return session->paces().addLines(operators, QStringLiteral("test")).ok();
+    }
+    // The names the run's tally counts, answered or not.
+    int tallied() const
+    {
+        const RunTally &tally = session->tally();
+        return tally.count(VerdictKind::Free) + tally.count(VerdictKind::Taken) + tally.notAnswered();
     }
     void answerAfter(int verisignMs, int orgMs, int deMs)
     {
@@ -129,9 +149,9 @@ struct RegistryRig
         return names;
     }
     // Every query to `server` came at least the pause after the one before.
-    bool pausedApart(const ScriptedWhoisServer *server) const
+    bool pausedApart(const ScriptedWhoisServer *server) const { return pausedApart(askedAtMs.value(server)); }
+    static bool pausedApart(const QList<qint64> &at)
     {
-        const QList<qint64> &at = askedAtMs.value(server);
         for (qsizetype i = 1; i < at.size(); ++i) {
             if (at[i] - at[i - 1] < PauseMs) {
                 qWarning("%lld ms apart", at[i] - at[i - 1]);
