@@ -1,12 +1,11 @@
 // The settings store on disk, the editor command line split without a shell, and the clock's timers.
+#include "Tables.h"
 #include "platform/Clock.h"
 #include "platform/Launcher.h"
 #include "platform/SettingsStore.h"
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -35,9 +34,7 @@ private slots:
     {
         QFETCH(QByteArray, content);
         QTemporaryDir dir;
-        QFile file(dir.filePath(u"Zandrel.ini"_s));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-        file.close();
+        QVERIFY(zandrel::test::writeAll(dir.filePath(u"Zandrel.ini"_s), content));
         SettingsStore store(dir.path());
         QVERIFY(!store.value(Zandrel, Settings, Nag, u"default"_s).isNull());
         store.setValue(Zandrel, Settings, Nag, u"x"_s);
@@ -51,10 +48,9 @@ private slots:
         QTemporaryDir config;
         const QByteArray before = qgetenv("XDG_CONFIG_HOME");
         qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+        QVERIFY(QDir(config.path()).mkdir(u"zandrel"_s));
         const auto write = [&config](const QString &name, const QByteArray &content) {
-            QFile file(config.filePath(name));
-            QVERIFY(QDir().mkpath(QFileInfo(file).path()));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+            QVERIFY(zandrel::test::writeAll(config.filePath(name), content));
         };
         write(u"Zandrel.ini"_s, "[Settings]\nNag=moved\n");
         write(u"Keltrow.ini"_s, "[Application]\nKelEdit=ed\n");
