@@ -7,6 +7,7 @@
 #include "search/Pace.h"
 #include "search/RunPlan.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace zandrel;
@@ -46,7 +47,6 @@ private slots:
         QTest::addColumn<int>("maxServers");
         QTest::newRow("all alike") << 10 << 10 << 10 << 32;
         QTest::newRow("the first registry slowest") << 60 << 10 << 0 << 32;
-        QTest::newRow("the middle one slowest") << 10 << 60 << 0 << 32;
         QTest::newRow("one server at a time") << 10 << 0 << 30 << 1;
     }
     void pacedPerServerCommittedInOrder()
@@ -127,17 +127,16 @@ private slots:
         const QStringList registryBefore = r.registryNames();
         QVERIFY(r.run([&] { QVERIFY(r.session->resume(last.path).ok()); }));
         QCOMPARE(r.committedNames(), all.mid(done));
-        QStringList left = all.mid(done), dnsAsked = r.resolver.queries().mid(dnsBefore);
-        QStringList registryAsked = r.registryNames(), undelegated = left;
+        const auto sorted = [](QStringList names) {
+            names.sort();
+            return names;
+        };
+        QStringList dnsAsked = r.resolver.queries().mid(dnsBefore), registryAsked = r.registryNames();
         for (const QString &name : registryBefore)
             registryAsked.removeOne(name);
         dnsAsked.removeIf(&RegistryRig::isRandomCheck);
-        undelegated.removeIf([](const QString &name) { return name.startsWith(u'd'); });
-        left.sort();
-        dnsAsked.sort();
-        undelegated.sort();
-        QCOMPARE(dnsAsked, left);
-        QCOMPARE(registryAsked, undelegated);
+        QCOMPARE(sorted(dnsAsked), sorted(all.mid(done)));
+        QCOMPARE(registryAsked, sorted(all.mid(done).filter(QRegularExpression(u"^[^d]"_s)))); // d: delegated
         for (const auto &[server, tld] : {std::pair {&r.verisign, ".com\r\n"}, std::pair {&r.org, ".org\r\n"},
                                           std::pair {&r.de, ".de\r\n"}}) {
             for (const QByteArray &query : server->queries())
