@@ -514,14 +514,6 @@ private slots:
         const QString json = formatRecord(record, OutputFormat::Json);
         QVERIFY(json.endsWith(u'\n') && json.count(u'\n') == 1);
         QCOMPARE(QJsonDocument::fromJson(json.toUtf8())[u"name"_s].toString(), record.name);
-
-        // The cause of an unknown verdict goes to JSON only; the TSV line keeps its four fields.
-        record.verdict = Verdict::unknown(UnknownReason::ConnectionFailed);
-        record.detail = u"connection refused"_s;
-        QCOMPARE(QJsonDocument::fromJson(formatRecord(record, OutputFormat::Json).toUtf8())[u"detail"_s]
-                     .toString(),
-                 u"connection refused"_s);
-        QCOMPARE(formatRecord(record, OutputFormat::Tsv).count(u'\t'), 3);
     }
 
     // Names arriving in pieces of any size come out whole, one a line.
