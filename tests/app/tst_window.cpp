@@ -303,7 +303,6 @@ private slots:
             = u"Connected.  Waiting for data...\n\n"_s + u"a line\n"_s.repeated(20'000) + u"\n\n"_s;
         QTRY_COMPARE(response->document()->characterCount() - 1, expected.size());
         QCOMPARE(response->toPlainText(), expected);
-        QCOMPARE(response->document()->blockCount(), 20'005);
     }
 
     // A search of more than 100,000 names starts only once the user says so.
