@@ -324,8 +324,6 @@ private slots:
             "{OLD}\t1 of 6\t2026-12-04T12:00:00Z\n");
         row("out missing", "--batch --prefix {LIST} --suffix {LIST} --out {DIR}/none", 1, "",
             "--out: cannot write to '{DIR}/none': No such file or directory");
-        row("out is a file", "--batch --prefix {LIST} --suffix {LIST} --out {LIST}", 1, "",
-            "--out: cannot write to '{LIST}': Not a directory");
         row("newest unfinished run is running", "--batch --resume --out {DIR}", 2, "",
             "--resume: the search in {NEW} is still running");
         row("named run is running", "--batch --resume {NEW} --out {DIR}", 2, "",
