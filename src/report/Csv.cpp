@@ -17,29 +17,29 @@ QString csvField(const QString &text)
     return u'"' + field + u'"';
 }
 
-QString composeCsv(const QList<LookupRecord> &records)
+QString csvHeader()
 {
     // The columns past checked_at came later: readers of the first five keep working.
-    QString csv = QStringLiteral(
+    return QStringLiteral(
         "domain,verdict,reason,server,checked_at,premium,stage,drops,registrar,created,expires,status,"
         "evidence\r\n");
-    for (const LookupRecord &record : records) {
-        const QString time
-            = record.checkedAt.isValid() ? record.checkedAt.toUTC().toString(Qt::ISODate) : QString();
-        // A registrar or host query gets no verdict.
-        const QString verdict = record.judged ? verdictName(record.verdict.kind) : QString();
-        const VerdictDetails &details = record.details;
-        const auto date = [](const QDate &day) {
-            return day.toString(Qt::ISODate);
-        };
-        csv += csvField(record.name) + u',' + verdict + u',' + csvField(record.verdict.reasonText()) + u','
-            + csvField(record.server) + u',' + time + u',' + (details.premium ? u"true"_s : QString()) + u','
-            + stageName(details.stage) + u',' + date(details.drops) + u',' + csvField(details.registrar)
-            + u',' + date(details.created) + u',' + date(details.expires) + u','
-            + csvField(details.status.join(u' ')) + u',' + csvField(details.evidence)
-            + QStringLiteral("\r\n");
-    }
-    return csv;
+}
+
+QString csvRow(const LookupRecord &record)
+{
+    const QString time
+        = record.checkedAt.isValid() ? record.checkedAt.toUTC().toString(Qt::ISODate) : QString();
+    // A registrar or host query gets no verdict.
+    const QString verdict = record.judged ? verdictName(record.verdict.kind) : QString();
+    const VerdictDetails &details = record.details;
+    const auto date = [](const QDate &day) {
+        return day.toString(Qt::ISODate);
+    };
+    return csvField(record.name) + u',' + verdict + u',' + csvField(record.verdict.reasonText()) + u','
+        + csvField(record.server) + u',' + time + u',' + (details.premium ? u"true"_s : QString()) + u','
+        + stageName(details.stage) + u',' + date(details.drops) + u',' + csvField(details.registrar) + u','
+        + date(details.created) + u',' + date(details.expires) + u',' + csvField(details.status.join(u' '))
+        + u',' + csvField(details.evidence) + QStringLiteral("\r\n");
 }
 
 } // namespace zandrel

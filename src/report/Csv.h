@@ -9,7 +9,8 @@ namespace zandrel {
 
 // The ".csv" file: a header row "domain,verdict,reason,server,checked_at" and one row per name
 // looked up, fields quoted where RFC 4180 needs it, rows ended by CR LF, times in UTC.
-QString composeCsv(const QList<LookupRecord> &records);
+QString csvHeader();
+QString csvRow(const LookupRecord &record);
 
 // One field as written in a row.
 QString csvField(const QString &text);

@@ -1,6 +1,7 @@
 #include "Report.h"
 
 #include "Csv.h"
+#include "ReportFile.h"
 #include "Sections.h"
 
 #include <QDir>
@@ -40,87 +41,67 @@ constexpr std::array<SearchEngine, 8> SearchEngines {{
      u"&tag=st.cn.1.srch.sr"},
 }};
 
-// Rough sizes of one table row, so the buffer is reserved once instead of regrown.
-constexpr qsizetype TermRowSize = 1200;
-constexpr qsizetype DomainRowSize = 120;
-
 constexpr QStringView AnchorStart = u"<a target=\"_blank\" href='";
 constexpr QStringView AnchorMiddle = u"'>";
 
-void appendHeading(QString &out, QStringView title)
+void appendHeading(ReportFile &out, QStringView title)
 {
-    out += u"<p align='center'><b>";
-    out += title;
-    out += u"</b></p>";
+    out << u"<p align='center'><b>";
+    out << title;
+    out << u"</b></p>";
 }
 
-void appendTableStart(QString &out, QStringView title, QStringView colour)
+void appendTableStart(ReportFile &out, QStringView title, QStringView colour)
 {
     appendHeading(out, title);
-    out += u"<p align='center'><table bordercolor='";
-    out += colour;
-    out += u"' bgcolor='";
-    out += colour;
-    out += u"'>";
-    out += CrLf;
+    out << u"<p align='center'><table bordercolor='";
+    out << colour;
+    out << u"' bgcolor='";
+    out << colour;
+    out << u"'>";
+    out << CrLf;
 }
 
-void appendTableEnd(QString &out)
+void appendTableEnd(ReportFile &out)
 {
-    out += u"</table>";
-    out += CrLf;
+    out << u"</table>";
+    out << CrLf;
 }
 
-void appendTermTable(QString &out, QStringView title, const QStringList &terms)
+void appendTermTable(ReportFile &out, QStringView title, const QStringList &terms)
 {
     appendTableStart(out, title, u"66FF33");
-    out += u"<tr>";
-    out += CrLf;
+    out << u"<tr>";
+    out << CrLf;
     for (const SearchEngine &engine : SearchEngines) {
-        out += u"<td>";
-        out += engine.label;
-        out += CrLf;
-        out += u"</td>";
+        out << u"<td>";
+        out << engine.label;
+        out << CrLf;
+        out << u"</td>";
     }
-    out += u"</tr>";
-    out += CrLf;
+    out << u"</tr>";
+    out << CrLf;
     for (const QString &term : terms) {
         // Percent-encoding leaves no character that HTML would read as markup.
         const QString query = encodeQueryTerm(term);
         const QString link = escapeHtml(term);
-        out += u"<tr>";
-        out += CrLf;
+        out << u"<tr>";
+        out << CrLf;
         for (const SearchEngine &engine : SearchEngines) {
-            out += u"<td>";
-            out += AnchorStart;
-            out += engine.addressBeforeTerm;
-            out += query;
-            out += engine.textAfterTerm;
-            out += AnchorMiddle;
-            out += link;
-            out += CrLf;
-            out += u"</td>";
+            out << u"<td>";
+            out << AnchorStart;
+            out << engine.addressBeforeTerm;
+            out << query;
+            out << engine.textAfterTerm;
+            out << AnchorMiddle;
+            out << link;
+            out << CrLf;
+            out << u"</td>";
         }
-        out += u"</tr>";
-        out += CrLf;
+        out << u"</tr>";
+        out << CrLf;
     }
     appendTableEnd(out);
-}
-
-// QSaveFile buffers, and its commit does not fail on a flush that fails (a full disk): the flush
-// is checked before committing, so a failed write never replaces a file.
-Result<void> writeWhole(const QString &path, const QString &text, const ReportWriter::WriteBytes &write)
-{
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        const QByteArray bytes = text.toUtf8();
-        const qint64 written = write ? write(file, bytes) : file.write(bytes);
-        if (written == bytes.size() && file.flush() && file.error() == QFileDevice::NoError && file.commit())
-            return {};
-    }
-    const QString reason = file.errorString();
-    file.cancelWriting();
-    return Error(QStringLiteral("Could not write %1: %2").arg(QDir::toNativeSeparators(path), reason));
 }
 
 } // namespace
@@ -147,20 +128,6 @@ QString reportStamp(const QDateTime &when)
     // One form on every locale: ASCII digits, a four-digit year, seconds so that two reports in the
     // same minute get different names, and nothing a file system could refuse.
     return QLocale::c().toString(when, QStringLiteral("MM-dd-yyyy_hh_mm_ss_AP"));
-}
-
-QString composeLinkText(const QStringList &links)
-{
-    qsizetype size = 0;
-    for (const QString &link : links)
-        size += link.size() + CrLf.size();
-    QString text;
-    text.reserve(size);
-    for (const QString &link : links) {
-        text += link;
-        text += CrLf;
-    }
-    return text;
 }
 
 QString freeBaseName(const QString &folder, const QString &baseName)
@@ -204,6 +171,27 @@ ReportWriter::ReportWriter(std::function<void(const QString &)> setCaption)
 Result<ReportFiles> ReportWriter::SaveResults(const QString &baseName, const ReportInput &input,
                                               const QString &folder, const QString &fallbackFolder)
 {
+    const QList<LookupRecord> rows = latestVerdicts(input.records);
+    const QHash<QString, QDate> expiry = expiryByLink(rows);
+    ReportSource source;
+    source.forEachRow = [&rows](const ReportSource::RowVisitor &visit) -> Result<void> {
+        for (const LookupRecord &row : rows)
+            visit(row);
+        return {};
+    };
+    source.forEachLink = [&input, &expiry](const ReportSource::LinkVisitor &visit) -> Result<void> {
+        for (const QString &link : input.links)
+            visit(link, expiry.value(link));
+        return {};
+    };
+    source.prefixes = input.prefixes;
+    source.suffixes = input.suffixes;
+    return SaveResults(baseName, source, folder, fallbackFolder);
+}
+
+Result<ReportFiles> ReportWriter::SaveResults(const QString &baseName, const ReportSource &source,
+                                              const QString &folder, const QString &fallbackFolder)
+{
     ReportFiles result;
     // Every file of the report goes under one base name that none of them has in the folder yet.
     QString base;
@@ -213,24 +201,61 @@ Result<ReportFiles> ReportWriter::SaveResults(const QString &baseName, const Rep
     const QLatin1StringView textExtension = ReportExtensions[0];
     const QLatin1StringView htmlExtension = ReportExtensions[1];
     const QLatin1StringView csvExtension = ReportExtensions[2];
+    const auto isFree = [](const LookupRecord &row) {
+        return row.judged && row.verdict.kind == VerdictKind::Free;
+    };
+    // Names nobody can register were still answered: only the unknown ones are listed as not answered.
+    const auto notAnswered = [](const LookupRecord &row) {
+        return row.judged && row.verdict.kind == VerdictKind::Unknown;
+    };
 
-    const QList<LookupRecord> rows = latestVerdicts(input.records);
-    const QList<ReportSection> sections = beyondSections(rows);
-    // The text file lists what the page does: the free names, then the existing domains.
-    QStringList listed;
-    for (const LookupRecord &row : rows) {
-        if (row.judged && row.verdict.kind == VerdictKind::Free)
-            listed << row.name;
-    }
-    const QString linkText = composeLinkText(listed + input.links) + sectionsText(sections);
-    const QString csvText = composeCsv(rows);
+    // A first walk for what the files need before their rows: the small sections, whether any name
+    // went unanswered, and how many existing domains there are.
+    SectionGatherer gatherer;
+    bool anyNotAnswered = false;
+    Result<void> walked = source.forEachRow([&](const LookupRecord &row) {
+        gatherer.add(row);
+        anyNotAnswered = anyNotAnswered || notAnswered(row);
+    });
+    int existingRows = 0;
+    if (walked)
+        walked = source.forEachLink([&existingRows](const QString &, const QDate &) { ++existingRows; });
+    if (!walked)
+        return walked.error();
+    const QList<ReportSection> sections = gatherer.sections();
+
+    // The last walk's outcome. One that failed is not the folder's fault: it ends the report
+    // without trying another folder.
+    Result<void> walk;
+    const auto writeText = [&](const QString &path) -> Result<void> {
+        // The text file lists what the page does: the free names, then the existing domains.
+        ReportFile file(path, m_write);
+        walk = source.forEachRow([&file, &isFree](const LookupRecord &row) {
+            if (isFree(row))
+                file << row.name << CrLf;
+        });
+        if (walk)
+            walk = source.forEachLink([&file](const QString &link, const QDate &) { file << link << CrLf; });
+        if (!walk)
+            return walk;
+        file << sectionsText(sections);
+        return file.commit();
+    };
+    const auto writeCsv = [&](const QString &path) -> Result<void> {
+        ReportFile file(path, m_write);
+        file << csvHeader();
+        walk = source.forEachRow([&file](const LookupRecord &row) { file << csvRow(row); });
+        if (!walk)
+            return walk;
+        return file.commit();
+    };
     // The lists go first, the two of them or neither.
     const auto writeLists = [&](const QString &dir) {
         result.textPath = pathIn(dir, textExtension);
         result.csvPath = pathIn(dir, csvExtension);
-        Result<void> outcome = writeWhole(result.textPath, linkText, m_write);
+        Result<void> outcome = writeText(result.textPath);
         if (outcome) {
-            outcome = writeWhole(result.csvPath, csvText, m_write);
+            outcome = writeCsv(result.csvPath);
             if (!outcome)
                 QFile::remove(result.textPath);
         }
@@ -240,7 +265,7 @@ Result<ReportFiles> ReportWriter::SaveResults(const QString &baseName, const Rep
     base = freeBaseName(folder, baseName);
     Result<void> written = writeLists(folder);
     const auto switchToFallback = [&]() {
-        if (fallbackFolder.isEmpty()) // none: the first error stands
+        if (fallbackFolder.isEmpty() || !walk) // none: the first error stands
             return;
         const QString firstError = written.error().text;
         result.usedFallback = true;
@@ -260,102 +285,77 @@ Result<ReportFiles> ReportWriter::SaveResults(const QString &baseName, const Rep
     if (!written)
         return written.error();
 
-    const int termCount = int(input.prefixes.size() + input.suffixes.size());
-    const int domainCount = int(rows.size() + input.links.size());
-    QString html;
-    html.reserve(4096 + termCount * TermRowSize + domainCount * DomainRowSize);
-    html += u"<html><head><title>Zandrel Domain Search Results</title></head><body>";
-    html += CrLf;
-    appendTermTable(html, u"Prefix Search Terms", input.prefixes);
-    appendTermTable(html, u"Suffix Search Terms", input.suffixes);
+    bool captioned = false; // the progress is told once, though the page may be written twice
+    const auto writeHtml = [&](const QString &path) -> Result<void> {
+        ReportFile html(path, m_write);
+        html << u"<html><head><title>Zandrel Domain Search Results</title></head><body>" << CrLf;
+        appendTermTable(html, u"Prefix Search Terms", source.prefixes);
+        appendTermTable(html, u"Suffix Search Terms", source.suffixes);
 
-    appendTableStart(html, u"Available Domains", u"#FFFF00");
-    const auto isFree = [](const LookupRecord &row) {
-        return row.judged && row.verdict.kind == VerdictKind::Free;
-    };
-    // Names nobody can register were still answered: only the unknown ones are listed here.
-    const auto notAnswered = [](const LookupRecord &row) {
-        return row.judged && row.verdict.kind == VerdictKind::Unknown;
-    };
-    for (const LookupRecord &row : rows) {
-        if (!isFree(row))
-            continue;
-        const QString &domain = row.name;
-        html += u"<tr><td>";
-        html += CrLf;
-        html += AnchorStart;
-        html += RegistrarHomePage;
-        html += AnchorMiddle;
-        html += u"http://www.";
-        // Every entry carries its own TLD.
-        html += escapeHtml(domain);
-        html += CrLf;
-        html += row.details.premium ? u"</td><td>premium</td></tr>" : u"</td></tr>";
-        html += CrLf;
-    }
-    appendTableEnd(html);
-    for (const ReportSection &section : sections) {
-        appendTableStart(html, section.title, section.colour);
-        for (const QStringList &cells : section.rows) {
-            html += u"<tr>";
-            for (const QString &cell : cells) {
-                html += u"<td>";
-                html += escapeHtml(cell);
-                html += u"</td>";
+        appendTableStart(html, u"Available Domains", u"#FFFF00");
+        walk = source.forEachRow([&](const LookupRecord &row) {
+            if (!isFree(row))
+                return;
+            // Every entry carries its own TLD.
+            html << u"<tr><td>" << CrLf << AnchorStart << RegistrarHomePage << AnchorMiddle << u"http://www."
+                 << escapeHtml(row.name) << CrLf
+                 << (row.details.premium ? u"</td><td>premium</td></tr>" : u"</td></tr>") << CrLf;
+        });
+        if (!walk)
+            return walk;
+        appendTableEnd(html);
+        for (const ReportSection &section : sections) {
+            appendTableStart(html, section.title, section.colour);
+            for (const QStringList &cells : section.rows) {
+                html << u"<tr>";
+                for (const QString &cell : cells)
+                    html << u"<td>" << escapeHtml(cell) << u"</td>";
+                html << u"</tr>" << CrLf;
             }
-            html += u"</tr>";
-            html += CrLf;
+            appendTableEnd(html);
         }
-        appendTableEnd(html);
-    }
 
-    if (std::any_of(rows.begin(), rows.end(), notAnswered)) {
-        appendTableStart(html, u"Not Answered", u"#FF9966");
-        for (const LookupRecord &row : rows) {
-            if (!notAnswered(row))
-                continue;
-            html += u"<tr><td>";
-            html += escapeHtml(row.name);
-            html += u"</td><td>";
-            html += escapeHtml(reasonWords(row.verdict.reason));
-            html += u"</td></tr>";
-            html += CrLf;
+        if (anyNotAnswered) {
+            appendTableStart(html, u"Not Answered", u"#FF9966");
+            walk = source.forEachRow([&](const LookupRecord &row) {
+                if (notAnswered(row)) {
+                    html << u"<tr><td>" << escapeHtml(row.name) << u"</td><td>"
+                         << escapeHtml(reasonWords(row.verdict.reason)) << u"</td></tr>" << CrLf;
+                }
+            });
+            if (!walk)
+                return walk;
+            appendTableEnd(html);
         }
-        appendTableEnd(html);
-    }
 
-    appendTableStart(html, u"Existing Domains", u"00FFFF");
-    const int existingRows = int(input.links.size());
-    const QHash<QString, QDate> expiry = expiryByLink(rows);
-    for (int i = 0; i < existingRows; ++i) {
-        const QString host = escapeHtml(input.links.at(i));
-        html += u"<tr><td>";
-        html += CrLf;
-        html += AnchorStart;
-        html += u"http://";
-        html += host;
-        html += AnchorMiddle;
-        html += u"http://";
-        html += host;
-        html += CrLf;
-        if (const QDate expires = expiry.value(input.links.at(i)); expires.isValid()) {
-            html += u"</td><td>expires ";
-            html += expires.toString(Qt::ISODate);
-        }
-        html += u"</td></tr>";
-        html += CrLf;
-        if (m_setCaption)
-            m_setCaption(
-                QStringLiteral("Building HTML for existing domain %1 of %2").arg(i).arg(existingRows - 1));
-    }
-    appendTableEnd(html);
-    appendHeading(html, u"Search Details");
-    html += u"</body></html>";
-    html += CrLf;
+        appendTableStart(html, u"Existing Domains", u"00FFFF");
+        int i = 0;
+        walk = source.forEachLink([&](const QString &link, const QDate &expires) {
+            const QString host = escapeHtml(link);
+            html << u"<tr><td>" << CrLf << AnchorStart << u"http://" << host << AnchorMiddle << u"http://"
+                 << host << CrLf;
+            if (expires.isValid())
+                html << u"</td><td>expires " << expires.toString(Qt::ISODate);
+            html << u"</td></tr>" << CrLf;
+            if (m_setCaption && !captioned) {
+                m_setCaption(QStringLiteral("Building HTML for existing domain %1 of %2")
+                                 .arg(i)
+                                 .arg(existingRows - 1));
+            }
+            ++i;
+        });
+        if (!walk)
+            return walk;
+        captioned = true;
+        appendTableEnd(html);
+        appendHeading(html, u"Search Details");
+        html << u"</body></html>" << CrLf;
+        return html.commit();
+    };
 
     result.htmlPath = pathIn(result.folder, htmlExtension);
-    written = writeWhole(result.htmlPath, html, m_write);
-    if (!written && !result.usedFallback) {
+    written = writeHtml(result.htmlPath);
+    if (!written && !result.usedFallback && walk) {
         // The files belong together, so the lists move with the report.
         const QStringList firstLists {result.textPath, result.csvPath};
         switchToFallback();
@@ -363,7 +363,7 @@ Result<ReportFiles> ReportWriter::SaveResults(const QString &baseName, const Rep
             for (const QString &path : firstLists)
                 QFile::remove(path);
             result.htmlPath = pathIn(result.folder, htmlExtension);
-            written = writeWhole(result.htmlPath, html, m_write);
+            written = writeHtml(result.htmlPath);
         }
     }
     if (!written)

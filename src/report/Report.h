@@ -31,6 +31,21 @@ struct ReportInput
 // asked in and takes its last verdict, server and time.
 QList<LookupRecord> latestVerdicts(const QList<LookupRecord> &records);
 
+// The rows of a report, walked as often as composing it needs (each file in order, section by
+// section), so that no file is ever held whole. A walk that fails stops the report with its error.
+struct ReportSource
+{
+    using RowVisitor = std::function<void(const LookupRecord &)>;
+    using LinkVisitor = std::function<void(const QString &link, const QDate &expires)>;
+
+    // One row per name, in the order first asked, with its last verdict (see latestVerdicts).
+    std::function<Result<void>(const RowVisitor &)> forEachRow;
+    // Each existing domain once, with the expiry date its answer gave (invalid: none).
+    std::function<Result<void>(const LinkVisitor &)> forEachLink;
+    QStringList prefixes;
+    QStringList suffixes;
+};
+
 // Where a report's files went.
 struct ReportFiles
 {
@@ -46,10 +61,6 @@ inline constexpr char16_t RegistrarHomePage[] = u"http://www.networksolutions.co
 
 // The report's base name, "MM-dd-yyyy_hh_mm_ss_AP" (12-hour, AM or PM) whatever the locale.
 QString reportStamp(const QDateTime &when);
-
-// The ".txt" file: every entry (the free names, then the existing-domain addresses), each followed
-// by CR LF.
-QString composeLinkText(const QStringList &links);
 
 // Escaping for text that comes from a WHOIS server or the user. Control characters and bidirectional
 // overrides and isolates become U+FFFD.
@@ -79,6 +90,9 @@ public:
     // An error says why no report was written.
     Result<ReportFiles> SaveResults(const QString &baseName, const ReportInput &input, const QString &folder,
                                     const QString &fallbackFolder);
+    // The same from rows that are walked instead of held.
+    Result<ReportFiles> SaveResults(const QString &baseName, const ReportSource &source,
+                                    const QString &folder, const QString &fallbackFolder);
 
 private:
     std::function<void(const QString &)> m_setCaption;

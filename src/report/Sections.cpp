@@ -6,27 +6,28 @@
 
 namespace zandrel {
 
-QList<ReportSection> beyondSections(const QList<LookupRecord> &rows)
+void SectionGatherer::add(const LookupRecord &row)
 {
-    ReportSection premium {QStringLiteral("Premium"), QStringLiteral("#FFCC00"), {}};
-    ReportSection reserved {QStringLiteral("Reserved"), QStringLiteral("#CCCCCC"), {}};
+    if (!row.judged)
+        return;
+    if (row.verdict.kind == VerdictKind::Free && row.details.premium)
+        m_premium << QStringList {row.name};
+    else if (row.verdict.kind == VerdictKind::Reserved)
+        m_reserved << QStringList {row.name, row.verdict.why};
+    else if (row.verdict.kind == VerdictKind::Taken && row.details.dropping())
+        m_drops << Drop {row.details.drops, {row.name, stageText(row.details).mid(2)}};
+}
+
+QList<ReportSection> SectionGatherer::sections() const
+{
+    QList<Drop> drops = m_drops;
+    std::stable_sort(drops.begin(), drops.end(),
+                     [](const Drop &a, const Drop &b) { return a.drops < b.drops; });
+    ReportSection premium {QStringLiteral("Premium"), QStringLiteral("#FFCC00"), m_premium};
+    ReportSection reserved {QStringLiteral("Reserved"), QStringLiteral("#CCCCCC"), m_reserved};
     ReportSection dropping {QStringLiteral("Dropping soon"), QStringLiteral("#FF66CC"), {}};
-    QList<const LookupRecord *> drops;
-    for (const LookupRecord &row : rows) {
-        if (!row.judged)
-            continue;
-        if (row.verdict.kind == VerdictKind::Free && row.details.premium)
-            premium.rows << QStringList {row.name};
-        else if (row.verdict.kind == VerdictKind::Reserved)
-            reserved.rows << QStringList {row.name, row.verdict.why};
-        else if (row.verdict.kind == VerdictKind::Taken && row.details.dropping())
-            drops << &row;
-    }
-    std::stable_sort(drops.begin(), drops.end(), [](const LookupRecord *a, const LookupRecord *b) {
-        return a->details.drops < b->details.drops;
-    });
-    for (const LookupRecord *row : std::as_const(drops))
-        dropping.rows << QStringList {row->name, stageText(row->details).mid(2)};
+    for (const Drop &drop : std::as_const(drops))
+        dropping.rows << drop.cells;
     QList<ReportSection> sections;
     for (ReportSection *section : {&premium, &reserved, &dropping}) {
         if (!section->rows.isEmpty())

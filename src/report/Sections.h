@@ -21,8 +21,23 @@ struct ReportSection
 
 // "Premium" (free names the registry sells at its premium price), "Reserved" (with the registry's
 // words) and "Dropping soon" (names in redemption or pending delete, the earliest to drop first);
-// only those that have rows.
-QList<ReportSection> beyondSections(const QList<LookupRecord> &rows);
+// only those that have rows. Gathered one row at a time: only the rows they list are held.
+class SectionGatherer
+{
+public:
+    void add(const LookupRecord &row);
+    QList<ReportSection> sections() const;
+
+private:
+    struct Drop
+    {
+        QDate drops;
+        QStringList cells;
+    };
+    QList<QStringList> m_premium;
+    QList<QStringList> m_reserved;
+    QList<Drop> m_drops;
+};
 
 // The sections for the ".txt", after its addresses: a blank line, the title, then one line per row,
 // its cells separated by tabs.
