@@ -2,6 +2,7 @@
 
 #include "harvest/UniqueList.h"
 #include "platform/Clock.h"
+#include "search/JournalReport.h"
 #include "search/PaceState.h"
 #include "verdict/Registrable.h"
 
@@ -428,29 +429,17 @@ Result<ReportFiles> SearchSession::writeReport(const QString &baseName, const QS
                                                const std::function<void(const QString &)> &setCaption)
 {
     ReportWriter writer(setCaption);
-    ReportInput input;
-    if (m_fromJournal) {
-        // The run kept nothing of its names: its journal holds every one, in order.
-        UniqueList links(UniqueList::Key::WithoutQuotes);
-        const Result<JournalContents> read
-            = readJournal(m_runLog.journalPath(), [&input, &links](LookupRecord &&record) {
-                  for (const QString &link : std::as_const(record.addedLinks))
-                      links.addUnique(link);
-                  record.addedAvailable.clear(); // the report does not tell them
-                  input.records.append(std::move(record));
-              });
-        if (!read) {
-            m_reportFailed = m_reportFailed || m_awaitingReport;
-            return Error(journalProblem(m_runLog.journalPath(), read.error().text));
-        }
-        input.links = links.entries();
+    Result<ReportFiles> written = Error();
+    if (!m_fromJournal) {
+        written = writer.SaveResults(baseName, ReportInput {m_results, m_links.entries(), prefixes, suffixes},
+                                     folder, fallbackFolder);
     } else {
-        input.records = m_results;
-        input.links = m_links.entries();
+        // The run kept nothing of its names: its journal holds every one, in order.
+        ReportSource source = journalReportSource(m_runLog.journalPath(), m_inputs);
+        source.prefixes = prefixes;
+        source.suffixes = suffixes;
+        written = writer.SaveResults(baseName, source, folder, fallbackFolder);
     }
-    input.prefixes = prefixes;
-    input.suffixes = suffixes;
-    Result<ReportFiles> written = writer.SaveResults(baseName, input, folder, fallbackFolder);
     m_reportFailed = m_reportFailed || (m_awaitingReport && !written);
     return written;
 }
