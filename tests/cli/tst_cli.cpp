@@ -116,10 +116,11 @@ struct CliRun
 };
 
 // The rig answers by registry() and holds the lists the report tests search.
-void useSearchLists(WhoRig &rig)
+void useSearchLists(WhoRig &rig, const QByteArray &prefixes = "free\r\nyour\r\nodd\r\n",
+                    const QByteArray &suffixes = "shop\r\nstore\r\n")
 {
     rig.server.setReplyFor(registry);
-    rig.useWordLists("free\r\nyour\r\nodd\r\n", "shop\r\nstore\r\n");
+    rig.useWordLists(prefixes, suffixes);
 }
 
 // The window's own search over the rig's lists.
@@ -435,22 +436,31 @@ private slots:
 
     // A window search and a --batch run of the same lists write the same report, byte for byte, and
     // --batch leaves the settings alone. A search cut off after k combinations, by the window's Stop
-    // or on the command line, ends with --batch --resume in that same report.
+    // or on the command line, ends with --batch --resume in that same report. Pairings that make
+    // one name ("frees" + "hop" is "free" + "shop", a word listed twice) tell it once.
     void batchAndResumeWriteTheWindowsReport_data()
     {
         QTest::addColumn<bool>("windowStarted");
         QTest::addColumn<int>("k");
         QTest::addColumn<int>("askedAgain"); // the lookup in flight at the cut
-        QTest::newRow("window stopped") << true << 2 << 0;
-        QTest::newRow("command line cut off") << false << 4 << 1;
+        QTest::addColumn<QByteArray>("prefixes");
+        QTest::addColumn<QByteArray>("suffixes");
+        const QByteArray prefixes = "free\r\nyour\r\nodd\r\n";
+        QTest::newRow("window stopped") << true << 2 << 0 << prefixes << QByteArray("shop\r\nstore\r\n");
+        QTest::newRow("command line cut off")
+            << false << 4 << 1 << prefixes << QByteArray("shop\r\nstore\r\n");
+        QTest::newRow("colliding pairings") << false << 4 << 1 << QByteArray("free\r\nfrees\r\nodd\r\n")
+                                            << QByteArray("shop\r\nhop\r\nSHOP\r\n");
     }
     void batchAndResumeWriteTheWindowsReport()
     {
         QFETCH(bool, windowStarted);
         QFETCH(int, k);
         QFETCH(int, askedAgain);
+        QFETCH(QByteArray, prefixes);
+        QFETCH(QByteArray, suffixes);
         WhoRig whole;
-        useSearchLists(whole);
+        useSearchLists(whole, prefixes, suffixes);
         searchInWindow(whole);
         const QMap<QString, QByteArray> reports = reportsIn(whole.programDir.path(), whole);
         QCOMPARE(reports.size(), 3);
@@ -460,12 +470,12 @@ private slots:
         CliRun uninterrupted(whole);
         QCOMPARE(uninterrupted(batchOf(whole)), int(ExitSomeUnknown));
         QCOMPARE(reportsIn(uninterrupted.outDir.path(), whole), reports);
-        QCOMPARE(uninterrupted.out.count('\n'), 6);
+        QCOMPARE(uninterrupted.out.count('\n'), prefixes.count('\n') * suffixes.count('\n'));
         QCOMPARE(readAll(whole.settings.fileName(u"Zandrel"_s)), settingsBefore);
         QVERIFY(whole.launcher.opened.size() == 1); // the window's browser, not the command line's
 
         WhoRig rig;
-        useSearchLists(rig);
+        useSearchLists(rig, prefixes, suffixes);
         CliRun first(rig);
         rig.server.setReplyFor([&](const QByteArray &query) {
             if (rig.server.queries().size() == k)
