@@ -13,17 +13,8 @@ export LC_ALL=C # a decimal point in the clock readings
 n=${1:-500}
 long_n=${2:-5000}
 root=$(cd "$(dirname "$0")/.." && pwd)
-zandrel=${ZANDREL:-}
-if [ -z "$zandrel" ]; then
-  for candidate in "$root/build/release/src/zandrel" "$root/build/dev/src/zandrel"; do
-    if [ -x "$candidate" ]; then zandrel=$candidate; break; fi
-  done
-fi
-if [ -z "$zandrel" ] || [ ! -x "$zandrel" ]; then
-  echo "No zandrel executable: build it (cmake --preset release && cmake --build --preset release)" >&2
-  echo "or name it with ZANDREL=path." >&2
-  exit 1
-fi
+# shellcheck source=find_zandrel.sh
+. "$root/bench/find_zandrel.sh"
 # The distribution's interpreter: a version manager's wrapper in front of it would add its own
 # start-up to the floor's.
 python=/usr/bin/python3

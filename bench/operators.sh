@@ -14,14 +14,9 @@ set -euo pipefail
 export LC_ALL=C
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-zandrel=${ZANDREL:-}
-if [ -z "$zandrel" ]; then
-  for candidate in "$root/build/release/src/zandrel" "$root/build/dev/src/zandrel"; do
-    if [ -x "$candidate" ]; then zandrel=$candidate; break; fi
-  done
-fi
-[ -n "$zandrel" ] && [ -x "$zandrel" ] || { echo "No zandrel executable: build it or name it with ZANDREL=path." >&2; exit 1; }
-python=/usr/bin/python3
+# shellcheck source=find_zandrel.sh
+. "$root/bench/find_zandrel.sh"
+[ -n "$zandrel" ] && python=/usr/bin/python3
 
 work=$(mktemp -d)
 server_pid=

@@ -18,17 +18,8 @@ export LC_ALL=C # a decimal point in the clock readings
 count=${1:-60}
 pause=${2:-1}
 root=$(cd "$(dirname "$0")/.." && pwd)
-zandrel=${ZANDREL:-}
-if [ -z "$zandrel" ]; then
-  for candidate in "$root/build/release/src/zandrel" "$root/build/dev/src/zandrel"; do
-    if [ -x "$candidate" ]; then zandrel=$candidate; break; fi
-  done
-fi
-if [ -z "$zandrel" ] || [ ! -x "$zandrel" ]; then
-  echo "No zandrel executable: build it (cmake --preset release && cmake --build --preset release" >&2
-  echo "--target zandrel) or name it with ZANDREL=path." >&2
-  exit 1
-fi
+# shellcheck source=find_zandrel.sh
+. "$root/bench/find_zandrel.sh"
 python=/usr/bin/python3
 [ -x "$python" ] || { echo "/usr/bin/python3 is needed (apt-get install python3)" >&2; exit 1; }
 

@@ -16,13 +16,8 @@ words=${2:-3000}
 check_names=${3:-100000}
 whole_words=${4:-300}
 root=$(cd "$(dirname "$0")/.." && pwd)
-zandrel=${ZANDREL:-}
-if [ -z "$zandrel" ]; then
-  for candidate in "$root/build/release/src/zandrel" "$root/build/dev/src/zandrel"; do
-    if [ -x "$candidate" ]; then zandrel=$candidate; break; fi
-  done
-fi
-[ -x "$zandrel" ] || { echo "No zandrel executable: build it or name it with ZANDREL=path." >&2; exit 1; }
+# shellcheck source=find_zandrel.sh
+. "$root/bench/find_zandrel.sh"
 python=/usr/bin/python3
 [ -x "$python" ] || python=$(command -v python3) || { echo "python3 is needed" >&2; exit 1; }
 
