@@ -123,14 +123,8 @@ QString SearchScope::largeSearchQuestion(int pauseMs) const
     const qint64 names = namesToAsk();
     if (!automaticPace() || names <= LargeSearch)
         return zandrel::largeSearchQuestion(names, pauseMs);
-    // A combination search's names are routed by their TLD: one name of each stands for them all.
-    const RunInputs inputs = combinationInputs();
-    const QStringList tlds = inputs.comSuffix ? inputs.tlds : QStringList {QString()};
-    const QString first = inputs.prefixes.value(0) + inputs.suffixes.value(0);
-    QList<std::pair<QString, qint64>> groups;
-    for (const QString &tld : tlds)
-        groups.append({tld.isEmpty() ? first : first + u'.' + tld, names / tlds.size()});
-    return zandrel::largeSearchQuestion(planRun(groups, m_session.router(), m_session.paces(), true, pauseMs,
+    return zandrel::largeSearchQuestion(planRun(combinationGroups(combinationInputs()), m_session.router(),
+                                                m_session.paces(), true, pauseMs,
                                                 m_session.router().settings().overrides));
 }
 

@@ -247,15 +247,9 @@ private:
     // --plan: each operator with its names, pace and time; nothing is asked.
     void plan(bool batch, QStringList names, const QStringList &prefixes, const QStringList &suffixes)
     {
-        // A combination run's names go by their TLD: one name of each stands for all its pairings,
-        // so a plan of millions of names is reckoned without making them.
         QList<std::pair<QString, qint64>> groups;
         if (batch) {
-            const RunInputs inputs = batchInputs(prefixes, suffixes);
-            const qint64 tlds = inputs.comSuffix ? inputs.tlds.size() : 1;
-            const qint64 pairings = qint64(prefixes.size()) * suffixes.size();
-            for (qint64 position = 0; pairings > 0 && position < tlds; ++position)
-                groups.append({combinationName(inputs, position), pairings});
+            groups = combinationGroups(batchInputs(prefixes, suffixes));
             names.clear();
         } else if (!m_options.tlds.isEmpty()) {
             QStringList expanded;

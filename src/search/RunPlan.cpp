@@ -3,6 +3,7 @@
 #include "lookup/Router.h"
 #include "search/Pace.h"
 #include "search/Progress.h"
+#include "search/SearchSession.h"
 #include "verdict/QueryLine.h"
 #include "verdict/Registrable.h"
 
@@ -52,14 +53,14 @@ qint64 reckon(OperatorPace pace, qint64 count, bool learned)
 
 } // namespace
 
-QList<OperatorPlan> planRun(const QStringList &names, Router &router, Paces &paces, bool autoPace,
-                            int pauseMs, const ServerOverrides &overrides)
+QList<std::pair<QString, qint64>> combinationGroups(const RunInputs &inputs)
 {
     QList<std::pair<QString, qint64>> groups;
-    groups.reserve(names.size());
-    for (const QString &name : names)
-        groups.append({name, 1});
-    return planRun(groups, router, paces, autoPace, pauseMs, overrides);
+    const qint64 tlds = inputs.comSuffix ? inputs.tlds.size() : 1;
+    const qint64 pairings = qint64(inputs.prefixes.size()) * inputs.suffixes.size();
+    for (qint64 position = 0; pairings > 0 && position < tlds; ++position)
+        groups.append({combinationName(inputs, position), pairings});
+    return groups;
 }
 
 QList<OperatorPlan> planRun(const QList<std::pair<QString, qint64>> &groups, Router &router, Paces &paces,

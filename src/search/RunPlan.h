@@ -1,5 +1,6 @@
 #pragma once
 
+#include "search/Journal.h"
 #include "verdict/ServerTable.h"
 
 #include <QList>
@@ -26,12 +27,12 @@ struct OperatorPlan
 // would be asked about counts as the IANA server's), each operator at its budgets and its pace as
 // learned so far, or at the fixed pause. Operators go side by side, so the run takes as long as
 // the slowest. In the order operators are first met.
-QList<OperatorPlan> planRun(const QStringList &names, Router &router, Paces &paces, bool autoPace,
-                            int pauseMs, const ServerOverrides &overrides);
-// The same for names in groups routed alike (the names of a combination search in one TLD): a name
-// of each group and how many names it stands for.
+// The names come in groups routed alike: a name of each group and how many names it stands for.
 QList<OperatorPlan> planRun(const QList<std::pair<QString, qint64>> &groups, Router &router, Paces &paces,
                             bool autoPace, int pauseMs, const ServerOverrides &overrides);
+// A combination search's names as groups for planRun(): they are routed by their TLD, so one name
+// of each TLD stands for all its pairings, and millions of names are planned without making them.
+QList<std::pair<QString, qint64>> combinationGroups(const RunInputs &inputs);
 // One line per operator, then the total: name, names, pace, time, separated by tabs.
 QString planText(const QList<OperatorPlan> &plans);
 // "about 2 h 5 min", "about 40 s".
